@@ -1,0 +1,52 @@
+// Status codes of the OS layer. 0 is success; the layer's own codes never
+// reach the public API.
+#pragma once
+#include <cstdint>
+
+typedef uint32_t XnStatus;
+
+#define XN_STATUS_OK                         ((XnStatus)0x00000)
+
+#define XN_STATUS_ERROR                      ((XnStatus)0x10001)
+#define XN_STATUS_NULL_INPUT_PTR             ((XnStatus)0x10004)
+#define XN_STATUS_NULL_OUTPUT_PTR            ((XnStatus)0x10005)
+#define XN_STATUS_OUTPUT_BUFFER_OVERFLOW     ((XnStatus)0x10007)
+#define XN_STATUS_INTERNAL_BUFFER_TOO_SMALL  ((XnStatus)0x10008)
+
+#define XN_STATUS_ALLOC_FAILED               ((XnStatus)0x20001)
+#define XN_STATUS_OS_FILE_NOT_FOUND          ((XnStatus)0x20004)
+#define XN_STATUS_OS_FILE_ALREDY_EXISTS      ((XnStatus)0x20006)
+#define XN_STATUS_OS_FILE_OPEN_FAILED        ((XnStatus)0x20007)
+#define XN_STATUS_OS_FILE_CLOSE_FAILED       ((XnStatus)0x20008)
+#define XN_STATUS_OS_FILE_READ_FAILED        ((XnStatus)0x20009)
+#define XN_STATUS_OS_FILE_WRITE_FAILED       ((XnStatus)0x2000A)
+#define XN_STATUS_OS_FILE_SEEK_FAILED        ((XnStatus)0x2000B)
+#define XN_STATUS_OS_FILE_TELL_FAILED        ((XnStatus)0x2000C)
+#define XN_STATUS_OS_FILE_FLUSH_FAILED       ((XnStatus)0x2000D)
+#define XN_STATUS_OS_FILE_GET_SIZE_FAILED    ((XnStatus)0x2000E)
+#define XN_STATUS_OS_INVALID_SEEK_TYPE       ((XnStatus)0x20011)
+#define XN_STATUS_OS_THREAD_CREATION_FAILED  ((XnStatus)0x20012)
+#define XN_STATUS_OS_THREAD_TERMINATION_FAILED ((XnStatus)0x20013)
+#define XN_STATUS_OS_THREAD_TIMEOUT          ((XnStatus)0x20015)
+#define XN_STATUS_OS_THREAD_SET_PRIORITY_FAILED ((XnStatus)0x20017)
+#define XN_STATUS_OS_THREAD_UNSUPPORTED_PRIORITY ((XnStatus)0x20018)
+#define XN_STATUS_OS_MUTEX_CREATION_FAILED   ((XnStatus)0x20019)
+#define XN_STATUS_OS_MUTEX_CLOSE_FAILED      ((XnStatus)0x2001A)
+#define XN_STATUS_OS_MUTEX_LOCK_FAILED       ((XnStatus)0x2001B)
+#define XN_STATUS_OS_MUTEX_TIMEOUT           ((XnStatus)0x2001C)
+#define XN_STATUS_OS_MUTEX_UNLOCK_FAILED     ((XnStatus)0x2001D)
+#define XN_STATUS_OS_EVENT_CREATION_FAILED   ((XnStatus)0x2001E)
+#define XN_STATUS_OS_EVENT_CLOSE_FAILED      ((XnStatus)0x2001F)
+#define XN_STATUS_OS_EVENT_SET_FAILED        ((XnStatus)0x20020)
+#define XN_STATUS_OS_EVENT_RESET_FAILED      ((XnStatus)0x20021)
+#define XN_STATUS_OS_EVENT_TIMEOUT           ((XnStatus)0x20022)
+#define XN_STATUS_OS_EVENT_WAIT_FAILED       ((XnStatus)0x20023)
+#define XN_STATUS_OS_TIMER_QUERY_FAILED      ((XnStatus)0x20036)
+#define XN_STATUS_OS_INVALID_FILE            ((XnStatus)0x20038)
+#define XN_STATUS_OS_INVALID_MUTEX           ((XnStatus)0x2003A)
+#define XN_STATUS_OS_INVALID_THREAD          ((XnStatus)0x2003B)
+#define XN_STATUS_OS_INVALID_EVENT           ((XnStatus)0x2003C)
+#define XN_STATUS_OS_FAILED_TO_CREATE_DIR    ((XnStatus)0x20041)
+#define XN_STATUS_OS_FAILED_TO_DELETE_FILE   ((XnStatus)0x20042)
+#define XN_STATUS_OS_EVENT_OPEN_FAILED       ((XnStatus)0x20084)
+#define XN_STATUS_OS_ENV_VAR_NOT_FOUND       ((XnStatus)0x2008C)

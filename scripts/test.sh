@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The test command: bootstrap, configure, build, run every test.
+#   bash scripts/test.sh                    plain build in build/
+#   bash scripts/test.sh --sanitize address ASan+UBSan build in build-address/
+#   bash scripts/test.sh --sanitize thread  TSan build in build-thread/
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+sanitize=""
+while [ "$#" -gt 0 ]; do
+  case "$1" in
+    --sanitize) sanitize="$2"; shift 2 ;;
+    *) echo "usage: $0 [--sanitize address|thread]" >&2; exit 2 ;;
+  esac
+done
+
+bash "$root/scripts/bootstrap.sh"
+
+build="$root/build"
+args=()
+if [ -n "$sanitize" ]; then
+  build="$root/build-$sanitize"
+  args+=("-DKIT_SANITIZE=$sanitize")
+fi
+jobs="$(nproc)"
+
+cmake -S "$root" -B "$build" "${args[@]}"
+cmake --build "$build" -j"$jobs"
+cd "$build"
+ctest -j"$jobs" --output-on-failure --timeout 300

@@ -1,0 +1,46 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+#include "Frame.h"
+#include "FramePool.h"
+
+// A bounded queue of ready frames over its own pool. When full, the oldest queued frame
+// goes back to the pool, so a slow consumer always gets the newest images.
+class FrameQueue {
+public:
+    // A capacity of 0 is taken as 1: a queue that can hold nothing would drop every frame.
+    FrameQueue(FrameType type, uint32_t capacity, uint32_t poolCount);
+    virtual ~FrameQueue();
+    FrameQueue(const FrameQueue&) = delete;
+    FrameQueue& operator=(const FrameQueue&) = delete;
+
+    Frame* AllocFrame(FrameType type);
+    int RecycleFrame(Frame* frame);
+    int Push(Frame* frame);
+    // The oldest queued frame, waiting up to the wait time; null when none arrived or the
+    // queue is woken.
+    Frame* Pop(FrameType type);
+    uint32_t Size();
+    void SetWaitTime(uint16_t milliseconds);
+
+    // Makes every waiting and later Pop return null at once, so a stopping worker is not
+    // held for the wait time; Rearm lets Pop wait again.
+    void Wake();
+    void Rearm();
+
+    uint32_t Capacity() const { return m_capacity; }
+    const FramePool& Pool() const { return m_pool; }
+
+private:
+    FramePool m_pool;
+    std::deque<Frame*> m_frames;  // oldest first
+    std::mutex m_lock;
+    std::condition_variable m_frameQueued;
+    const uint32_t m_capacity;
+    std::atomic<uint16_t> m_waitTimeMs;
+    std::atomic<bool> m_woken;
+};

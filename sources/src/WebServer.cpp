@@ -1,0 +1,367 @@
+#include "WebServer.h"
+
+#include "log.h"
+
+#include <httplib.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <thread>
+
+namespace {
+
+constexpr unsigned short kPort = 8080;
+const char* const kUploadRoute = "/upload";
+// Larger requests are refused before their body is read.
+constexpr size_t kMaxPayloadBytes = 3 * 1024 * 1024;
+// Query values longer than these read as absent.
+constexpr size_t kMaxNumberText = 39;
+constexpr size_t kMaxNameText = 199;
+constexpr size_t kMaxPathLength = 255;
+// One worker serves every connection, so an idle one must not hold it for long.
+constexpr time_t kKeepAliveSeconds = 1;
+constexpr time_t kSocketTimeoutSeconds = 5;
+constexpr auto kStopStep = std::chrono::milliseconds(20);
+constexpr auto kStopLateAfter = std::chrono::seconds(2);
+
+// What one run of the server uses, copied at start so the callers may change the
+// members while it serves.
+struct Settings {
+    std::string host;
+    unsigned short port;
+    std::string documentRoot;
+    std::string uploadDir;
+    std::string uploadName;
+    std::string uploadNameMarker;
+};
+
+struct Reply {
+    int status;
+    std::string body;
+};
+
+std::string Text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Text(const char* format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    const int length = vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    return length < 0 ? std::string() : std::string(buffer);
+}
+
+void QuietHandler(int) {}
+
+// Only where the application left the default: its own handler or ignore stays.
+void QuietenWhereDefault(int signalNumber) {
+    struct sigaction current {};
+    if (sigaction(signalNumber, nullptr, &current) != 0) {
+        return;
+    }
+    if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) {
+        return;
+    }
+    struct sigaction quiet {};
+    quiet.sa_handler = QuietHandler;
+    sigemptyset(&quiet.sa_mask);
+    sigaction(signalNumber, &quiet, nullptr);
+}
+
+// SO_REUSEPORT would let a second server bind the same port and split the connections.
+void ReuseAddressOnly(socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+}
+
+bool ServesWholeDisk(const std::string& folder) {
+    char resolved[PATH_MAX];
+    return realpath(folder.c_str(), resolved) != nullptr && strcmp(resolved, "/") == 0;
+}
+
+std::string QueryText(const httplib::Request& request, const char* key, size_t maxLength) {
+    std::string value = request.get_param_value(key);
+    return value.size() > maxLength ? std::string() : value;
+}
+
+// The marker and the character before it are left out of the stored name, when the
+// marker is neither at the start nor at the end of the name.
+std::string StoredName(const std::string& name, const std::string& marker) {
+    const size_t at = name.find(marker);
+    if (at == std::string::npos || at < 1 || name.size() <= at + marker.size()) {
+        return name;
+    }
+    return name.substr(0, at - 1) + name.substr(at + marker.size());
+}
+
+bool StaysInFolder(const std::string& fileName) {
+    return !fileName.empty() && fileName.find('/') == std::string::npos &&
+           fileName.find("..") == std::string::npos;
+}
+
+bool ParseOffset(const std::string& text, long long& offset) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    offset = strtoll(text.c_str(), &end, 0);
+    return errno == 0 && *end == '\0' && offset >= 0;
+}
+
+uint8_t ByteSum(const std::string& bytes) {
+    unsigned sum = 0;
+    for (const char byte : bytes) {
+        sum += static_cast<unsigned char>(byte);
+    }
+    return static_cast<uint8_t>(sum);
+}
+
+// Bytes stored; fewer than asked for when a write fails (errno tells why).
+size_t WriteAt(int fd, const char* data, size_t size, off_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t written = pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return done;
+}
+
+Reply StoreChunk(const std::string& path, const std::string& body, long long offset) {
+    const int flags = O_WRONLY | O_CLOEXEC | (offset == 0 ? O_CREAT | O_TRUNC : 0);
+    const int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        LOG_PRINTF("file:%s open is failed(%d).\n", path.c_str(), error);
+        return {400, Text("open(%s): %d", path.c_str(), error)};
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || offset > static_cast<long long>(status.st_size)) {
+        const long long size = static_cast<long long>(status.st_size);
+        close(fd);
+        // Writing there would leave a hole in the file.
+        LOG_PRINTF("file:%s offset:%lld is beyond its end:%lld.\n", path.c_str(), offset, size);
+        return {400, Text("offset (%s) beyond end: %lld %lld", path.c_str(), offset, size)};
+    }
+    const size_t written = WriteAt(fd, body.data(), body.size(), static_cast<off_t>(offset));
+    const int writeError = errno;
+    if (written != body.size()) {
+        close(fd);
+        LOG_PRINTF("file:%s write is failed(%d): %zu of %zu.\n", path.c_str(), writeError, written, body.size());
+        return {400, Text("write(%s): %d", path.c_str(), writeError)};
+    }
+    if (close(fd) != 0) {
+        const int error = errno;
+        LOG_PRINTF("file:%s close is failed(%d).\n", path.c_str(), error);
+        return {400, Text("close(%s): %d", path.c_str(), error)};
+    }
+    return {200, Text("%zu", written)};
+}
+
+Reply SaveUploadFile(const Settings& settings, const httplib::Request& request) {
+    const std::string lengthText = QueryText(request, "fileDatalength", kMaxNumberText);
+    const std::string checksumText = QueryText(request, "checksum", kMaxNumberText);
+    const std::string offsetText = QueryText(request, "offset", kMaxNumberText);
+    const std::string name = QueryText(request, "name", kMaxNameText);
+    LOG_PRINTF("name:%s,fileDatalenStr:%s,checkSumStr:%s\n", name.c_str(), lengthText.c_str(), checksumText.c_str());
+    if (name.empty() || name != settings.uploadName) {
+        LOG_PRINTF("expect file name:%s\n", settings.uploadName.c_str());
+        return {400, "name required"};
+    }
+    const std::string fileName = StoredName(settings.uploadName, settings.uploadNameMarker);
+    const std::string path = settings.uploadDir + fileName;
+    if (!StaysInFolder(fileName) || path.size() > kMaxPathLength) {
+        LOG_PRINTF("file:%s is refused: it would leave the upload folder or is too long.\n", path.c_str());
+        return {400, "name refused"};
+    }
+    long long offset = 0;
+    if (!ParseOffset(offsetText, offset)) {
+        LOG_PRINTF("file:%s offset:%s is invalid.\n", path.c_str(), offsetText.c_str());
+        return {400, Text("offset (%s) invalid", path.c_str())};
+    }
+    const int32_t declared = static_cast<int32_t>(strtol(lengthText.c_str(), nullptr, 10));
+    const int32_t received = static_cast<int32_t>(request.body.size());
+    const int8_t expected = static_cast<int8_t>(strtol(checksumText.c_str(), nullptr, 10));
+    const int8_t computed = static_cast<int8_t>(ByteSum(request.body));
+    if (declared != received) {
+        LOG_PRINTF("file:%s check is failed. fileLength:%d, %d .\n", path.c_str(), declared, received);
+        return {400, Text("check (%s) failed: %d %d %d %d", path.c_str(), declared, received, computed, expected)};
+    }
+    if (computed != expected) {
+        LOG_PRINTF("file:%s check is failed. checksum:%d, %d.\n", path.c_str(), computed, expected);
+        return {400, Text("check (%s) failed: %d %d", path.c_str(), computed, expected)};
+    }
+    Reply reply = StoreChunk(path, request.body, offset);
+    if (reply.status == 200) {
+        LOG_PRINTF("save upload file:%s.\n", name.c_str());
+    }
+    return reply;
+}
+
+void LogServed(const httplib::Request& request, const httplib::Response& response) {
+    // The raw path, as it came on the request line, without its query.
+    const std::string uri = request.target.substr(0, request.target.find('?'));
+    if (uri == kUploadRoute) {
+        return;
+    }
+    const std::string length =
+        response.has_header("Content-Length") ? response.get_header_value("Content-Length") : "?";
+    LOG_PRINTF("%s %s %d %s\n", request.method.c_str(), uri.c_str(), response.status, length.c_str());
+}
+
+// stop() of the library acts only while the accept loop runs, and only once per loop.
+class Listener : public httplib::Server {
+public:
+    void requestStop() {
+        if (is_running() && svr_sock_ != INVALID_SOCKET) {
+            stop();
+        }
+    }
+};
+
+void Configure(Listener& server, const Settings& settings) {
+    server.new_task_queue = [] { return new httplib::ThreadPool(1); };
+    server.set_socket_options(ReuseAddressOnly);
+    server.set_payload_max_length(kMaxPayloadBytes);
+    server.set_keep_alive_timeout(kKeepAliveSeconds);
+    server.set_read_timeout(kSocketTimeoutSeconds);
+    server.set_write_timeout(kSocketTimeoutSeconds);
+    const httplib::Server::Handler upload = [&settings](const httplib::Request& request,
+                                                        httplib::Response& response) {
+        const Reply reply = SaveUploadFile(settings, request);
+        response.status = reply.status;
+        response.set_content(reply.body, "text/plain");
+    };
+    server.Get(kUploadRoute, upload)
+        .Post(kUploadRoute, upload)
+        .Put(kUploadRoute, upload)
+        .Patch(kUploadRoute, upload)
+        .Delete(kUploadRoute, upload)
+        .Options(kUploadRoute, upload);
+    // Files only: a folder is never listed.
+    if (!server.set_mount_point("/", settings.documentRoot)) {
+        LOG_PRINTF("document root:%s is not a folder, no file is served.\n", settings.documentRoot.c_str());
+    }
+    server.set_logger(LogServed);
+}
+
+}  // namespace
+
+struct WebServer::Run {
+    Settings settings;
+    Listener server;
+    std::thread thread;
+    std::future<void> finished;
+};
+
+WebServer* WebServer::getInstance() {
+    static WebServer* const instanceServe = new WebServer(kPort);
+    return instanceServe;
+}
+
+WebServer::WebServer(unsigned int) {}
+
+WebServer::~WebServer() { stop(); }
+
+void WebServer::setDocumentRoot(const char* folder) {
+    if (folder != nullptr) {
+        m_documentRoot = folder;
+    }
+}
+
+const char* WebServer::getDocumentRoot() const { return m_documentRoot.c_str(); }
+
+void WebServer::setPort(unsigned short port) { m_port = port; }
+
+unsigned short WebServer::getPort() const { return m_port; }
+
+bool WebServer::isRunning() const { return m_running; }
+
+int WebServer::start() {
+    std::lock_guard<std::mutex> lock(m_control);
+    return startLocked();
+}
+
+void WebServer::stop() {
+    std::lock_guard<std::mutex> lock(m_control);
+    stopLocked();
+}
+
+int WebServer::reStart() {
+    std::lock_guard<std::mutex> lock(m_control);
+    stopLocked();
+    const int result = startLocked();
+    if (result != 0) {
+        LOG_PRINTF("reStart(), start fail! result: %d\n", result);
+    }
+    return result;
+}
+
+int WebServer::startLocked() {
+    if (m_running) {
+        return 0;
+    }
+    auto run = std::make_unique<Run>();
+    run->settings = {m_host.empty() ? "0.0.0.0" : m_host, m_port, m_documentRoot,
+                     m_uploadDir, m_uploadName, m_uploadNameMarker};
+    if (ServesWholeDisk(run->settings.documentRoot)) {
+        LOG_PRINTF("document root:%s is refused: it would serve the whole disk.\n", m_documentRoot.c_str());
+        return -1;
+    }
+    QuietenWhereDefault(SIGINT);
+    QuietenWhereDefault(SIGTERM);
+    Configure(run->server, run->settings);
+    if (!run->server.bind_to_port(run->settings.host, run->settings.port)) {
+        const std::string address = "http://" + m_host + ":" + std::to_string(m_port);
+        LOG_PRINTF("Cannot listen on %s. Use http://ADDR:PORT or :PORT\n", address.c_str());
+        LOG_PRINTF("updateServerParameters fail! result: %d\n", -1);
+        return -1;
+    }
+    std::promise<void> done;
+    run->finished = done.get_future();
+    Listener& server = run->server;
+    run->thread = std::thread([&server, done = std::move(done)]() mutable {
+        server.listen_after_bind();
+        done.set_value();
+    });
+    m_run = std::move(run);
+    m_running = true;
+    return 0;
+}
+
+void WebServer::stopLocked() {
+    m_running = false;
+    if (!m_run) {
+        return;
+    }
+    // The thread ends after the request in hand; a stop before its accept loop began
+    // is repeated until the loop has seen it.
+    const auto begun = std::chrono::steady_clock::now();
+    bool lateLogged = false;
+    do {
+        m_run->server.requestStop();
+        if (!lateLogged && std::chrono::steady_clock::now() - begun > kStopLateAfter) {
+            lateLogged = true;
+            LOG_PRINTF("server thread is late, still waiting for it.\n");
+        }
+    } while (m_run->finished.wait_for(kStopStep) != std::future_status::ready);
+    m_run->thread.join();
+    m_run.reset();
+}

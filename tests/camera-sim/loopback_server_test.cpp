@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CameraSim.h"
+#include "Framing.h"
+
+namespace camsim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
+
+constexpr const char* kCameraIp = "127.0.0.2";
+
+int Connect(const char* ip, uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    inet_pton(AF_INET, ip, &addr.sin_addr);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Reads exactly `size` bytes unless the peer closes or `timeout` passes.
+bool ReadExactly(int fd, uint8_t* out, size_t size, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    size_t got = 0;
+    while (got < size) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+        const ssize_t n = recv(fd, out + got, size - got, 0);
+        if (n <= 0) return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// True when the peer closed the connection within `timeout` (data before it is skipped).
+bool ClosedWithin(int fd, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    uint8_t sink[65536];
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = recv(fd, sink, sizeof sink, 0);
+        if (n <= 0) return true;
+    }
+    return false;
+}
+
+struct DataFrame {
+    uint32_t type = 0;
+    Bytes payload;
+};
+
+// A bare host: one command and one data connection, no kit code.
+class Host {
+public:
+    Host() : cmd_(Connect(kCameraIp, kCommandPort)), data_(Connect(kCameraIp, kDataPort)) {}
+    ~Host() {
+        if (cmd_ >= 0) close(cmd_);
+        if (data_ >= 0) close(data_);
+    }
+    bool Connected() const { return cmd_ >= 0 && data_ >= 0; }
+    int CommandFd() const { return cmd_; }
+    int DataFd() const { return data_; }
+
+    void Send(uint8_t id, const Bytes& payload) {
+        const Bytes frame = BuildCommandFrame(id, payload.data(), payload.size());
+        ASSERT_EQ(send(cmd_, frame.data(), frame.size(), MSG_NOSIGNAL), static_cast<ssize_t>(frame.size()));
+    }
+    void SendRaw(const Bytes& bytes) { send(cmd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+
+    std::optional<Command> Reply(std::chrono::milliseconds timeout = 2000ms) {
+        uint8_t head[kFrameHeadSize];
+        if (!ReadExactly(cmd_, head, sizeof head, timeout)) return std::nullopt;
+        Bytes frame(head, head + sizeof head);
+        frame.resize(kFrameHeadSize + GetU32(head + 4));
+        if (!ReadExactly(cmd_, frame.data() + kFrameHeadSize, frame.size() - kFrameHeadSize, timeout))
+            return std::nullopt;
+        Command reply;
+        size_t consumed = 0;
+        if (ParseReplyFrame(frame.data(), frame.size(), reply, consumed) != ParseStatus::Complete)
+            return std::nullopt;
+        return reply;
+    }
+
+    std::optional<Command> Get(uint8_t id, const Bytes& payload) {
+        Send(id | 0x80, payload);
+        return Reply();
+    }
+
+    std::optional<DataFrame> Frame(std::chrono::milliseconds timeout = 2000ms) {
+        uint8_t head[kFrameHeadSize];
+        if (!ReadExactly(data_, head, sizeof head, timeout)) return std::nullopt;
+        DataFrame f;
+        f.type = GetU32(head);
+        f.payload.resize(GetU32(head + 4));
+        if (!ReadExactly(data_, f.payload.data(), f.payload.size(), timeout + 5000ms)) return std::nullopt;
+        return f;
+    }
+
+    // Frames that arrive within `window`.
+    int CountFrames(std::chrono::milliseconds window) {
+        const auto end = std::chrono::steady_clock::now() + window;
+        int count = 0;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !Frame(left)) return count;
+            ++count;
+        }
+    }
+
+private:
+    int cmd_;
+    int data_;
+};
+
+class Loopback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CameraOptions options;
+        options.ip = kCameraIp;
+        options.announce = false;
+        camera_ = std::make_unique<CameraSim>(options);
+        ASSERT_TRUE(camera_->Start());
+    }
+
+    // Stream on at `fps`, waiting until the camera confirms.
+    void StreamOn(Host& host, uint8_t fps) {
+        host.Send(0x04, {fps});
+        host.Send(0x1B, {1});
+        const auto state = host.Get(0x1B, {0, 0});
+        ASSERT_TRUE(state.has_value());
+        ASSERT_EQ(state->payload.at(1), 1);
+    }
+
+    std::unique_ptr<CameraSim> camera_;
+};
+
+TEST_F(Loopback, AnswersGetsAndIgnoresSetsOverTcp) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    host.Send(0x02, {2});
+    const auto mode = host.Get(0x02, {0});
+    ASSERT_TRUE(mode.has_value()) << "the set had no reply ahead of this one";
+    EXPECT_EQ(mode->id, 0x82);
+    EXPECT_EQ(mode->payload, Bytes{2});
+    const auto beat = host.Get(0x9C, {1});
+    ASSERT_TRUE(beat.has_value());
+    EXPECT_EQ(beat->id, 0x9C);
+}
+
+TEST_F(Loopback, StreamsDataFramesAtTheSetRate) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    EXPECT_FALSE(host.Frame(300ms).has_value()) << "no frames while the stream is off";
+    StreamOn(host, 10);
+    const auto first = host.Frame();
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->type, kDataFrameType);
+    EXPECT_GT(first->payload.size(), 0u);
+    EXPECT_LE(first->payload.size(), kMaxDataFramePayload);
+
+    const int frames = host.CountFrames(2000ms);
+    EXPECT_GE(frames, 10) << "10 fps for 2 s";
+    EXPECT_LE(frames, 30) << "10 fps for 2 s";
+
+    host.Send(0x1B, {0});
+    ASSERT_TRUE(host.Get(0x1B, {0, 0}).has_value());
+    host.CountFrames(300ms);  // frames already on the way
+    EXPECT_EQ(host.CountFrames(500ms), 0) << "the stream stopped";
+}
+
+TEST_F(Loopback, TriggerModesSendOneFramePerTrigger) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    host.Send(0x02, {2});
+    StreamOn(host, 30);
+    EXPECT_EQ(host.CountFrames(300ms), 0) << "software-trigger mode waits for triggers";
+    for (int i = 0; i < 3; ++i) host.Send(0x1F, {0});
+    EXPECT_EQ(host.CountFrames(1000ms), 3);
+
+    host.Send(0x02, {1});
+    ASSERT_TRUE(host.Get(0x02, {0}).has_value());
+    host.Send(0x1F, {0});
+    EXPECT_EQ(host.CountFrames(300ms), 0) << "a software trigger does nothing in hardware mode";
+    camera_->TriggerHardware();
+    camera_->TriggerHardware();
+    EXPECT_EQ(host.CountFrames(1000ms), 2);
+}
+
+TEST_F(Loopback, NewConnectionPairReplacesTheOld) {
+    Host first;
+    ASSERT_TRUE(first.Connected());
+    ASSERT_TRUE(first.Get(0x9C, {1}).has_value());
+    Host second;
+    ASSERT_TRUE(second.Connected());
+    EXPECT_TRUE(ClosedWithin(first.CommandFd(), 2000ms));
+    EXPECT_TRUE(ClosedWithin(first.DataFd(), 2000ms));
+    StreamOn(second, 30);
+    EXPECT_TRUE(second.Frame().has_value());
+}
+
+TEST_F(Loopback, RefusedReconnectsFailUntilTheKnobIsCleared) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    camera_->RefuseReconnects(true);
+    camera_->CloseConnections();
+    EXPECT_TRUE(ClosedWithin(host.CommandFd(), 2000ms));
+    EXPECT_TRUE(ClosedWithin(host.DataFd(), 2000ms));
+
+    int refused = -1;
+    for (int i = 0; i < 40 && (refused = Connect(kCameraIp, kCommandPort)) >= 0; ++i) {
+        close(refused);  // the listener may still be closing
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_LT(refused, 0);
+    EXPECT_LT(Connect(kCameraIp, kDataPort), 0);
+
+    camera_->RefuseReconnects(false);
+    std::unique_ptr<Host> again;
+    for (int i = 0; i < 40; ++i) {
+        again = std::make_unique<Host>();
+        if (again->Connected()) break;
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(again->Connected());
+    EXPECT_TRUE(again->Get(0x9C, {1}).has_value());
+}
+
+TEST_F(Loopback, StalledCameraStopsAnsweringAndRecovers) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    camera_->StallHeartbeat(true);
+    host.Send(0x9C, {1});
+    EXPECT_FALSE(host.Reply(500ms).has_value());
+    camera_->StallHeartbeat(false);
+    const auto beat = host.Get(0x9C, {1});
+    ASSERT_TRUE(beat.has_value());
+    EXPECT_EQ(beat->id, 0x9C);
+}
+
+TEST_F(Loopback, CommandFaultKnobsReachTheWire) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    camera_->SetWrongReplyId(0x9C, true);
+    const auto wrong = host.Get(0x9C, {1});
+    ASSERT_TRUE(wrong.has_value());
+    EXPECT_NE(wrong->id, 0x9C);
+    camera_->SetNoReply(0x1B, true);
+    host.Send(0x9B, {0, 0});
+    EXPECT_FALSE(host.Reply(500ms).has_value());
+    camera_->RefuseSetting(0x04, std::nullopt, true);
+    host.Send(0x04, {5});
+    EXPECT_EQ(host.Get(0x04, {0})->payload, Bytes{30});
+    ASSERT_GE(camera_->CommandLog().size(), 4u);
+    EXPECT_EQ(camera_->CommandLog()[1].id, 0x9B);
+}
+
+TEST_F(Loopback, MalformedCommandFrameClosesTheConnection) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    host.SendRaw({0xAA, 0, 0, 0, 0xFF, 0xFF, 0, 0});
+    EXPECT_TRUE(ClosedWithin(host.CommandFd(), 2000ms));
+}
+
+TEST_F(Loopback, DataFaultsAreWellFramedOrDeclareWhatTheySend) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    StreamOn(host, 30);
+    const auto normal = host.Frame();
+    ASSERT_TRUE(normal.has_value());
+
+    camera_->InjectDataFault(DataFault::ForeignType);
+    camera_->InjectDataFault(DataFault::TruncatedRecord);
+    camera_->InjectDataFault(DataFault::RandomPayload);
+    camera_->InjectDataFault(DataFault::OversizedLength);
+    // Frames built before the faults were queued may still be on the way.
+    std::optional<DataFrame> f;
+    for (int i = 0; i < 5 && (f = host.Frame()) && f->type == kDataFrameType; ++i) {
+    }
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->type, 3u);
+    EXPECT_EQ(f->payload.size(), normal->payload.size());
+
+    const auto truncated = host.Frame();
+    ASSERT_TRUE(truncated.has_value());
+    EXPECT_EQ(truncated->type, kDataFrameType);
+    EXPECT_EQ(truncated->payload.size(), normal->payload.size() / 2);
+
+    const auto random = host.Frame();
+    ASSERT_TRUE(random.has_value());
+    EXPECT_EQ(random->payload.size(), normal->payload.size());
+    EXPECT_NE(random->payload, normal->payload);
+
+    const auto oversized = host.Frame(5000ms);
+    ASSERT_TRUE(oversized.has_value()) << "every declared byte arrives";
+    EXPECT_EQ(oversized->payload.size(), kMaxDataFramePayload + 1);
+
+    const auto after = host.Frame();
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->type, kDataFrameType);
+    EXPECT_EQ(after->payload.size(), normal->payload.size());
+}
+
+TEST_F(Loopback, SlowCameraStillSendsWholeFrames) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    camera_->SetSlowSending(2ms);
+    StreamOn(host, 5);
+    const auto f = host.Frame(10000ms);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->type, kDataFrameType);
+}
+
+TEST(LoopbackAnnouncer, AnnouncesTheCameraAndItsState) {
+    const int udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(kDiscoveryPort);
+    inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
+    ASSERT_EQ(bind(udp, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+    CameraOptions options;
+    options.ip = "127.0.0.3";
+    options.serialNumber = "SIM0042";
+    options.alias = "bench";
+    options.deviceType = 0x10;
+    CameraSim camera(options);
+    ASSERT_TRUE(camera.Start());
+
+    DiscoveryInfo expected;
+    expected.ip = options.ip;
+    expected.deviceType = options.deviceType;
+    expected.serialNumber = options.serialNumber;
+    expected.peerIp = "127.0.0.1";
+    expected.alias = options.alias;
+    auto receive = [udp](DiscoveryDatagram& d) {
+        pollfd p{udp, POLLIN, 0};
+        return poll(&p, 1, 2000) > 0 && recv(udp, d.data(), d.size(), 0) == static_cast<ssize_t>(d.size());
+    };
+    DiscoveryDatagram d{};
+    ASSERT_TRUE(receive(d));
+    EXPECT_EQ(d, BuildDiscoveryDatagram(expected));
+
+    camera.SetAnnouncedState(AnnouncedState::Leaving);
+    expected.state = AnnouncedState::Leaving;
+    bool seen = false;
+    for (int i = 0; i < 10 && !seen && receive(d); ++i) seen = d == BuildDiscoveryDatagram(expected);
+    EXPECT_TRUE(seen);
+    camera.Stop();
+    close(udp);
+}
+
+}  // namespace
+}  // namespace camsim

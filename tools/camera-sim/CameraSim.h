@@ -1,0 +1,76 @@
+// A simulated camera for tests and the demo: command and data ports, the discovery
+// announcement, and the fault knobs.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Announcer.h"
+#include "CommandHandler.h"
+#include "CommandServer.h"
+#include "DataServer.h"
+
+namespace camsim {
+
+struct CameraOptions {
+    std::string ip = "127.0.0.2";
+    uint8_t deviceType = 0x11;
+    std::string serialNumber = "SIM0001";
+    std::string alias;
+    Scene scene = Scene::Wall(1500);
+    ToFRecordKind record = ToFRecordKind::Computed;
+    bool colour = false;
+    bool announce = true;  // send the discovery datagram to 127.0.0.1:9007
+    EventSink events;      // what the host does, as text lines; may be empty
+};
+
+class CameraSim {
+public:
+    explicit CameraSim(CameraOptions options);
+    ~CameraSim();
+    CameraSim(const CameraSim&) = delete;
+    CameraSim& operator=(const CameraSim&) = delete;
+
+    // False when a port cannot be bound or the announcer cannot start.
+    bool Start();
+    void Stop();
+
+    std::vector<LoggedCommand> CommandLog() const { return handler_.Log(); }
+    void ClearCommandLog() { handler_.ClearLog(); }
+    CameraState State() const { return handler_.State(); }
+    void UpdateState(const std::function<void(CameraState&)>& change) { handler_.Update(change); }
+    void SetScene(const Scene& scene) { data_.SetScene(scene); }
+    void TriggerHardware() { data_.TriggerHardware(); }
+    uint64_t FramesSent() const { return data_.FramesSent(); }
+
+    // Command faults; ids with or without the reply bit.
+    void SetNoReply(uint8_t id, bool on) { handler_.SetNoReply(id, on); }
+    void SetWrongReplyId(uint8_t id, bool on) { handler_.SetWrongReplyId(id, on); }
+    void RefuseSetting(uint8_t id, std::optional<uint8_t> firstByte, bool on) {
+        handler_.SetRefused(id, firstByte, on);
+    }
+    // Connection faults.
+    void StallHeartbeat(bool on) { handler_.SetSilent(on); }
+    void CloseConnections();
+    void RefuseReconnects(bool on);
+    void InjectDataFault(DataFault fault, int count = 1) { data_.InjectFault(fault, count); }
+    void SetSlowSending(std::chrono::milliseconds pause);
+
+    void SetAnnouncedState(AnnouncedState state);
+
+private:
+    static CameraState InitialState(const CameraOptions& options);
+
+    const CameraOptions options_;
+    CommandHandler handler_;
+    CommandServer commands_;
+    DataServer data_;
+    std::unique_ptr<Announcer> announcer_;
+};
+
+}  // namespace camsim

@@ -1,0 +1,96 @@
+#include "CommandHandler.h"
+
+#include "CommandSet.h"
+
+namespace camsim {
+namespace {
+
+constexpr int kAnyPayload = -1;
+
+void Toggle(std::set<uint8_t>& ids, uint8_t id, bool on) {
+    const uint8_t key = id | kReplyBit;
+    if (on)
+        ids.insert(key);
+    else
+        ids.erase(key);
+}
+
+}  // namespace
+
+CommandHandler::CommandHandler(CameraState initial) : state_(std::move(initial)) {}
+
+std::optional<Command> CommandHandler::Handle(const Command& request) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool get = (request.id & kReplyBit) != 0;
+    const uint8_t baseId = request.id & 0x7F;
+    LoggedCommand entry{request.id, request.payload, false, false};
+    std::vector<uint8_t> data;
+    if (!get && IsRefused(baseId, request.payload)) {
+        // Apply to a copy: the payload is still checked, the camera keeps its value.
+        CameraState scratch = state_;
+        entry.understood = ApplyCommand(scratch, baseId, get, request.payload, data);
+        entry.refused = true;
+    } else {
+        entry.understood = ApplyCommand(state_, baseId, get, request.payload, data);
+    }
+    log_.push_back(std::move(entry));
+
+    if (!get || silent_ || noReply_.count(request.id)) return std::nullopt;
+    Command reply;
+    reply.id = request.id;
+    if (wrongId_.count(request.id)) reply.id = static_cast<uint8_t>(kReplyBit | ((request.id + 1) & 0x7F));
+    reply.payload = std::move(data);
+    return reply;
+}
+
+bool CommandHandler::IsRefused(uint8_t baseId, const std::vector<uint8_t>& payload) const {
+    if (refused_.count({baseId, kAnyPayload})) return true;
+    return !payload.empty() && refused_.count({baseId, payload[0]});
+}
+
+CameraState CommandHandler::State() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_;
+}
+
+void CommandHandler::Update(const std::function<void(CameraState&)>& change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change(state_);
+}
+
+std::vector<LoggedCommand> CommandHandler::Log() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return log_;
+}
+
+void CommandHandler::ClearLog() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    log_.clear();
+}
+
+void CommandHandler::SetNoReply(uint8_t id, bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Toggle(noReply_, id, on);
+}
+
+void CommandHandler::SetWrongReplyId(uint8_t id, bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Toggle(wrongId_, id, on);
+}
+
+void CommandHandler::SetRefused(uint8_t id, std::optional<uint8_t> firstByte, bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::pair<uint8_t, int> key{static_cast<uint8_t>(id & 0x7F),
+                                      firstByte ? *firstByte : kAnyPayload};
+    if (on)
+        refused_.insert(key);
+    else
+        refused_.erase(key);
+}
+
+void CommandHandler::SetSilent(bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    silent_ = on;
+}
+
+}  // namespace camsim

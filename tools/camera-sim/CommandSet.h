@@ -1,0 +1,20 @@
+// The camera's command set: what each command id does to the camera state.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "CameraState.h"
+
+namespace camsim {
+
+constexpr uint8_t kReplyBit = 0x80;
+constexpr uint8_t kHeartbeatId = 0x9C;
+
+// Applies a set (isGet false) or answers a get into `reply`. `id` is the command id
+// without its reply bit. Returns false when the payload fits no layout of that id;
+// the state is then unchanged.
+bool ApplyCommand(CameraState& state, uint8_t id, bool isGet, const std::vector<uint8_t>& payload,
+                  std::vector<uint8_t>& reply);
+
+}  // namespace camsim

@@ -1,0 +1,110 @@
+// camera-sim: plays one network ToF camera on a loopback address until SIGINT or SIGTERM.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "CameraSim.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) { g_stop = 1; }
+
+const char kUsage[] =
+    "usage: camera-sim [options]\n"
+    "Plays a network ToF camera: commands on <ip>:9008, data frames on <ip>:9009,\n"
+    "announcements to 127.0.0.1:9007. Runs until SIGINT or SIGTERM.\n"
+    "\n"
+    "  --ip ADDR          camera address, in 127.0.0.0/8 (default 127.0.0.2)\n"
+    "  --type N           device type, decimal or 0x hex (default 0x11)\n"
+    "  --sn TEXT          serial number (default SIM0001)\n"
+    "  --alias TEXT       alias announced with the camera (default none)\n"
+    "  --scene SCENE      wall:D, box:WALL,BOX or ramp:LEFT,RIGHT in mm (default wall:1500)\n"
+    "  --record KIND      computed or raw ToF records (default computed)\n"
+    "  --colour           add colour records\n"
+    "  --help             show this text\n"
+    "\n"
+    "example: camera-sim --ip 127.0.0.2 --type 0x10 --sn SIM0001 --scene wall:1500 --record computed\n";
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "camera-sim: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+bool ParseType(const std::string& text, uint8_t& type) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || value > 0xFF) return false;
+    type = static_cast<uint8_t>(value);
+    return true;
+}
+
+bool IsLoopback(const std::string& ip) { return ip.rfind("127.", 0) == 0; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    camsim::CameraOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--colour") {
+            options.colour = true;
+            continue;
+        }
+        if (!hasValue) return Fail("missing value or unknown option: " + arg);
+        const std::string value = argv[++i];
+        if (arg == "--ip") {
+            if (!IsLoopback(value)) return Fail("the camera address must be in 127.0.0.0/8: " + value);
+            options.ip = value;
+        } else if (arg == "--type") {
+            if (!ParseType(value, options.deviceType)) return Fail("bad device type: " + value);
+        } else if (arg == "--sn") {
+            options.serialNumber = value;
+        } else if (arg == "--alias") {
+            options.alias = value;
+        } else if (arg == "--scene") {
+            const auto scene = camsim::Scene::Parse(value);
+            if (!scene) return Fail("bad scene: " + value);
+            options.scene = *scene;
+        } else if (arg == "--record") {
+            if (value == "computed")
+                options.record = camsim::ToFRecordKind::Computed;
+            else if (value == "raw")
+                options.record = camsim::ToFRecordKind::Raw;
+            else
+                return Fail("bad record kind: " + value);
+        } else {
+            return Fail("unknown option: " + arg);
+        }
+    }
+
+    std::mutex printMutex;
+    options.events = [&printMutex](const std::string& line) {
+        std::lock_guard<std::mutex> lock(printMutex);
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    };
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    camsim::CameraSim camera(options);
+    if (!camera.Start()) {
+        std::fprintf(stderr, "camera-sim: cannot open %s:9008/9009 or announce\n", options.ip.c_str());
+        return 1;
+    }
+    options.events("camera " + options.serialNumber + " on " + options.ip + " ready");
+    while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    camera.Stop();
+    options.events("camera stopped");
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include "CommonControl.h"
+
+// One camera's transport: a command connection and a data connection. It frames bytes
+// and knows nothing of command ids or records.
+class IO {
+public:
+    virtual ~IO() = default;
+    // 0 both connections stand (also when already open); -255 command connection or bind
+    // failed; -13 data connection failed.
+    virtual int OpenDevice() = 0;
+    virtual int CloseDevice() = 0;
+    // Sends the first min(len, 64) bytes of buf; for ids with bit 7 set (gets, and ids of
+    // 0x80 or above) copies at most bufSize reply bytes back into buf. 0 or -104.
+    virtual int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) = 0;
+    // Reads one data frame of at most capacity payload bytes into buf; 0 when a frame was
+    // read or nothing arrived, -1 on failure (*len is then 0 when a head was read).
+    virtual int ReadData(unsigned char* buf, int capacity, int* len) = 0;
+    virtual const char* GetHostIp() const = 0;
+    virtual const char* GetDeviceSN() const = 0;
+    // Shuts both connections down so that blocked readers return at once; the sockets are
+    // kept until CloseDevice.
+    virtual void Shutdown() = 0;
+};

@@ -1,0 +1,402 @@
+#include "SocketCtl.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "log.h"
+
+using linktiming::milliseconds;
+
+namespace transport {
+const char* basename(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+}  // namespace transport
+
+namespace {
+
+constexpr uint32_t kCommandFrameType = 0xAA;
+constexpr uint8_t kCommandMarker = 0xAA;
+constexpr uint32_t kDataFrameType = 1;
+constexpr size_t kHeadSize = 8;
+constexpr size_t kReplyBodyHead = 3;  // marker, id, data length
+constexpr uint8_t kMaxPayload = 64;
+constexpr uint8_t kReplyWanted = 0x80;
+constexpr int kReceiveBufferBytes = 819200;
+// A reply carries at most 255 data bytes; anything far beyond is not a reply.
+constexpr uint32_t kMaxReplyBody = 4096;
+// A data frame this long is not well-framed; draining it would only read garbage.
+constexpr uint64_t kMaxDrainedFrame = 64ull * 1024 * 1024;
+
+void PutU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint32_t GetU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+int MakeSocket() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        LOG_PRINTF("socket() error, errno[%d], info: %s", errno, std::strerror(errno));
+        return -1;
+    }
+    int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0) {
+        LOG_PRINTF("setsockopt() error, errno[%d], info: %s", errno, std::strerror(errno));
+    }
+    int size = kReceiveBufferBytes;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof(size)) != 0) {
+        LOG_PRINTF("setsockopt() error, errno[%d], info: %s", errno, std::strerror(errno));
+    }
+    return fd;
+}
+
+// A silent camera is noticed after about four seconds.
+void KeepAlive(int fd, const char* tag) {
+    struct Option {
+        int level;
+        int name;
+        int value;
+        const char* what;
+    };
+    const Option options[] = {
+        {SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"},
+        {IPPROTO_TCP, TCP_KEEPIDLE, 1, "TCP_KEEPIDLE"},
+        {IPPROTO_TCP, TCP_KEEPINTVL, 1, "TCP_KEEPINTVL"},
+        {IPPROTO_TCP, TCP_KEEPCNT, 3, "TCP_KEEPCNT"},
+    };
+    for (const Option& o : options) {
+        if (::setsockopt(fd, o.level, o.name, &o.value, sizeof(o.value)) != 0) {
+            LOG_DEVICE(tag, "setsockopt() %s error, errno[%d], info: %s", o.what, errno, std::strerror(errno));
+        }
+    }
+}
+
+bool Bind(int fd, const char* hostIp, const char* tag) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = 0;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    int rc = -1;
+    if (hostIp[0] != '\0' && ::inet_pton(AF_INET, hostIp, &addr.sin_addr) != 1) {
+        errno = EINVAL;
+    } else {
+        rc = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    }
+    if (rc != 0) {
+        LOG_DEVICE(tag, "bind is failed with error[%d], info:%s", errno, std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+SocketCtl::SocketCtl(const char* deviceIp, const char* hostIp, unsigned short dataPort, unsigned short cmdPort,
+                     linktiming::SleepFunction sleep)
+    : m_dataPort(dataPort), m_cmdPort(cmdPort), m_sleep(std::move(sleep)) {
+    if (deviceIp) std::strncpy(m_deviceIP, deviceIp, sizeof(m_deviceIP) - 1);
+    if (hostIp) std::strncpy(m_hostIP, hostIp, sizeof(m_hostIP) - 1);
+    std::strncpy(m_deviceSN, "quelta", sizeof(m_deviceSN) - 1);
+}
+
+SocketCtl::SocketCtl(const char* deviceIp, unsigned short dataPort, unsigned short cmdPort)
+    : SocketCtl(deviceIp, nullptr, dataPort, cmdPort) {}
+
+SocketCtl::~SocketCtl() { CloseDevice(); }
+
+void SocketCtl::SetDeviceSN(const char* sn) {
+    std::memset(m_deviceSN, 0, sizeof(m_deviceSN));
+    if (sn) std::strncpy(m_deviceSN, sn, sizeof(m_deviceSN) - 1);
+}
+
+int SocketCtl::GetPeerIP(char* out) const {
+    if (!out || !std::memchr(m_deviceIP, '.', sizeof(m_deviceIP))) return -1;
+    std::memcpy(out, m_deviceIP, sizeof(m_deviceIP));
+    return 0;
+}
+
+int SocketCtl::Connect(int fd, unsigned short port, const char* what) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    int err = 0;
+    if (::inet_pton(AF_INET, m_deviceIP, &addr.sin_addr) != 1) {
+        err = EINVAL;
+    } else {
+        // Non-blocking, so that an address nobody answers cannot hold the caller for minutes.
+        const int flags = ::fcntl(fd, F_GETFL);
+        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+            err = errno;
+            if (err == EINPROGRESS) {
+                pollfd p{fd, POLLOUT, 0};
+                int rc;
+                do {
+                    rc = ::poll(&p, 1, static_cast<int>(linktiming::kConnectTimeout.count()));
+                } while (rc < 0 && errno == EINTR);
+                socklen_t size = sizeof(err);
+                if (rc == 0) {
+                    err = ETIMEDOUT;
+                } else if (rc < 0) {
+                    err = errno;
+                } else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0) {
+                    err = errno;
+                }
+            }
+        }
+        ::fcntl(fd, F_SETFL, flags);
+    }
+    if (err == 0) return 0;
+    LOG_PRINTF("connect(%s:%d) error, errno[%d], info: %s", m_deviceIP, port, err, std::strerror(err));
+    LOG_DEVICE(m_deviceSN, " wait the Camera(%s) connect %s", what, m_deviceIP);
+    m_sleep(linktiming::kConnectRetryPause);
+    return -1;
+}
+
+void SocketCtl::CloseSockets(int& dataSocket, int& cmdSocket) {
+    CloseFd(dataSocket);
+    CloseFd(cmdSocket);
+}
+
+int SocketCtl::OpenDevice() {
+    std::lock_guard<std::mutex> state(m_stateMutex);
+    if (m_isOpened) {
+        LOG_DEVICE(m_deviceSN, "warnning m_isOpened:%d", 1);
+        return 0;
+    }
+    // Built in locals and handed over only when both stand, so a failed open leaves nothing.
+    int dataSocket = MakeSocket();
+    int cmdSocket = MakeSocket();
+    KeepAlive(cmdSocket, m_deviceSN);
+    LOG_DEVICE(m_deviceSN, "m_hostIP:%s, m_deviceIP:%s", m_hostIP, m_deviceIP);
+    if (!Bind(cmdSocket, m_hostIP, m_deviceSN)) {
+        CloseSockets(dataSocket, cmdSocket);
+        return -255;
+    }
+    if (Connect(cmdSocket, m_cmdPort, "cmd") != 0) {
+        CloseSockets(dataSocket, cmdSocket);
+        return -255;
+    }
+    if (!Bind(dataSocket, m_hostIP, m_deviceSN)) {
+        CloseSockets(dataSocket, cmdSocket);
+        return -255;
+    }
+    if (Connect(dataSocket, m_dataPort, "data") != 0) {
+        CloseSockets(dataSocket, cmdSocket);
+        return -13;
+    }
+    {
+        std::lock_guard<std::mutex> data(m_dataMutex);
+        std::lock_guard<std::mutex> cmd(m_cmdMutex);
+        m_dataSocket = dataSocket;
+        m_cmdSocket = cmdSocket;
+    }
+    m_isOpened = true;
+    LOG_DEVICE(m_deviceSN, "m_isOpened:%d", 1);
+    return 0;
+}
+
+void SocketCtl::Shutdown() {
+    std::lock_guard<std::mutex> state(m_stateMutex);
+    if (m_dataSocket >= 0) ::shutdown(m_dataSocket, SHUT_RDWR);
+    if (m_cmdSocket >= 0) ::shutdown(m_cmdSocket, SHUT_RDWR);
+}
+
+int SocketCtl::CloseDevice() {
+    std::lock_guard<std::mutex> state(m_stateMutex);
+    m_isOpened = false;
+    // Wake a reader or a command in flight first, then close under their locks.
+    if (m_dataSocket >= 0) ::shutdown(m_dataSocket, SHUT_RDWR);
+    if (m_cmdSocket >= 0) ::shutdown(m_cmdSocket, SHUT_RDWR);
+    {
+        std::lock_guard<std::mutex> data(m_dataMutex);
+        CloseFd(m_dataSocket);
+    }
+    std::lock_guard<std::mutex> cmd(m_cmdMutex);
+    CloseFd(m_cmdSocket);
+    return 0;
+}
+
+SocketCtl::Recv SocketCtl::RecvExact(int fd, void* dst, size_t count, milliseconds firstWait, milliseconds wait) {
+    auto* p = static_cast<uint8_t*>(dst);
+    size_t got = 0;
+    while (got < count) {
+        pollfd pfd{fd, POLLIN, 0};
+        const int rc = ::poll(&pfd, 1, static_cast<int>((got == 0 ? firstWait : wait).count()));
+        if (rc == 0) {
+            LOG_PRINTF("time is over");
+            return Recv::TimedOut;
+        }
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            return Recv::Failed;
+        }
+        const ssize_t n = ::recv(fd, p + got, count - got, 0);
+        if (n == 0) return Recv::Closed;
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            return Recv::Failed;
+        }
+        got += static_cast<size_t>(n);
+    }
+    return Recv::Ok;
+}
+
+SocketCtl::Recv SocketCtl::Drain(int fd, uint64_t count, milliseconds wait) {
+    uint8_t scratch[4096];
+    while (count > 0) {
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(count, sizeof(scratch)));
+        const Recv r = RecvExact(fd, scratch, piece, wait, wait);
+        if (r != Recv::Ok) return r;
+        count -= piece;
+    }
+    return Recv::Ok;
+}
+
+SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, milliseconds firstWait, bool first) {
+    auto failed = [&](Recv r, bool inHead) {
+        if (r == Recv::Failed) {
+            LOG_DEVICE(m_deviceSN, "RecvData err: %d, %s cmdid %d", errno, std::strerror(errno), id);
+            return Reply::Failed;
+        }
+        // A further reply that never comes only means no reply matched.
+        if (r == Recv::TimedOut && !first) return Reply::TimedOut;
+        if (inHead) {
+            LOG_DEVICE(m_deviceSN, " the server connection has been gracefully closed cmdid %d", id);
+        } else {
+            LOG_DEVICE(m_deviceSN, "the server connection has been gracefully closed cmdid %d", id);
+        }
+        return r == Recv::TimedOut ? Reply::TimedOut : Reply::Closed;
+    };
+
+    uint8_t head[kHeadSize];
+    Recv r = RecvExact(m_cmdSocket, head, sizeof(head), firstWait, linktiming::kCmdReadWait);
+    if (r != Recv::Ok) return failed(r, true);
+    const uint32_t type = GetU32(head);
+    const uint32_t length = GetU32(head + 4);
+    if (type != kCommandFrameType || length > kMaxReplyBody) {
+        LOG_DEVICE(m_deviceSN, "reply type:0x%x length:%u skipped cmdid %d", type, length, id);
+        r = Drain(m_cmdSocket, std::min(length, kMaxReplyBody), linktiming::kCmdReadWait);
+        if (r != Recv::Ok) return failed(r, false);
+        return type != kCommandFrameType ? Reply::Foreign : Reply::Failed;
+    }
+    if (m_replyBuf.size() < length) m_replyBuf.resize(length);
+    r = RecvExact(m_cmdSocket, m_replyBuf.data(), length, linktiming::kCmdReadWait, linktiming::kCmdReadWait);
+    if (r != Recv::Ok) return failed(r, false);
+
+    const auto* body = reinterpret_cast<const uint8_t*>(m_replyBuf.data());
+    if (length < 2 || body[1] != id) return Reply::Mismatched;
+    if (length >= kReplyBodyHead && buf && bufSize > 0) {
+        // Bounded by the caller's buffer and by the data actually received.
+        const size_t dataLength = body[2];
+        const size_t copy = std::min({dataLength, size_t(length) - kReplyBodyHead, size_t(bufSize)});
+        std::memcpy(buf, body + kReplyBodyHead, copy);
+    }
+    return Reply::Matched;
+}
+
+int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) {
+    std::lock_guard<std::mutex> lock(m_cmdMutex);
+    if (!m_isOpened || m_cmdSocket < 0) return -104;
+
+    const uint8_t n = buf ? std::min(len, kMaxPayload) : 0;
+    uint8_t id = static_cast<uint8_t>(cmd & 0xFF);
+    if (type != CMDTYPE_SET) id |= kReplyWanted;
+    uint8_t frame[kHeadSize + kReplyBodyHead + kMaxPayload];
+    PutU32(frame, kCommandFrameType);
+    PutU32(frame + 4, n + kReplyBodyHead);
+    frame[8] = kCommandMarker;
+    frame[9] = id;
+    frame[10] = n;
+    if (n > 0) std::memcpy(frame + 11, buf, n);
+    const size_t total = kHeadSize + kReplyBodyHead + n;
+    for (size_t sent = 0; sent < total;) {
+        const ssize_t rc = ::send(m_cmdSocket, frame + sent, total - sent, MSG_NOSIGNAL);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0) {
+            LOG_DEVICE(m_deviceSN, "SendData err: %d, %s", errno, std::strerror(errno));
+            return -104;
+        }
+        sent += static_cast<size_t>(rc);
+    }
+    if (!(id & kReplyWanted)) return 0;
+
+    // Whole replies are read, so a late reply to an earlier command keeps the stream in step.
+    for (int attempt = 0; attempt < linktiming::kRepliesExamined; ++attempt) {
+        const bool first = attempt == 0;
+        const Reply reply =
+            ReadReply(id, buf, bufSize, first ? linktiming::kCmdReadWait : linktiming::kFollowUpReplyWait, first);
+        switch (reply) {
+            case Reply::Matched:
+            case Reply::Foreign:
+                return 0;
+            case Reply::TimedOut:
+                if (first) return -104;
+                return 0;
+            case Reply::Closed:
+            case Reply::Failed:
+                return -104;
+            case Reply::Mismatched: {
+                const auto* body = reinterpret_cast<const uint8_t*>(m_replyBuf.data());
+                LOG_DEVICE(m_deviceSN, "outIndex:%d cmdid 0x%x: 0x%x 0x%x", linktiming::kRepliesExamined - 1 - attempt,
+                           id, m_replyBuf.empty() ? 0 : body[0], m_replyBuf.size() < 2 ? 0 : body[1]);
+                break;
+            }
+        }
+    }
+    return 0;
+}
+
+int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
+    if (m_isOpened && len) {
+        std::lock_guard<std::mutex> lock(m_dataMutex);
+        if (m_dataSocket >= 0) {
+            uint8_t head[kHeadSize];
+            const Recv r = RecvExact(m_dataSocket, head, sizeof(head), linktiming::kDataReadWait,
+                                     linktiming::kDataReadWait);
+            if (r == Recv::Failed) return -1;
+            if (r != Recv::Ok) return 0;
+            const uint32_t type = GetU32(head);
+            const uint32_t length = GetU32(head + 4);
+            const bool foreign = type != kDataFrameType;
+            if (foreign || !buf || capacity < 0 || length > static_cast<uint32_t>(capacity)) {
+                if (foreign) {
+                    LOG_DEVICE(m_deviceSN, "unknow type, type[%d], len[%d]", static_cast<int>(type),
+                               static_cast<int>(length));
+                } else {
+                    LOG_DEVICE(m_deviceSN, "data length:%u exceeds the buffer:%d", length, capacity);
+                }
+                // Skipping the payload keeps the next head in step.
+                if (length <= kMaxDrainedFrame) Drain(m_dataSocket, length, linktiming::kDataReadWait);
+                *len = 0;
+                return -1;
+            }
+            *len = static_cast<int>(length);
+            if (length == 0) return 0;
+            const Recv p = RecvExact(m_dataSocket, buf, length, linktiming::kDataReadWait, linktiming::kDataReadWait);
+            if (p == Recv::Ok) return 0;
+            *len = 0;
+            return p == Recv::Failed ? -1 : 0;
+        }
+    }
+    m_sleep(linktiming::kClosedReadPause);
+    return -1;
+}

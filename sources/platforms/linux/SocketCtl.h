@@ -1,0 +1,64 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "IO.h"
+#include "LinkTiming.h"
+
+// The text after the last '/' of a path, for log lines. Kept out of the global namespace
+// so that it never stands in for libc's basename.
+namespace transport {
+const char* basename(const char* path);
+}
+
+// TCP transport to one camera: commands and replies on the command port, data frames on
+// the data port, both bound to the host address that faces the camera.
+class SocketCtl : public IO {
+public:
+    SocketCtl(const char* deviceIp, const char* hostIp, unsigned short dataPort, unsigned short cmdPort,
+              linktiming::SleepFunction sleep = linktiming::SleepFor);
+    SocketCtl(const char* deviceIp, unsigned short dataPort, unsigned short cmdPort);
+    ~SocketCtl() override;
+    SocketCtl(const SocketCtl&) = delete;
+    SocketCtl& operator=(const SocketCtl&) = delete;
+
+    int OpenDevice() override;
+    int CloseDevice() override;
+    int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) override;
+    int ReadData(unsigned char* buf, int capacity, int* len) override;
+    const char* GetHostIp() const override { return m_hostIP; }
+    const char* GetDeviceSN() const override { return m_deviceSN; }
+    void Shutdown() override;
+
+    // The log tag; set once, before the transport is shared with other threads.
+    void SetDeviceSN(const char* sn);
+    // Copies the 16 bytes of the camera address; -1 when it holds no dotted text.
+    int GetPeerIP(char* out) const;
+
+private:
+    enum class Recv { Ok, TimedOut, Closed, Failed };
+    enum class Reply { Matched, Mismatched, Foreign, TimedOut, Closed, Failed };
+
+    static Recv RecvExact(int fd, void* dst, size_t count, linktiming::milliseconds firstWait,
+                          linktiming::milliseconds wait);
+    Recv Drain(int fd, uint64_t count, linktiming::milliseconds wait);
+    Reply ReadReply(uint8_t id, char* buf, int bufSize, linktiming::milliseconds firstWait, bool first);
+    int Connect(int fd, unsigned short port, const char* what);
+    void CloseSockets(int& dataSocket, int& cmdSocket);
+
+    std::atomic<bool> m_isOpened{false};
+    char m_deviceIP[16] = {};
+    char m_hostIP[16] = {};
+    uint16_t m_dataPort;
+    uint16_t m_cmdPort;
+    int m_dataSocket = -1;  // -1 while closed
+    int m_cmdSocket = -1;
+    std::vector<char> m_replyBuf;  // reused between commands, grown for a longer reply
+    std::mutex m_cmdMutex;         // one command and its reply at a time; guards m_cmdSocket
+    std::mutex m_dataMutex;        // guards m_dataSocket against a close during a read
+    std::mutex m_stateMutex;       // orders open, close and shut-down
+    char m_deviceSN[64] = {};
+    linktiming::SleepFunction m_sleep;
+};

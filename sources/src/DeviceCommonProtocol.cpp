@@ -1,0 +1,321 @@
+#include "DeviceCommonProtocol.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "log.h"
+
+namespace {
+
+constexpr int kCmdWorkMode = 2;
+constexpr int kCmdFrameRate = 4;
+constexpr int kCmdCalibration = 16;
+constexpr int kCmdStream = 27;
+constexpr int kCmdSoftwareTrigger = 31;
+constexpr int kCmdHeartbeat = 156;
+
+constexpr uint8_t kSubTofIntrinsic = 0;
+constexpr uint8_t kSubTofDistortion = 2;
+constexpr uint8_t kSubColorIntrinsic = 4;
+constexpr uint8_t kSubColorDistortion = 6;
+constexpr uint8_t kSubRotation = 8;
+constexpr uint8_t kSubTranslation = 10;
+constexpr int kRotationLens = 1;
+constexpr int kMaxFrameRate = 127;  // the read-back reports a signed byte
+constexpr int kWorkModes = 3;
+
+bool SameDoubles(const double* a, const double* b, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!(a[i] == b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+DeviceCommonProtocol::DeviceCommonProtocol(std::unique_ptr<IO> io, linktiming::SleepFunction sleep)
+    : m_pIO(std::move(io)), m_sleep(std::move(sleep)) {}
+
+DeviceCommonProtocol::~DeviceCommonProtocol() = default;
+
+int DeviceCommonProtocol::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, int cmdType) {
+    if (!m_pIO) return -1;
+    return m_pIO->SetCmd(cmd, buf, bufSize, len, static_cast<CMDTYPE>(cmdType));
+}
+
+const char* DeviceCommonProtocol::GetHostIP() { return m_pIO ? m_pIO->GetHostIp() : "null"; }
+
+const char* DeviceCommonProtocol::GetDeviceSN() { return m_pIO ? m_pIO->GetDeviceSN() : "null"; }
+
+int DeviceCommonProtocol::SetOpenState(bool open) {
+    if (!m_pIO) return -1;
+    return open ? m_pIO->OpenDevice() : m_pIO->CloseDevice();
+}
+
+int DeviceCommonProtocol::ReadData(unsigned char* buf, int capacity, int* len) {
+    if (!m_pIO) return -1;
+    return m_pIO->ReadData(buf, capacity, len);
+}
+
+void DeviceCommonProtocol::Shutdown() {
+    if (m_pIO) m_pIO->Shutdown();
+}
+
+int DeviceCommonProtocol::Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
+    if (!m_pIO) return -1;
+    return m_pIO->SetCmd(cmd, static_cast<char*>(buf), bufSize, static_cast<unsigned char>(len), type);
+}
+
+int DeviceCommonProtocol::Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
+    const int ret = Exchange(cmd, buf, bufSize, len, type);
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+    return ret;
+}
+
+int DeviceCommonProtocol::QueryStreamState(bool& state) {
+    uint8_t buf[2] = {0, 0};
+    const int ret = Exchange(kCmdStream, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    state = ret == 0 && buf[1] == 1;
+    return ret;
+}
+
+int DeviceCommonProtocol::GetStreamState(bool& state) {
+    const int ret = QueryStreamState(state);
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+    return ret;
+}
+
+int DeviceCommonProtocol::SetStreamState(bool on) {
+    uint8_t value = on ? 1 : 0;
+    int ret = Command(kCmdStream, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    if (ret != 0) return ret;
+    bool last = false;
+    ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
+        const int r = QueryStreamState(last);
+        matched = last == on;
+        return r;
+    });
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set StreamState:%d; Get StreamState:%d", on, last);
+    return ret;
+}
+
+int DeviceCommonProtocol::HeartbeatCheck() {
+    uint8_t buf[8] = {1};
+    return Command(kCmdHeartbeat, buf, sizeof(buf), 1, CMDTYPE_GET);
+}
+
+int DeviceCommonProtocol::QueryInt8(int cmd, int* value) {
+    uint8_t buf[1] = {0};
+    const int ret = Exchange(cmd, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    if (ret == 0) *value = static_cast<int8_t>(buf[0]);
+    return ret;
+}
+
+int DeviceCommonProtocol::GetWorkMode(int* mode) {
+    if (!mode) return -15;
+    const int ret = QueryInt8(kCmdWorkMode, mode);
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+    return ret;
+}
+
+int DeviceCommonProtocol::SetWorkMode(int mode) {
+    // Any other value would go out as its remainder and switch the camera to a mode
+    // nobody asked for.
+    if (mode < 0 || mode >= kWorkModes) {
+        LOG_DEVICE(GetDeviceSN(), "workMode:%d is invalid.", mode);
+        return -15;
+    }
+    uint8_t value = static_cast<uint8_t>(mode);
+    int ret = Command(kCmdWorkMode, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    if (ret != 0) return ret;
+    int last = 0;
+    ret = ReadBack(linktiming::kWorkModeReads, linktiming::kWorkModePause, [&](bool& matched) {
+        const int r = QueryInt8(kCmdWorkMode, &last);
+        matched = r == 0 && last == mode;
+        return r;
+    });
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set workMode:%d ,Get workMode_:%d", mode, last);
+    return ret;
+}
+
+int DeviceCommonProtocol::SetSoftwareSlaveTrigger() {
+    uint8_t value = 0;
+    const int ret = Exchange(kCmdSoftwareTrigger, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    m_sleep(linktiming::kTriggerPause);
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+    return ret;
+}
+
+int DeviceCommonProtocol::GetFrameRate(int* fps) {
+    if (!fps) return -15;
+    const int ret = QueryInt8(kCmdFrameRate, fps);
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+    return ret;
+}
+
+int DeviceCommonProtocol::SetFrameRate(int fps) {
+    // The read-back reports a signed byte, so nothing above 127 could be confirmed.
+    if (fps < 0 || fps > kMaxFrameRate) {
+        LOG_DEVICE(GetDeviceSN(), "fps:%d is invalid.", fps);
+        return -15;
+    }
+    m_sleep(linktiming::kFrameRatePause);
+    uint8_t value = static_cast<uint8_t>(fps);
+    int ret = Command(kCmdFrameRate, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    if (ret != 0) return ret;
+    int last = 0;
+    ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
+        const int r = QueryInt8(kCmdFrameRate, &last);
+        matched = r == 0 && last == fps;
+        return r;
+    });
+    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set FrameRate:%d; Get FrameRate fps_:%d.", fps, last);
+    return ret;
+}
+
+// Calibration values follow the sub-id as little-endian doubles, the host's own layout.
+int DeviceCommonProtocol::QueryDoubles(uint8_t firstSub, double* out, int firstCount, int secondCount) {
+    const int counts[2] = {firstCount, secondCount};
+    for (int part = 0; part < 2 && counts[part] > 0; ++part) {
+        uint8_t buf[1 + 9 * sizeof(double)] = {};
+        const int size = 1 + counts[part] * static_cast<int>(sizeof(double));
+        buf[0] = static_cast<uint8_t>(firstSub + part);
+        const int ret = Exchange(kCmdCalibration, buf, size, 1, CMDTYPE_GET);
+        if (ret != 0) return ret;
+        std::memcpy(out + (part == 0 ? 0 : firstCount), buf + 1, counts[part] * sizeof(double));
+    }
+    return 0;
+}
+
+int DeviceCommonProtocol::SendDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount) {
+    const int counts[2] = {firstCount, secondCount};
+    for (int part = 0; part < 2 && counts[part] > 0; ++part) {
+        uint8_t buf[1 + 9 * sizeof(double)] = {};
+        const int size = 1 + counts[part] * static_cast<int>(sizeof(double));
+        buf[0] = static_cast<uint8_t>(firstSub + part);
+        std::memcpy(buf + 1, values + (part == 0 ? 0 : firstCount), counts[part] * sizeof(double));
+        const int ret = Command(kCmdCalibration, buf, size, size, CMDTYPE_SET);
+        if (ret != 0) return ret;
+    }
+    return 0;
+}
+
+int DeviceCommonProtocol::ConfirmDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount,
+                                         double* got) {
+    const int total = firstCount + secondCount;
+    return ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
+        const int r = QueryDoubles(firstSub, got, firstCount, secondCount);
+        matched = r == 0 && SameDoubles(values, got, total);
+        return r;
+    });
+}
+
+bool DeviceCommonProtocol::ValidSensor(SensorType type) {
+    if (type == SENSOR_TYPE_TOF || type == SENSOR_TYPE_COLOR) return true;
+    LOG_DEVICE(GetDeviceSN(), "cameraType:%d is invaild", static_cast<int>(type));
+    LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", -1);
+    return false;
+}
+
+#define NINE_FORMAT "%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f"
+#define EIGHT_FORMAT "%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f\t%08.6f %08.6f"
+#define NINE(a) a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]
+#define EIGHT(a) a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]
+
+int DeviceCommonProtocol::GetCameraIntrinsic(SensorType type, double* K) {
+    if (!ValidSensor(type)) return -1;
+    if (!K) return -15;
+    const int ret = QueryDoubles(type == SENSOR_TYPE_TOF ? kSubTofIntrinsic : kSubColorIntrinsic, K, 4, 5);
+    if (ret != 0) {
+        LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+        return ret;
+    }
+    LOG_DEVICE(GetDeviceSN(), "type:%d Intrinsic:" NINE_FORMAT, static_cast<int>(type), NINE(K));
+    return 0;
+}
+
+int DeviceCommonProtocol::SetCameraIntrinsic(SensorType type, const double* K) {
+    if (!ValidSensor(type)) return -1;
+    if (!K) return -15;
+    const uint8_t sub = type == SENSOR_TYPE_TOF ? kSubTofIntrinsic : kSubColorIntrinsic;
+    const int sent = SendDoubles(sub, K, 4, 5);
+    if (sent != 0) return sent;
+    double got[9] = {};
+    if (ConfirmDoubles(sub, K, 4, 5, got) == 0) return 0;
+    LOG_DEVICE(GetDeviceSN(),
+               "Set type:%d pIntrinsic:" NINE_FORMAT " ;\tGet CameraIntrinsic type:%d pIntrinsic_:" NINE_FORMAT,
+               static_cast<int>(type), NINE(K), static_cast<int>(type), NINE(got));
+    return -1;
+}
+
+int DeviceCommonProtocol::GetCameraDistortion(SensorType type, double* D) {
+    if (!ValidSensor(type)) return -1;
+    if (!D) return -15;
+    const int ret = QueryDoubles(type == SENSOR_TYPE_TOF ? kSubTofDistortion : kSubColorDistortion, D, 4, 4);
+    if (ret != 0) {
+        LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+        return ret;
+    }
+    LOG_DEVICE(GetDeviceSN(), "type:%d Distortion:" EIGHT_FORMAT, static_cast<int>(type), EIGHT(D));
+    return 0;
+}
+
+int DeviceCommonProtocol::SetCameraDistortion(SensorType type, const double* D) {
+    if (!ValidSensor(type)) return -1;
+    if (!D) return -15;
+    const uint8_t sub = type == SENSOR_TYPE_TOF ? kSubTofDistortion : kSubColorDistortion;
+    const int sent = SendDoubles(sub, D, 4, 4);
+    if (sent != 0) return sent;
+    double got[8] = {};
+    if (ConfirmDoubles(sub, D, 4, 4, got) == 0) return 0;
+    LOG_DEVICE(GetDeviceSN(),
+               "Set type:%d pDistortion:" EIGHT_FORMAT " ;\tGet CameraDistortion type:%d pDistortion_:" EIGHT_FORMAT,
+               static_cast<int>(type), EIGHT(D), static_cast<int>(type), EIGHT(got));
+    return -1;
+}
+
+int DeviceCommonProtocol::GetCameraRotation(double* R) {
+    if (!R) return -15;
+    const int ret = QueryDoubles(kSubRotation, R, 4, 5);
+    if (ret != 0) {
+        LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+        return ret;
+    }
+    LOG_DEVICE(GetDeviceSN(), "Lens:%d Rotation:" NINE_FORMAT, kRotationLens, NINE(R));
+    return 0;
+}
+
+int DeviceCommonProtocol::SetCameraRotation(const double* R) {
+    if (!R) return -15;
+    const int sent = SendDoubles(kSubRotation, R, 4, 5);
+    if (sent != 0) return sent;
+    double got[9] = {};
+    if (ConfirmDoubles(kSubRotation, R, 4, 5, got) == 0) return 0;
+    LOG_DEVICE(GetDeviceSN(), "Set Lens:%d Rotation:" NINE_FORMAT " ;\tGet Rotation_:" NINE_FORMAT, kRotationLens,
+               NINE(R), NINE(got));
+    return -1;
+}
+
+int DeviceCommonProtocol::GetCameraTranslation(double* T) {
+    if (!T) return -15;
+    const int ret = QueryDoubles(kSubTranslation, T, 3, 0);
+    if (ret != 0) {
+        LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+        return ret;
+    }
+    LOG_DEVICE(GetDeviceSN(), "Transfer:%08.6f %08.6f %08.6f", T[0], T[1], T[2]);
+    return 0;
+}
+
+int DeviceCommonProtocol::SetCameraTransfer(const double* T) {
+    if (!T) return -15;
+    const int sent = SendDoubles(kSubTranslation, T, 3, 0);
+    if (sent != 0) return sent;
+    double got[3] = {};
+    const int ret = ConfirmDoubles(kSubTranslation, T, 3, 0, got);
+    if (ret != 0) {
+        LOG_DEVICE(GetDeviceSN(), "Set Transfer:%08.6f %08.6f %08.6f ;\tGet Transfer_:%08.6f %08.6f %08.6f", T[0],
+                   T[1], T[2], got[0], got[1], got[2]);
+    }
+    return ret;
+}

@@ -1,0 +1,127 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CommandRecords.h"
+#include "CommonControl.h"
+#include "IO.h"
+#include "LinkTiming.h"
+
+// The host's command set of one camera, and the command interface its plug-ins borrow.
+// It owns the camera's transport. It takes no lock of its own: the transport lets one
+// command and its reply through at a time.
+class DeviceCommonProtocol : public CommonControl {
+public:
+    explicit DeviceCommonProtocol(std::unique_ptr<IO> io,
+                                  linktiming::SleepFunction sleep = linktiming::SleepFor);
+    ~DeviceCommonProtocol() override;
+    DeviceCommonProtocol(const DeviceCommonProtocol&) = delete;
+    DeviceCommonProtocol& operator=(const DeviceCommonProtocol&) = delete;
+
+    // CommonControl.
+    int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, int cmdType) override;
+    const char* GetHostIP() override;
+    const char* GetDeviceSN() override;
+    int SetStreamState(bool on) override;
+    virtual int GetStreamState(bool& state);
+
+    // Transport.
+    int SetOpenState(bool open);
+    int ReadData(unsigned char* buf, int capacity, int* len);
+    // Wakes a reader blocked on the data connection; the sockets stay until the close.
+    void Shutdown();
+
+    int HeartbeatCheck();
+    int GetWorkMode(int* mode);
+    int SetWorkMode(int mode);
+    int SetSoftwareSlaveTrigger();
+    int GetFrameRate(int* fps);
+    int SetFrameRate(int fps);
+
+    int GetCameraIntrinsic(SensorType type, double* K);
+    int SetCameraIntrinsic(SensorType type, const double* K);
+    int GetCameraDistortion(SensorType type, double* D);
+    int SetCameraDistortion(SensorType type, const double* D);
+    int GetCameraRotation(double* R);
+    int SetCameraRotation(const double* R);
+    int GetCameraTranslation(double* T);
+    int SetCameraTransfer(const double* T);
+
+    // Identity and network texts: `len` is the caller's buffer size; a text read back is
+    // always NUL-terminated within it.
+    int GetFirmwareVersion(char* ver, int len);
+    int GetHWVer(char* ver, int len);
+    int GetSensorSN(char* sn, int len);
+    int SetSN(char* sn, int len);
+    int GetDeviceSN(char* sn, int len);
+    int SetDeviceSN(char* sn, int len);
+    int GetMACAddress(char* mac, int len);
+    int SetMACAddress(const char* mac, int length);
+    int GetDeviceIPAddr(char* ip, int len);
+    int SetDeviceIPAddr(const char* ip, int len);
+    int GetSubnetMask(char* mask, int len);
+    int SetSubnetMask(const char* mask, int len);
+    int GetDHCPState(unsigned char& on);
+    int SetDHCPState(unsigned char on);
+
+    int Reboot();
+    int GetFactoryMode(FactoryMode* fm);
+    int SetFactoryMode(const FactoryMode& fm);
+    int GetMCUParameters(MCUParameters* p);
+    int SetMCUParameters(const MCUParameters& p);
+
+    // File transfers: the camera fetches from, or posts to, the library's HTTP server.
+    int StartUpgradeFirmWare(const char* imgPath);
+    int SetUpgradeState(const UpgradeState& s);
+    int GetUpgradeState(UpgradeState& s);
+    int SetToJsonMode_P();
+    int SetJsonPath_P(const char* path);
+    int SetJsonState(const JsonState& s);
+    int GetJsonState(JsonState& s);
+
+    // Every occurrence of `from` in `str` replaced by `to`, scanning on after each
+    // inserted text; an empty `from` leaves the text as it is.
+    static std::string customreplace_(std::string str, const std::string& from, const std::string& to);
+
+private:
+    // Sends a command and logs "ret:%d is failed." when the exchange fails.
+    int Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
+    // The exchange alone, for read-backs that log their own failure line.
+    int Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
+    // Reads a setting back up to `reads` times, pausing after each read that differs.
+    // `read` returns the get's result and tells whether the value matched. 0 confirmed,
+    // -105 never confirmed, else the failed read's result.
+    template <typename Read>
+    int ReadBack(int reads, linktiming::milliseconds pause, Read read);
+
+    int QueryStreamState(bool& state);
+    int QueryInt8(int cmd, int* value);
+    int QueryDoubles(uint8_t firstSub, double* out, int firstCount, int secondCount);
+    int SendDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount);
+    int ConfirmDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount, double* got);
+    bool ValidSensor(SensorType type);
+    int FetchText(int cmd, uint8_t sub, int count, std::vector<char>& reply);
+    int QueryText(int cmd, uint8_t sub, char* out, int capacity, int count);
+    int GetText(int cmd, uint8_t sub, char* out, int len);
+    int SendText(int cmd, uint8_t sub, const char* text, int len);
+    int ConfirmText(int cmd, uint8_t getSub, const std::string& want, char* got, int capacity, int count);
+    int QueryFactoryMode(FactoryMode& fm);
+    int QueryMCUParameters(MCUParameters& p);
+    int SendTransferFile(uint8_t kind, uint8_t step, const std::string& name);
+
+    std::unique_ptr<IO> m_pIO;
+    linktiming::SleepFunction m_sleep;
+};
+
+template <typename Read>
+int DeviceCommonProtocol::ReadBack(int reads, linktiming::milliseconds pause, Read read) {
+    for (int i = 0; i < reads; ++i) {
+        bool matched = false;
+        const int ret = read(matched);
+        if (ret != 0) return ret;
+        if (matched) return 0;
+        m_sleep(pause);
+    }
+    return -105;
+}

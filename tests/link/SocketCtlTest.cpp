@@ -1,0 +1,408 @@
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "LogCapture.h"
+#include "SocketCtl.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+int Listen() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    EXPECT_EQ(listen(fd, 64), 0);
+    return fd;
+}
+
+uint16_t PortOf(int fd) {
+    sockaddr_in addr{};
+    socklen_t size = sizeof(addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size);
+    return ntohs(addr.sin_port);
+}
+
+// A port nobody listens on.
+uint16_t FreePort() {
+    int fd = Listen();
+    const uint16_t port = PortOf(fd);
+    close(fd);
+    return port;
+}
+
+Bytes U32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// A reply: head of `type` with the body length L, then marker, id, data length, data.
+Bytes ReplyFrame(uint8_t id, const Bytes& data, uint32_t type = 0xAA) {
+    Bytes body = Cat({{0xAA, id, uint8_t(data.size())}, data});
+    return Cat({U32(type), U32(uint32_t(body.size())), body});
+}
+
+Bytes DataFrame(uint32_t type, const Bytes& payload) {
+    return Cat({U32(type), U32(uint32_t(payload.size())), payload});
+}
+
+size_t OpenDescriptors() {
+    size_t count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir)) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+// The camera's side of both connections.
+class Peer {
+public:
+    Peer() : m_cmdListen(Listen()), m_dataListen(Listen()) {}
+    ~Peer() {
+        for (int fd : {m_cmd, m_data, m_cmdListen, m_dataListen}) {
+            if (fd >= 0) close(fd);
+        }
+    }
+    uint16_t CmdPort() const { return PortOf(m_cmdListen); }
+    uint16_t DataPort() const { return PortOf(m_dataListen); }
+    void Accept() {
+        m_cmd = accept(m_cmdListen, nullptr, nullptr);
+        m_data = accept(m_dataListen, nullptr, nullptr);
+        ASSERT_GE(m_cmd, 0);
+        ASSERT_GE(m_data, 0);
+    }
+    bool PendingConnection() const {
+        pollfd p[2] = {{m_cmdListen, POLLIN, 0}, {m_dataListen, POLLIN, 0}};
+        return poll(p, 2, 100) > 0;
+    }
+    void SendCmd(const Bytes& b) const { ASSERT_EQ(send(m_cmd, b.data(), b.size(), MSG_NOSIGNAL), ssize_t(b.size())); }
+    void SendData(const Bytes& b) const {
+        ASSERT_EQ(send(m_data, b.data(), b.size(), MSG_NOSIGNAL), ssize_t(b.size()));
+    }
+    // Everything the host sent on the command connection within a short wait.
+    Bytes Received() const {
+        Bytes out;
+        uint8_t buf[512];
+        pollfd p{m_cmd, POLLIN, 0};
+        while (poll(&p, 1, 100) > 0) {
+            const ssize_t n = recv(m_cmd, buf, sizeof(buf), 0);
+            if (n <= 0) break;
+            out.insert(out.end(), buf, buf + n);
+        }
+        return out;
+    }
+    void CloseCmd() {
+        close(m_cmd);
+        m_cmd = -1;
+    }
+
+private:
+    int m_cmdListen;
+    int m_dataListen;
+    int m_cmd = -1;
+    int m_data = -1;
+};
+
+class SocketCtlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        io = std::make_unique<SocketCtl>("127.0.0.1", "127.0.0.1", peer.DataPort(), peer.CmdPort(),
+                                         [this](linktiming::milliseconds d) { sleeps.push_back(d); });
+        io->SetDeviceSN("SN01");
+        ASSERT_EQ(io->OpenDevice(), 0);
+        peer.Accept();
+        log.Mark();
+    }
+
+    testsupport::LogCapture log;
+    Peer peer;
+    std::vector<linktiming::milliseconds> sleeps;
+    std::unique_ptr<SocketCtl> io;
+};
+
+struct RequestCase {
+    const char* name;
+    int cmd;
+    CMDTYPE type;
+    int len;
+    Bytes expectedHead;  // head, marker, id, n
+    size_t payloadBytes;
+    bool readsReply;
+};
+
+TEST_F(SocketCtlTest, FramesRequestsAndReadsRepliesOnlyWhenAsked) {
+    const RequestCase cases[] = {
+        {"set of id 27", 27, CMDTYPE_SET, 1, Cat({U32(0xAA), U32(4), {0xAA, 0x1B, 0x01}}), 1, false},
+        {"get of id 27", 27, CMDTYPE_GET, 1, Cat({U32(0xAA), U32(4), {0xAA, 0x9B, 0x01}}), 1, true},
+        {"set of id 156", 156, CMDTYPE_SET, 1, Cat({U32(0xAA), U32(4), {0xAA, 0x9C, 0x01}}), 1, true},
+        {"length 100", 5, CMDTYPE_SET, 100, Cat({U32(0xAA), U32(67), {0xAA, 0x05, 64}}), 64, false},
+        {"length 0", 6, CMDTYPE_GET, 0, Cat({U32(0xAA), U32(3), {0xAA, 0x86, 0}}), 0, true},
+    };
+    for (const RequestCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        char buf[128];
+        for (int i = 0; i < 128; ++i) buf[i] = char(i + 1);
+        const uint8_t id = c.expectedHead[9];
+        if (c.readsReply) peer.SendCmd(ReplyFrame(id, {0x55}));
+        ASSERT_EQ(io->SetCmd(c.cmd, buf, sizeof(buf), static_cast<unsigned char>(c.len), c.type), 0);
+        Bytes expected = c.expectedHead;
+        for (size_t i = 0; i < c.payloadBytes; ++i) expected.push_back(uint8_t(i + 1));
+        EXPECT_EQ(peer.Received(), expected);
+        EXPECT_EQ(uint8_t(buf[0]), c.readsReply ? 0x55 : 0x01);
+    }
+}
+
+TEST_F(SocketCtlTest, SetOfId27WithPayloadOneIsTwelveBytes) {
+    char payload[1] = {1};
+    ASSERT_EQ(io->SetCmd(27, payload, 1, 1, CMDTYPE_SET), 0);
+    EXPECT_EQ(peer.Received(), (Bytes{0xAA, 0, 0, 0, 0x04, 0, 0, 0, 0xAA, 0x1B, 0x01, 0x01}));
+}
+
+struct CopyCase {
+    const char* name;
+    Bytes reply;
+    int bufSize;
+    Bytes expected;  // the first 8 bytes of the buffer afterwards (prepared as 0xEE)
+};
+
+TEST_F(SocketCtlTest, ReplyCopyIsBoundedByBufferAndBody) {
+    auto raw = [](std::initializer_list<uint8_t> body) {
+        Bytes b(body);
+        return Cat({U32(0xAA), U32(uint32_t(b.size())), b});
+    };
+    const Bytes E = {0xEE};
+    const CopyCase cases[] = {
+        {"data fits", ReplyFrame(0x9B, {1, 2, 3}), 8, {1, 2, 3, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+        {"truncated to bufSize", ReplyFrame(0x9B, {1, 2, 3, 4, 5, 6}), 4, {1, 2, 3, 4, 0xEE, 0xEE, 0xEE, 0xEE}},
+        {"length byte beyond body", raw({0xAA, 0x9B, 200, 7, 8}), 8, {7, 8, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+        {"length byte of 0x80 or more", raw({0xAA, 0x9B, 0x90, 9, 9, 9}), 8,
+         {9, 9, 9, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+        {"body without data length", raw({0xAA, 0x9B}), 8, Bytes(8, 0xEE)},
+    };
+    for (const CopyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        char buf[16];
+        std::memset(buf, 0xEE, sizeof(buf));
+        peer.SendCmd(c.reply);
+        ASSERT_EQ(io->SetCmd(27, buf, c.bufSize, 1, CMDTYPE_GET), 0);
+        EXPECT_EQ(Bytes(buf, buf + 8), c.expected);
+        peer.Received();
+    }
+}
+
+TEST_F(SocketCtlTest, ForeignReplyHeadLeavesBufferAndIsDrained) {
+    char buf[4] = {7, 7, 7, 7};
+    peer.SendCmd(ReplyFrame(0x9B, {1, 2, 3}, 2));
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(Bytes(buf, buf + 4), (Bytes{7, 7, 7, 7}));
+    // The foreign body is gone, so the next reply is read as its own.
+    peer.SendCmd(ReplyFrame(0x9B, {4}));
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(buf[0], 4);
+}
+
+TEST_F(SocketCtlTest, WrongIdIsSkippedAndTheMatchingReplyUsed) {
+    char buf[4] = {};
+    peer.SendCmd(Cat({ReplyFrame(0x85, {1}), ReplyFrame(0x9B, {2})}));
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(buf[0], 2);
+    EXPECT_TRUE(log.Contains("<SN01> outIndex:4 cmdid 0x9b: 0xaa 0x85"));
+}
+
+TEST_F(SocketCtlTest, UnmatchedRepliesEndWithZeroAndStayInStep) {
+    char buf[4] = {9, 9, 9, 9};
+    Bytes five;
+    for (int i = 0; i < 5; ++i) five = Cat({five, ReplyFrame(0x80 + i, {1, 1})});
+    peer.SendCmd(Cat({five, ReplyFrame(0x9B, {3})}));
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(buf[0], 9);
+    EXPECT_TRUE(log.Contains("outIndex:0 cmdid 0x9b: 0xaa 0x84"));
+    // The sixth reply was left whole for the next command.
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(buf[0], 3);
+
+    // A single stray reply and nothing after it: no match, buffer as prepared.
+    buf[0] = 9;
+    peer.SendCmd(ReplyFrame(0x81, {1}));
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(buf[0], 9);
+}
+
+TEST_F(SocketCtlTest, SilentPeerGivesMinus104AfterTheReplyWait) {
+    char buf[4] = {};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1900));
+    EXPECT_TRUE(log.Contains("time is over"));
+    EXPECT_TRUE(log.Contains("<SN01>  the server connection has been gracefully closed cmdid 155"));
+    // The connection stays open for the next command.
+    peer.Received();
+    peer.SendCmd(ReplyFrame(0x9B, {5}));
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(buf[0], 5);
+}
+
+TEST_F(SocketCtlTest, PeerCloseGivesMinus104) {
+    peer.CloseCmd();
+    char buf[4] = {};
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
+}
+
+TEST_F(SocketCtlTest, ClosedTransportRefusesCommandsAndReads) {
+    io->CloseDevice();
+    char buf[4] = {};
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_SET), -104);
+    unsigned char data[16];
+    int len = 77;
+    sleeps.clear();
+    EXPECT_EQ(io->ReadData(data, sizeof(data), &len), -1);
+    EXPECT_EQ(len, 77);
+    EXPECT_EQ(sleeps, std::vector<linktiming::milliseconds>{linktiming::milliseconds(30)});
+}
+
+TEST_F(SocketCtlTest, OpenOnOpenTransportOpensNothing) {
+    EXPECT_EQ(io->OpenDevice(), 0);
+    EXPECT_FALSE(peer.PendingConnection());
+    EXPECT_TRUE(log.Contains("<SN01> warnning m_isOpened:1"));
+}
+
+TEST_F(SocketCtlTest, DataFramesAreReadDrainedOrRefused) {
+    unsigned char buf[8];
+    int len = -1;
+    // Foreign type with a payload, then a good frame.
+    peer.SendData(Cat({DataFrame(3, {1, 2, 3, 4}), DataFrame(1, {5, 6})}));
+    EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), -1);
+    EXPECT_EQ(len, 0);
+    EXPECT_TRUE(log.Contains("<SN01> unknow type, type[3], len[4]"));
+    EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), 0);
+    ASSERT_EQ(len, 2);
+    EXPECT_EQ(buf[0], 5);
+    EXPECT_EQ(buf[1], 6);
+
+    // Length 0.
+    len = -1;
+    peer.SendData(DataFrame(1, {}));
+    EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), 0);
+    EXPECT_EQ(len, 0);
+
+    // Larger than the buffer, then a good one.
+    const Bytes big(sizeof(buf) + 1, 0xAB);
+    unsigned char guard[16];
+    std::memset(guard, 0, sizeof(guard));
+    peer.SendData(Cat({DataFrame(1, big), DataFrame(1, {7, 8, 9})}));
+    EXPECT_EQ(io->ReadData(guard, sizeof(buf), &len), -1);
+    EXPECT_EQ(len, 0);
+    EXPECT_EQ(guard[sizeof(buf)], 0);
+    EXPECT_EQ(io->ReadData(guard, sizeof(buf), &len), 0);
+    ASSERT_EQ(len, 3);
+    EXPECT_EQ(guard[0], 7);
+    EXPECT_EQ(guard[2], 9);
+}
+
+TEST_F(SocketCtlTest, ShutdownWakesABlockedReaderAtOnce) {
+    int result = 99;
+    int len = 55;
+    std::thread reader([&] {
+        unsigned char buf[8];
+        result = io->ReadData(buf, sizeof(buf), &len);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    io->Shutdown();
+    reader.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(len, 55);
+    // It saw the shut-down connection, not the end of its wait.
+    EXPECT_FALSE(log.Contains("time is over"));
+}
+
+TEST_F(SocketCtlTest, CloseDuringACommandInFlightIsSafe) {
+    int result = 0;
+    std::thread commander([&] {
+        char buf[4] = {};
+        result = io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(io->CloseDevice(), 0);
+    commander.join();
+    EXPECT_EQ(result, -104);
+    EXPECT_FALSE(log.Contains("time is over"));
+}
+
+struct OpenFailure {
+    const char* name;
+    const char* hostIp;
+    bool cmdListening;
+    int expected;
+};
+
+TEST(SocketCtlOpen, FailedOpensReportAndLeakNoDescriptors) {
+    testsupport::LogCapture log;
+    Peer peer;
+    const OpenFailure cases[] = {
+        {"command connection refused", "127.0.0.1", false, -255},
+        {"data connection refused", "127.0.0.1", true, -13},
+        {"host address not on this machine", "10.200.0.1", true, -255},
+        {"host address not an address", "nonsense", true, -255},
+    };
+    for (const OpenFailure& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<linktiming::milliseconds> sleeps;
+        SocketCtl io("127.0.0.1", c.hostIp, FreePort(), c.cmdListening ? peer.CmdPort() : FreePort(),
+                     [&](linktiming::milliseconds d) { sleeps.push_back(d); });
+        EXPECT_EQ(io.OpenDevice(), c.expected);
+        const size_t before = OpenDescriptors();
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(io.OpenDevice(), c.expected);
+        EXPECT_EQ(OpenDescriptors(), before);
+        char buf[1] = {0};
+        EXPECT_EQ(io.SetCmd(27, buf, 1, 1, CMDTYPE_SET), -104);
+    }
+    EXPECT_TRUE(log.Contains("wait the Camera(cmd) connect 127.0.0.1"));
+    EXPECT_TRUE(log.Contains("wait the Camera(data) connect 127.0.0.1"));
+    EXPECT_TRUE(log.Contains("bind is failed with error["));
+}
+
+TEST(SocketCtlOpen, ReopensAfterClose) {
+    Peer peer;
+    SocketCtl io("127.0.0.1", "127.0.0.1", peer.DataPort(), peer.CmdPort());
+    ASSERT_EQ(io.OpenDevice(), 0);
+    peer.Accept();
+    EXPECT_EQ(io.CloseDevice(), 0);
+    ASSERT_EQ(io.OpenDevice(), 0);
+    peer.Accept();
+    char buf[1] = {1};
+    EXPECT_EQ(io.SetCmd(27, buf, 1, 1, CMDTYPE_SET), 0);
+    EXPECT_EQ(peer.Received().size(), 12u);
+}
+
+TEST(SocketCtlBasics, TagsAddressesAndBasename) {
+    SocketCtl io("127.0.0.20", nullptr, 9009, 9008);
+    EXPECT_STREQ(io.GetDeviceSN(), "quelta");
+    EXPECT_STREQ(io.GetHostIp(), "");
+    char peerIp[16] = {};
+    EXPECT_EQ(io.GetPeerIP(peerIp), 0);
+    EXPECT_STREQ(peerIp, "127.0.0.20");
+    SocketCtl noDot("localhost", "127.0.0.1", 9009, 9008);
+    EXPECT_EQ(noDot.GetPeerIP(peerIp), -1);
+    EXPECT_STREQ(transport::basename("/a/b/c.cpp"), "c.cpp");
+    EXPECT_STREQ(transport::basename("c.cpp"), "c.cpp");
+    EXPECT_STREQ(transport::basename("a/"), "");
+}
+
+}  // namespace

@@ -3,14 +3,17 @@
 #   bash scripts/test.sh                    plain build in build/
 #   bash scripts/test.sh --sanitize address ASan+UBSan build in build-address/
 #   bash scripts/test.sh --sanitize thread  TSan build in build-thread/
+#   --tests REGEX                           run only the tests whose names match
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 sanitize=""
+tests=""
 while [ "$#" -gt 0 ]; do
   case "$1" in
     --sanitize) sanitize="$2"; shift 2 ;;
-    *) echo "usage: $0 [--sanitize address|thread]" >&2; exit 2 ;;
+    --tests) tests="$2"; shift 2 ;;
+    *) echo "usage: $0 [--sanitize address|thread] [--tests REGEX]" >&2; exit 2 ;;
   esac
 done
 
@@ -27,4 +30,8 @@ jobs="$(nproc)"
 cmake -S "$root" -B "$build" "${args[@]}"
 cmake --build "$build" -j"$jobs"
 cd "$build"
-ctest -j"$jobs" --output-on-failure --timeout 300
+filter=()
+if [ -n "$tests" ]; then
+  filter+=(-R "$tests")
+fi
+ctest -j"$jobs" --output-on-failure --timeout 300 "${filter[@]}"

@@ -109,6 +109,8 @@ private:
     int QueryFactoryMode(FactoryMode& fm);
     int QueryMCUParameters(MCUParameters& p);
     int SendTransferFile(uint8_t kind, uint8_t step, const std::string& name);
+    // Restarts the HTTP server on the host address that faces the camera; -22 when it fails.
+    int RestartServer();
 
     std::unique_ptr<IO> m_pIO;
     linktiming::SleepFunction m_sleep;

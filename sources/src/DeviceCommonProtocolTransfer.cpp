@@ -78,6 +78,12 @@ int DeviceCommonProtocol::SendTransferFile(uint8_t kind, uint8_t step, const std
     return Command(kCmdTransfer, buf, len, len, CMDTYPE_SET);
 }
 
+int DeviceCommonProtocol::RestartServer() {
+    WebServer* server = WebServer::getInstance();
+    server->m_host = GetHostIP();
+    return server->reStart() != 0 ? kServerFailed : 0;
+}
+
 int DeviceCommonProtocol::StartUpgradeFirmWare(const char* imgPath) {
     if (!imgPath) return -15;
     const SplitPath split = Split(imgPath);
@@ -87,8 +93,7 @@ int DeviceCommonProtocol::StartUpgradeFirmWare(const char* imgPath) {
     }
     WebServer* server = WebServer::getInstance();
     server->setDocumentRoot(split.folder.c_str());
-    server->m_host = GetHostIP();
-    if (server->reStart() != 0) return kServerFailed;
+    if (RestartServer() != 0) return kServerFailed;
     LOG_DEVICE(GetDeviceSN(), "ip:%s pImgPath:%s", GetHostIP(), imgPath);
     const int ret = SendTransferFile(kKindFirmware, kFirmwareFetch, split.name);
     if (ret != 0) server->stop();
@@ -117,8 +122,7 @@ int DeviceCommonProtocol::SetToJsonMode_P() {
     server->m_uploadNameMarker.clear();
     server->m_uploadParam1 = 0;
     server->m_uploadParam2 = 0;
-    server->m_host = GetHostIP();
-    if (server->reStart() != 0) return kServerFailed;
+    if (RestartServer() != 0) return kServerFailed;
     const int ret = Command(kCmdTransfer, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
     if (ret != 0) server->stop();
     return ret;
@@ -133,8 +137,7 @@ int DeviceCommonProtocol::SetJsonPath_P(const char* path) {
     }
     WebServer* server = WebServer::getInstance();
     server->setDocumentRoot(split.folder.c_str());
-    server->m_host = GetHostIP();
-    if (server->reStart() != 0) return kServerFailed;
+    if (RestartServer() != 0) return kServerFailed;
     if (!split.hasFolder) {
         LOG_DEVICE(GetDeviceSN(), "pImgPath:%s is error.", path);
         server->stop();

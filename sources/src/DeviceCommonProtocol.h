@@ -7,6 +7,7 @@
 #include "CommonControl.h"
 #include "IO.h"
 #include "LinkTiming.h"
+#include "ReadBack.h"
 
 // The host's command set of one camera, and the command interface its plug-ins borrow.
 // It owns the camera's transport. It takes no lock of its own: the transport lets one
@@ -89,11 +90,10 @@ private:
     int Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
     // The exchange alone, for read-backs that log their own failure line.
     int Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
-    // Reads a setting back up to `reads` times, pausing after each read that differs.
-    // `read` returns the get's result and tells whether the value matched. 0 confirmed,
-    // -105 never confirmed, else the failed read's result.
     template <typename Read>
-    int ReadBack(int reads, linktiming::milliseconds pause, Read read);
+    int ReadBack(int reads, linktiming::milliseconds pause, Read read) {
+        return ::ReadBack(reads, pause, m_sleep, read);
+    }
 
     int QueryStreamState(bool& state);
     int QueryInt8(int cmd, int* value);
@@ -115,15 +115,3 @@ private:
     std::unique_ptr<IO> m_pIO;
     linktiming::SleepFunction m_sleep;
 };
-
-template <typename Read>
-int DeviceCommonProtocol::ReadBack(int reads, linktiming::milliseconds pause, Read read) {
-    for (int i = 0; i < reads; ++i) {
-        bool matched = false;
-        const int ret = read(matched);
-        if (ret != 0) return ret;
-        if (matched) return 0;
-        m_sleep(pause);
-    }
-    return -105;
-}

@@ -1,0 +1,54 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+#include "CommonControl.h"
+#include "DSPParameters.h"
+
+namespace rc1720 {
+
+// The colour sensor's camera commands over the device's command channel. Every set is
+// confirmed by reading it back. Without a command interface every operation gives -1.
+class Protocol {
+public:
+    using SleepFunction = std::function<void(std::chrono::milliseconds)>;
+
+    // The sleep between read-backs is injectable so tests stay fast.
+    explicit Protocol(SleepFunction sleep = nullptr);
+
+    void SetCommonControl(CommonControl* control) { m_commonControl = control; }
+
+    int GetRGBFWVersion(char* text, int& length);
+    int GetRGBBrightness(int& value);
+    // -15 with nothing sent for a value outside a signed byte.
+    int SetRGBBrightness(int value);
+    int GetAEMaxExposureTime(uint8_t& value);
+    int SetAEMaxExposureTime(uint8_t value);
+    int GetRGBManualExposureState(uint8_t& manual);
+    int SetRGBManualExposureState(uint8_t state);
+    int GetRGBManualExposureTime(uint16_t& value);
+    int SetRGBManualExposureTime(uint16_t value);
+    int GetRGBMaxExposureTime(uint8_t& value);
+    int GetRGBGain(float& gain);
+    int SetRGBGain(float gain);
+    int GetColorResolution(int& width, int& height);
+    // -15 with nothing sent for a size that does not fit 16 bits.
+    int SetColorResolution(int width, int height);
+    int GetDspStatus(DSPParameters& params);
+    int SetDspStatus(const DSPParameters& params);
+
+private:
+    // Sends one command; a failure is logged under "SetCmd", the caller logs it again.
+    int SetCmd(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type);
+    // The second failure line, under the operation's own name.
+    void LogFailure(const char* operation, int ret);
+    int Get(uint8_t sub, uint8_t* buf, int size, const char* operation);
+    int Set(uint8_t sub, uint8_t* buf, int size, const char* operation);
+    int QueryDsp(DSPParameters& params, const char* operation);
+
+    CommonControl* m_commonControl = nullptr;
+    SleepFunction m_sleep;
+};
+
+}  // namespace rc1720

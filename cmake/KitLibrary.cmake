@@ -16,3 +16,14 @@ function(kit_shared_library target)
     -Wl,--version-script=${ARG_EXPORTS} -Wl,--no-undefined)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_EXPORTS})
 endfunction()
+
+# kit_link_os_layer(<deliverable> <os library>)
+# The OS layer is a static library that the common runtime needs but does not name (each
+# deliverable picks its own build). Taking it whole, ahead of the other libraries, keeps the
+# link independent of the order in which modules list the runtime.
+function(kit_link_os_layer target os)
+  target_link_options(${target} PRIVATE
+    "LINKER:--whole-archive" "$<TARGET_FILE:${os}>" "LINKER:--no-whole-archive")
+  add_dependencies(${target} ${os})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "$<TARGET_FILE:${os}>")
+endfunction()

@@ -1,0 +1,124 @@
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "RC1720.h"
+#include "log.h"
+
+namespace {
+
+enum PropertyKind {
+    kUnknown = 0,
+    kBrightness = 1,
+    kFirmwareVersion = 2,
+    kSaveRaw = 3,
+    kExposureTimeMax = 4,
+    kVersion = 5,
+    kColorGain = 6,
+};
+
+const std::map<std::string, PropertyKind> kProperties = {
+    {"Py_RGBBrightness", kBrightness},     {"Py_RGBFirmwareVersion", kFirmwareVersion},
+    {"Py_SaveRawRGBImg", kSaveRaw},        {"Py_RGBExposureTimeMax", kExposureTimeMax},
+    {"Py_RGBVersion", kVersion},           {"Py_ColorGain", kColorGain},
+};
+
+constexpr int kMinFirmwareBuffer = 20;
+constexpr int kMaxFirmwareText = 30;
+
+PropertyKind KindOf(const char* key) {
+    if (key == nullptr) return kUnknown;
+    auto found = kProperties.find(key);
+    return found == kProperties.end() ? kUnknown : found->second;
+}
+
+}  // namespace
+
+int RC1720::SetProperty(const char* key, const void* data, int size) {
+    const char* tag = mCommonControl ? mCommonControl->GetDeviceSN() : "null";
+    if (mCommonControl) LOG_DEVICE(tag, "pKey:%s, pData:%p, dataSize:%d", key, data, size);
+    const PropertyKind kind = KindOf(key);
+    const auto invalidSize = [&] {
+        LOG_DEVICE(tag, "dataSize:%d is invalid.", size);
+        return -15;
+    };
+    int ret = 0;
+    switch (kind) {
+        case kBrightness: {
+            if (size != 4 || data == nullptr) return invalidSize();
+            int value = 0;
+            std::memcpy(&value, data, sizeof(value));
+            ret = mProtocol.SetRGBBrightness(value);
+            break;
+        }
+        case kColorGain: {
+            if (size != 4 || data == nullptr) return invalidSize();
+            float gain = 0;
+            std::memcpy(&gain, data, sizeof(gain));
+            ret = mProtocol.SetRGBGain(gain);
+            break;
+        }
+        case kSaveRaw:
+            mSaveRawCount = 0;
+            mSaveRaw = true;
+            return 0;
+        case kFirmwareVersion:
+            return -255;
+        default:
+            LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null");
+            return -255;
+    }
+    if (ret == -15) return invalidSize();
+    return ret;
+}
+
+int RC1720::GetProperty(const char* key, void* data, int size) {
+    const char* tag = mCommonControl ? mCommonControl->GetDeviceSN() : "null";
+    if (mCommonControl) LOG_DEVICE(tag, "pKey:%s, pData:%p, dataSize:%d", key, data, size);
+    const PropertyKind kind = KindOf(key);
+    const auto invalidSize = [&] {
+        LOG_DEVICE(tag, "dataSize:%d is invalid.", size);
+        return -15;
+    };
+    int ret = 0;
+    switch (kind) {
+        case kBrightness: {
+            if (size != 4 || data == nullptr) return invalidSize();
+            int value = 0;
+            ret = mProtocol.GetRGBBrightness(value);
+            if (ret == 0) std::memcpy(data, &value, sizeof(value));
+            break;
+        }
+        case kFirmwareVersion: {
+            if (size < kMinFirmwareBuffer || data == nullptr) return invalidSize();
+            // Never more than the caller's buffer holds.
+            int length = size < kMaxFirmwareText ? size : kMaxFirmwareText;
+            ret = mProtocol.GetRGBFWVersion(static_cast<char*>(data), length);
+            break;
+        }
+        case kExposureTimeMax: {
+            if (size != static_cast<int>(sizeof(ExposureTimeParams)) || data == nullptr) return invalidSize();
+            uint8_t value = 0;
+            ret = mProtocol.GetRGBMaxExposureTime(value);
+            if (ret == 0) {
+                ExposureTimeParams params;
+                std::memcpy(&params, data, sizeof(params));
+                params.exposureTime = value * 1000;
+                std::memcpy(data, &params, sizeof(params));
+            }
+            break;
+        }
+        case kColorGain: {
+            if (size != 4 || data == nullptr) return invalidSize();
+            float gain = 0;
+            ret = mProtocol.GetRGBGain(gain);
+            if (ret == 0) std::memcpy(data, &gain, sizeof(gain));
+            break;
+        }
+        default:
+            LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null");
+            return -255;
+    }
+    if (ret == -15) return invalidSize();
+    return ret;
+}

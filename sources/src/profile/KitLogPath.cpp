@@ -1,0 +1,3 @@
+#include "KitLogPath.h"
+
+std::string g_logPath;

@@ -1,0 +1,86 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "DeviceInfo.h"
+#include "DiscoveryDatagram.h"
+#include "StoppableThread.h"
+
+// What discovery last heard from one camera, keyed by its serial number.
+struct SocKetDevice {
+    int32_t tof = 0;
+    int32_t rgb = 0;
+    char ip[DiscoveryDatagram::kIpWidth + 1] = {};
+    int32_t deviceType = 0;
+    char sn[DiscoveryDatagram::kSnWidth + 1] = {};
+    int32_t camerastate = 0;
+    int32_t ifIndex = 0;
+    char hostIP[32] = {};
+    char alias[DiscoveryDatagram::kAliasWidth + 1] = {};
+    bool updated = false;
+};
+
+// Listens for the cameras' broadcasts on UDP 9007 and merges what it heard into the
+// manager's camera records. Also lists the product profiles and plug-in files beside the kit.
+class EnumSocketDevice : public StoppableThread {
+public:
+    // Spoofed serial numbers must not grow the kit without bound.
+    static constexpr size_t kMaxCameras = 256;
+    static constexpr uint16_t kDiscoveryPort = 9007;
+
+    using SubnetMatcher = std::function<bool(const char* deviceIP, int ifIndex, const char* hostIP,
+                                             std::string& subnetMask, std::string& ifName)>;
+
+    // moduleDir: the folder holding "/Config/" and "/Drivers/"; by default the kit's own.
+    explicit EnumSocketDevice(const std::string& moduleDir = std::string());
+    ~EnumSocketDevice() override;
+
+    // Asks the thread to end and wakes its receive wait at once.
+    void Stop();
+
+    // Merges the entries into the manager's records; called with the manager's list lock held.
+    void UpdateDeviceListInfo(std::vector<std::unique_ptr<DeviceInfo>>& list);
+
+    bool IsProductProfileEmpty() const;
+    bool IsValidDeviceType(uint8_t type) const;
+    // The last profile, in name order, whose name ends in "%02X.json" of the type; "" if none.
+    std::string matchJsonFile(int type) const;
+    const std::vector<std::string>& Profiles() const { return m_profiles; }
+    const std::vector<uint8_t>& DeviceTypes() const { return m_deviceTypes; }
+
+    // One received datagram, as the receive loop hands it on (tests call it directly).
+    void AcceptDatagram(const DiscoveryDatagram& datagram, int ifIndex, const std::string& hostIP);
+    // Replaces the subnet check of the merge (tests); by default GetReceivedIP.
+    void SetSubnetMatcher(SubnetMatcher matcher) { m_subnetMatcher = std::move(matcher); }
+
+    // Full paths of the plug-in files in "/Drivers/", in name order; filled by each construction.
+    static std::vector<std::string> m_driverlist;
+
+protected:
+    void Run() override;
+
+private:
+    void InitDeviceTypeVec(const std::vector<std::string>& profiles);
+    bool OpenSocket();
+    void ReceiveOne();
+    void CreateRecord(SocKetDevice& entry, std::vector<std::unique_ptr<DeviceInfo>>& list);
+    void FollowEntry(SocKetDevice& entry, DeviceInfo& record);
+    void UpdateSubnet(const SocKetDevice& entry, DeviceInfo& record);
+
+    int m_socket = -1;
+    int m_wakeFd = -1;  // an event fd written by Stop
+    std::vector<std::unique_ptr<SocKetDevice>> m_devices;
+    std::mutex m_lock;  // m_devices and the entries
+    std::vector<uint8_t> m_deviceTypes;
+    std::vector<std::string> m_profiles;
+    SubnetMatcher m_subnetMatcher;
+    bool m_capLogged = false;
+};
+
+// The files of a folder, sorted by name, whose names end in the suffix, as full paths.
+void getFiles(const std::string& folder, std::vector<std::string>& list, const std::string& suffix);

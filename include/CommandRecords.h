@@ -4,11 +4,7 @@
 // Records of the host's camera commands. Their layouts travel through property buffers
 // and across library boundaries, so they are fixed.
 
-// Selects the camera of a calibration command.
-enum SensorType : int32_t {
-    SENSOR_TYPE_TOF = 1,
-    SENSOR_TYPE_COLOR = 2,
-};
+#include "QlEnums.h"
 
 // One trigger signal, exchanged with the camera byte for byte.
 #pragma pack(push, 1)

@@ -2,27 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// Which image a frame holds. Values outside the named ones (2, 6, 7, ...) still occur and
-// name frames without a buffer, hence a fixed 32-bit underlying type.
-enum FrameType : int32_t {
-    FRAME_RAW_TOF = -2,
-    FRAME_RAW_COLOR = -1,
-    FRAME_DEPTH = 0,
-    FRAME_IR = 1,
-    FRAME_COLOR = 3,
-    FRAME_COLOR_IN_DEPTH = 4,
-    FRAME_DEPTH_IN_COLOR = 5,
-    FRAME_CONFIDENCE = 8,
-};
-
-enum PixelFormat : int32_t {
-    PIXEL_FORMAT_RAW = -1,
-    PIXEL_FORMAT_DEPTH_MM16 = 0,
-    PIXEL_FORMAT_GRAY16 = 1,
-    PIXEL_FORMAT_GRAY8 = 2,
-    PIXEL_FORMAT_RGB = 3,
-    PIXEL_FORMAT_BGR = 4,
-};
+#include "QlEnums.h"
 
 // Frame-kind bits of the sync machinery; a value is any combination of them.
 using HasFrameType = uint32_t;
@@ -30,15 +10,6 @@ constexpr HasFrameType HAS_DEPTH_FRAME = 0x1;
 constexpr HasFrameType HAS_IR_FRAME = 0x2;
 constexpr HasFrameType HAS_COLOR_FRAME = 0x4;
 constexpr HasFrameType HAS_CONFIDENCE_FRAME = 0x8;
-
-// Ready bits handed to the application by the frame-ready query.
-using FrameReady = uint32_t;
-constexpr FrameReady FRAME_READY_DEPTH = 0x01;
-constexpr FrameReady FRAME_READY_IR = 0x02;
-constexpr FrameReady FRAME_READY_COLOR = 0x04;
-constexpr FrameReady FRAME_READY_COLOR_IN_DEPTH = 0x08;
-constexpr FrameReady FRAME_READY_DEPTH_IN_COLOR = 0x10;
-constexpr FrameReady FRAME_READY_CONFIDENCE = 0x20;
 
 // The image record that crosses the plug-in boundary: its layout must not change.
 #pragma pack(push, 1)

@@ -31,15 +31,19 @@ CameraState CameraSim::InitialState(const CameraOptions& o) {
 CameraSim::CameraSim(CameraOptions options)
     : options_(std::move(options)),
       handler_(InitialState(options_)),
+      calibration_(handler_),
       commands_(options_.ip, handler_, options_.events),
       data_(options_.ip, handler_, StreamSource{options_.scene, options_.record, options_.colour}, options_.events) {
     if (options_.announce)
         announcer_ = std::make_unique<Announcer>(Announcement(options_), options_.ip);
+    handler_.SetSetListener(
+        [this](uint8_t id, const std::vector<uint8_t>& payload) { calibration_.OnSet(id, payload); });
 }
 
 CameraSim::~CameraSim() { Stop(); }
 
 bool CameraSim::Start() {
+    calibration_.Start();
     if (!commands_.Start() || !data_.Start() || (announcer_ && !announcer_->Start())) {
         Stop();
         return false;
@@ -51,6 +55,7 @@ void CameraSim::Stop() {
     if (announcer_) announcer_->Stop();
     data_.Stop();
     commands_.Stop();
+    calibration_.Stop();
 }
 
 void CameraSim::CloseConnections() {

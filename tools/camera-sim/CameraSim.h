@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Announcer.h"
+#include "CalibrationAgent.h"
 #include "CommandHandler.h"
 #include "CommandServer.h"
 #include "DataServer.h"
@@ -63,11 +64,17 @@ public:
 
     void SetAnnouncedState(AnnouncedState state);
 
+    // Calibration-file transfers: a slow camera waits before each one; uploads go out in
+    // chunks of this many bytes.
+    void SetCalibrationDelay(std::chrono::milliseconds delay) { calibration_.SetStartDelay(delay); }
+    void SetCalibrationChunkSize(size_t bytes) { calibration_.SetChunkSize(bytes); }
+
 private:
     static CameraState InitialState(const CameraOptions& options);
 
     const CameraOptions options_;
     CommandHandler handler_;
+    CalibrationAgent calibration_;
     CommandServer commands_;
     DataServer data_;
     std::unique_ptr<Announcer> announcer_;

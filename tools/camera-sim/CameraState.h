@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace camsim {
@@ -68,6 +69,24 @@ struct TransferState {
     int postRequests = 0;   // camera asked to post its JSON file
 };
 
+// A calibration-file transfer (0x1D with types 4-8) as the host last asked for it.
+struct CalibrationTransfer {
+    uint8_t type = 0;  // 4 intrinsic, 5 planeness, 6 rangeOffset, 7 ir_background, 8 ConfidenceFactor
+    uint8_t number = 0;
+    bool toCamera = true;  // the camera fetches the host's file; else it posts its own
+    std::string hostAddress;
+    std::string fileName;  // host to camera: the name to fetch
+    uint32_t fileLength = 0;
+    uint8_t checkSum = 0;
+    uint8_t status = 0;  // reported in polls: 1 done, 0 failed, 2 running
+    int requests = 0;
+};
+
+// Transfer states the camera reports for a calibration file.
+constexpr uint8_t kCalibrationFailed = 0;
+constexpr uint8_t kCalibrationDone = 1;
+constexpr uint8_t kCalibrationRunning = 2;
+
 struct ColourSettings {
     int8_t brightness = 0;
     uint8_t aeMaxExposure = 100;
@@ -118,6 +137,9 @@ struct CameraState {
     std::map<uint8_t, McuParameters> mcu;  // by signal type: 1 input, 2 output
     TransferState upgrade;
     TransferState json;
+    CalibrationTransfer calibration;
+    // The camera's calibration files by type and number (0 for the unnumbered types).
+    std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> calibrationFiles;
     ColourSettings colour;
 
     uint64_t softwareTriggers = 0;

@@ -20,7 +20,17 @@ void Toggle(std::set<uint8_t>& ids, uint8_t id, bool on) {
 CommandHandler::CommandHandler(CameraState initial) : state_(std::move(initial)) {}
 
 std::optional<Command> CommandHandler::Handle(const Command& request) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::optional<Command> reply;
+    bool applied = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reply = HandleLocked(request, applied);
+    }
+    if (applied && setListener_) setListener_(request.id & 0x7F, request.payload);
+    return reply;
+}
+
+std::optional<Command> CommandHandler::HandleLocked(const Command& request, bool& applied) {
     const bool get = (request.id & kReplyBit) != 0;
     const uint8_t baseId = request.id & 0x7F;
     LoggedCommand entry{request.id, request.payload, false, false};
@@ -32,6 +42,7 @@ std::optional<Command> CommandHandler::Handle(const Command& request) {
         entry.refused = true;
     } else {
         entry.understood = ApplyCommand(state_, baseId, get, request.payload, data);
+        applied = !get && entry.understood;
     }
     log_.push_back(std::move(entry));
 
@@ -87,6 +98,8 @@ void CommandHandler::SetRefused(uint8_t id, std::optional<uint8_t> firstByte, bo
     else
         refused_.erase(key);
 }
+
+void CommandHandler::SetSetListener(SetListener listener) { setListener_ = std::move(listener); }
 
 void CommandHandler::SetSilent(bool on) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -43,7 +43,13 @@ public:
     // A stalled camera: commands are still read and logged, nothing is answered.
     void SetSilent(bool on);
 
+    // Called after each set that changed the state (id without its reply bit), with no
+    // lock held, so it may read or update the state. Set once, before commands arrive.
+    using SetListener = std::function<void(uint8_t id, const std::vector<uint8_t>& payload)>;
+    void SetSetListener(SetListener listener);
+
 private:
+    std::optional<Command> HandleLocked(const Command& request, bool& applied);
     bool IsRefused(uint8_t baseId, const std::vector<uint8_t>& payload) const;
 
     mutable std::mutex mutex_;
@@ -53,6 +59,7 @@ private:
     std::set<uint8_t> wrongId_;
     std::set<std::pair<uint8_t, int>> refused_;  // second -1: any payload
     bool silent_ = false;
+    SetListener setListener_;
 };
 
 }  // namespace camsim

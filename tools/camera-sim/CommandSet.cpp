@@ -315,6 +315,48 @@ void FetchRequest(TransferState& t, const Bytes& p) {
     ++t.fetchRequests;
 }
 
+bool NumberedCalibration(uint8_t type) { return type == 5 || type == 6; }
+
+// 0x1D with a calibration type: a start asks the camera to fetch (direction 1) or post
+// (direction 2) a file; a get polls [type, number, status].
+bool CalibrationFile(CameraState& s, bool get, const Bytes& p, Bytes& reply) {
+    CalibrationTransfer& c = s.calibration;
+    const uint8_t number = NumberedCalibration(p[0]) ? p[1] : 0;
+    if (get) {
+        const bool current = c.requests > 0 && c.type == p[0] && c.number == number;
+        reply = {p[0], p[1], current ? c.status : kCalibrationFailed, 0};
+        return true;
+    }
+    if (p.size() < kFileNameOffset) return false;
+    size_t at = kFileNameOffset;
+    CalibrationTransfer next;
+    next.type = p[0];
+    next.hostAddress = TextAt(p, 2, kHostAddressField);
+    if (NumberedCalibration(p[0])) {
+        if (p.size() <= at) return false;
+        next.number = p[at++];
+    }
+    if (p[1] == 1) {
+        constexpr size_t kFileFields = 9;  // length, checksum, name length
+        if (p.size() < at + kFileFields) return false;
+        next.fileLength = GetU32(p.data() + at);
+        next.checkSum = p[at + 4];
+        const uint32_t nameLength = GetU32(p.data() + at + 5);
+        at += kFileFields;
+        if (nameLength == 0 || p.size() != at + nameLength) return false;
+        next.fileName.assign(p.begin() + static_cast<long>(at), p.end());
+    } else if (p[1] == 2) {
+        if (p.size() != at) return false;
+        next.toCamera = false;
+    } else {
+        return false;
+    }
+    next.status = kCalibrationRunning;
+    next.requests = c.requests + 1;
+    c = next;
+    return true;
+}
+
 // 0x1D: sub 1 firmware, sub 3 JSON file; a 10-byte payload is a state record.
 bool Transfer(CameraState& s, bool get, const Bytes& p, Bytes& reply) {
     if (p.size() < 2) return false;
@@ -332,7 +374,8 @@ bool Transfer(CameraState& s, bool get, const Bytes& p, Bytes& reply) {
         FetchRequest(s.upgrade, p);
         return true;
     }
-    if (p[0] != 3) return false;  // calibration files (4-8) are not simulated
+    if (p[0] >= 4 && p[0] <= 8) return CalibrationFile(s, get, p, reply);
+    if (p[0] != 3) return false;
     if (get) {
         reply = ReportReply({3, p[1]}, s.json.reported);
         return true;

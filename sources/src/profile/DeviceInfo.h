@@ -2,18 +2,9 @@
 #include <cstdint>
 
 #include "DeviceTypeConfig.h"
+#include "QlTypes.h"
 
 class BaseDevice;
-
-// State of a camera record, also handed to the application.
-enum QlDeviceStatus : int32_t {
-    QlDeviceRemoving = 0,  // the camera announced it is leaving, or an unknown state
-    QlDeviceGone = 1,      // dropped or closed; never handed to the application
-    QlDeviceAvailable = 2,
-    QlDeviceOpened = 3,
-    QlUpgradeUnconnected = 4,  // the camera waits in its upgrade state
-    QlDeviceCameraState4 = 5,
-};
 
 // One known camera in the manager's list, which owns it. Texts are NUL-terminated within
 // their fields; a new record is zeroed, available, without a device and with no event.

@@ -1,0 +1,36 @@
+// A small blocking HTTP client for the camera's file transfers; every step is bounded.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace httplib {
+class Client;
+}
+
+namespace camsim {
+
+class HttpClient {
+public:
+    struct Response {
+        int status = 0;  // 0 when nothing usable came back
+        std::string body;
+    };
+
+    // `timeout` bounds the connect and each read and write.
+    HttpClient(const std::string& host, uint16_t port, std::chrono::milliseconds timeout);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    Response Get(const std::string& path);
+    // `target` is the path with its query.
+    Response Post(const std::string& target, const std::string& body);
+
+private:
+    std::unique_ptr<httplib::Client> client_;
+};
+
+}  // namespace camsim

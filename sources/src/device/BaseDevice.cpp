@@ -1,0 +1,273 @@
+#include "BaseDevice.h"
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "DeviceTiming.h"
+#include "log.h"
+
+namespace {
+
+constexpr int kNotSupported = -20;
+constexpr int kNotMine = -255;
+
+enum BaseKey {
+    kIntrinsic = 1,
+    kDistortion,
+    kRotation,
+    kTranslation,
+    kSerialNumber,
+    kMACAddress,
+    kDHCPEnable,
+    kSubnetMask,
+    kIP,
+    kFactoryMode,
+    kMCUParameters,
+};
+
+const std::map<std::string, int> PropertyMap = {
+    {"Py_Intrinsic", kIntrinsic},   {"Py_Distortion", kDistortion},   {"Py_Rotation", kRotation},
+    {"Py_Translation", kTranslation}, {"Py_Serialnumber", kSerialNumber}, {"Py_MACAddress", kMACAddress},
+    {"Py_DHCPEnable", kDHCPEnable}, {"Py_SubnetMask", kSubnetMask},   {"Py_IP", kIP},
+    {"Py_FactoryMode", kFactoryMode}, {"Py_MCUparameters", kMCUParameters},
+};
+
+// Calibration records in a property buffer: a 32-bit sensor type, then the doubles, which
+// need not be aligned there.
+constexpr int kSensorHead = static_cast<int>(sizeof(int32_t));
+constexpr int kIntrinsicCount = 9;
+constexpr int kDistortionCount = 8;
+constexpr int kRotationCount = 9;
+constexpr int kTranslationCount = 3;
+constexpr int kSerialMinSize = 17;
+
+constexpr int DoublesSize(int count) { return count * static_cast<int>(sizeof(double)); }
+
+SensorType SensorAt(const void* data) {
+    int32_t type = 0;
+    std::memcpy(&type, data, sizeof(type));
+    return static_cast<SensorType>(type);
+}
+
+}  // namespace
+
+BaseDevice::BaseDevice(const DeviceInfo& info, std::unique_ptr<IO> io, linktiming::SleepFunction sleep)
+    : m_deviceInfo(info), m_commonProtocol(std::move(io), sleep), m_sleep(std::move(sleep)) {}
+
+BaseDevice::~BaseDevice() = default;
+
+int BaseDevice::Open() { return m_commonProtocol.SetOpenState(true); }
+int BaseDevice::Close() { return m_commonProtocol.SetOpenState(false); }
+int BaseDevice::HeartbeatCheck() { return m_commonProtocol.HeartbeatCheck(); }
+int BaseDevice::OnMessage(MessageType) { return kNotSupported; }
+int BaseDevice::StartStream() { return m_commonProtocol.SetStreamState(true); }
+int BaseDevice::StopStream() { return m_commonProtocol.SetStreamState(false); }
+int BaseDevice::GetFrameReady(uint16_t, FrameReady*) { return kNotSupported; }
+int BaseDevice::GetFrame(FrameType, Frame*) { return kNotSupported; }
+
+int BaseDevice::SetWorkMode(int mode) {
+    const int ret = m_commonProtocol.SetWorkMode(mode);
+    if (ret != 0) return ret;
+    m_workMode = mode;
+    if (m_imageProc) {
+        m_imageProc->RecycleCache();
+        m_sleep(devicetiming::kWorkModeSettle);
+    }
+    return 0;
+}
+
+int BaseDevice::GetWorkMode(int* mode) { return m_commonProtocol.GetWorkMode(mode); }
+int BaseDevice::SetSoftwareSlaveTrigger() { return m_commonProtocol.SetSoftwareSlaveTrigger(); }
+int BaseDevice::GetFirmwareVersion(char* buf, int len) { return m_commonProtocol.GetFirmwareVersion(buf, len); }
+int BaseDevice::GetCameraIntrinsic(SensorType, double*) { return kNotSupported; }
+int BaseDevice::GetCameraDistortion(SensorType type, double* d8) {
+    return m_commonProtocol.GetCameraDistortion(type, d8);
+}
+int BaseDevice::Reboot() { return m_commonProtocol.Reboot(); }
+int BaseDevice::SetSubnetMask(const char* mask, int len) { return m_commonProtocol.SetSubnetMask(mask, len); }
+int BaseDevice::GetSubnetMask(char* mask, int len) { return m_commonProtocol.GetSubnetMask(mask, len); }
+int BaseDevice::SetMACAddress(const char* mac, int len) { return m_commonProtocol.SetMACAddress(mac, len); }
+int BaseDevice::GetMACAddress(char* mac, int len) { return m_commonProtocol.GetMACAddress(mac, len); }
+int BaseDevice::SetFrameRate(int fps) { return m_commonProtocol.SetFrameRate(fps); }
+int BaseDevice::GetFrameRate(int* fps) { return m_commonProtocol.GetFrameRate(fps); }
+int BaseDevice::SetIRGMMGain(int) { return kNotSupported; }
+int BaseDevice::GetIRGMMGain(int*) { return kNotSupported; }
+
+int BaseDevice::SetProperty(const char* key, const void* data, int dataSize) {
+    if (!key) return -12;
+    if (!data) return -8;
+    const auto found = PropertyMap.find(key);
+    return found == PropertyMap.end() ? kNotMine : SetBaseProperty(found->second, data, dataSize);
+}
+
+int BaseDevice::GetProperty(const char* key, void* data, int dataSize) {
+    if (!key) return -12;
+    if (!data) return -8;
+    const auto found = PropertyMap.find(key);
+    return found == PropertyMap.end() ? kNotMine : GetBaseProperty(found->second, data, dataSize);
+}
+
+int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
+    auto* bytes = static_cast<uint8_t*>(data);
+    switch (key) {
+        case kIntrinsic: {
+            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return kNotMine;
+            double k[kIntrinsicCount] = {};
+            const int ret = m_commonProtocol.GetCameraIntrinsic(SensorAt(data), k);
+            if (ret == 0) std::memcpy(bytes + kSensorHead, k, sizeof(k));
+            return ret;
+        }
+        case kDistortion: {
+            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return kNotMine;
+            double d[kDistortionCount] = {};
+            const int ret = m_commonProtocol.GetCameraDistortion(SensorAt(data), d);
+            if (ret == 0) std::memcpy(bytes + kSensorHead, d, sizeof(d));
+            return ret;
+        }
+        case kRotation: {
+            if (dataSize != DoublesSize(kRotationCount)) return kNotMine;
+            double r[kRotationCount] = {};
+            const int ret = m_commonProtocol.GetCameraRotation(r);
+            if (ret == 0) std::memcpy(data, r, sizeof(r));
+            return ret;
+        }
+        case kTranslation: {
+            if (dataSize != DoublesSize(kTranslationCount)) return kNotMine;
+            double t[kTranslationCount] = {};
+            const int ret = m_commonProtocol.GetCameraTranslation(t);
+            if (ret == 0) std::memcpy(data, t, sizeof(t));
+            return ret;
+        }
+        case kSerialNumber:
+            if (dataSize < kSerialMinSize) return -9;
+            return m_commonProtocol.GetSensorSN(static_cast<char*>(data), dataSize);
+        case kMACAddress:
+            return GetMACAddress(static_cast<char*>(data), dataSize);
+        case kDHCPEnable: {
+            if (dataSize != 1) return -15;
+            unsigned char on = 0;
+            const int ret = m_commonProtocol.GetDHCPState(on);
+            bytes[0] = on == 1 ? 1 : 0;
+            return ret;
+        }
+        case kSubnetMask:
+            return m_commonProtocol.GetSubnetMask(static_cast<char*>(data), dataSize);
+        case kIP:
+            return m_commonProtocol.GetDeviceIPAddr(static_cast<char*>(data), dataSize);
+        case kFactoryMode: {
+            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return -15;
+            FactoryMode fm{};
+            const int ret = m_commonProtocol.GetFactoryMode(&fm);
+            if (ret == 0) std::memcpy(data, &fm, sizeof(fm));
+            return ret;
+        }
+        case kMCUParameters: {
+            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return -15;
+            // The caller's first byte names the signal asked for.
+            MCUParameters p{};
+            std::memcpy(&p, data, sizeof(p));
+            const int ret = m_commonProtocol.GetMCUParameters(&p);
+            if (ret == 0) std::memcpy(data, &p, sizeof(p));
+            return ret;
+        }
+    }
+    return kNotMine;
+}
+
+int BaseDevice::SetBaseProperty(int key, const void* data, int dataSize) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    switch (key) {
+        case kIntrinsic: {
+            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return kNotMine;
+            double k[kIntrinsicCount];
+            std::memcpy(k, bytes + kSensorHead, sizeof(k));
+            return m_commonProtocol.SetCameraIntrinsic(SensorAt(data), k);
+        }
+        case kDistortion: {
+            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return kNotMine;
+            double d[kDistortionCount];
+            std::memcpy(d, bytes + kSensorHead, sizeof(d));
+            return m_commonProtocol.SetCameraDistortion(SensorAt(data), d);
+        }
+        case kRotation: {
+            if (dataSize != DoublesSize(kRotationCount)) return kNotMine;
+            double r[kRotationCount];
+            std::memcpy(r, data, sizeof(r));
+            return m_commonProtocol.SetCameraRotation(r);
+        }
+        case kTranslation: {
+            if (dataSize != DoublesSize(kTranslationCount)) return kNotMine;
+            double t[kTranslationCount];
+            std::memcpy(t, data, sizeof(t));
+            return m_commonProtocol.SetCameraTransfer(t);
+        }
+        case kSerialNumber: {
+            if (dataSize < kSerialMinSize) return kNotMine;
+            // The command set takes a writable text; the caller's stays untouched.
+            std::vector<char> sn(bytes, bytes + dataSize);
+            return m_commonProtocol.SetSN(sn.data(), dataSize);
+        }
+        case kMACAddress:
+            return m_commonProtocol.SetMACAddress(static_cast<const char*>(data), dataSize);
+        case kDHCPEnable:
+            if (dataSize != 1) return kNotMine;
+            return m_commonProtocol.SetDHCPState(bytes[0]);
+        case kSubnetMask:
+            return m_commonProtocol.SetSubnetMask(static_cast<const char*>(data), dataSize);
+        case kIP:
+            return m_commonProtocol.SetDeviceIPAddr(static_cast<const char*>(data), dataSize);
+        case kFactoryMode: {
+            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return kNotMine;
+            FactoryMode fm;
+            std::memcpy(&fm, data, sizeof(fm));
+            return m_commonProtocol.SetFactoryMode(fm);
+        }
+        case kMCUParameters: {
+            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return kNotMine;
+            MCUParameters p;
+            std::memcpy(&p, data, sizeof(p));
+            return m_commonProtocol.SetMCUParameters(p);
+        }
+    }
+    return kNotMine;
+}
+
+int BaseDevice::ConvertDepthFrameToPointCloudVector(const QlFrame*, QlVector3f*) { return kNotSupported; }
+int BaseDevice::SetTimeFilterParams(TimeFilterParams) { return kNotSupported; }
+int BaseDevice::GetTimeFilterParams(TimeFilterParams*) { return kNotSupported; }
+int BaseDevice::SetConfidenceFilterParams(ConfidenceFilterParams) { return kNotSupported; }
+int BaseDevice::GetConfidenceFilterParams(ConfidenceFilterParams*) { return kNotSupported; }
+int BaseDevice::SetFlyingPixelFilterParams(FlyingPixelFilterParams) { return kNotSupported; }
+int BaseDevice::GetFlyingPixelFilterParams(FlyingPixelFilterParams*) { return kNotSupported; }
+int BaseDevice::SetFillHoleFilterParams(FillHoleFilterParams) { return kNotSupported; }
+int BaseDevice::GetFillHoleFilterParams(FillHoleFilterParams*) { return kNotSupported; }
+int BaseDevice::SetSpatialFilterParams(SpatialFilterParams) { return kNotSupported; }
+int BaseDevice::GetSpatialFilterParams(SpatialFilterParams*) { return kNotSupported; }
+int BaseDevice::SetColorPixelFormat(PixelFormat) { return kNotSupported; }
+int BaseDevice::GetColorPixelFormat(PixelFormat*) { return kNotSupported; }
+int BaseDevice::SetColorResolution(int, int) { return kNotSupported; }
+int BaseDevice::GetColorResolution(int*, int*) { return kNotSupported; }
+int BaseDevice::GetSupportedResolutionList(SensorType, ResolutionList*) { return kNotSupported; }
+int BaseDevice::SetExposureControlMode(SensorType, int) { return kNotSupported; }
+int BaseDevice::GetExposureControlMode(SensorType, int*) { return kNotSupported; }
+int BaseDevice::SetExposureTime(SensorType, ExposureTimeParams) { return kNotSupported; }
+int BaseDevice::GetExposureTime(SensorType, ExposureTimeParams*) { return kNotSupported; }
+int BaseDevice::GetSensorExtrinsicParameters(SensorExtrinsicParameters*) { return kNotSupported; }
+int BaseDevice::SetTransformColorImgToDepthCameraEnabled(bool) { return kNotSupported; }
+int BaseDevice::GetTransformColorImgToDepthCameraEnabled(bool*) { return kNotSupported; }
+int BaseDevice::SetTransformDepthImgToColorCameraEnabled(bool) { return kNotSupported; }
+int BaseDevice::GetTransformDepthImgToColorCameraEnabled(bool*) { return kNotSupported; }
+int BaseDevice::TransformedDepthPointToColorPoint(QlDepthVector3, QlVector2u16, QlVector2u16*) {
+    return kNotSupported;
+}
+int BaseDevice::SetToFDistortionEnable(bool) { return kNotSupported; }
+int BaseDevice::GetToFDistortionEnable(bool*) { return kNotSupported; }
+int BaseDevice::SetColorDistortionEnable(bool) { return kNotSupported; }
+int BaseDevice::GetColorDistortionEnable(bool*) { return kNotSupported; }
+int BaseDevice::GetErrMsg(QlDeviceErrorInfo*) { return 0; }
+DeviceCommonProtocol* BaseDevice::GetCommonProtocol() { return &m_commonProtocol; }
+int BaseDevice::GetWorkModeInternal() { return m_workMode; }
+int BaseDevice::SetHDRModeEnabled(bool) { return kNotSupported; }
+int BaseDevice::GetHDRModeEnabled(bool*) { return kNotSupported; }

@@ -1,0 +1,23 @@
+#pragma once
+#include <memory>
+
+#include "APIImgPreProcess.h"
+#include "PreProcessFactory.h"
+#include "SensorDevice.h"
+
+// The device of a camera with a ToF sensor only: its pipeline hands every sensor record to
+// the ToF plug-in and hands out depth, IR and confidence frames.
+class tofDevice : public SensorDevice {
+public:
+    // Owns the plug-in, the transport and the preprocessing object (null when the library
+    // gave none) from then on.
+    tofDevice(const DeviceInfo& info, std::unique_ptr<ToF_API> tof, std::unique_ptr<IO> io,
+              std::unique_ptr<APIImgPreProcess> preProcess = NewPreProcess(),
+              linktiming::SleepFunction sleep = linktiming::SleepFor);
+    ~tofDevice() override;
+
+protected:
+    int SetOwnProperty(const char* key, const void* data, int dataSize) override;
+    int GetOwnProperty(const char* key, void* data, int dataSize) override;
+    void ReadCalibration() override;
+};

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "../decode/RangeRecords.h"
+#include "DSPParameters.h"
 #include "FilterParams.h"
 
 // Records of the ToF command set. Their layouts are those of the plug-in's property keys,
@@ -30,15 +31,6 @@ struct DataModeList {
     uint8_t modes[32];
 };
 static_assert(sizeof(DataModeList) == 33, "DataModeList layout");
-
-// One DSP item of command 0x19, selected by `DSPConfig`.
-struct DSPParameters {
-    int32_t DSPConfig;
-    uint8_t option;
-    uint8_t enable;
-    uint16_t threshold;
-};
-static_assert(sizeof(DSPParameters) == 8, "DSPParameters layout");
 
 // 0 or 1.
 using TestMode = int32_t;

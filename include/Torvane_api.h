@@ -146,6 +146,10 @@ QL_EXPORT int QL_GetSpatialFilterParams(QlDeviceHandle handle, QlSpatialFilterPa
 QL_EXPORT int QL_SetSpatialFilterEnabled(QlDeviceHandle handle, bool enable);
 QL_EXPORT int QL_GetSpatialFilterEnabled(QlDeviceHandle handle, bool* enable);
 
+/* Settings file: applies a JSON file of settings in a fixed order; the first failing setting
+ * ends the call with its status and what was applied before it stays applied. */
+QL_EXPORT int QL_SetParamsByJson(QlDeviceHandle handle, const char* path);
+
 /* Calibration and geometry. */
 QL_EXPORT int QL_GetSensorIntrinsicParameters(QlDeviceHandle handle, SensorType type, QlSensorIntrinsicParameters* params);
 QL_EXPORT int QL_GetSensorExtrinsicParameters(QlDeviceHandle handle, SensorExtrinsicParameters* params);

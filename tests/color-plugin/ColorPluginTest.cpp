@@ -82,11 +82,12 @@ protected:
     // Streams one record and waits for its frame; null when none came.
     Frame* Decode(const Bytes& record, uint32_t index = 7) {
         const size_t before = consumer.Notices().size();
-        plugin->SetOpenState(true);
+        // Stream first: a thread that starts with the stream off drops what it finds queued.
         plugin->SetStream(true);
+        plugin->SetOpenState(true);
         Bytes copy = record;
         plugin->ProcessData(copy.data(), static_cast<int>(copy.size()), FrameSyncInfo{index, HAS_COLOR_FRAME, 1234});
-        if (!consumer.WaitForNotices(before + 1, 2s)) return nullptr;
+        if (!consumer.WaitForNotices(before + 1, 10s)) return nullptr;  // generous: sanitizer builds decode slowly
         Frame* frame = nullptr;
         EXPECT_EQ(plugin->GetFrame(FRAME_COLOR, &frame), 0);
         return frame;
@@ -170,8 +171,8 @@ TEST_F(ColorPluginTest, ByteOrderFollowsThePixelFormat) {
 TEST_F(ColorPluginTest, OtherPixelFormatsGiveNoFrame) {
     for (PixelFormat format : {PIXEL_FORMAT_GRAY16, PIXEL_FORMAT_DEPTH_MM16, static_cast<PixelFormat>(9)}) {
         plugin->SetPixelFormat(format);
-        plugin->SetOpenState(true);
         plugin->SetStream(true);
+        plugin->SetOpenState(true);
         Bytes record = Record('4', SolidJpeg(640, 480, 1, 2, 3), 0.01f);
         plugin->ProcessData(record.data(), static_cast<int>(record.size()), FrameSyncInfo{1, 4, 0});
         EXPECT_FALSE(consumer.WaitForNotices(1, 300ms)) << format;
@@ -179,8 +180,8 @@ TEST_F(ColorPluginTest, OtherPixelFormatsGiveNoFrame) {
 }
 
 TEST_F(ColorPluginTest, WrongSizedJpegGivesNoFrameButLaterRecordsDecode) {
-    plugin->SetOpenState(true);
     plugin->SetStream(true);
+    plugin->SetOpenState(true);
     Bytes wrong = Record('4', SolidJpeg(800, 600, 1, 2, 3), 0.01f);
     plugin->ProcessData(wrong.data(), static_cast<int>(wrong.size()), FrameSyncInfo{1, 4, 0});
     Bytes notJpeg = Record('4', Bytes(100, 0x11), 0.01f);
@@ -216,8 +217,8 @@ TEST_F(ColorPluginTest, BadIntakeSizesAreDroppedUncopied) {
         {"longer than a raw frame", [](Bytes r) { r[1] = 0xFF; r[2] = 0xFF; r[3] = 0xFF; r.resize(0x1000000 + 5); return r; }},
         {"foreign type", [](Bytes r) { r[0] = 0xB6; return r; }},
     };
-    plugin->SetOpenState(true);
     plugin->SetStream(true);
+    plugin->SetOpenState(true);
     for (const IntakeCase& c : cases) {
         Bytes record = c.spoil(good);
         EXPECT_EQ(plugin->ProcessData(record.data(), static_cast<int>(record.size()), FrameSyncInfo{1, 4, 0}), -1) << c.name;

@@ -1,6 +1,9 @@
 #pragma once
 #include <dirent.h>
 
+#include <chrono>
+#include <thread>
+
 namespace devicetest {
 
 // Threads of this process, from the kernel's task list.
@@ -12,6 +15,17 @@ inline int ThreadCount() {
         if (entry->d_name[0] != '.') ++count;
     }
     closedir(dir);
+    return count;
+}
+
+// The thread count once it has come down to `expected` or less, or after two seconds: the
+// simulator's connection threads end a moment after the kit closes its side.
+inline int ThreadCountSettledAt(int expected) {
+    int count = ThreadCount();
+    for (int i = 0; i < 200 && count > expected; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        count = ThreadCount();
+    }
     return count;
 }
 

@@ -1,0 +1,74 @@
+#include "SettingsDocument.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "log.h"
+
+namespace {
+
+constexpr int kInvalid = -15;
+// A settings file holds a few dozen keys; anything far larger is not one (or never ends,
+// like a device node).
+constexpr size_t kMaxFileSize = 1 << 20;
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// The file's whole text, or false with the failure logged.
+bool ReadText(const std::string& path, const char* tag, std::string* text) {
+    const File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno);
+        return false;
+    }
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0) {
+        if (text->size() + got > kMaxFileSize) {
+            LOG_DEVICE(tag, "Json File:%s is larger than %zu bytes", path.c_str(), kMaxFileSize);
+            return false;
+        }
+        text->append(chunk, got);
+    }
+    if (std::ferror(file.get())) {
+        LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int LoadSettingsDocument(const char* path, const char* tag, Json::Value* root) {
+    std::string converted(path);
+    std::replace(converted.begin(), converted.end(), '\\', '/');
+    if (converted.find('/') == std::string::npos) {
+        LOG_DEVICE(tag, "JsonFileFullPath:%s error", path);
+        return kInvalid;
+    }
+    std::string text;
+    if (!ReadText(converted, tag, &text)) return kInvalid;
+
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = false;
+    std::istringstream stream(text);
+    std::string errors;
+    try {
+        if (!Json::parseFromStream(builder, stream, root, &errors)) {
+            LOG_DEVICE(tag, "parse %s is failed:%s", path, errors.c_str());
+            return kInvalid;
+        }
+    } catch (const Json::Exception& e) {
+        // The reader throws instead of failing on nesting beyond its stack limit.
+        LOG_DEVICE(tag, "parse %s is failed:%s", path, e.what());
+        return kInvalid;
+    }
+    return 0;
+}

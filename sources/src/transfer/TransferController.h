@@ -1,0 +1,127 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "StoppableThread.h"
+
+class DeviceCommonProtocol;
+
+// The application's transfer report: a step and its parameter (-1 a failure).
+typedef void (*UpgradeStatusCallback)(int status, int params, void* userData);
+typedef void (*UpgradeJsonStatusCallback)(int status, int params, void* userData);
+
+// What the firmware-upgrade and JSON-transfer controllers share: the borrowed command set,
+// the status and its start rules, the application's callback, the reconnect, the polls of
+// the camera's transfer state, the reboot that ends a transfer, and the stop paths.
+class TransferController : public StoppableThread {
+public:
+    struct Timing {
+        std::chrono::milliseconds poll{100};
+        int waitLimit = 0;  // consecutive polls without progress before the time-out
+    };
+    using Callback = void (*)(int status, int params, void* userData);
+
+    ~TransferController() override;
+
+    // Moves the status; 1 (a new transfer) replaces any worker of the last one and starts a
+    // worker at once when the camera has already been detected.
+    void SetStatus(int status);
+    int Status() const { return m_Status.load(std::memory_order_acquire); }
+    // The camera has been seen; starts the worker in status 1. Always 0.
+    int SetDetectParams_P();
+    // Ends a transfer: stops the HTTP server, reboots and disconnects the camera, status 0.
+    void RebootAndrm();
+
+    // The device that owns `protocol` is going: the worker is stopped and joined first, and
+    // a transfer still running ends with the report (status, -1). Any other command set
+    // leaves the controller alone.
+    void Detach(DeviceCommonProtocol* protocol);
+    // Shut-down: the worker is stopped and joined; a camera whose transfer is still running
+    // is rebooted.
+    void Shutdown();
+    // Called once whenever a transfer ends, whatever the outcome (on the thread that ends it).
+    void SetTransferEndedHook(std::function<void()> hook);
+
+protected:
+    // The camera's report of its transfer state, one byte each on the wire.
+    struct CameraState {
+        int state = 0;
+        int param1 = 0;
+        int param2 = 0;
+    };
+    enum class Pass { Next, Sleep, End };
+
+    TransferController(const char* threadName, Timing timing);
+
+    void SetCallback(Callback callback, const void* userData);
+    Callback GetCallback() const;
+    void SetProtocol(DeviceCommonProtocol* protocol);
+    // Null once detached.
+    DeviceCommonProtocol* Protocol() const;
+    // Camera tag for log lines.
+    std::string Tag() const;
+    // Calls the callback outside the lock; -1 (and NoCallback) when none is set.
+    int Report(int status, int params);
+    virtual void NoCallback() {}
+
+    // One pass of the worker in `status`.
+    virtual Pass Step(int status, DeviceCommonProtocol& protocol) = 0;
+    virtual int OpenDevice_P() = 0;
+    virtual int ProcessStatus(int status, int params) = 0;
+    virtual int QueryCamera(DeviceCommonProtocol& protocol, CameraState& out) = 0;
+    virtual int SendCamera(DeviceCommonProtocol& protocol, int state, int param1, int param2) = 0;
+
+    // Up to three reconnects with a poll between them; false after the third failure or a stop.
+    bool Reconnect();
+    // A poll of a camera that is to report state 0 with parameter 1; true when it did.
+    bool CameraReady(DeviceCommonProtocol& protocol, bool reopenOnFailure);
+    // Follows the camera's state in the statuses state + `offset`; ends on a final step.
+    Pass FollowCamera(DeviceCommonProtocol& protocol, int offset);
+    // "Go on" after a passed check, reported as (reportStatus, 1); a failed send ends the
+    // transfer with a reboot and (reportStatus, -1).
+    int GoOn(int reportStatus);
+    // A camera-reported failure: reboot, then (reportStatus, params or -1); -1.
+    int FailWithReboot(int reportStatus, int params);
+    // A failure before the camera follows: log, reboot, (4, -1).
+    void AbortWithReboot(const char* what);
+    void ResetWaitCount() { m_waitCount = 0; }
+    // False when a stop request ended the wait.
+    bool Sleep();
+    bool StopRequested() const { return m_stop.load(); }
+    // For the subclasses' destructors: no pass may run once their members are gone.
+    void StopAndJoin();
+
+private:
+    void Run() final;
+    Pass TimeOut();
+    void StopWorker();
+    void StartWorker();
+    bool OnWorkerThread() const;
+    void EndTransfer();
+    // A transfer whose command set went away ends with (status, -1).
+    void EndDetached();
+
+    const Timing m_timing;
+    std::atomic<int> m_Status{0};
+    std::atomic<bool> m_detectPending{false};
+    std::atomic<bool> m_active{false};   // a transfer is set up and has not ended
+    std::atomic<bool> m_restart{false};  // the worker's own callback started a new transfer
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::thread::id> m_workerId{};
+    int m_waitCount = 0;  // worker only
+    CameraState m_last;   // worker only
+
+    // Serialises the start and stop decisions of other threads.
+    std::mutex m_startLock;
+    mutable std::mutex m_lock;  // guards the members below
+    std::condition_variable m_wake;
+    DeviceCommonProtocol* m_pProtocol = nullptr;  // borrowed from its device
+    Callback m_pCallback = nullptr;
+    void* m_pUserData = nullptr;
+    std::function<void()> m_endedHook;
+};

@@ -1,0 +1,158 @@
+#include "Upgrade.h"
+
+#include "CommandRecords.h"
+#include "DeviceCommonProtocol.h"
+#include "DeviceInfo.h"
+#include "FirmwareImage.h"
+#include "log.h"
+
+std::mutex Upgrade::s_instanceLock;
+Upgrade* Upgrade::g_Upgrade = nullptr;
+
+Upgrade::Upgrade(Timing timing) : TransferController("Upgrade", timing) {}
+
+Upgrade::~Upgrade() { StopAndJoin(); }
+
+Upgrade* Upgrade::GetInstance() {
+    std::lock_guard<std::mutex> guard(s_instanceLock);
+    if (g_Upgrade == nullptr) g_Upgrade = new Upgrade();
+    return g_Upgrade;
+}
+
+void Upgrade::Release() {
+    std::lock_guard<std::mutex> guard(s_instanceLock);
+    if (g_Upgrade == nullptr) return;
+    g_Upgrade->Shutdown();
+    delete g_Upgrade;
+    g_Upgrade = nullptr;
+}
+
+int Upgrade::CheckFirmwareVersion(const char* oldFW, const char* pImgPath, DeviceInfo* info) {
+    const char* tag = info != nullptr ? info->serialNumber : "";
+    if (info == nullptr) {
+        LOG_PRINTF("info is NULL.");
+        return -17;
+    }
+    const FirmwareImage::Result result = FirmwareImage::Check(oldFW, pImgPath, info->deviceType, tag);
+    if (result.status == 0) {
+        m_imgFileLen = result.fileLen;
+        m_imgChecksum = result.checksum;
+    }
+    return result.status;
+}
+
+void Upgrade::SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol) {
+    {
+        std::lock_guard<std::mutex> guard(m_pathLock);
+        m_imgPath = pImgPath != nullptr ? pImgPath : "";
+    }
+    SetProtocol(protocol);
+}
+
+void Upgrade::SetUpgradeStatusCallback(UpgradeStatusCallback const& callback, const void* userData) {
+    LOG_PRINTF("pCallback:%p, pUserData:%p", reinterpret_cast<void*>(callback), userData);
+    SetCallback(callback, userData);
+}
+
+TransferController::Pass Upgrade::Step(int status, DeviceCommonProtocol& protocol) {
+    switch (status) {
+        case 0:
+            return Pass::End;
+        case 1:
+            return Reconnecting();
+        case 2:
+            if (!CameraReady(protocol, false)) return Pass::Sleep;
+            SetStatus(3);
+            Report(3, 1);
+            return Pass::Next;
+        case 3:
+            return SendChecksum(protocol);
+        case 4: case 5: case 6: case 7: case 8: case 9:
+            return FollowCamera(protocol, 3);
+        default:
+            LOG_DEVICE(Tag().c_str(), "status:%d", status);
+            return Pass::End;
+    }
+}
+
+TransferController::Pass Upgrade::Reconnecting() {
+    Report(1, 1);
+    ResetWaitCount();
+    if (Reconnect()) {
+        ResetWaitCount();
+        Report(2, 1);
+        return Pass::Next;
+    }
+    // The camera stays waiting for its upgrade: no reboot.
+    if (!StopRequested()) Report(2, -1);
+    return Pass::End;
+}
+
+TransferController::Pass Upgrade::SendChecksum(DeviceCommonProtocol& protocol) {
+    if (SendCamera(protocol, 2, static_cast<int32_t>(m_imgChecksum.load()), static_cast<int32_t>(m_imgFileLen.load())) !=
+        0) {
+        AbortWithReboot("send Checksum failed.");
+        return Pass::End;
+    }
+    ResetWaitCount();
+    SetStatus(4);
+    return Pass::Next;
+}
+
+int Upgrade::OpenDevice_P() {
+    DeviceCommonProtocol* protocol = Protocol();
+    const int ret = protocol != nullptr ? protocol->SetOpenState(true) : -1;
+    if (ret == 0) {
+        SetStatus(2);
+        return 0;
+    }
+    LOG_DEVICE(Tag().c_str(), "Upgrade::OpenDevice failed ret:%d", ret);
+    return ret;
+}
+
+int Upgrade::ProcessStatus(int status, int params) {
+    switch (status) {
+        case 4:
+            return 0;
+        case 5:
+            if (params == 1) return GoOn(4);
+            LOG_DEVICE(Tag().c_str(), "status:%d params:%d", status, params);
+            return FailWithReboot(4, params);
+        case 6:
+            LOG_DEVICE(Tag().c_str(), "UpgradeDoing percent:%d%%", params);
+            Report(5, params);
+            return 0;
+        case 7: case 8:
+            if (params == 1) {
+                Report(status - 1, 1);
+                return 0;
+            }
+            LOG_DEVICE(Tag().c_str(), "status:%d params:%d", status, params);
+            return FailWithReboot(status - 1, params);
+        case 9:
+            if (params == 1) {
+                LOG_DEVICE(Tag().c_str(), "Upgrade OK.");
+                RebootAndrm();
+                Report(8, 1);
+                return 1;
+            }
+            LOG_DEVICE(Tag().c_str(), "Upgrade NG.");
+            return FailWithReboot(8, params);
+        default:
+            // A camera state we do not know: no reboot.
+            LOG_DEVICE(Tag().c_str(), "invalid status:%d params:%d", status, params);
+            Report(status - 1, -1);
+            return -1;
+    }
+}
+
+int Upgrade::QueryCamera(DeviceCommonProtocol& protocol, CameraState& out) {
+    UpgradeState state{};
+    const int ret = protocol.GetUpgradeState(state);
+    if (ret == 0) out = CameraState{state.state, state.param1, state.param2};
+    return ret;
+}
+
+int Upgrade::SendCamera(DeviceCommonProtocol& protocol, int state, int param1, int param2) {
+    return protocol.SetUpgradeState(UpgradeState{state, param1, param2});
+}

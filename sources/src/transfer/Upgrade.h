@@ -1,0 +1,51 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "TransferController.h"
+
+struct DeviceInfo;
+
+// The kit's firmware-upgrade agent: checks an image against the camera, then drives the
+// camera's fetch of it through the borrowed command set, reporting each step.
+class Upgrade : public TransferController {
+public:
+    static constexpr int kWaitLimit = 600;
+
+    explicit Upgrade(Timing timing = Timing{std::chrono::milliseconds(100), kWaitLimit});
+    ~Upgrade() override;
+
+    static Upgrade* GetInstance();
+    // Stops and joins the worker (rebooting a camera still upgrading) and frees the controller.
+    static void Release();
+
+    // 0, -16 or -17; on 0 the length and checksum to send are kept.
+    int CheckFirmwareVersion(const char* oldFW, const char* pImgPath, DeviceInfo* info);
+    void SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol);
+    void SetUpgradeStatusCallback(UpgradeStatusCallback const& callback, const void* userData);
+    UpgradeStatusCallback GetUpgradeStatusCallback() const { return GetCallback(); }
+
+    uint32_t GetimgChecksum() const { return m_imgChecksum; }
+    uint32_t GetimgFileLen() const { return m_imgFileLen; }
+
+protected:
+    Pass Step(int status, DeviceCommonProtocol& protocol) override;
+    int OpenDevice_P() override;
+    int ProcessStatus(int status, int params) override;
+    int QueryCamera(DeviceCommonProtocol& protocol, CameraState& out) override;
+    int SendCamera(DeviceCommonProtocol& protocol, int state, int param1, int param2) override;
+
+private:
+    Pass Reconnecting();
+    Pass SendChecksum(DeviceCommonProtocol& protocol);
+
+    static std::mutex s_instanceLock;
+    static Upgrade* g_Upgrade;
+
+    std::atomic<uint32_t> m_imgFileLen{0};
+    std::atomic<uint32_t> m_imgChecksum{0};
+    std::mutex m_pathLock;
+    std::string m_imgPath;
+};

@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "TransferRig.h"
+#include "Upgrade.h"
+
+namespace {
+
+using namespace transfertest;
+
+struct Row {
+    const char* name;
+    CameraScript camera;
+    int openResult;
+    std::vector<Report> expected;
+    bool rebooted;
+    int waitLimit = Upgrade::kWaitLimit;
+};
+
+class UpgradeTest : public ::testing::Test {
+protected:
+    // Runs one transfer to its end; `callback` false leaves the controller without one.
+    void RunTransfer(Upgrade& upgrade, ScriptedCamera& camera, bool callback = true) {
+        if (callback) upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
+        upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+        upgrade.SetImgPath("fw/a.img", camera.protocol.get());
+        upgrade.SetStatus(1);
+        upgrade.SetDetectParams_P();
+        ASSERT_TRUE(reports.WaitEnded());
+        upgrade.Shutdown();
+    }
+
+    testsupport::LogCapture log;
+    Reports reports;
+};
+
+CameraScript Firmware(std::vector<std::pair<int, int>> states) {
+    CameraScript s;
+    s.kind = 1;
+    s.states = std::move(states);
+    return s;
+}
+
+TEST_F(UpgradeTest, Table) {
+    const std::vector<Report> prefix = {{1, 1}, {2, 1}, {3, 1}};
+    auto with = [&](std::vector<Report> tail) {
+        std::vector<Report> all = prefix;
+        all.insert(all.end(), tail.begin(), tail.end());
+        return all;
+    };
+    CameraScript goOnFails = Firmware({{0, 1}, {2, 1}});
+    goOnFails.goOnResult = -1;
+    CameraScript checksumFails = Firmware({{0, 1}});
+    checksumFails.checksumResult = -1;
+    const Row rows[] = {
+        {"success", Firmware({{0, 1}, {1, 0}, {2, 1}, {3, 40}, {3, 87}, {4, 1}, {5, 1}, {6, 1}}), 0,
+         with({{4, 1}, {5, 40}, {5, 87}, {5, 100}, {6, 1}, {7, 1}, {8, 1}}), true},
+        {"progress to 100 reported by the camera", Firmware({{0, 1}, {2, 1}, {3, 100}, {4, 1}, {5, 1}, {6, 1}}), 0,
+         with({{4, 1}, {5, 100}, {6, 1}, {7, 1}, {8, 1}}), true},
+        {"check failed", Firmware({{0, 1}, {1, 0}, {2, 0}}), 0, with({{4, -1}}), true},
+        {"check failed with a code", Firmware({{0, 1}, {2, 5}}), 0, with({{4, 5}}), true},
+        {"go on fails", goOnFails, 0, with({{4, -1}}), true},
+        {"checksum send fails", checksumFails, 0, with({{4, -1}}), true},
+        {"step 6 failed", Firmware({{0, 1}, {2, 1}, {4, 0}}), 0, with({{4, 1}, {6, -1}}), true},
+        {"upgrade NG", Firmware({{0, 1}, {2, 1}, {6, 3}}), 0, with({{4, 1}, {8, 3}}), true},
+        {"camera state 7", Firmware({{0, 1}, {7, 0}}), 0, with({{9, -1}}), false},
+        {"camera back to 0", Firmware({{0, 1}, {0, 1}}), 0, with({{2, -1}}), false},
+        {"never ready", Firmware({{0, 0}}), 0, {{1, 1}, {2, 1}, {2, -1}}, true, 5},
+        {"stuck in progress", Firmware({{0, 1}, {3, 50}}), 0, with({{5, 50}, {5, -1}}), true, 5},
+        {"three failed reconnects", Firmware({{0, 1}}), -1, {{1, 1}, {2, -1}}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        reports.Reset();
+        ScriptedCamera camera(row.camera);
+        camera.io().openResult = row.openResult;
+        Upgrade upgrade(Quick(row.waitLimit));
+        RunTransfer(upgrade, camera);
+        EXPECT_EQ(reports.Got(), row.expected);
+        EXPECT_EQ(camera.Count(kCmdReboot), row.rebooted ? 1 : 0);
+        EXPECT_EQ(reports.EndedCount(), 1);
+        if (row.openResult != 0) {
+            EXPECT_EQ(camera.io().opens, 3);
+            EXPECT_EQ(upgrade.Status(), 1);
+        }
+        if (row.rebooted) {
+            EXPECT_EQ(upgrade.Status(), 0);
+        }
+    }
+}
+
+TEST_F(UpgradeTest, SendsTheCheckedLengthAndChecksumThenGoesOn) {
+    ScriptedCamera camera(Firmware({{0, 1}, {2, 1}, {6, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    RunTransfer(upgrade, camera);
+    const std::vector<Bytes> checksum = camera.Sets(2);
+    ASSERT_EQ(checksum.size(), 1u);
+    EXPECT_EQ(checksum[0], StateRecord(1, 2, upgrade.GetimgChecksum(), upgrade.GetimgFileLen()));
+    EXPECT_EQ(camera.Sets(3), (std::vector<Bytes>{StateRecord(1, 3, 0, 0)}));
+    EXPECT_TRUE(log.Contains("<CAM1> Upgrade OK."));
+}
+
+TEST_F(UpgradeTest, WithoutCallbackTheSameStepsRun) {
+    ScriptedCamera camera(Firmware({{0, 1}, {2, 1}, {3, 40}, {6, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    RunTransfer(upgrade, camera, false);
+    EXPECT_TRUE(reports.Got().empty());
+    EXPECT_EQ(camera.Sets(2).size(), 1u);
+    EXPECT_EQ(camera.Sets(3).size(), 1u);
+    EXPECT_EQ(camera.Count(kCmdReboot), 1);
+}
+
+TEST_F(UpgradeTest, DetectionBeforeSetupStartsAtTheSetup) {
+    ScriptedCamera camera(Firmware({{0, 1}, {6, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
+    upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+    upgrade.SetImgPath("fw/a.img", camera.protocol.get());
+    upgrade.SetDetectParams_P();
+    EXPECT_FALSE(upgrade.IsRunning());
+    upgrade.SetStatus(1);
+    ASSERT_TRUE(reports.WaitEnded());
+    EXPECT_EQ(reports.Got().back(), (Report{8, 1}));
+}
+
+TEST_F(UpgradeTest, DeviceDetachedMidTransferEndsWithAFailure) {
+    auto camera = std::make_unique<ScriptedCamera>(Firmware({{0, 1}, {3, 30}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
+    upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+    upgrade.SetImgPath("fw/a.img", camera->protocol.get());
+    upgrade.SetStatus(1);
+    upgrade.SetDetectParams_P();
+    ASSERT_TRUE(reports.WaitReport({5, 30}));
+    upgrade.Detach(camera->protocol.get());
+    EXPECT_EQ(reports.Got().back(), (Report{6, -1}));
+    EXPECT_EQ(reports.EndedCount(), 1);
+    EXPECT_EQ(camera->Count(kCmdReboot), 0);
+    camera.reset();
+    // Nothing may touch the freed command set now.
+    upgrade.RebootAndrm();
+    upgrade.SetDetectParams_P();
+    upgrade.Shutdown();
+    EXPECT_EQ(reports.EndedCount(), 1);
+}
+
+TEST_F(UpgradeTest, DeviceClosedFromTheCallbackEndsTheTransfer) {
+    ScriptedCamera camera(Firmware({{0, 1}, {3, 30}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    reports.onReport = [&](Report r) {
+        if (r == Report{5, 30}) upgrade.Detach(camera.protocol.get());
+    };
+    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
+    upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+    upgrade.SetImgPath("fw/a.img", camera.protocol.get());
+    upgrade.SetStatus(1);
+    upgrade.SetDetectParams_P();
+    ASSERT_TRUE(reports.WaitEnded());
+    upgrade.Shutdown();
+    EXPECT_EQ(reports.Got().back(), (Report{6, -1}));
+}
+
+TEST_F(UpgradeTest, ShutdownRebootsOnlyARunningTransfer) {
+    ScriptedCamera running(Firmware({{0, 1}, {3, 10}}));
+    {
+        Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+        upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
+        upgrade.SetImgPath("fw/a.img", running.protocol.get());
+        upgrade.SetStatus(1);
+        upgrade.SetDetectParams_P();
+        ASSERT_TRUE(reports.WaitReport({5, 10}));
+        upgrade.Shutdown();
+        EXPECT_FALSE(upgrade.IsRunning());
+    }
+    EXPECT_EQ(running.Count(kCmdReboot), 1);
+
+    ScriptedCamera finished(Firmware({{0, 1}, {6, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    RunTransfer(upgrade, finished);
+    upgrade.Shutdown();
+    EXPECT_EQ(finished.Count(kCmdReboot), 1);
+}
+
+TEST_F(UpgradeTest, CallbackStartingTheNextTransferDoesNotJoinItsWorker) {
+    ScriptedCamera camera(Firmware({{0, 1}, {6, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    int starts = 0;
+    reports.onReport = [&](Report r) {
+        if (r == Report{8, 1} && ++starts == 1) {
+            camera.io().openResult = -1;  // the second transfer fails to reconnect
+            upgrade.SetStatus(1);
+        }
+    };
+    RunTransfer(upgrade, camera);
+    const std::vector<Report> got = reports.Got();
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_EQ(got[got.size() - 2], (Report{1, 1}));
+    EXPECT_EQ(got.back(), (Report{2, -1}));
+}
+
+}  // namespace

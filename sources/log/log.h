@@ -35,9 +35,13 @@ SourceNameText SourceName(const char* path);
 }  // namespace logtext
 
 // Every message carries the "[file:line:function]:" prefix; messages about one camera
-// continue with its "<tag> ".
+// continue with its "<tag> ". The macros end each message with its line feed.
 #define LOG_PRINTF(format, ...) \
-    LogCustom::Printf("[%s:%d:%s]:" format, logtext::SourceName(__FILE__).text, __LINE__, __func__, ##__VA_ARGS__)
+    LogCustom::Printf("[%s:%d:%s]:" format "\n", logtext::SourceName(__FILE__).text, __LINE__, __func__, ##__VA_ARGS__)
 #define LOG_DEVICE(tag, format, ...)                                                             \
-    LogCustom::Printf("[%s:%d:%s]:<%s> " format, logtext::SourceName(__FILE__).text, __LINE__, __func__, \
+    LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, __func__, \
+                      (tag), ##__VA_ARGS__)
+// The same under another function's name, for lines written on an operation's behalf.
+#define LOG_DEVICE_AS(function, tag, format, ...)                                                   \
+    LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, (function), \
                       (tag), ##__VA_ARGS__)

@@ -60,7 +60,7 @@ int OpenUeventSocket()
 {
     const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
     if (fd < 0) {
-        LOG_PRINTF("socket failed, errno:%d\n", errno);
+        LOG_PRINTF("socket failed, errno:%d", errno);
         return -1;
     }
     const int bufferBytes = kReceiveBufferBytes;
@@ -72,7 +72,7 @@ int OpenUeventSocket()
     local.nl_pid = 0;
     local.nl_groups = kKernelEventGroup;
     if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
-        LOG_PRINTF("bind failed, errno:%d\n", errno);
+        LOG_PRINTF("bind failed, errno:%d", errno);
         close(fd);
         return -1;
     }
@@ -87,7 +87,7 @@ DeviceDetect::~DeviceDetect()
 {
     Stop();
     Join();
-    LOG_PRINTF("\n");
+    LOG_PRINTF("");
 }
 
 bool DeviceDetect::Initialize(Notifier* notifier)
@@ -102,14 +102,14 @@ void DeviceDetect::Run()
     if (fd < 0) {
         return;
     }
-    LOG_PRINTF(" start\n");
+    LOG_PRINTF(" start");
     // One byte beyond the longest message keeps its terminating NUL.
     char message[kMaxMessageBytes + 1];
     while (IsRunning()) {
         pollfd readable{fd, POLLIN, 0};
         const int ready = poll(&readable, 1, kPollMs);
         if (ready < 0 && errno != EINTR) {
-            LOG_PRINTF("poll failed, errno:%d\n", errno);
+            LOG_PRINTF("poll failed, errno:%d", errno);
             break;
         }
         if (ready <= 0) {
@@ -194,7 +194,7 @@ void DeviceDetect::HandleVideoArrival(const std::string& name)
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     if (const char* failure = ParseUsbModalias(modalias, &vendorId, &productId)) {
-        LOG_PRINTF("%s throw exception: %s\n", name.c_str(), failure);
+        LOG_PRINTF("%s throw exception: %s", name.c_str(), failure);
         return;
     }
     Report(DetectParams::kAdded, DetectParams::kVideo, vendorId, productId, name);

@@ -23,7 +23,7 @@ StoppableThread::~StoppableThread() {
 int StoppableThread::Start() {
     std::lock_guard<std::mutex> guard(mHandleLock);
     if (mPtrThreadHandle != nullptr) {
-        LOG_PRINTF("Do not repeat invoke Start:%s, if not Stop previous.\n", mThreadName.c_str());
+        LOG_PRINTF("Do not repeat invoke Start:%s, if not Stop previous.", mThreadName.c_str());
         return 0;
     }
     mWorkerId = std::thread::id();
@@ -33,7 +33,7 @@ int StoppableThread::Start() {
         const int error = errno;
         mThreadState = kNeverStarted;
         mPtrThreadHandle = nullptr;
-        LOG_PRINTF("%s xnOSCreateThread is failed. ret:%d, error:%d\n", mThreadName.c_str(), static_cast<int>(ret),
+        LOG_PRINTF("%s xnOSCreateThread is failed. ret:%d, error:%d", mThreadName.c_str(), static_cast<int>(ret),
                    error);
     }
     return 0;
@@ -42,7 +42,7 @@ int StoppableThread::Start() {
 void StoppableThread::Stop() {
     {
         std::lock_guard<std::mutex> guard(mHandleLock);
-        LOG_PRINTF("%s mPtrThreadHandle:%d\n", mThreadName.c_str(), HandleValue());
+        LOG_PRINTF("%s mPtrThreadHandle:%d", mThreadName.c_str(), HandleValue());
     }
     mThreadState = kStopRequested;
 }
@@ -51,12 +51,12 @@ void StoppableThread::Join() {
     XN_THREAD_HANDLE handle;
     {
         std::lock_guard<std::mutex> guard(mHandleLock);
-        LOG_PRINTF("%s mPtrThreadHandle:%d begin\n", mThreadName.c_str(), HandleValue());
+        LOG_PRINTF("%s mPtrThreadHandle:%d begin", mThreadName.c_str(), HandleValue());
         if (mPtrThreadHandle != nullptr && mWorkerId.load() == std::this_thread::get_id()) {
             // Waiting here would wait for our own end: let the thread release itself.
             pthread_detach(*mPtrThreadHandle);
             xnOSCloseThread(&mPtrThreadHandle);
-            LOG_PRINTF("%s end\n", mThreadName.c_str());
+            LOG_PRINTF("%s end", mThreadName.c_str());
             return;
         }
         handle = mPtrThreadHandle;
@@ -64,20 +64,20 @@ void StoppableThread::Join() {
     }
     if (handle != nullptr) {
         XnStatus ret = xnOSWaitForThreadExit(handle, kJoinLateMs);
-        LOG_PRINTF("%s ret:%d\n", mThreadName.c_str(), static_cast<int>(ret));
+        LOG_PRINTF("%s ret:%d", mThreadName.c_str(), static_cast<int>(ret));
         if (ret == XN_STATUS_OS_THREAD_TIMEOUT) {
-            LOG_PRINTF("%s is late, waiting for it to end\n", mThreadName.c_str());
+            LOG_PRINTF("%s is late, waiting for it to end", mThreadName.c_str());
             ret = xnOSWaitForThreadExit(handle, XN_WAIT_INFINITE);
-            LOG_PRINTF("%s ret:%d\n", mThreadName.c_str(), static_cast<int>(ret));
+            LOG_PRINTF("%s ret:%d", mThreadName.c_str(), static_cast<int>(ret));
         }
         xnOSCloseThread(&handle);
     }
-    LOG_PRINTF("%s end\n", mThreadName.c_str());
+    LOG_PRINTF("%s end", mThreadName.c_str());
 }
 
 void* StoppableThread::ThreadFunc(void* pThreadParam) {
     if (pThreadParam == nullptr) {
-        LOG_PRINTF("pThreadParam:%p is invalid.\n", pThreadParam);
+        LOG_PRINTF("pThreadParam:%p is invalid.", pThreadParam);
         return nullptr;
     }
     StoppableThread* self = static_cast<StoppableThread*>(pThreadParam);
@@ -85,7 +85,7 @@ void* StoppableThread::ThreadFunc(void* pThreadParam) {
     // A worker that joined itself may have been destroyed by the time Run returns.
     const std::string name = self->mThreadName;
     self->Run();
-    LOG_PRINTF("%s Exit.\n", name.c_str());
+    LOG_PRINTF("%s Exit.", name.c_str());
     return nullptr;
 }
 

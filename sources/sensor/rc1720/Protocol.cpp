@@ -45,8 +45,7 @@ Protocol::Protocol(SleepFunction sleep)
     : m_sleep(sleep ? std::move(sleep) : [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }) {}
 
 void Protocol::LogFailure(const char* operation, int ret) {
-    LogCustom::Printf("[%s:%d:%s]:<%s> ret:%d is failed.", logtext::SourceName(__FILE__).text, __LINE__, operation,
-                      m_commonControl->GetDeviceSN(), ret);
+    LOG_DEVICE_AS(operation, m_commonControl->GetDeviceSN(), "ret:%d is failed.", ret);
 }
 
 int Protocol::SetCmd(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type) {

@@ -32,7 +32,7 @@ bool Parse(std::istream& stream, Json::Value& root, std::string& error) {
 bool DeviceTypeConfig::Init(const std::string& path) {
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
-        LOG_PRINTF("configFileFullPath:%s error:\n", path.c_str());
+        LOG_PRINTF("configFileFullPath:%s error:", path.c_str());
         return false;
     }
     Json::Value root;
@@ -40,7 +40,7 @@ bool DeviceTypeConfig::Init(const std::string& path) {
     // Fields change only once the whole profile has the expected shape.
     DeviceTypeConfig parsed;
     if (!Parse(file, root, error) || !parsed.parse(root, error)) {
-        LOG_PRINTF("parse %s is failed:%s\n", path.c_str(), error.c_str());
+        LOG_PRINTF("parse %s is failed:%s", path.c_str(), error.c_str());
         return true;
     }
     parsed.m_path = path;

@@ -159,6 +159,7 @@ int ReceivePath::PrepareNextFrame(unsigned short waitMs, FrameReady* ready) {
         m_handout.SetReady(FRAME_IR, group.hasIR != 0);
         m_handout.SetReady(FRAME_CONFIDENCE, group.hasConfidence != 0);
         m_handout.SetReady(FRAME_COLOR, group.hasColor != 0);
+        OnFreshGroup(group);
         m_timeoutsInARow = 0;
         result = 0;
     } else if (answer == 0) {

@@ -49,7 +49,7 @@ public:
     int Init();
     // Sensor records reach the plug-ins only while on. Switching off ends a waiting
     // PrepareNextFrame.
-    void SetStream(bool enable);
+    virtual void SetStream(bool enable);
     // Cleared when the camera leaves: reading stops and a waiting PrepareNextFrame ends
     // with -1. Always 0.
     int SetConnectStatus(bool connected);
@@ -62,7 +62,7 @@ public:
     int PrepareNextFrame(unsigned short waitMs, FrameReady* ready);
     // Hands a prepared frame out once: -5 null `out`, -4 not ready or an invalid kind, -23
     // (with `out` filled) more than 1000 ms after the last successful PrepareNextFrame.
-    int GetFrame(FrameType type, Frame* out);
+    virtual int GetFrame(FrameType type, Frame* out);
     // The camera's last device error list; the number of its texts.
     int GetErrMsg(QlDeviceErrorInfo* out) const;
     // Null when the preprocessing library gave no object.
@@ -81,6 +81,10 @@ protected:
     // Sync's Consumer side, for the plug-ins' Init.
     Consumer* SyncConsumer();
     Sync& GetSync() { return *m_sync; }
+    FrameHandout& Handout() { return m_handout; }
+    // A fresh group has just been copied into the device's frames (`group` names them);
+    // a path that derives further images from it makes them here.
+    virtual void OnFreshGroup(const SyncFrame& group) { static_cast<void>(group); }
     ToF_API& TofApi() { return m_tofApi; }
 
 private:

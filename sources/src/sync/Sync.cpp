@@ -92,7 +92,7 @@ HasFrameType PresentBits(const SyncFrame& group) {
 bool CopyFrame(const Frame& source, Frame* destination) {
     if (destination == nullptr || (source.length > 0 && destination->data == nullptr) ||
         source.length > destination->capacity) {
-        LOG_PRINTF("frameType:%d length:%u does not fit the destination\n", static_cast<int>(source.frameType),
+        LOG_PRINTF("frameType:%d length:%u does not fit the destination", static_cast<int>(source.frameType),
                    source.length);
         return false;
     }
@@ -196,7 +196,7 @@ HasFrameType Sync::GetSingleFrameReady() {
         const uint64_t publishTime = m_publishTime;
         const uint64_t age = DistanceMs(m_clock(), publishTime);
         if (publishTime != 0 && age > kStaleMs) {
-            LOG_PRINTF("difftime %d\n", static_cast<int>(age));
+            LOG_PRINTF("difftime %d", static_cast<int>(age));
         }
     }
     return bits;
@@ -221,7 +221,7 @@ int Sync::GetSyncFrame(unsigned short waitMs, SyncFrame& out) {
     RecycleSyncFrame(m_output);
     const uint64_t age = DistanceMs(m_clock(), m_publishTime);
     if (age > kStaleMs) {
-        LOG_PRINTF("difftime %d\n", static_cast<int>(age));
+        LOG_PRINTF("difftime %d", static_cast<int>(age));
         return 2;
     }
     return 1;
@@ -271,7 +271,7 @@ void Sync::TakeFrames(Api& api, FrameType type) {
         if (ret != 0 || current == nullptr) {
             // A plug-in that says ready but keeps failing must not hold the pass for ever.
             if (++failures >= kGetFrameAttempts) {
-                LOG_PRINTF("GetFrame type:%d failed %d times, ret:%d\n", static_cast<int>(type), failures, ret);
+                LOG_PRINTF("GetFrame type:%d failed %d times, ret:%d", static_cast<int>(type), failures, ret);
                 current = nullptr;
                 return;
             }
@@ -354,7 +354,7 @@ void Sync::AbandonOlderThan(int slot, uint32_t index) {
         if (group.frameIndex == 0 || group.frameIndex >= index) {
             return;
         }
-        LOG_PRINTF("abondon: %d %d %d %d %d %d\n", static_cast<int>(group.frameIndex), static_cast<int>(group.mask),
+        LOG_PRINTF("abondon: %d %d %d %d %d %d", static_cast<int>(group.frameIndex), static_cast<int>(group.mask),
                    group.hasDepth, group.hasIR, group.hasColor, group.hasConfidence);
         RecycleSyncFrame(group);
     }
@@ -403,7 +403,7 @@ uint32_t Sync::getElementSize(PixelFormat format) {
     case PIXEL_FORMAT_BGR:
         return 3;
     default:
-        LOG_PRINTF("pixelFormat:%d is invalid\n", static_cast<int>(format));
+        LOG_PRINTF("pixelFormat:%d is invalid", static_cast<int>(format));
         return 0;
     }
 }

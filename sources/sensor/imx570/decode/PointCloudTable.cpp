@@ -10,14 +10,14 @@ int PointCloudTable::Build(const double* intrinsic, int width, int height) {
     m_tableWidth = 0;
     m_tableHeight = 0;
     if (intrinsic == nullptr || width <= 0 || height <= 0) {
-        LOG_PRINTF("intrinsic:%p width:%d height:%d is invalid.\n", static_cast<const void*>(intrinsic), width,
+        LOG_PRINTF("intrinsic:%p width:%d height:%d is invalid.", static_cast<const void*>(intrinsic), width,
                    height);
         return -15;
     }
     const double fx = intrinsic[0], cx = intrinsic[2], fy = intrinsic[4], cy = intrinsic[5];
     if (fx == 0.0 || fy == 0.0 || !std::isfinite(fx) || !std::isfinite(fy) || !std::isfinite(cx) ||
         !std::isfinite(cy)) {
-        LOG_PRINTF("fx:%f fy:%f cx:%f cy:%f give no point cloud table.\n", fx, fy, cx, cy);
+        LOG_PRINTF("fx:%f fy:%f cx:%f cy:%f give no point cloud table.", fx, fy, cx, cy);
         return -15;
     }
     m_columnFactor.resize(static_cast<size_t>(width));
@@ -43,13 +43,13 @@ int PointCloudTable::Convert(const Frame* frame, int width, int height, Vector3f
     const size_t bytes = 2 * static_cast<size_t>(width) * height;
     if (frame->frameType != FRAME_DEPTH || frame->width != width || frame->height != height ||
         frame->length < bytes) {
-        LOG_PRINTF("frameType:%d width:%d height:%d length:%u is invalid.\n", static_cast<int>(frame->frameType),
+        LOG_PRINTF("frameType:%d width:%d height:%d length:%u is invalid.", static_cast<int>(frame->frameType),
                    frame->width, frame->height, frame->length);
         return -15;
     }
     std::lock_guard<std::mutex> guard(m_tableMutex);
     if (m_tableWidth != width || m_tableHeight != height) {
-        LOG_PRINTF("no point cloud table for %dx%d.\n", width, height);
+        LOG_PRINTF("no point cloud table for %dx%d.", width, height);
         return -255;
     }
     const uint8_t* row = frame->data;

@@ -17,7 +17,7 @@ std::shared_ptr<const RangeTable::OffsetTable> LoadOffsetTable(const std::string
     char name[32];
     std::snprintf(name, sizeof(name), "rangeOffset_%d.bin", range);
     if (!ReadUint16Table(folder + name, *table)) {
-        LOG_PRINTF("%s not read, range %d uses the identity table\n", name, range);
+        LOG_PRINTF("%s not read, range %d uses the identity table", name, range);
     }
     return table;
 }

@@ -25,7 +25,7 @@ TofDecode::TofDecode(Producer* producer, const std::string& calibrationFolder)
     m_wdrReference.data = m_wdrPixels.get();
     m_wdrReference.capacity = 2 * kFullPixels;
     if (!ReadUint16Table(m_calibrationFolder + "ir_background.bin", m_irBackground)) {
-        LOG_PRINTF("ir_background.bin not read, IR has no background\n");
+        LOG_PRINTF("ir_background.bin not read, IR has no background");
         m_irBackground.clear();
         m_irBackground.shrink_to_fit();
     }
@@ -97,7 +97,7 @@ DualRangeParams TofDecode::GetDualRangeParams() const {
 void TofDecode::InitRangeValue(const uint16_t depthMax[6], const uint16_t effectDepthMax[6],
                                const uint16_t effectDepthMin[6]) {
     if (depthMax == nullptr || effectDepthMax == nullptr || effectDepthMin == nullptr) {
-        LOG_PRINTF("range tables are invalid.\n");
+        LOG_PRINTF("range tables are invalid.");
         return;
     }
     std::lock_guard<std::mutex> loading(m_rangeLoadMutex);
@@ -237,7 +237,7 @@ int TofDecode::ConvertDepthFrameToPointCloudVector(const Frame* frame, Vector3f*
 
 void TofDecode::Run() {
     if (m_producer == nullptr) {
-        LOG_PRINTF("no producer, nothing to decode\n");
+        LOG_PRINTF("no producer, nothing to decode");
         return;
     }
     while (IsRunning()) {
@@ -322,7 +322,7 @@ bool TofDecode::DecodeRecord(const Frame& raw, const Snapshot& snapshot) {
         return false;
     }
     if (raw.length < kHeadSize + payloadLength || raw.length > raw.capacity) {
-        LOG_PRINTF("typeId:0x%x length:%u capacity:%u is invalid.\n", type, raw.length, raw.capacity);
+        LOG_PRINTF("typeId:0x%x length:%u capacity:%u is invalid.", type, raw.length, raw.capacity);
         return false;
     }
     const int range = HeadDepthRange(raw.data);
@@ -386,7 +386,7 @@ bool TofDecode::FuseDualRange(uint8_t type, int range, const Snapshot& snapshot)
         if (m_wdrReference.width != depth.width || m_wdrReference.height != depth.height || maxDepth == 0) {
             // A reference of the other resolution (the mode just changed) or a range without
             // its maximum depth cannot be fused.
-            LOG_PRINTF("fusion skipped: reference %dx%d, frame %dx%d, depthMax:%d\n", m_wdrReference.width,
+            LOG_PRINTF("fusion skipped: reference %dx%d, frame %dx%d, depthMax:%d", m_wdrReference.width,
                        m_wdrReference.height, depth.width, depth.height, maxDepth);
             return false;
         }
@@ -437,7 +437,7 @@ void TofDecode::SendToPreProcess(Frame& frame, ALG_ElemType type, bool depthImag
     PreProcImage image{frame.data, type, frame.width, frame.height};
     const int ret = depthImage ? m_preprocess->ProcessDepthImage(&image) : m_preprocess->ProcessImage(&image);
     if (ret != 0) {
-        LOG_PRINTF("frameType:%d preprocessing ret:%d\n", static_cast<int>(frame.frameType), ret);
+        LOG_PRINTF("frameType:%d preprocessing ret:%d", static_cast<int>(frame.frameType), ret);
     }
 }
 

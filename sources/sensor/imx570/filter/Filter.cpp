@@ -74,7 +74,7 @@ void Filter::LoadConfidenceFactors(const std::string& calibrationFolder) {
     m_confidenceFactor.assign(kFactorCount, 0);
     unsigned int length = kFactorCount * sizeof(uint16_t);
     if (!ReadData(path.c_str(), reinterpret_cast<unsigned char*>(m_confidenceFactor.data()), length)) {
-        LOG_PRINTF("%s is not loaded, confidence filter off\n", path.c_str());
+        LOG_PRINTF("%s is not loaded, confidence filter off", path.c_str());
         m_confidenceFactor.clear();
         m_confidenceFactor.shrink_to_fit();
     }
@@ -96,7 +96,7 @@ int Filter::Store(Record& target, const Record& value) {
 template <typename Record>
 int Filter::Load(const Record& source, Record* out, const char* getter) const {
     if (out == nullptr) {
-        LOG_PRINTF("%s: params is null\n", getter);
+        LOG_PRINTF("%s: params is null", getter);
         return kStatusInvalidArgument;
     }
     *out = Snapshot(source);

@@ -115,7 +115,7 @@ int LogCustom::Init() {
         m_LogDirectory = directory;
     }
     if (!IsDirectoryExist(directory.c_str()) && !CreateDirectory_(directory.c_str())) {
-        LOG_PRINTF("CreateDirectory %s failed errorcode:%d !\n", directory.c_str(), errno);
+        LOG_PRINTF("CreateDirectory %s failed errorcode:%d !", directory.c_str(), errno);
         return 1;
     }
     std::string path;
@@ -129,7 +129,7 @@ int LogCustom::Init() {
         }
         openError = errno;
     }
-    LOG_PRINTF("fopen_s %s failed errorcode:%d !\n", path.c_str(), openError);
+    LOG_PRINTF("fopen_s %s failed errorcode:%d !", path.c_str(), openError);
     return 2;
 }
 
@@ -237,7 +237,7 @@ bool ReadData(const char* path, unsigned char* buf, unsigned int& len) {
     }
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
-        LOG_PRINTF("open %s is failed,ECode:%d\n", path, errno);
+        LOG_PRINTF("open %s is failed,ECode:%d", path, errno);
         return false;
     }
     long size = -1;
@@ -246,13 +246,13 @@ bool ReadData(const char* path, unsigned char* buf, unsigned int& len) {
     }
     // A size that cannot be taken must not become a read length.
     if (size < 0 || fseek(file, 0, SEEK_SET) != 0) {
-        LOG_PRINTF("open %s is failed,ECode:%d\n", path, errno);
+        LOG_PRINTF("open %s is failed,ECode:%d", path, errno);
         fclose(file);
         return false;
     }
     const int capacity = static_cast<int>(len);
     if (capacity < size) {
-        LOG_PRINTF("read %s is failed,pbuf is small:%d - %d\n", path, capacity,
+        LOG_PRINTF("read %s is failed,pbuf is small:%d - %d", path, capacity,
                    size > INT_MAX ? INT_MAX : static_cast<int>(size));
         fclose(file);
         return false;
@@ -260,7 +260,7 @@ bool ReadData(const char* path, unsigned char* buf, unsigned int& len) {
     len = static_cast<unsigned int>(size);
     const size_t got = fread(buf, 1, len, file);
     if (got != len) {
-        LOG_PRINTF("fread %s is failed,Ecode:%d\n", path, errno);
+        LOG_PRINTF("fread %s is failed,Ecode:%d", path, errno);
         fclose(file);
         return false;
     }

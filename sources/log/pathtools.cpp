@@ -155,7 +155,7 @@ std::string Path_GetModuleDir() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&dummyFunctionToTakeAddress), &info) == 0 || info.dli_fname == nullptr) {
         const char* reason = dlerror();
-        LOG_PRINTF("errcode:%d %s\n", errno, reason != nullptr ? reason : "");
+        LOG_PRINTF("errcode:%d %s", errno, reason != nullptr ? reason : "");
         return std::string();
     }
     char* cwd = get_current_dir_name();
@@ -186,7 +186,7 @@ std::string GetAppDataDirectory() {
     }
     const std::string folder = home + "/.config" + "/Quelta";
     if (!IsDirectoryExist(folder.c_str()) && !CreateDirectory_(folder.c_str())) {
-        LOG_PRINTF("CreateDirectory %s failed errorcode:%d !\n", folder.c_str(), errno);
+        LOG_PRINTF("CreateDirectory %s failed errorcode:%d !", folder.c_str(), errno);
         return std::string();
     }
     return folder;

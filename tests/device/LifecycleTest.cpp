@@ -142,11 +142,13 @@ TEST_F(LifecycleTest, FramesFlowWhenThePluginHasNoIntrinsics) {
 }
 
 TEST_F(LifecycleTest, NoThreadIsLeftAfterClose) {
+    // A first thread makes a sanitizer start its own helper thread before we count.
+    std::thread([] {}).join();
     const int before = devicetest::ThreadCount();
     ASSERT_EQ(device->Open(), 0);
     EXPECT_GT(devicetest::ThreadCount(), before);
     ASSERT_EQ(device->Close(), 0);
-    EXPECT_EQ(devicetest::ThreadCount(), before);
+    EXPECT_LE(devicetest::ThreadCountSettledAt(before), before);
 }
 
 struct WakeCase {

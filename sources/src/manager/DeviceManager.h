@@ -1,0 +1,116 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "BaseDevice.h"
+#include "CreateDevice.h"
+#include "DeviceInfo.h"
+#include "EnumSocketDevice.h"
+#include "HotplugReporter.h"
+#include "LiveDevices.h"
+#include "StoppableThread.h"
+#include "Torvane_api.h"
+
+// Which text of a camera record an open or a lookup compares.
+struct RecordKey;
+
+// The kit's list of known cameras. Its thread "DeviceManager" merges what discovery heard,
+// reports cameras that appear and disappear and sends heartbeats to opened ones; the API's
+// threads query the list and open and close devices.
+//
+// Locks: the device-list lock guards the records through a pass, an open, a release and the
+// queries; the handle check and the hot-plug callback have short locks of their own. Devices
+// are closed and deleted after the list lock is released, so that a worker joined there may
+// call back into the kit.
+class DeviceManager : public StoppableThread {
+public:
+    using DeviceFactory = std::function<std::unique_ptr<BaseDevice>(DeviceInfo&)>;
+
+    // The first call creates the manager and, given a flag, stores whether no product
+    // profile was found; later calls return it and leave the flag alone.
+    static DeviceManager* GetInstance(bool* profileEmpty = nullptr);
+    // Destroys the instance: not from the manager's own thread.
+    static void Release();
+
+    // moduleDir holds "/Config/" and "/Drivers/", by default the kit's own folder. Starts
+    // discovery; the manager's own thread is started by Start.
+    explicit DeviceManager(const std::string& moduleDir = std::string(), DeviceFactory factory = CreateDevice);
+    // Stops both threads, closes and deletes the devices still held, then waits for the
+    // hot-plug reports in flight.
+    ~DeviceManager() override;
+
+    // Asks the thread to end and wakes its sleep at once.
+    void Stop();
+    // One pass of the main loop; the pause to take before the next. Not while the thread runs.
+    std::chrono::milliseconds RunOnce();
+
+    void SetHotPlugStatusCallback(QlHotPlugStatusCallback callback, const void* userData);
+    uint32_t GetCameraCount();
+    int GetDeviceInfoList(QlDeviceInfo* list, uint32_t count);
+    int GetDeviceInfo(QlDeviceInfo* info, uint32_t index);
+    bool checkOpenedByURI(const char* uri);
+    bool checkOpenedByAlias(const char* alias);
+    // The device, with status 0, or null with the failure; the caller presets status to 0.
+    BaseDevice* OpenDeviceByIP(const char* ip, int& status);
+    BaseDevice* OpenDeviceByURI(const char* uri, int& status);
+    BaseDevice* OpenDeviceByAlias(const char* alias, int& status);
+    // Unlinks the device from its record, then closes and deletes it.
+    void ReleaseDevice(BaseDevice* device);
+    // Whether a record holds the device.
+    bool CheckDevicePtrVaild(const BaseDevice* device) const;
+    // The device while a record holds it; holding the result keeps it alive through a call
+    // that a release on another thread overlaps.
+    std::shared_ptr<BaseDevice> AcquireDevice(const BaseDevice* device) const;
+    // The keys "Py_IPNotMatchByURI", "Py_IPNotMatchBySN" and "Py_IPNotMatchByIP": data holds
+    // the text to look for and room for the camera's and the host's address after it.
+    int GetProperty(const char* key, void* data, int dataSize);
+
+    bool IsProductProfileEmpty() const { return m_discovery.IsProductProfileEmpty(); }
+    EnumSocketDevice& Discovery() { return m_discovery; }
+
+protected:
+    void Run() override;
+
+private:
+    struct Report {
+        QlDeviceInfo info;
+        MessageType message;
+    };
+    // What a pass found to do once the list lock is released.
+    struct PassResult {
+        std::vector<std::shared_ptr<BaseDevice>> toClose;
+        std::vector<Report> reports;
+        bool heartbeatFailed = false;
+    };
+
+    BaseDevice* OpenDevice(const RecordKey& key, const char* text, int& status);
+    BaseDevice* ReopenDevice(DeviceInfo& record, int& status);
+    BaseDevice* CreateAndOpen(DeviceInfo& record, const RecordKey& key, int& status,
+                              std::unique_ptr<BaseDevice>& failed);
+    bool CheckOpenedBy(const RecordKey& key, const char* text);
+    // Under the list lock.
+    void Visit(DeviceInfo& record, PassResult& pass);
+    void TellRemoved(DeviceInfo& record, PassResult& pass);
+    static bool Listed(const DeviceInfo& record);
+
+    // Read without a lock; set until the instance's destruction has ended.
+    static std::atomic<DeviceManager*> g_PtrDeviceManager;
+    static std::unique_ptr<DeviceManager> s_instance;  // guarded by s_instanceLock
+    static std::mutex s_instanceLock;
+
+    const DeviceFactory m_factory;
+    std::vector<std::unique_ptr<DeviceInfo>> m_list;  // in creation order; never shrinks
+    EnumSocketDevice m_discovery;
+    std::mutex m_listLock;
+    LiveDevices m_devices;
+    HotplugReporter m_reporter;
+    std::mutex m_sleepLock;
+    std::condition_variable m_wake;
+};

@@ -1,0 +1,26 @@
+#pragma once
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "BaseDevice.h"
+
+// The device objects that the manager's camera records point at. Its own short lock lets
+// the handle check run while a main-loop pass holds the device-list lock through its
+// heartbeats. A device leaves with its record's pointer; whoever holds it from Acquire
+// keeps it alive until that call is done.
+class LiveDevices {
+public:
+    // Takes the device; the pointer returned is the one a record holds.
+    BaseDevice* Add(std::unique_ptr<BaseDevice> device);
+    bool Contains(const BaseDevice* device) const;
+    // Null when the device is not (or no longer) held.
+    std::shared_ptr<BaseDevice> Acquire(const BaseDevice* device) const;
+    // Unlinks the device; the last holder of the result deletes it.
+    std::shared_ptr<BaseDevice> Remove(const BaseDevice* device);
+    std::vector<std::shared_ptr<BaseDevice>> RemoveAll();
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<std::shared_ptr<BaseDevice>> m_devices;
+};

@@ -1,0 +1,39 @@
+#include "PluginLoader.h"
+
+#include <dlfcn.h>
+
+#include "KitLogPath.h"
+#include "log.h"
+
+namespace {
+
+template <typename Api, typename Factory>
+std::unique_ptr<Api> LoadPlugin(const std::string& path, const char* factoryName) {
+    // Bound at once, so that a plug-in with an unresolved symbol fails here with a log line
+    // instead of ending the process at its first call.
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        LOG_PRINTF("Open Error:%s.", dlerror());
+        return nullptr;
+    }
+    dlerror();
+    void* symbol = dlsym(library, factoryName);
+    const char* error = dlerror();
+    if (error != nullptr) {
+        LOG_PRINTF("Dlsym Error:%s.", error);
+        return nullptr;
+    }
+    if (symbol == nullptr) {
+        LOG_PRINTF("Dlsym Error:%s is null in %s.", factoryName, path.c_str());
+        return nullptr;
+    }
+    return std::unique_ptr<Api>(reinterpret_cast<Factory>(symbol)(g_logPath.c_str()));
+}
+
+}  // namespace
+
+std::unique_ptr<ToF_API> loadToF(const std::string& path) { return LoadPlugin<ToF_API, GetToFFunction>(path, "Get_ToF"); }
+
+std::unique_ptr<Color_API> loadColor(const std::string& path) {
+    return LoadPlugin<Color_API, GetColorFunction>(path, "Get_Color");
+}

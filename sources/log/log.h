@@ -42,6 +42,9 @@ SourceNameText SourceName(const char* path);
     LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, __func__, \
                       (tag), ##__VA_ARGS__)
 // The same under another function's name, for lines written on an operation's behalf.
+#define LOG_PRINTF_AS(function, format, ...)                                                        \
+    LogCustom::Printf("[%s:%d:%s]:" format "\n", logtext::SourceName(__FILE__).text, __LINE__, (function), \
+                      ##__VA_ARGS__)
 #define LOG_DEVICE_AS(function, tag, format, ...)                                                   \
     LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, (function), \
                       (tag), ##__VA_ARGS__)

@@ -149,7 +149,7 @@ Reply StoreChunk(const std::string& path, const std::string& body, long long off
     const int fd = open(path.c_str(), flags, 0666);
     if (fd < 0) {
         const int error = errno;
-        LOG_PRINTF("file:%s open is failed(%d).\n", path.c_str(), error);
+        LOG_PRINTF("file:%s open is failed(%d).", path.c_str(), error);
         return {400, Text("open(%s): %d", path.c_str(), error)};
     }
     struct stat status {};
@@ -157,19 +157,19 @@ Reply StoreChunk(const std::string& path, const std::string& body, long long off
         const long long size = static_cast<long long>(status.st_size);
         close(fd);
         // Writing there would leave a hole in the file.
-        LOG_PRINTF("file:%s offset:%lld is beyond its end:%lld.\n", path.c_str(), offset, size);
+        LOG_PRINTF("file:%s offset:%lld is beyond its end:%lld.", path.c_str(), offset, size);
         return {400, Text("offset (%s) beyond end: %lld %lld", path.c_str(), offset, size)};
     }
     const size_t written = WriteAt(fd, body.data(), body.size(), static_cast<off_t>(offset));
     const int writeError = errno;
     if (written != body.size()) {
         close(fd);
-        LOG_PRINTF("file:%s write is failed(%d): %zu of %zu.\n", path.c_str(), writeError, written, body.size());
+        LOG_PRINTF("file:%s write is failed(%d): %zu of %zu.", path.c_str(), writeError, written, body.size());
         return {400, Text("write(%s): %d", path.c_str(), writeError)};
     }
     if (close(fd) != 0) {
         const int error = errno;
-        LOG_PRINTF("file:%s close is failed(%d).\n", path.c_str(), error);
+        LOG_PRINTF("file:%s close is failed(%d).", path.c_str(), error);
         return {400, Text("close(%s): %d", path.c_str(), error)};
     }
     return {200, Text("%zu", written)};
@@ -180,20 +180,20 @@ Reply SaveUploadFile(const Settings& settings, const httplib::Request& request) 
     const std::string checksumText = QueryText(request, "checksum", kMaxNumberText);
     const std::string offsetText = QueryText(request, "offset", kMaxNumberText);
     const std::string name = QueryText(request, "name", kMaxNameText);
-    LOG_PRINTF("name:%s,fileDatalenStr:%s,checkSumStr:%s\n", name.c_str(), lengthText.c_str(), checksumText.c_str());
+    LOG_PRINTF("name:%s,fileDatalenStr:%s,checkSumStr:%s", name.c_str(), lengthText.c_str(), checksumText.c_str());
     if (name.empty() || name != settings.uploadName) {
-        LOG_PRINTF("expect file name:%s\n", settings.uploadName.c_str());
+        LOG_PRINTF("expect file name:%s", settings.uploadName.c_str());
         return {400, "name required"};
     }
     const std::string fileName = StoredName(settings.uploadName, settings.uploadNameMarker);
     const std::string path = settings.uploadDir + fileName;
     if (!StaysInFolder(fileName) || path.size() > kMaxPathLength) {
-        LOG_PRINTF("file:%s is refused: it would leave the upload folder or is too long.\n", path.c_str());
+        LOG_PRINTF("file:%s is refused: it would leave the upload folder or is too long.", path.c_str());
         return {400, "name refused"};
     }
     long long offset = 0;
     if (!ParseOffset(offsetText, offset)) {
-        LOG_PRINTF("file:%s offset:%s is invalid.\n", path.c_str(), offsetText.c_str());
+        LOG_PRINTF("file:%s offset:%s is invalid.", path.c_str(), offsetText.c_str());
         return {400, Text("offset (%s) invalid", path.c_str())};
     }
     const int32_t declared = static_cast<int32_t>(strtol(lengthText.c_str(), nullptr, 10));
@@ -201,16 +201,16 @@ Reply SaveUploadFile(const Settings& settings, const httplib::Request& request) 
     const int8_t expected = static_cast<int8_t>(strtol(checksumText.c_str(), nullptr, 10));
     const int8_t computed = static_cast<int8_t>(ByteSum(request.body));
     if (declared != received) {
-        LOG_PRINTF("file:%s check is failed. fileLength:%d, %d .\n", path.c_str(), declared, received);
+        LOG_PRINTF("file:%s check is failed. fileLength:%d, %d .", path.c_str(), declared, received);
         return {400, Text("check (%s) failed: %d %d %d %d", path.c_str(), declared, received, computed, expected)};
     }
     if (computed != expected) {
-        LOG_PRINTF("file:%s check is failed. checksum:%d, %d.\n", path.c_str(), computed, expected);
+        LOG_PRINTF("file:%s check is failed. checksum:%d, %d.", path.c_str(), computed, expected);
         return {400, Text("check (%s) failed: %d %d", path.c_str(), computed, expected)};
     }
     Reply reply = StoreChunk(path, request.body, offset);
     if (reply.status == 200) {
-        LOG_PRINTF("save upload file:%s.\n", name.c_str());
+        LOG_PRINTF("save upload file:%s.", name.c_str());
     }
     return reply;
 }
@@ -223,7 +223,7 @@ void LogServed(const httplib::Request& request, const httplib::Response& respons
     }
     const std::string length =
         response.has_header("Content-Length") ? response.get_header_value("Content-Length") : "?";
-    LOG_PRINTF("%s %s %d %s\n", request.method.c_str(), uri.c_str(), response.status, length.c_str());
+    LOG_PRINTF("%s %s %d %s", request.method.c_str(), uri.c_str(), response.status, length.c_str());
 }
 
 // stop() of the library acts only while the accept loop runs, and only once per loop.
@@ -257,7 +257,7 @@ void Configure(Listener& server, const Settings& settings) {
         .Options(kUploadRoute, upload);
     // Files only: a folder is never listed.
     if (!server.set_mount_point("/", settings.documentRoot)) {
-        LOG_PRINTF("document root:%s is not a folder, no file is served.\n", settings.documentRoot.c_str());
+        LOG_PRINTF("document root:%s is not a folder, no file is served.", settings.documentRoot.c_str());
     }
     server.set_logger(LogServed);
 }
@@ -309,7 +309,7 @@ int WebServer::reStart() {
     stopLocked();
     const int result = startLocked();
     if (result != 0) {
-        LOG_PRINTF("reStart(), start fail! result: %d\n", result);
+        LOG_PRINTF("reStart(), start fail! result: %d", result);
     }
     return result;
 }
@@ -322,7 +322,7 @@ int WebServer::startLocked() {
     run->settings = {m_host.empty() ? "0.0.0.0" : m_host, m_port, m_documentRoot,
                      m_uploadDir, m_uploadName, m_uploadNameMarker};
     if (ServesWholeDisk(run->settings.documentRoot)) {
-        LOG_PRINTF("document root:%s is refused: it would serve the whole disk.\n", m_documentRoot.c_str());
+        LOG_PRINTF("document root:%s is refused: it would serve the whole disk.", m_documentRoot.c_str());
         return -1;
     }
     QuietenWhereDefault(SIGINT);
@@ -330,8 +330,8 @@ int WebServer::startLocked() {
     Configure(run->server, run->settings);
     if (!run->server.bind_to_port(run->settings.host, run->settings.port)) {
         const std::string address = "http://" + m_host + ":" + std::to_string(m_port);
-        LOG_PRINTF("Cannot listen on %s. Use http://ADDR:PORT or :PORT\n", address.c_str());
-        LOG_PRINTF("updateServerParameters fail! result: %d\n", -1);
+        LOG_PRINTF("Cannot listen on %s. Use http://ADDR:PORT or :PORT", address.c_str());
+        LOG_PRINTF("updateServerParameters fail! result: %d", -1);
         return -1;
     }
     std::promise<void> done;
@@ -359,7 +359,7 @@ void WebServer::stopLocked() {
         m_run->server.requestStop();
         if (!lateLogged && std::chrono::steady_clock::now() - begun > kStopLateAfter) {
             lateLogged = true;
-            LOG_PRINTF("server thread is late, still waiting for it.\n");
+            LOG_PRINTF("server thread is late, still waiting for it.");
         }
     } while (m_run->finished.wait_for(kStopStep) != std::future_status::ready);
     m_run->thread.join();

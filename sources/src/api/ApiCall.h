@@ -1,0 +1,52 @@
+#pragma once
+#include <exception>
+#include <utility>
+
+#include "ApiState.h"
+#include "StatusMapping.h"
+#include "Torvane_api.h"
+#include "log.h"
+
+class BaseDevice;
+
+// The pattern of the exported functions: nothing but a status crosses the C boundary.
+namespace api {
+
+constexpr int kNullArgument = -12;
+constexpr int kNotInitialised = -102;
+constexpr int kException = -255;
+
+// Runs an exported function's body; an exception becomes -255 with a log line.
+template <typename Body>
+int Boundary(const char* function, Body&& body) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        LOG_PRINTF_AS(function, "exception: %s", e.what());
+    } catch (...) {
+        LOG_PRINTF_AS(function, "unknown exception");
+    }
+    return kException;
+}
+
+// -12 for a required pointer that is null.
+inline int NullArgument(const char* function) {
+    LOG_PRINTF_AS(function, "required pointer is null");
+    return kNullArgument;
+}
+
+// The functions that take a handle: the initialised check, the handle check, the device held
+// for the call, and the status mapping of what `op` returns. `op` gets the device and may
+// refuse an argument value before calling it.
+template <typename Op>
+int OnDevice(const char* function, QlDeviceHandle handle, Op&& op) {
+    return Boundary(function, [&]() -> int {
+        if (!Initialised()) return kNotInitialised;
+        HandleRegistry::Use use;
+        const int ret = Handles().Acquire(handle, use);
+        if (ret != 0) return ret;
+        return InterRet2ExternRet(op(use.Device()));
+    });
+}
+
+}  // namespace api

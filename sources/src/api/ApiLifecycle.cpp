@@ -1,0 +1,95 @@
+// Start-up and shut-down of the kit.
+#include <string>
+
+#include "ApiCall.h"
+#include "ApiVersion.h"
+#include "DeviceManager.h"
+#include "DeviceParamsConfig.h"
+#include "KitLogPath.h"
+#include "ManagerDirectory.h"
+
+namespace {
+
+constexpr int kAlreadyInitialised = -101;
+constexpr int kNoProfile = -21;
+constexpr int kLogFolder = -24;
+constexpr int kLogFile = -25;
+
+// 0, or -24 / -25 when the log reported its folder or its file.
+int OpenLog() {
+    const bool console = DeviceParamsConfig::GetInstance()->LogToConsole;
+    switch (LogCustom::Initance(g_logPath, api::kLogPrefix, api::kLogPrefix, console)) {
+        case 1:
+            return kLogFolder;
+        case 2:
+            return kLogFile;
+        default:
+            return 0;
+    }
+}
+
+// The log is open (or not wanted); starts the manager.
+int StartKit() {
+    LOG_PRINTF("%s", std::string(53, '-').c_str());
+    LOG_PRINTF("Version: %s", api::kVersion);
+    bool profileEmpty = true;
+    DeviceManager* manager = DeviceManager::GetInstance(&profileEmpty);
+    manager->Start();
+    if (profileEmpty) {
+        LOG_PRINTF("IsProductProfileEmpty:%d", 1);
+        return kNoProfile;
+    }
+    api::Attach(std::make_unique<ManagerDirectory>(*manager));
+    return 0;
+}
+
+int Refuse(const char* function) {
+    LOG_PRINTF_AS(function, "ReInitialized,do not call QL_Shutdown");
+    return kAlreadyInitialised;
+}
+
+}  // namespace
+
+extern "C" {
+
+int QL_Initialize(void) {
+    return api::Boundary(__func__, [] {
+        if (api::Initialised()) return Refuse("QL_Initialize");
+        // Without a log file the kit still runs.
+        OpenLog();
+        return StartKit();
+    });
+}
+
+int QL_InitializeWithLogPath(const char* logPath) {
+    return api::Boundary(__func__, [&] {
+        if (api::Initialised()) return Refuse("QL_InitializeWithLogPath");
+        if (logPath) g_logPath = logPath;
+        const int log = OpenLog();
+        return log != 0 ? log : StartKit();
+    });
+}
+
+int QL_Shutdown(void) {
+    return api::Boundary(__func__, [] {
+        if (!api::Initialised()) {
+            LOG_PRINTF_AS("QL_Shutdown", "do not call QL_Initialize");
+            return api::kNotInitialised;
+        }
+        DeviceManager* manager = DeviceManager::GetInstance(nullptr);
+        manager->Stop();
+        manager->Join();
+        // The devices go while the manager still lives; its release then waits for the
+        // hot-plug reports in flight, so nothing calls the application back afterwards.
+        api::Detach();
+        DeviceManager::Release();
+        LOG_PRINTF_AS("QL_Shutdown", "%s", std::string(53, '=').c_str());
+        LogCustom::Release();
+        DeviceParamsConfig::Release();
+        return 0;
+    });
+}
+
+const char* QL_GetSDKVersion(void) { return api::kVersion; }
+
+}  // extern "C"

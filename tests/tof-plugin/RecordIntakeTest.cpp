@@ -126,7 +126,9 @@ TEST_F(IntakeTest, ComputedRecordComesOutAsDepthAndIrWithTheirNotices) {
     std::memcpy(&centre, depth.data.data() + 2 * (240 * 640 + 320), 2);
     EXPECT_EQ(scene.DepthAt(320, 240, 640, 480), centre);
     EXPECT_EQ(7u, ir.frameIndex);
-    // Confidence is off: it is decoded but neither queued nor announced.
+    // Confidence is off: it is decoded but neither queued nor announced. A frame is queued
+    // just before its notice, so wait for the notice rather than race it.
+    ASSERT_TRUE(m_consumer.WaitForNotices(2, std::chrono::seconds(5)));
     EXPECT_EQ((std::vector<HasFrameType>{HAS_DEPTH_FRAME, HAS_IR_FRAME}), m_consumer.Notices());
     EXPECT_FALSE(m_tof->IsFrameReady(FRAME_CONFIDENCE));
 }

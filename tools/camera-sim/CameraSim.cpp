@@ -32,18 +32,31 @@ CameraSim::CameraSim(CameraOptions options)
     : options_(std::move(options)),
       handler_(InitialState(options_)),
       calibration_(handler_),
+      upgrade_(handler_, TransferAgent::Kind::Firmware, Hooks()),
+      json_(handler_, TransferAgent::Kind::Json, Hooks()),
       commands_(options_.ip, handler_, options_.events),
       data_(options_.ip, handler_, StreamSource{options_.scene, options_.record, options_.colour}, options_.events) {
     if (options_.announce)
         announcer_ = std::make_unique<Announcer>(Announcement(options_), options_.ip);
     handler_.SetSetListener(
-        [this](uint8_t id, const std::vector<uint8_t>& payload) { calibration_.OnSet(id, payload); });
+        [this](uint8_t id, const std::vector<uint8_t>& payload) {
+            calibration_.OnSet(id, payload);
+            upgrade_.OnSet(id, payload);
+            json_.OnSet(id, payload);
+        });
 }
 
 CameraSim::~CameraSim() { Stop(); }
 
+CameraHooks CameraSim::Hooks() {
+    return CameraHooks{[this](AnnouncedState state) { SetAnnouncedState(state); },
+                       [this](bool on) { SetRebooting(on); }};
+}
+
 bool CameraSim::Start() {
     calibration_.Start();
+    upgrade_.Start();
+    json_.Start();
     if (!commands_.Start() || !data_.Start() || (announcer_ && !announcer_->Start())) {
         Stop();
         return false;
@@ -55,6 +68,8 @@ void CameraSim::Stop() {
     if (announcer_) announcer_->Stop();
     data_.Stop();
     commands_.Stop();
+    json_.Stop();
+    upgrade_.Stop();
     calibration_.Stop();
 }
 
@@ -64,8 +79,22 @@ void CameraSim::CloseConnections() {
 }
 
 void CameraSim::RefuseReconnects(bool on) {
-    commands_.RefuseConnections(on);
-    data_.RefuseConnections(on);
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    refuseKnob_ = on;
+    ApplyRefusal();
+}
+
+void CameraSim::SetRebooting(bool on) {
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    rebooting_ = on;
+    if (on) CloseConnections();
+    ApplyRefusal();
+}
+
+void CameraSim::ApplyRefusal() {
+    const bool refuse = refuseKnob_ || rebooting_;
+    commands_.RefuseConnections(refuse);
+    data_.RefuseConnections(refuse);
 }
 
 void CameraSim::SetSlowSending(std::chrono::milliseconds pause) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "CommandHandler.h"
 #include "CommandServer.h"
 #include "DataServer.h"
+#include "TransferAgent.h"
 
 namespace camsim {
 
@@ -69,15 +71,28 @@ public:
     void SetCalibrationDelay(std::chrono::milliseconds delay) { calibration_.SetStartDelay(delay); }
     void SetCalibrationChunkSize(size_t bytes) { calibration_.SetChunkSize(bytes); }
 
+    // Firmware and JSON transfers.
+    void SetUpgradeFault(TransferFault fault) { upgrade_.SetFault(fault); }
+    void SetJsonFault(TransferFault fault) { json_.SetFault(fault); }
+
 private:
     static CameraState InitialState(const CameraOptions& options);
+    CameraHooks Hooks();
+    // A reboot refuses connections for its pause, on top of the knob.
+    void SetRebooting(bool on);
+    void ApplyRefusal();
 
     const CameraOptions options_;
     CommandHandler handler_;
     CalibrationAgent calibration_;
+    TransferAgent upgrade_;
+    TransferAgent json_;
     CommandServer commands_;
     DataServer data_;
     std::unique_ptr<Announcer> announcer_;
+    std::mutex refusalMutex_;
+    bool refuseKnob_ = false;
+    bool rebooting_ = false;
 };
 
 }  // namespace camsim

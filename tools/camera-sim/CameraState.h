@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <tuple>
@@ -62,11 +63,13 @@ struct TransferRecord {
 
 struct TransferState {
     TransferRecord reported;  // what the camera answers (one byte each on the wire)
+    std::deque<TransferRecord> steps;  // the next reports, taken one per poll
     TransferRecord lastSent;
     std::string hostAddress;
     std::string fileName;
     int fetchRequests = 0;  // firmware or JSON file to fetch from the host
     int postRequests = 0;   // camera asked to post its JSON file
+    std::vector<uint8_t> received;  // the file last fetched from the host
 };
 
 // A calibration-file transfer (0x1D with types 4-8) as the host last asked for it.
@@ -137,6 +140,7 @@ struct CameraState {
     std::map<uint8_t, McuParameters> mcu;  // by signal type: 1 input, 2 output
     TransferState upgrade;
     TransferState json;
+    std::string jsonFile = "{\"camera\":\"simulated\"}\n";  // the camera's own parameter file
     CalibrationTransfer calibration;
     // The camera's calibration files by type and number (0 for the unnumbered types).
     std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> calibrationFiles;

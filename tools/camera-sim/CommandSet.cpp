@@ -309,7 +309,24 @@ Bytes ReportReply(Bytes prefix, const TransferRecord& r) {
     return prefix;
 }
 
+// A new request starts the transfer over: not ready until the file is in hand.
+void Restart(TransferState& t) {
+    t.reported = TransferRecord{};
+    t.steps.clear();
+    t.received.clear();
+}
+
+// Each poll takes the next queued step.
+Bytes Poll(Bytes prefix, TransferState& t) {
+    if (!t.steps.empty()) {
+        t.reported = t.steps.front();
+        t.steps.pop_front();
+    }
+    return ReportReply(std::move(prefix), t.reported);
+}
+
 void FetchRequest(TransferState& t, const Bytes& p) {
+    Restart(t);
     t.hostAddress = TextAt(p, 2, kHostAddressField);
     t.fileName = TextAt(p, kFileNameOffset, p.size());
     ++t.fetchRequests;
@@ -363,7 +380,7 @@ bool Transfer(CameraState& s, bool get, const Bytes& p, Bytes& reply) {
     const bool record = p.size() == kTransferRecordSize;
     if (p[0] == 1) {
         if (get) {
-            reply = ReportReply({1}, s.upgrade.reported);
+            reply = Poll({1}, s.upgrade);
             return true;
         }
         if (record) {
@@ -377,7 +394,7 @@ bool Transfer(CameraState& s, bool get, const Bytes& p, Bytes& reply) {
     if (p[0] >= 4 && p[0] <= 8) return CalibrationFile(s, get, p, reply);
     if (p[0] != 3) return false;
     if (get) {
-        reply = ReportReply({3, p[1]}, s.json.reported);
+        reply = Poll({3, p[1]}, s.json);
         return true;
     }
     if (record) {
@@ -385,6 +402,7 @@ bool Transfer(CameraState& s, bool get, const Bytes& p, Bytes& reply) {
         return true;
     }
     if (p[1] == 1 && p.size() == 2 + kJsonHostField) {
+        Restart(s.json);
         s.json.hostAddress = TextAt(p, 2, kJsonHostField);
         ++s.json.postRequests;
         return true;

@@ -1,0 +1,239 @@
+#include "TransferAgent.h"
+
+#include <numeric>
+#include <string>
+
+#include "Framing.h"
+#include "HttpClient.h"
+
+namespace camsim {
+namespace {
+
+constexpr uint8_t kTransferId = 0x1D;
+constexpr uint8_t kRebootId = 0x12;
+constexpr uint8_t kRebootSub = 8;
+constexpr uint8_t kFirmwareType = 1;
+constexpr uint8_t kJsonType = 3;
+constexpr uint8_t kJsonModeSub = 1;
+constexpr size_t kRecordSize = 10;
+constexpr uint8_t kChecksumStep = 2;
+constexpr uint8_t kGoOnStep = 3;
+constexpr uint8_t kBadState = 7;
+constexpr std::chrono::milliseconds kHttpTimeout{2000};
+const char* const kUploadName = "config.json";
+
+// Firmware image header: length of the whole file at 12, payload byte sum at 20.
+constexpr size_t kImageHeaderSize = 512;
+constexpr size_t kImageLengthOffset = 12;
+constexpr size_t kImagePayloadSumOffset = 20;
+
+uint32_t UnsignedSum(const uint8_t* first, const uint8_t* last) {
+    return std::accumulate(first, last, 0u, [](uint32_t sum, uint8_t b) { return sum + b; });
+}
+
+int32_t SignedSum(const std::vector<uint8_t>& file) {
+    const uint32_t sum = std::accumulate(file.begin(), file.end(), 0u, [](uint32_t s, uint8_t b) {
+        return s + static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(b)));
+    });
+    return static_cast<int32_t>(sum);
+}
+
+bool ImageHeaderMatches(const std::vector<uint8_t>& file) {
+    if (file.size() < kImageHeaderSize) return false;
+    const uint64_t length = GetU32(file.data() + kImageLengthOffset) |
+                            static_cast<uint64_t>(GetU32(file.data() + kImageLengthOffset + 4)) << 32;
+    return length == file.size() &&
+           GetU32(file.data() + kImagePayloadSumOffset) == UnsignedSum(file.data() + kImageHeaderSize,
+                                                                       file.data() + file.size());
+}
+
+// The host sends the length and a checksum of the whole file: an unsigned byte sum for an
+// image, a signed one for a JSON file.
+bool FileMatches(TransferAgent::Kind kind, const std::vector<uint8_t>& file, const TransferRecord& sent) {
+    if (file.empty() || file.size() != static_cast<uint32_t>(sent.param2)) return false;
+    if (kind == TransferAgent::Kind::Json) return SignedSum(file) == sent.param1;
+    return ImageHeaderMatches(file) &&
+           UnsignedSum(file.data(), file.data() + file.size()) == static_cast<uint32_t>(sent.param1);
+}
+
+// After "go on": progress, then the remaining steps of the transfer, each passed.
+std::vector<TransferRecord> StepsAfterGoOn(TransferAgent::Kind kind) {
+    std::vector<TransferRecord> steps = {{3, 50, 0}, {3, 100, 0}, {4, 1, 0}};
+    if (kind == TransferAgent::Kind::Firmware) steps.insert(steps.end(), {{5, 1, 0}, {6, 1, 0}});
+    return steps;
+}
+
+}  // namespace
+
+TransferAgent::TransferAgent(CommandHandler& handler, Kind kind, CameraHooks hooks, uint16_t port)
+    : handler_(handler),
+      kind_(kind),
+      type_(kind == Kind::Firmware ? kFirmwareType : kJsonType),
+      hooks_(std::move(hooks)),
+      port_(port) {}
+
+TransferAgent::~TransferAgent() { Stop(); }
+
+void TransferAgent::Start() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (thread_.joinable()) return;
+    stop_ = false;
+    thread_ = std::thread([this] { Loop(); });
+}
+
+void TransferAgent::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+        jobs_.clear();
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void TransferAgent::SetFault(TransferFault fault) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fault_ = fault;
+}
+
+void TransferAgent::SetRebootPause(std::chrono::milliseconds pause) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rebootPause_ = pause;
+}
+
+TransferFault TransferAgent::Fault() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fault_;
+}
+
+TransferState& TransferAgent::Transfer(CameraState& s) const {
+    return kind_ == Kind::Firmware ? s.upgrade : s.json;
+}
+
+void TransferAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
+    if (id == kRebootId && payload.size() == 1 && payload[0] == kRebootSub) {
+        bool active;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            active = active_;
+            active_ = false;
+        }
+        if (active) Enqueue(Job::Reboot);
+        return;
+    }
+    if (id != kTransferId || payload.size() < 2 || payload[0] != type_) return;
+    if (payload.size() == kRecordSize) {
+        TransferRecord sent;
+        handler_.Update([&](CameraState& s) { sent = Transfer(s).lastSent; });
+        OnRecord(sent);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        active_ = true;
+    }
+    Enqueue(kind_ == Kind::Json && payload[1] == kJsonModeSub ? Job::Post : Job::Fetch);
+}
+
+void TransferAgent::OnRecord(const TransferRecord& sent) {
+    const TransferFault fault = Fault();
+    handler_.Update([&](CameraState& s) {
+        TransferState& t = Transfer(s);
+        if (sent.state == kChecksumStep) {
+            const bool passed = fault != TransferFault::CheckFails && FileMatches(kind_, t.received, sent);
+            t.steps.push_back({1, 0, 0});
+            t.steps.push_back(fault == TransferFault::BadState ? TransferRecord{kBadState, 0, 0}
+                                                                : TransferRecord{2, passed ? 1 : 0, 0});
+        } else if (sent.state == kGoOnStep) {
+            for (const TransferRecord& step : StepsAfterGoOn(kind_)) t.steps.push_back(step);
+        }
+    });
+}
+
+void TransferAgent::Enqueue(Job job) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.push_back(job);
+    }
+    wake_.notify_all();
+}
+
+void TransferAgent::Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+        if (stop_) return;
+        const Job job = jobs_.front();
+        jobs_.pop_front();
+        lock.unlock();
+        Run(job);
+        lock.lock();
+    }
+}
+
+void TransferAgent::Run(Job job) {
+    switch (job) {
+        case Job::Fetch: Fetch(); break;
+        case Job::Post: Post(); break;
+        case Job::Reboot: Reboot(); break;
+    }
+}
+
+void TransferAgent::Fetch() {
+    TransferState request;
+    handler_.Update([&](CameraState& s) { request = Transfer(s); });
+    HttpClient client(request.hostAddress, port_, kHttpTimeout);
+    const HttpClient::Response response = client.Get("/" + request.fileName);
+    if (response.status != 200) return;
+    const bool ready = Fault() != TransferFault::NeverReady;
+    bool current = false;
+    handler_.Update([&](CameraState& s) {
+        TransferState& t = Transfer(s);
+        // A newer request replaced this one while it ran.
+        current = t.fetchRequests == request.fetchRequests;
+        if (!current) return;
+        t.received.assign(response.body.begin(), response.body.end());
+        t.reported = TransferRecord{0, ready ? 1 : 0, 0};
+    });
+    if (current && hooks_.announce) hooks_.announce(AnnouncedState::UpgradeWaiting);
+}
+
+void TransferAgent::Post() {
+    std::string host;
+    std::vector<uint8_t> file;
+    int requests = 0;
+    handler_.Update([&](CameraState& s) {
+        host = s.json.hostAddress;
+        requests = s.json.postRequests;
+        file.assign(s.jsonFile.begin(), s.jsonFile.end());
+    });
+    HttpClient client(host, port_, kHttpTimeout);
+    const std::string target = std::string("/upload?name=") + kUploadName + "&offset=0&checksum=" +
+                               std::to_string(UnsignedSum(file.data(), file.data() + file.size()) & 0xFF) +
+                               "&fileDatalength=" + std::to_string(file.size());
+    if (client.Post(target, std::string(file.begin(), file.end())).status != 200) return;
+    const bool ready = Fault() != TransferFault::NeverReady;
+    bool current = false;
+    handler_.Update([&](CameraState& s) {
+        current = s.json.postRequests == requests;
+        if (current) s.json.reported = TransferRecord{0, ready ? 1 : 0, 0};
+    });
+    if (current && hooks_.announce) hooks_.announce(AnnouncedState::UpgradeWaiting);
+}
+
+void TransferAgent::Reboot() {
+    handler_.Update([&](CameraState& s) {
+        TransferState& t = Transfer(s);
+        t.reported = TransferRecord{};
+        t.steps.clear();
+    });
+    if (hooks_.announce) hooks_.announce(AnnouncedState::Normal);
+    if (hooks_.rebooting) hooks_.rebooting(true);
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait_for(lock, rebootPause_, [this] { return stop_; });
+    }
+    if (hooks_.rebooting) hooks_.rebooting(false);
+}
+
+}  // namespace camsim

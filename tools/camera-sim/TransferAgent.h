@@ -1,0 +1,85 @@
+// The camera side of the firmware-upgrade and JSON-file transfers: it fetches the host's
+// file over HTTP (and, in JSON mode, posts its own file to "/upload"), announces that it
+// waits for the host, checks the file against the length and checksum the host sends, and
+// queues the states that the host's polls then read one at a time. A reboot during a
+// transfer closes the camera's connections for a short pause.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "CommandHandler.h"
+#include "Discovery.h"
+
+namespace camsim {
+
+enum class TransferFault {
+    None,
+    CheckFails,  // the file's check is reported as failed whatever the file
+    BadState,    // a state outside the transfer's steps follows the check
+    NeverReady,  // the camera never reports that it is ready
+};
+
+// What the agent asks of the camera around it.
+struct CameraHooks {
+    std::function<void(AnnouncedState)> announce;
+    // true: connections closed and refused (rebooting); false: serving again.
+    std::function<void(bool)> rebooting;
+};
+
+class TransferAgent {
+public:
+    enum class Kind { Firmware, Json };
+
+    TransferAgent(CommandHandler& handler, Kind kind, CameraHooks hooks, uint16_t port = 8080);
+    ~TransferAgent();
+    TransferAgent(const TransferAgent&) = delete;
+    TransferAgent& operator=(const TransferAgent&) = delete;
+
+    void Start();
+    // Returns once the worker has ended; a fetch in hand ends within its HTTP time-out.
+    void Stop();
+
+    // For each applied set, on the command thread.
+    void OnSet(uint8_t id, const std::vector<uint8_t>& payload);
+
+    void SetFault(TransferFault fault);
+    // How long a rebooting camera refuses connections.
+    void SetRebootPause(std::chrono::milliseconds pause);
+
+private:
+    enum class Job { Fetch, Post, Reboot };
+
+    void Loop();
+    void Run(Job job);
+    void Fetch();
+    void Post();
+    void Reboot();
+    // The host's record {state, checksum, length} or {3, 0, 0}: queues what the polls report.
+    void OnRecord(const TransferRecord& record);
+    void Enqueue(Job job);
+    TransferState& Transfer(CameraState& s) const;
+    TransferFault Fault();
+
+    CommandHandler& handler_;
+    const Kind kind_;
+    const uint8_t type_;  // payload byte 0 of the transfer's commands
+    const CameraHooks hooks_;
+    const uint16_t port_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    bool stop_ = false;
+    bool active_ = false;  // a transfer began and no reboot ended it yet
+    TransferFault fault_ = TransferFault::None;
+    std::chrono::milliseconds rebootPause_{200};
+    std::thread thread_;
+};
+
+}  // namespace camsim

@@ -174,6 +174,16 @@ QL_EXPORT int QL_GetDeviceMACAddress(QlDeviceHandle handle, char* mac);
 QL_EXPORT int QL_RebootDevie(QlDeviceHandle handle);
 QL_EXPORT int QL_GetDeviceErrorInfo(QlDeviceHandle handle, QlDeviceErrorInfo* info);
 
+/* Firmware upgrade and JSON parameter transfer. The callbacks get a step, its parameter (-1 a
+ * failure) and userData, on the kit's transfer threads. */
+typedef void (*UpgradeStatusCallback)(int status, int params, void* userData);
+typedef void (*UpgradeJsonStatusCallback)(int status, int params, void* userData);
+/* imgPath of at most 260 characters; the result is the device's own. */
+QL_EXPORT int QL_StartUpgradeFirmWare(QlDeviceHandle handle, const char* imgPath);
+QL_EXPORT int QL_SetUpgradeStatusCallback(QlDeviceHandle handle, UpgradeStatusCallback callback, const void* userData);
+QL_EXPORT int QL_SetUpgradeJsonStatusCallback(QlDeviceHandle handle, UpgradeJsonStatusCallback callback,
+                                              const void* userData);
+
 #ifdef __cplusplus
 }
 #endif

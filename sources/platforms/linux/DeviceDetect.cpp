@@ -230,7 +230,7 @@ void DeviceDetect::ScanHidrawNodes()
         if (ids.vendorId != mOptions.ids.vendorId || ids.productId != mOptions.ids.secondProductId) {
             continue;
         }
-        LOG_PRINTF("+++++++++++++add name:%s vid:%04X pid:%04X\n", name.c_str(), ids.vendorId, ids.productId);
+        LOG_PRINTF("+++++++++++++add name:%s vid:%04X pid:%04X", name.c_str(), ids.vendorId, ids.productId);
         Report(DetectParams::kAdded, DetectParams::kHid, ids.vendorId, ids.productId, name);
         mReported = true;
     }

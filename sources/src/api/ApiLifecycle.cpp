@@ -5,8 +5,10 @@
 #include "ApiVersion.h"
 #include "DeviceManager.h"
 #include "DeviceParamsConfig.h"
+#include "JsonCtl.h"
 #include "KitLogPath.h"
 #include "ManagerDirectory.h"
+#include "Upgrade.h"
 
 namespace {
 
@@ -79,6 +81,10 @@ int QL_Shutdown(void) {
         DeviceManager* manager = DeviceManager::GetInstance(nullptr);
         manager->Stop();
         manager->Join();
+        // The workers go before the devices whose command sets they borrow; a camera still
+        // in a transfer is rebooted while its device lives.
+        Upgrade::Release();
+        JsonCtl::Release();
         // The devices go while the manager still lives; its release then waits for the
         // hot-plug reports in flight, so nothing calls the application back afterwards.
         api::Detach();

@@ -41,3 +41,5 @@ std::shared_ptr<BaseDevice> ManagerDirectory::Unlink(BaseDevice* device) {
     m_manager.ReleaseDevice(device);
     return held;
 }
+
+void ManagerDirectory::SetUpgradeState(int state) { m_manager.SetUpgradeState(state); }

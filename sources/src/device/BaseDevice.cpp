@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "DeviceTiming.h"
+#include "JsonCtl.h"
+#include "Upgrade.h"
 #include "log.h"
 
 namespace {
@@ -56,7 +58,13 @@ SensorType SensorAt(const void* data) {
 BaseDevice::BaseDevice(const DeviceInfo& info, std::unique_ptr<IO> io, linktiming::SleepFunction sleep)
     : m_deviceInfo(info), m_commonProtocol(std::move(io), sleep), m_sleep(std::move(sleep)) {}
 
-BaseDevice::~BaseDevice() = default;
+BaseDevice::~BaseDevice() { DetachTransfers(); }
+
+void BaseDevice::DetachTransfers() {
+    if (!m_lent.exchange(false)) return;
+    Upgrade::GetInstance()->Detach(&m_commonProtocol);
+    JsonCtl::GetInstance()->Detach(&m_commonProtocol);
+}
 
 int BaseDevice::Open() { return m_commonProtocol.SetOpenState(true); }
 int BaseDevice::Close() { return m_commonProtocol.SetOpenState(false); }
@@ -80,6 +88,35 @@ int BaseDevice::SetWorkMode(int mode) {
 
 int BaseDevice::GetWorkMode(int* mode) { return m_commonProtocol.GetWorkMode(mode); }
 int BaseDevice::SetSoftwareSlaveTrigger() { return m_commonProtocol.SetSoftwareSlaveTrigger(); }
+int BaseDevice::StartUpgradeFirmWare(const char* imgPath) { return m_commonProtocol.StartUpgradeFirmWare(imgPath); }
+
+int BaseDevice::SetUpgradeStatusCallback(UpgradeStatusCallback callback, const void* userData) {
+    Upgrade::GetInstance()->SetUpgradeStatusCallback(callback, userData);
+    return 0;
+}
+
+int BaseDevice::SetUpgradeState(UpgradeState state) { return m_commonProtocol.SetUpgradeState(state); }
+int BaseDevice::GetUpgradeState(UpgradeState& state) { return m_commonProtocol.GetUpgradeState(state); }
+
+int BaseDevice::SetUpgradeJsonStatusCallback(UpgradeJsonStatusCallback callback, const void* userData) {
+    const int ret = SetToJsonMode_P();
+    // The stream stops even when the camera refused JSON mode.
+    StopStream();
+    if (ret != 0) {
+        LOG_DEVICE(Tag(), "SetToJsonMode_P ret:%d is failed.", ret);
+        return -3;
+    }
+    JsonCtl* json = JsonCtl::GetInstance();
+    MarkLent();
+    json->SetUpgradeJsonStatusCallback(callback, userData, &m_commonProtocol);
+    json->SetStatus(1);
+    return 0;
+}
+
+int BaseDevice::SetToJsonMode_P() { return m_commonProtocol.SetToJsonMode_P(); }
+int BaseDevice::SetJsonPath_P(const char* path) { return m_commonProtocol.SetJsonPath_P(path); }
+int BaseDevice::SetJsonState(JsonState state) { return m_commonProtocol.SetJsonState(state); }
+int BaseDevice::GetJsonState(JsonState& state) { return m_commonProtocol.GetJsonState(state); }
 int BaseDevice::GetFirmwareVersion(char* buf, int len) { return m_commonProtocol.GetFirmwareVersion(buf, len); }
 int BaseDevice::GetCameraIntrinsic(SensorType, double*) { return kNotSupported; }
 int BaseDevice::GetCameraDistortion(SensorType type, double* d8) {

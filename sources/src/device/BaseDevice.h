@@ -13,6 +13,7 @@
 #include "LinkTiming.h"
 #include "MessageType.h"
 #include "QlTypes.h"
+#include "TransferController.h"
 
 // One opened camera, as the API and the device manager see it. The device classes derive
 // from it; its own bodies either forward to the camera's command set or report -20 (not
@@ -40,6 +41,19 @@ public:
     virtual int SetWorkMode(int mode);
     virtual int GetWorkMode(int* mode);
     virtual int SetSoftwareSlaveTrigger();
+    // The camera is told to fetch the image; the device classes add the check and the hand-over.
+    virtual int StartUpgradeFirmWare(const char* imgPath);
+    // Stored in the process-wide upgrade controller: the last one set through any device holds.
+    virtual int SetUpgradeStatusCallback(UpgradeStatusCallback callback, const void* userData);
+    virtual int SetUpgradeState(UpgradeState state);
+    virtual int GetUpgradeState(UpgradeState& state);
+    // Switches the camera into JSON mode and stops the stream (the device stays open), then
+    // lends the command set to the JSON controller; -3 when the camera refused.
+    virtual int SetUpgradeJsonStatusCallback(UpgradeJsonStatusCallback callback, const void* userData);
+    virtual int SetToJsonMode_P();
+    virtual int SetJsonPath_P(const char* path);
+    virtual int SetJsonState(JsonState state);
+    virtual int GetJsonState(JsonState& state);
     virtual int GetFirmwareVersion(char* buf, int len);
     virtual int GetCameraIntrinsic(SensorType type, double* k9);
     virtual int GetCameraDistortion(SensorType type, double* d8);
@@ -102,6 +116,11 @@ protected:
     const char* Tag() const { return m_deviceInfo.serialNumber; }
     DeviceCommonProtocol& CommandSet() { return m_commonProtocol; }
     void SetWorkModeInternal(int mode) { m_workMode = mode; }
+    // Records that a transfer controller borrows the command set.
+    void MarkLent() { m_lent = true; }
+    // Takes the command set back from both controllers; the device classes call it first
+    // in their destructors, before anything the controllers' workers may touch goes.
+    void DetachTransfers();
 
 private:
     int GetBaseProperty(int key, void* data, int dataSize);
@@ -111,5 +130,6 @@ private:
     DeviceCommonProtocol m_commonProtocol;
     std::atomic<int> m_workMode{-1};  // written by the application, read by the receive thread
     ImageProc* m_imageProc = nullptr;
+    std::atomic<bool> m_lent{false};
     const linktiming::SleepFunction m_sleep;
 };

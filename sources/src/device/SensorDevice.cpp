@@ -1,5 +1,8 @@
 #include "SensorDevice.h"
 
+#include <cstring>
+
+#include "Upgrade.h"
 #include "log.h"
 
 namespace {
@@ -8,6 +11,9 @@ constexpr int kNotSupported = -20;
 constexpr int kNotMine = -255;
 constexpr int kIntrinsicCount = 9;
 constexpr uint32_t kDepthBytesPerPixel = 2;
+constexpr int kFirmwareVersionBuffer = 64;
+constexpr int kJsonPathBuffer = 1024;
+constexpr int kNoUpgradeCallback = -19;
 
 }  // namespace
 
@@ -18,7 +24,46 @@ SensorDevice::SensorDevice(const DeviceInfo& info, std::unique_ptr<ToF_API> tof,
     SetImageProc(m_receivePath.get());
 }
 
-SensorDevice::~SensorDevice() { Close(); }
+SensorDevice::~SensorDevice() {
+    DetachTransfers();
+    Close();
+}
+
+int SensorDevice::StartUpgradeFirmWare(const char* imgPath) {
+    // A failed read leaves an empty text, which the image check refuses.
+    char version[kFirmwareVersionBuffer] = {};
+    GetFirmwareVersion(version, sizeof(version));
+    Upgrade* upgrade = Upgrade::GetInstance();
+    DeviceInfo info = GetDeviceInfo();
+    const int check = upgrade->CheckFirmwareVersion(version, imgPath, &info);
+    if (check != 0) return check;
+    const int ret = BaseDevice::StartUpgradeFirmWare(imgPath);
+    if (ret != 0) {
+        LOG_DEVICE(Tag(), "StartUpgradeFirmWare is failed.");
+        return ret;
+    }
+    StopStream();
+    Close();
+    if (upgrade->GetUpgradeStatusCallback() == nullptr) {
+        LOG_DEVICE(Tag(), "UpgradeStatusCallback is null.");
+        return kNoUpgradeCallback;
+    }
+    MarkLent();
+    upgrade->SetImgPath(imgPath, &CommandSet());
+    LOG_DEVICE(Tag(), "Upgrade Ready");
+    upgrade->SetStatus(1);
+    return 0;
+}
+
+int SensorDevice::SetJsonPathProperty(const void* data, int dataSize) {
+    if (dataSize < 1 || dataSize > kJsonPathBuffer) return -15;
+    const size_t length = strnlen(static_cast<const char*>(data), static_cast<size_t>(dataSize));
+    // The path and its terminating zero must fit the buffer.
+    if (length >= static_cast<size_t>(kJsonPathBuffer)) return -15;
+    char path[kJsonPathBuffer] = {};
+    std::memcpy(path, data, length);
+    return SetJsonPath_P(path);
+}
 
 void SensorDevice::SetPluginsOpen(bool open) {
     const int ret = m_tofApi->SetOpenState(open);

@@ -59,6 +59,10 @@ public:
     int GetErrMsg(QlDeviceErrorInfo* info) override;
     int SetHDRModeEnabled(bool enable) override;
     int GetHDRModeEnabled(bool* enable) override;
+    // Checks the image against the camera's firmware, tells the camera to fetch it, stops
+    // and closes the device, then lends the command set to the upgrade controller; -19
+    // (device closed, controller not started) without an upgrade callback.
+    int StartUpgradeFirmWare(const char* imgPath) override;
 
     // After a success the plug-in is asked for its intrinsics and distortion once, so that
     // it prepares its undistortion for the new setting.
@@ -83,6 +87,8 @@ protected:
     // The first-start reads of the camera's calibration, handed to the preprocessing
     // object and the plug-ins.
     virtual void ReadCalibration() = 0;
+    // "Py_JsonPath": the data as a text of fewer than 1024 bytes, handed to SetJsonPath_P.
+    int SetJsonPathProperty(const void* data, int dataSize);
 
 private:
     void SetPluginsOpen(bool open);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ImageProc_ToFAndColor.h"
+#include "JsonCtl.h"
 #include "log.h"
 
 namespace {
@@ -21,6 +22,7 @@ enum OwnKey {
     kToFDistortionCorrectionEnabled,
     kRGBDistortionCorrectionEnabled,
     kDataMode,
+    kJsonPath,
 };
 
 const std::map<std::string, int> PropertyMap = {
@@ -31,6 +33,7 @@ const std::map<std::string, int> PropertyMap = {
     {"Py_ToFDistortionCorrectionEnabled", kToFDistortionCorrectionEnabled},
     {"Py_RGBDistortionCorrectionEnabled", kRGBDistortionCorrectionEnabled},
     {"Py_DataMode", kDataMode},
+    {"Py_JsonPath", kJsonPath},
 };
 
 FrameType FrameOf(int key) {
@@ -51,6 +54,8 @@ constexpr int kRotationAt = 34;
 constexpr int kTranslationAt = 43;
 
 constexpr uint16_t kNoDepth = 0xFFFF;
+// The JSON controller's status while the camera waits in JSON mode for the host's file.
+constexpr int kJsonWaitsForFile = 3;
 constexpr uint64_t kDepthBytesPerPixel = 2;
 
 }  // namespace
@@ -72,7 +77,33 @@ TofAndColorDevice::TofAndColorDevice(const DeviceInfo& info, std::unique_ptr<ToF
     Color().SetConfigFilePath(path);
 }
 
-TofAndColorDevice::~TofAndColorDevice() { Close(); }
+TofAndColorDevice::~TofAndColorDevice() {
+    DetachTransfers();
+    Close();
+}
+
+int TofAndColorDevice::SetJsonPath_P(const char* path) {
+    if (path == nullptr || path[0] == '\0') {
+        LOG_DEVICE(Tag(), "pImgPath is empty.");
+        return -15;
+    }
+    JsonCtl* json = JsonCtl::GetInstance();
+    const int status = json->Status();
+    if (status != kJsonWaitsForFile) {
+        LOG_DEVICE(Tag(), "Status:%d.", status);
+        return -2;
+    }
+    // The controller's hand-over does not tell whether the camera took the path, so the
+    // command goes first and its refusal is the result.
+    const int ret = BaseDevice::SetJsonPath_P(path);
+    if (ret != 0) {
+        LOG_DEVICE(Tag(), "SetJsonPath_P is failed.");
+        return ret;
+    }
+    MarkLent();
+    json->SetImgPath(path, &CommandSet());
+    return 0;
+}
 
 ImageProc_ToFAndColor& TofAndColorDevice::ColorPipeline() {
     // Built by this class's pipeline factory.
@@ -183,6 +214,7 @@ int TofAndColorDevice::SetOwnProperty(const char* key, const void* data, int dat
         return kSetNotSupported;
     }
     const int own = found->second;
+    if (own == kJsonPath) return SetJsonPathProperty(data, dataSize);
     if (own == kDataMode) {
         int32_t mode = 0;
         if (dataSize != static_cast<int>(sizeof(mode))) return -15;
@@ -202,7 +234,7 @@ int TofAndColorDevice::SetOwnProperty(const char* key, const void* data, int dat
 int TofAndColorDevice::GetOwnProperty(const char* key, void* data, int dataSize) {
     const auto found = PropertyMap.find(key);
     // The data mode is read from the plug-ins.
-    if (found == PropertyMap.end() || found->second == kDataMode) {
+    if (found == PropertyMap.end() || found->second == kDataMode || found->second == kJsonPath) {
         int ret = ToF().GetProperty(key, data, dataSize);
         if (ret == kNotMine) ret = Color().GetProperty(key, data, dataSize);
         if (ret != kNotMine) return ret;

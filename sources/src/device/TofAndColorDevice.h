@@ -33,6 +33,11 @@ public:
                       linktiming::SleepFunction sleep = linktiming::SleepFor);
     ~TofAndColorDevice() override;
 
+    // Only while the JSON controller waits for the host's file (its status 3): -15 for an
+    // empty path, -2 outside status 3, else the JSON-path command's result; on success the
+    // controller goes on with the path.
+    int SetJsonPath_P(const char* path) override;
+
     // The colour plug-in's thread runs from a successful open to the close.
     int Open() override;
     int Close() override;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ImageProc_ToF.h"
+#include "JsonCtl.h"
 #include "log.h"
 
 namespace {
@@ -17,6 +18,7 @@ enum OwnKey {
     kConfidenceFrameEnable,
     kToFDistortionCorrectionEnabled,
     kDataMode,
+    kJsonPath,
 };
 
 const std::map<std::string, int> PropertyMap = {
@@ -25,6 +27,7 @@ const std::map<std::string, int> PropertyMap = {
     {"Py_ConfidenceFrameEnable", kConfidenceFrameEnable},
     {"Py_ToFDistortionCorrectionEnabled", kToFDistortionCorrectionEnabled},
     {"Py_DataMode", kDataMode},
+    {"Py_JsonPath", kJsonPath},
 };
 
 FrameType FrameOf(int key) {
@@ -52,7 +55,27 @@ tofDevice::tofDevice(const DeviceInfo& info, std::unique_ptr<ToF_API> tof, std::
     ToF().SetConfigFilePath(info.config.GetConfigFilePath().c_str());
 }
 
-tofDevice::~tofDevice() { Close(); }
+tofDevice::~tofDevice() {
+    DetachTransfers();
+    Close();
+}
+
+int tofDevice::SetJsonPath_P(const char* path) {
+    const int ret = BaseDevice::SetJsonPath_P(path);
+    if (ret != 0) {
+        LOG_DEVICE(Tag(), "SetJsonPath_P is failed.");
+        return ret;
+    }
+    JsonCtl* json = JsonCtl::GetInstance();
+    if (json->GetUpgradeJsonStatusCallback() == nullptr) {
+        LOG_DEVICE(Tag(), "UpgradeJsonStatusCallback is null.");
+        return -19;
+    }
+    MarkLent();
+    json->SetImgPath(path, &CommandSet());
+    LOG_DEVICE(Tag(), "Upgrade Ready");
+    return 0;
+}
 
 void tofDevice::ReadCalibration() {
     // A failed read leaves zeros, which the plug-in treats as uncalibrated.
@@ -67,6 +90,7 @@ int tofDevice::SetOwnProperty(const char* key, const void* data, int dataSize) {
     const auto found = PropertyMap.find(key);
     if (found == PropertyMap.end()) return kNotMine;
     const int own = found->second;
+    if (own == kJsonPath) return SetJsonPathProperty(data, dataSize);
     if (own == kDataMode) {
         int32_t mode = 0;
         if (dataSize != static_cast<int>(sizeof(mode))) return -15;
@@ -82,7 +106,7 @@ int tofDevice::SetOwnProperty(const char* key, const void* data, int dataSize) {
 int tofDevice::GetOwnProperty(const char* key, void* data, int dataSize) {
     const auto found = PropertyMap.find(key);
     // The data mode is read from the plug-in.
-    if (found == PropertyMap.end() || found->second == kDataMode) return kNotMine;
+    if (found == PropertyMap.end() || found->second == kDataMode || found->second == kJsonPath) return kNotMine;
     if (dataSize != 1) return -15;
     const int own = found->second;
     bool on = false;

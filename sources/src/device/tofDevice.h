@@ -16,6 +16,10 @@ public:
               linktiming::SleepFunction sleep = linktiming::SleepFor);
     ~tofDevice() override;
 
+    // Tells the camera to fetch the file, then hands the path to the JSON controller; -19
+    // without a JSON status callback (the camera was told all the same).
+    int SetJsonPath_P(const char* path) override;
+
 protected:
     int SetOwnProperty(const char* key, const void* data, int dataSize) override;
     int GetOwnProperty(const char* key, void* data, int dataSize) override;

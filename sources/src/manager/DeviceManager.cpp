@@ -3,8 +3,10 @@
 #include <cstring>
 #include <map>
 
+#include "JsonCtl.h"
 #include "ManagerTiming.h"
 #include "PublicDeviceInfo.h"
+#include "Upgrade.h"
 #include "log.h"
 
 namespace {
@@ -20,6 +22,11 @@ FieldText Field(const char (&field)[N]) {
 }
 
 constexpr int kAddressWidth = 16;
+
+// The transfer record's values.
+constexpr int kNoTransfer = 0;
+constexpr int kFirmwareTransfer = 1;
+constexpr int kJsonTransfer = 2;
 
 }  // namespace
 
@@ -77,6 +84,10 @@ void DeviceManager::Release() {
 
 DeviceManager::DeviceManager(const std::string& moduleDir, DeviceFactory factory)
     : StoppableThread("DeviceManager"), m_factory(std::move(factory)), m_discovery(moduleDir) {
+    const std::shared_ptr<std::atomic<int>> state = m_upgradeState;
+    auto clear = [state] { state->store(0); };
+    Upgrade::GetInstance()->SetTransferEndedHook(clear);
+    JsonCtl::GetInstance()->SetTransferEndedHook(clear);
     m_discovery.Start();
 }
 
@@ -130,6 +141,7 @@ void DeviceManager::TellRemoved(DeviceInfo& record, PassResult& pass) {
 
 void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
     const char* sn = record.serialNumber;
+    const int transfer = m_upgradeState->load();
     switch (record.status) {
         case QlDeviceRemoving:
             if (record.device == nullptr) return;
@@ -142,7 +154,11 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             TellRemoved(record, pass);
             return;
         case QlDeviceAvailable:
-            if (record.pendingEvent == 1 && record.reportedEvent != 1) {
+            if (transfer == kFirmwareTransfer) {
+                // The camera is back from its reboot into the upgrade: no report, the
+                // controller goes on.
+                Upgrade::GetInstance()->SetDetectParams_P();
+            } else if (record.pendingEvent == 1 && record.reportedEvent != 1) {
                 LOG_DEVICE(sn, " socket need remove first");
                 record.status = QlDeviceGone;
                 record.pendingEvent = -1;
@@ -156,7 +172,7 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             }
             return;
         case QlDeviceOpened:
-            if (record.device == nullptr) return;
+            if (transfer != kNoTransfer || record.device == nullptr) return;
             if (record.heartBeatMissCount > 0 || record.pendingEvent == 1) {
                 LOG_DEVICE(sn, "remove");
                 record.status = QlDeviceGone;
@@ -180,6 +196,8 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             return;
         case QlUpgradeUnconnected:
             LOG_PRINTF("QlUpgradeUnconnected");
+            if (transfer == kFirmwareTransfer) Upgrade::GetInstance()->SetDetectParams_P();
+            if (transfer == kJsonTransfer) JsonCtl::GetInstance()->SetDetectParams_P();
             return;
         default:
             return;

@@ -52,6 +52,11 @@ public:
     std::chrono::milliseconds RunOnce();
 
     void SetHotPlugStatusCallback(QlHotPlugStatusCallback callback, const void* userData);
+    // The transfer record: 0 none, 1 firmware upgrade, 2 JSON transfer. While it is set,
+    // opened cameras get no heartbeats and a firmware upgrade reports no cameras; it returns
+    // to 0 when the controller's transfer ends.
+    void SetUpgradeState(int state) { m_upgradeState->store(state); }
+    int GetUpgradeState() const { return m_upgradeState->load(); }
     uint32_t GetCameraCount();
     int GetDeviceInfoList(QlDeviceInfo* list, uint32_t count);
     int GetDeviceInfo(QlDeviceInfo* info, uint32_t index);
@@ -106,6 +111,8 @@ private:
     static std::mutex s_instanceLock;
 
     const DeviceFactory m_factory;
+    // Shared with the controllers' end-of-transfer hooks, which may outlive the manager.
+    const std::shared_ptr<std::atomic<int>> m_upgradeState = std::make_shared<std::atomic<int>>(0);
     std::vector<std::unique_ptr<DeviceInfo>> m_list;  // in creation order; never shrinks
     EnumSocketDevice m_discovery;
     std::mutex m_listLock;

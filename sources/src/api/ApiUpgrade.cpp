@@ -1,0 +1,84 @@
+// The exported firmware-upgrade and JSON-transfer functions.
+#include <cstring>
+
+#include "ApiCall.h"
+#include "BaseDevice.h"
+
+namespace {
+
+constexpr size_t kMaxImagePath = 260;
+constexpr int kPathTooLong = -18;
+constexpr int kNoTransfer = 0;
+constexpr int kFirmwareTransfer = 1;
+constexpr int kJsonTransfer = 2;
+
+// OnDevice without the status mapping: the upgrade's own results reach the application.
+template <typename Op>
+int OnDeviceUnmapped(const char* function, QlDeviceHandle handle, Op&& op) {
+    return api::Boundary(function, [&]() -> int {
+        if (!api::Initialised()) return api::kNotInitialised;
+        HandleRegistry::Use use;
+        const int ret = api::Handles().Acquire(handle, use);
+        if (ret != 0) return ret;
+        return op(use.Device());
+    });
+}
+
+// The initialised check, then `check` (a non-zero result ends the call), then `call`.
+template <typename Check, typename Call>
+int Checked(const char* function, Check&& check, Call&& call) {
+    return api::Boundary(function, [&]() -> int {
+        if (!api::Initialised()) return api::kNotInitialised;
+        const int refused = check();
+        return refused != 0 ? refused : call();
+    });
+}
+
+int RequireCallback(const char* function, const void* callback) {
+    return callback ? 0 : api::NullArgument(function);
+}
+
+}  // namespace
+
+extern "C" {
+
+int QL_StartUpgradeFirmWare(QlDeviceHandle handle, const char* imgPath) {
+    if (!imgPath) return api::NullArgument(__func__);
+    const auto pathFits = [&] {
+        const size_t length = std::strlen(imgPath);
+        if (length <= kMaxImagePath) return 0;
+        LOG_PRINTF_AS("QL_StartUpgradeFirmWare", "pImgPath length:%zu is more than %zu.", length, kMaxImagePath);
+        return kPathTooLong;
+    };
+    return Checked(__func__, pathFits, [&] {
+        return OnDeviceUnmapped("QL_StartUpgradeFirmWare", handle, [&](BaseDevice& device) {
+            const int ret = device.StartUpgradeFirmWare(imgPath);
+            api::Directory().SetUpgradeState(ret == 0 ? kFirmwareTransfer : kNoTransfer);
+            return ret;
+        });
+    });
+}
+
+int QL_SetUpgradeStatusCallback(QlDeviceHandle handle, UpgradeStatusCallback callback, const void* userData) {
+    return Checked(
+        __func__, [&] { return RequireCallback("QL_SetUpgradeStatusCallback", reinterpret_cast<const void*>(callback)); },
+        [&] {
+            return api::OnDevice("QL_SetUpgradeStatusCallback", handle,
+                                 [&](BaseDevice& device) { return device.SetUpgradeStatusCallback(callback, userData); });
+        });
+}
+
+int QL_SetUpgradeJsonStatusCallback(QlDeviceHandle handle, UpgradeJsonStatusCallback callback, const void* userData) {
+    return Checked(
+        __func__,
+        [&] { return RequireCallback("QL_SetUpgradeJsonStatusCallback", reinterpret_cast<const void*>(callback)); },
+        [&] {
+            return api::OnDevice("QL_SetUpgradeJsonStatusCallback", handle, [&](BaseDevice& device) {
+                const int ret = device.SetUpgradeJsonStatusCallback(callback, userData);
+                api::Directory().SetUpgradeState(ret == 0 ? kJsonTransfer : kNoTransfer);
+                return ret;
+            });
+        });
+}
+
+}  // extern "C"

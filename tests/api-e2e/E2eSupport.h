@@ -19,6 +19,12 @@ namespace apie2e {
 
 using namespace std::chrono_literals;
 
+// A copy of a packed field, so that the test macros never bind a reference to it.
+template <typename T>
+T Val(T value) {
+    return value;
+}
+
 constexpr int kDepthWidth = 640;
 constexpr int kDepthHeight = 480;
 

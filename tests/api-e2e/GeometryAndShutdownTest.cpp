@@ -43,10 +43,10 @@ TEST_F(Geometry, PointCloudToDepth) {
     const QlVector3f in[2] = {{1000, 0, 1000}, {0, 0, 65536 + 4}};
     QlDepthVector3 out[2] = {};
     ASSERT_EQ(QL_ConvertPointCloudToDepth(handle, in, out, 2, &params), 0);
-    EXPECT_EQ(out[0].depthX, 820);
-    EXPECT_EQ(out[0].depthY, 240);
-    EXPECT_EQ(out[0].depthZ, 1000);
-    EXPECT_EQ(out[1].depthZ, 4) << "only the low 16 bits are kept";
+    EXPECT_EQ(Val(out[0].depthX), 820);
+    EXPECT_EQ(Val(out[0].depthY), 240);
+    EXPECT_EQ(Val(out[0].depthZ), 1000);
+    EXPECT_EQ(Val(out[1].depthZ), 4) << "only the low 16 bits are kept";
 }
 
 TEST_F(Geometry, CountZeroTouchesNothingAndBadHandlesComeFirst) {
@@ -59,7 +59,7 @@ TEST_F(Geometry, CountZeroTouchesNothingAndBadHandlesComeFirst) {
     QlDepthVector3 depth{7, 7, 7};
     const QlVector3f point{1, 1, 1};
     EXPECT_EQ(QL_ConvertPointCloudToDepth(handle, &point, &depth, -1, &params), 0);
-    EXPECT_EQ(depth.depthX, 7);
+    EXPECT_EQ(Val(depth.depthX), 7);
     EXPECT_EQ(QL_ConvertDepthToPointCloud(handle, nullptr, &out, 1, &params), -12);
     EXPECT_EQ(QL_ConvertDepthToPointCloud(nullptr, nullptr, nullptr, 1, nullptr), -3);
     EXPECT_EQ(QL_ConvertPointCloudToDepth(nullptr, nullptr, nullptr, 1, nullptr), -3);
@@ -99,7 +99,8 @@ TEST_F(Geometry, DepthFramePointCloudMatchesTheScene) {
     std::vector<QlVector3f> points(size_t(depth.width) * depth.height);
     ASSERT_EQ(QL_ConvertDepthFrameToPointCloudVector(handle, &depth, points.data()), 0);
     const size_t centre = size_t(depth.height / 2) * depth.width + depth.width / 2;
-    EXPECT_NEAR(points[centre].z, ToFOnlyCamera().scene.DepthAt(depth.width / 2, depth.height / 2, depth.width, depth.height), 1.0);
+    const int cx = depth.width / 2, cy = depth.height / 2;
+    EXPECT_NEAR(points[centre].z, ToFOnlyCamera().scene.DepthAt(cx, cy, Val(depth.width), Val(depth.height)), 1.0);
     QlFrame empty = depth;
     empty.pFrameData = nullptr;
     EXPECT_EQ(QL_ConvertDepthFrameToPointCloudVector(handle, &empty, points.data()), -5);
@@ -164,7 +165,7 @@ TEST_F(Closing, HotPlugReportsTheCamerasAppearance) {
     }
     std::lock_guard<std::mutex> lock(record.mutex);
     ASSERT_GT(record.added, 0);
-    EXPECT_EQ(record.lastStatus, 0);
+    EXPECT_EQ(Val(record.lastStatus), 0);
     EXPECT_EQ(record.lastUser, &record);
     EXPECT_STREQ(record.last.serialNumber, "SIM0001");
     EXPECT_STREQ(record.last.ip, "127.0.0.2");

@@ -57,10 +57,10 @@ TEST_P(MainRoad, CameraIsListedWithItsFields) {
     EXPECT_STREQ(info.alias, "front");
     EXPECT_STREQ(info.serialNumber, "SIM0001");
     EXPECT_STREQ(info.ip, "127.0.0.2");
-    EXPECT_EQ(info.status, QlDeviceAvailable);
+    EXPECT_EQ(Val(info.status), QlDeviceAvailable);
     // Text fields are zero-filled after their end.
-    EXPECT_EQ(info.ip[16], 0);
-    EXPECT_EQ(info.serialNumber[63], 0);
+    EXPECT_EQ(Val(info.ip[16]), 0);
+    EXPECT_EQ(Val(info.serialNumber[63]), 0);
 
     // A list longer than the cameras: only the first record is written.
     QlDeviceInfo list[3];
@@ -105,21 +105,21 @@ TEST_P(MainRoad, OpenByIpUriAndAliasThenStreamAndClose) {
         if (GetParam().colour) {
             QlFrame colour{};
             ASSERT_EQ(QL_GetFrame(handle, FRAME_COLOR, &colour), 0);
-            EXPECT_EQ(colour.frameIndex, depth.frameIndex) << "one group, one index";
-            EXPECT_EQ(colour.frameType, FRAME_COLOR);
-            EXPECT_GT(colour.width, 0);
-            EXPECT_EQ(colour.dataLen, uint32_t(colour.width) * colour.height * 3);
-            EXPECT_NE(colour.pFrameData, nullptr);
+            EXPECT_EQ(Val(colour.frameIndex), Val(depth.frameIndex)) << "one group, one index";
+            EXPECT_EQ(Val(colour.frameType), FRAME_COLOR);
+            EXPECT_GT(Val(colour.width), 0);
+            EXPECT_EQ(Val(colour.dataLen), uint32_t(Val(colour.width)) * colour.height * 3);
+            EXPECT_NE(Val(colour.pFrameData), nullptr);
         }
     }
     for (size_t i = 1; i < indexes.size(); ++i) EXPECT_GT(indexes[i], indexes[i - 1]);
 
-    EXPECT_EQ(depth.frameType, FRAME_DEPTH);
-    EXPECT_EQ(depth.pixelFormat, PIXEL_FORMAT_DEPTH_MM16);
-    ASSERT_EQ(depth.width, kDepthWidth);
-    ASSERT_EQ(depth.height, kDepthHeight);
-    ASSERT_EQ(depth.dataLen, uint32_t(kDepthWidth * kDepthHeight * 2));
-    ASSERT_NE(depth.pFrameData, nullptr);
+    EXPECT_EQ(Val(depth.frameType), FRAME_DEPTH);
+    EXPECT_EQ(Val(depth.pixelFormat), PIXEL_FORMAT_DEPTH_MM16);
+    ASSERT_EQ(Val(depth.width), kDepthWidth);
+    ASSERT_EQ(Val(depth.height), kDepthHeight);
+    ASSERT_EQ(Val(depth.dataLen), uint32_t(kDepthWidth * kDepthHeight * 2));
+    ASSERT_NE(Val(depth.pFrameData), nullptr);
     EXPECT_EQ(DepthMismatches(depth, options.scene), 0);
 
     ASSERT_EQ(QL_StopStream(handle), 0);

@@ -218,7 +218,7 @@ TEST_P(ColourFormat, ColourFramesCarryTheFormat) {
     ASSERT_NE(NextGroup(FRAME_READY_COLOR) & FRAME_READY_COLOR, 0u);
     QlFrame colour{};
     ASSERT_EQ(QL_GetFrame(handle, FRAME_COLOR, &colour), 0);
-    EXPECT_EQ(colour.pixelFormat, GetParam());
+    EXPECT_EQ(Val(colour.pixelFormat), GetParam());
     // The scene's colour at the centre, in the byte order of the format (within JPEG tolerance).
     const camsim::Rgb want = ColourCamera().scene.ColourAt(colour.width / 2, colour.height / 2, colour.width, colour.height);
     const uint8_t* px = colour.pFrameData + 3 * (size_t(colour.height / 2) * colour.width + colour.width / 2);

@@ -192,6 +192,8 @@ TEST_P(FirmwareUpgrade, AgainstTheCamera) {
     upgrade.Shutdown();
 
     EXPECT_EQ(reports.Got(), c.expected);
+    // The camera handles the reboot command on its own thread, a moment after the report.
+    for (int i = 0; i < 200 && sim->State().reboots < c.reboots; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const camsim::CameraState state = sim->State();
     EXPECT_TRUE(state.upgrade.received == Bytes(image.begin(), image.end())) << "the camera fetched the image";
     EXPECT_EQ(state.reboots, c.reboots);
@@ -263,6 +265,7 @@ TEST_P(JsonTransfer, BothHalvesAgainstTheCamera) {
     std::vector<Report> expected = {{1, 0}};
     expected.insert(expected.end(), c.afterPath.begin(), c.afterPath.end());
     EXPECT_EQ(reports.Got(), expected);
+    for (int i = 0; i < 200 && sim->State().reboots < 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const camsim::CameraState state = sim->State();
     EXPECT_TRUE(state.json.received == Bytes(hostFile.begin(), hostFile.end())) << "the camera fetched the file";
     EXPECT_EQ(state.reboots, 1);

@@ -17,13 +17,21 @@ class TransferDevice : public FakeDevice {
 public:
     int StartUpgradeFirmWare(const char* imgPath) override {
         paths.push_back(imgPath);
+        NoteRecord();
         return upgradeResult;
     }
-    int SetUpgradeJsonStatusCallback(UpgradeJsonStatusCallback, const void*) override { return jsonResult; }
+    int SetUpgradeJsonStatusCallback(UpgradeJsonStatusCallback, const void*) override {
+        NoteRecord();
+        return jsonResult;
+    }
+    // The record the directory held when the device was asked.
+    void NoteRecord() { recordAtStart.push_back(records->empty() ? -1 : records->back()); }
 
     int upgradeResult = 0;
     int jsonResult = 0;
     std::vector<std::string> paths;
+    const std::vector<int>* records = nullptr;
+    std::vector<int> recordAtStart;
 };
 
 // One camera, and the transfer records the API stored.
@@ -35,6 +43,7 @@ public:
 
     TransferDevice device;
     std::vector<int> states;
+    TransferDirectory() { device.records = &states; }
 };
 
 void Report(int, int, void*) {}
@@ -90,6 +99,14 @@ TEST_F(UpgradeApi, JsonTransferRecord) {
         EXPECT_EQ(QL_SetUpgradeJsonStatusCallback(handle, Report, nullptr), c.expected);
         EXPECT_EQ(list->states.back(), c.record);
     }
+}
+
+// A controller may end the transfer before the device returns: its end must find the record.
+TEST_F(UpgradeApi, TransferIsRecordedBeforeTheDeviceStartsIt) {
+    ASSERT_EQ(QL_StartUpgradeFirmWare(handle, "dir/fw.img"), 0);
+    ASSERT_EQ(QL_SetUpgradeJsonStatusCallback(handle, Report, nullptr), 0);
+    EXPECT_EQ(list->device.recordAtStart, (std::vector<int>{1, 2}));
+    EXPECT_EQ(list->states, (std::vector<int>{1, 2}));
 }
 
 TEST(UpgradeApiNotInitialised, Gives102) {

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,13 @@
 #include "FakeColor.h"
 #include "FakeToF.h"
 #include "IdentityPreProcess.h"
+#include "JsonCtl.h"
 #include "LogCapture.h"
 #include "ScriptedIO.h"
+#include "TempDir.h"
 #include "TofAndColorDevice.h"
+#include "Upgrade.h"
+#include "WebServer.h"
 
 namespace colordevtest {
 namespace {
@@ -210,6 +215,82 @@ TEST_F(TofAndColorDeviceTest, TransformSwitchesReachThePipeline) {
               0);
     EXPECT_EQ(point.x, 3);
 }
+
+using devicetest::SentTransfer;
+
+constexpr int kRefused = devicetest::CameraScript::kRefused;
+// The JSON controller's status while the camera waits in JSON mode for the host's file.
+constexpr int kWaitsForFile = 3;
+
+// The JSON controller is process-wide: each test starts it afresh and frees it, and the
+// upgrade controller that the device's detach reaches, once the device is gone.
+class JsonPathHandOverTest : public TofAndColorDeviceTest {
+protected:
+    void TearDown() override {
+        device.reset();
+        JsonCtl::Release();
+        Upgrade::Release();
+        WebServer::getInstance()->stop();
+    }
+    int SetJsonPath(const std::string& path) {
+        return device->SetProperty("Py_JsonPath", path.c_str(), static_cast<int>(path.size()) + 1);
+    }
+    std::vector<std::vector<uint8_t>> Fetches() const {
+        return SentTransfer::Of(*io, SentTransfer::kKindJson, SentTransfer::kJsonFetch);
+    }
+
+    testsupport::TempDir dir;
+};
+
+TEST_F(JsonPathHandOverTest, EmptyPathIsRefusedWithoutSendingOrMovingTheController) {
+    JsonCtl::GetInstance()->SetStatus(kWaitsForFile);
+    EXPECT_EQ(SetJsonPath(""), -15);
+    EXPECT_TRUE(io->SentCommands().empty());
+    EXPECT_EQ(JsonCtl::GetInstance()->Status(), kWaitsForFile);
+    EXPECT_TRUE(log.Contains("<SN01> dataSize:1 is invalid."));
+}
+
+struct HandOverCase {
+    const char* name;
+    int status;                        // the JSON controller's before the path is set
+    std::vector<int> transferResults;  // the camera's answers to the fetch command
+    int expected;
+    size_t fetches;
+    int statusAfter;
+    const char* logLine;
+};
+void PrintTo(const HandOverCase& c, std::ostream* os) { *os << c.name; }
+
+class HandOver : public JsonPathHandOverTest, public ::testing::WithParamInterface<HandOverCase> {};
+
+TEST_P(HandOver, OnlyWhileTheCameraWaitsForTheFileAndOnlyThroughTheController) {
+    const HandOverCase& c = GetParam();
+    JsonCtl* json = JsonCtl::GetInstance();
+    json->SetStatus(c.status);
+    camera.transferResults.assign(c.transferResults.begin(), c.transferResults.end());
+
+    EXPECT_EQ(SetJsonPath(dir.File("p.json")), c.expected);
+
+    const auto fetches = Fetches();
+    ASSERT_EQ(fetches.size(), c.fetches);
+    for (const auto& payload : fetches) EXPECT_EQ(SentTransfer::FileName(payload), "p.json");
+    if (c.fetches == 0) {
+        EXPECT_TRUE(io->SentCommands().empty());
+    }
+    EXPECT_EQ(json->Status(), c.statusAfter);
+    EXPECT_TRUE(log.Contains(c.logLine)) << c.logLine;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, HandOver,
+    ::testing::Values(
+        HandOverCase{"Idle", 0, {}, -2, 0, 0, "<SN01> Status:0."},
+        HandOverCase{"Reconnected", 2, {}, -2, 0, 2, "<SN01> Status:2."},
+        HandOverCase{"FileAlreadyHandedOver", 4, {}, -2, 0, 4, "<SN01> Status:4."},
+        HandOverCase{"CameraWaitsAndAccepts", kWaitsForFile, {}, 0, 1, 4, "<SN01> m_Status:3 -> 4"},
+        HandOverCase{"CameraWaitsAndRefuses", kWaitsForFile, {kRefused}, kRefused, 1, kWaitsForFile,
+                     "<SN01> SetJsonPath_P is failed."}),
+    [](const ::testing::TestParamInfo<HandOverCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace colordevtest

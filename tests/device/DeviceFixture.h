@@ -20,7 +20,7 @@ namespace devicetest {
 // instead of slept. The objects it hands to the device stay reachable for the test.
 class DeviceFixture : public ::testing::Test {
 protected:
-    DeviceFixture() {
+    explicit DeviceFixture(const DeviceInfo& info = MakeDeviceInfo()) {
         auto ownedIO = std::make_unique<testsupport::ScriptedIO>();
         io = ownedIO.get();
         io->deviceSN = "SN01";
@@ -29,7 +29,7 @@ protected:
         tof = ownedToF.get();
         auto ownedPre = std::make_unique<testsupport::IdentityPreProcess>();
         preProcess = ownedPre.get();
-        device = std::make_unique<tofDevice>(MakeDeviceInfo(), std::move(ownedToF), std::move(ownedIO),
+        device = std::make_unique<tofDevice>(info, std::move(ownedToF), std::move(ownedIO),
                                              std::move(ownedPre), [this](linktiming::milliseconds d) {
                                                  std::lock_guard<std::mutex> lock(sleepMutex);
                                                  sleeps.push_back(d);

@@ -27,6 +27,7 @@
 #include "TempDir.h"
 #include "TransferReports.h"
 #include "Upgrade.h"
+#include "WireProbes.h"
 
 namespace {
 
@@ -34,22 +35,14 @@ using namespace std::chrono_literals;
 using transfertest::Report;
 using transfertest::Reports;
 using Bytes = std::vector<uint8_t>;
+using testsupport::Connects;
+using testsupport::U32At;
 
 constexpr const char* kCameraIp = "127.0.0.2";
 constexpr const char* kCameraFirmware = "FW_20240115_V5";
 constexpr auto kPoll = 10ms;
 constexpr auto kBound = 10s;
 
-bool Connects(const char* ip, uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    inet_pton(AF_INET, ip, &address.sin_addr);
-    const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return connected;
-}
 
 template <typename Pred>
 bool Eventually(Pred pred) {
@@ -67,11 +60,6 @@ std::string Pattern(size_t size) {
     return out;
 }
 
-uint32_t U32At(const Bytes& p, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | p[at + static_cast<size_t>(i)];
-    return v;
-}
 
 // The discovery datagrams the camera sends to the host, as the device manager hears them.
 class DiscoveryListener {

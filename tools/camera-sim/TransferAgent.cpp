@@ -227,12 +227,14 @@ void TransferAgent::Reboot() {
         t.reported = TransferRecord{};
         t.steps.clear();
     });
-    if (hooks_.announce) hooks_.announce(AnnouncedState::Normal);
+    // Going down, the camera says it leaves; back up, it announces itself as usual.
+    if (hooks_.announce) hooks_.announce(AnnouncedState::Leaving);
     if (hooks_.rebooting) hooks_.rebooting(true);
     {
         std::unique_lock<std::mutex> lock(mutex_);
         wake_.wait_for(lock, rebootPause_, [this] { return stop_; });
     }
+    if (hooks_.announce) hooks_.announce(AnnouncedState::Normal);
     if (hooks_.rebooting) hooks_.rebooting(false);
 }
 

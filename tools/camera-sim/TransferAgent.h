@@ -2,7 +2,7 @@
 // file over HTTP (and, in JSON mode, posts its own file to "/upload"), announces that it
 // waits for the host, checks the file against the length and checksum the host sends, and
 // queues the states that the host's polls then read one at a time. A reboot during a
-// transfer closes the camera's connections for a short pause.
+// transfer announces the camera leaving and refuses its connections for a pause.
 #pragma once
 
 #include <chrono>
@@ -78,7 +78,8 @@ private:
     bool stop_ = false;
     bool active_ = false;  // a transfer began and no reboot ended it yet
     TransferFault fault_ = TransferFault::None;
-    std::chrono::milliseconds rebootPause_{200};
+    // Long enough for a host that merges announcements once a second to hear the leave.
+    std::chrono::milliseconds rebootPause_{1500};
     std::thread thread_;
 };
 

@@ -3,14 +3,12 @@
 
 #include "ApiCall.h"
 #include "BaseDevice.h"
+#include "TransferRecord.h"
 
 namespace {
 
 constexpr size_t kMaxImagePath = 260;
 constexpr int kPathTooLong = -18;
-constexpr int kNoTransfer = 0;
-constexpr int kFirmwareTransfer = 1;
-constexpr int kJsonTransfer = 2;
 
 // OnDevice without the status mapping: the upgrade's own results reach the application.
 template <typename Op>
@@ -22,6 +20,16 @@ int OnDeviceUnmapped(const char* function, QlDeviceHandle handle, Op&& op) {
         if (ret != 0) return ret;
         return op(use.Device());
     });
+}
+
+// The transfer is recorded before the device starts it, so that a controller ending it at
+// once clears the record; a refusal records none.
+template <typename Start>
+int Recorded(int kind, Start&& start) {
+    api::Directory().SetUpgradeState(kind);
+    const int ret = start();
+    if (ret != 0) api::Directory().SetUpgradeState(transferrecord::kNone);
+    return ret;
 }
 
 // The initialised check, then `check` (a non-zero result ends the call), then `call`.
@@ -52,9 +60,7 @@ int QL_StartUpgradeFirmWare(QlDeviceHandle handle, const char* imgPath) {
     };
     return Checked(__func__, pathFits, [&] {
         return OnDeviceUnmapped("QL_StartUpgradeFirmWare", handle, [&](BaseDevice& device) {
-            const int ret = device.StartUpgradeFirmWare(imgPath);
-            api::Directory().SetUpgradeState(ret == 0 ? kFirmwareTransfer : kNoTransfer);
-            return ret;
+            return Recorded(transferrecord::kFirmware, [&] { return device.StartUpgradeFirmWare(imgPath); });
         });
     });
 }
@@ -74,9 +80,8 @@ int QL_SetUpgradeJsonStatusCallback(QlDeviceHandle handle, UpgradeJsonStatusCall
         [&] { return RequireCallback("QL_SetUpgradeJsonStatusCallback", reinterpret_cast<const void*>(callback)); },
         [&] {
             return api::OnDevice("QL_SetUpgradeJsonStatusCallback", handle, [&](BaseDevice& device) {
-                const int ret = device.SetUpgradeJsonStatusCallback(callback, userData);
-                api::Directory().SetUpgradeState(ret == 0 ? kJsonTransfer : kNoTransfer);
-                return ret;
+                return Recorded(transferrecord::kJson,
+                                [&] { return device.SetUpgradeJsonStatusCallback(callback, userData); });
             });
         });
 }

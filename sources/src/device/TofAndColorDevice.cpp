@@ -93,16 +93,11 @@ int TofAndColorDevice::SetJsonPath_P(const char* path) {
         LOG_DEVICE(Tag(), "Status:%d.", status);
         return -2;
     }
-    // The controller's hand-over does not tell whether the camera took the path, so the
-    // command goes first and its refusal is the result.
-    const int ret = BaseDevice::SetJsonPath_P(path);
-    if (ret != 0) {
-        LOG_DEVICE(Tag(), "SetJsonPath_P is failed.");
-        return ret;
-    }
     MarkLent();
-    json->SetImgPath(path, &CommandSet());
-    return 0;
+    // The controller sends the path; a refusal is the result.
+    const int ret = json->SetImgPath(path, &CommandSet());
+    if (ret != 0) LOG_DEVICE(Tag(), "SetJsonPath_P is failed.");
+    return ret;
 }
 
 ImageProc_ToFAndColor& TofAndColorDevice::ColorPipeline() {

@@ -72,7 +72,12 @@ int tofDevice::SetJsonPath_P(const char* path) {
         return -19;
     }
     MarkLent();
-    json->SetImgPath(path, &CommandSet());
+    // The controller sends the path once more; its refusal leaves no transfer to report on.
+    const int handed = json->SetImgPath(path, &CommandSet());
+    if (handed != 0) {
+        LOG_DEVICE(Tag(), "SetJsonPath_P is failed.");
+        return handed;
+    }
     LOG_DEVICE(Tag(), "Upgrade Ready");
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "JsonCtl.h"
 #include "ManagerTiming.h"
 #include "PublicDeviceInfo.h"
+#include "TransferRecord.h"
 #include "Upgrade.h"
 #include "log.h"
 
@@ -23,10 +24,9 @@ FieldText Field(const char (&field)[N]) {
 
 constexpr int kAddressWidth = 16;
 
-// The transfer record's values.
-constexpr int kNoTransfer = 0;
-constexpr int kFirmwareTransfer = 1;
-constexpr int kJsonTransfer = 2;
+using transferrecord::kFirmware;
+using transferrecord::kJson;
+using transferrecord::kNone;
 
 }  // namespace
 
@@ -84,10 +84,16 @@ void DeviceManager::Release() {
 
 DeviceManager::DeviceManager(const std::string& moduleDir, DeviceFactory factory)
     : StoppableThread("DeviceManager"), m_factory(std::move(factory)), m_discovery(moduleDir) {
+    // Each controller's end clears only its own record: a transfer started since is kept.
     const std::shared_ptr<std::atomic<int>> state = m_upgradeState;
-    auto clear = [state] { state->store(0); };
-    Upgrade::GetInstance()->SetTransferEndedHook(clear);
-    JsonCtl::GetInstance()->SetTransferEndedHook(clear);
+    const auto clearing = [state](int kind) {
+        return [state, kind] {
+            int expected = kind;
+            state->compare_exchange_strong(expected, kNone);
+        };
+    };
+    Upgrade::GetInstance()->SetTransferEndedHook(clearing(kFirmware));
+    JsonCtl::GetInstance()->SetTransferEndedHook(clearing(kJson));
     m_discovery.Start();
 }
 
@@ -154,7 +160,7 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             TellRemoved(record, pass);
             return;
         case QlDeviceAvailable:
-            if (transfer == kFirmwareTransfer) {
+            if (transfer == kFirmware) {
                 // The camera is back from its reboot into the upgrade: no report, the
                 // controller goes on.
                 Upgrade::GetInstance()->SetDetectParams_P();
@@ -172,7 +178,7 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             }
             return;
         case QlDeviceOpened:
-            if (transfer != kNoTransfer || record.device == nullptr) return;
+            if (transfer != kNone || record.device == nullptr) return;
             if (record.heartBeatMissCount > 0 || record.pendingEvent == 1) {
                 LOG_DEVICE(sn, "remove");
                 record.status = QlDeviceGone;
@@ -196,8 +202,8 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             return;
         case QlUpgradeUnconnected:
             LOG_PRINTF("QlUpgradeUnconnected");
-            if (transfer == kFirmwareTransfer) Upgrade::GetInstance()->SetDetectParams_P();
-            if (transfer == kJsonTransfer) JsonCtl::GetInstance()->SetDetectParams_P();
+            if (transfer == kFirmware) Upgrade::GetInstance()->SetDetectParams_P();
+            if (transfer == kJson) JsonCtl::GetInstance()->SetDetectParams_P();
             return;
         default:
             return;

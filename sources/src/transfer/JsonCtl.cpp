@@ -8,18 +8,14 @@
 #include "CommandRecords.h"
 #include "DeviceCommonProtocol.h"
 #include "FileSum.h"
+#include "UsbStorageList.h"
 #include "log.h"
-
-namespace {
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-}  // namespace
+#include "pathtools.h"
 
 std::mutex JsonCtl::s_instanceLock;
 JsonCtl* JsonCtl::g_JsonCtl = nullptr;
 
-JsonCtl::JsonCtl(Timing timing) : TransferController("JsonCtl", timing) {}
+JsonCtl::JsonCtl(Timing timing) : TransferController("JsonCtl", "JsonCtl::SetDetectParams_P", timing) {}
 
 JsonCtl::~JsonCtl() { StopAndJoin(); }
 
@@ -46,23 +42,61 @@ void JsonCtl::SetUpgradeJsonStatusCallback(::UpgradeJsonStatusCallback const& ca
 
 void JsonCtl::NoCallback() { LOG_DEVICE(Tag().c_str(), "m_pCallback is NULL!"); }
 
-void JsonCtl::SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol) {
+int JsonCtl::SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol) {
     if (pImgPath == nullptr || protocol == nullptr) {
         LOG_PRINTF("pImgPath:%p protocol:%p is invalid.", static_cast<const void*>(pImgPath),
                    static_cast<void*>(protocol));
-        return;
+        return -15;
     }
-    {
-        std::lock_guard<std::mutex> guard(m_pathLock);
-        m_imgPath = pImgPath;
-    }
+    StoreImgPath(pImgPath);
     SetProtocol(protocol);
-    if (protocol->SetJsonPath_P(pImgPath) == 0) SetStatus(4);
+    const int ret = protocol->SetJsonPath_P(pImgPath);
+    if (ret == 0) SetStatus(4);
+    return ret;
 }
 
-std::string JsonCtl::ImgPath() {
-    std::lock_guard<std::mutex> guard(m_pathLock);
-    return m_imgPath;
+int JsonCtl::Copy2U() {
+    const std::string tag = Tag();
+    const std::string path = ImgPath();
+    const usbstorage::Source source = usbstorage::OpenSource(path);
+    if (!source.file) {
+        LOG_DEVICE(tag.c_str(), "open %s failed. ECode:%d", path.c_str(), source.error);
+        return -1;
+    }
+    // The length kept for the camera is 32 bits wide; a larger file must not wrap.
+    if (source.length > std::numeric_limits<uint32_t>::max()) {
+        LOG_DEVICE(tag.c_str(), "read IMG_HEAD failed:%llu", static_cast<unsigned long long>(source.length));
+        return -1;
+    }
+    const FileSum::Result sum = FileSum::Signed(source.file.get());
+    if (!sum.ok) {
+        LOG_DEVICE(tag.c_str(), "read IMG_HEAD failed:%llu", static_cast<unsigned long long>(sum.bytes));
+        return -1;
+    }
+    m_imgFileLen = static_cast<uint32_t>(source.length);
+    m_imgChecksum = sum.sum;
+    const usbstorage::CopyJob job{source.file.get(), "config.json", 0, &FileSum::Signed, m_imgFileLen, m_imgChecksum};
+    return usbstorage::CopyToEach(UsbStorageDevices(), job, tag);
+}
+
+int JsonCtl::CopyJson2Local() {
+    const std::string tag = Tag();
+    const std::vector<std::string> devices = UsbStorageDevices();
+    if (devices.empty()) return -1;
+    const std::string path = devices.front() + "/Android/data/configOrig.json";
+    const usbstorage::Source source = usbstorage::OpenSource(path);
+    if (!source.file) {
+        LOG_DEVICE(tag.c_str(), "create %s ECode:%d failed.", path.c_str(), source.error);
+        return -1;
+    }
+    const std::string folder = GetConfigPath();
+    // Without an application-data folder the copy would land in the working directory.
+    if (folder.empty() || (!IsDirectoryExist(folder.c_str()) && !CreateDirectory_(folder.c_str()))) {
+        LOG_DEVICE(tag.c_str(), "open %s failed. ECode:%d", folder.c_str(), errno);
+        return -1;
+    }
+    const std::string destPath = Path_Join(folder, "config.json");
+    return usbstorage::CopyFileTo(source.file.get(), destPath, 0, usbstorage::CopyLog::ToLocal, tag) ? 0 : -1;
 }
 
 TransferController::Pass JsonCtl::Step(int status, DeviceCommonProtocol& protocol) {
@@ -110,7 +144,7 @@ TransferController::Pass JsonCtl::KeepAlive(DeviceCommonProtocol& protocol) {
 
 TransferController::Pass JsonCtl::SendChecksum(DeviceCommonProtocol& protocol) {
     const std::string path = DeviceCommonProtocol::customreplace_(ImgPath(), "\\", "/");
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    const usbstorage::File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         LOG_DEVICE(Tag().c_str(), "open %s failed. ECode:%d", path.c_str(), errno);
         AbortWithReboot("json file unusable.");

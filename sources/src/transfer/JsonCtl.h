@@ -1,8 +1,5 @@
 #pragma once
-#include <atomic>
-#include <cstdint>
 #include <mutex>
-#include <string>
 
 #include "TransferController.h"
 
@@ -23,11 +20,17 @@ public:
     ::UpgradeJsonStatusCallback GetUpgradeJsonStatusCallback() const { return GetCallback(); }
     // A report; -1 (and a log line) without a callback.
     int UpgradeJsonStatusCallback(int status, int params) { return Report(status, params); }
-    // Tells the camera to fetch the file; on success the worker goes on in status 4.
-    void SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol);
+    // Tells the camera to fetch the file; on success (0) the worker goes on in status 4,
+    // otherwise the command's error.
+    int SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol);
 
-    uint32_t GetimgChecksum() const { return m_imgChecksum; }
-    uint32_t GetimgFileLen() const { return m_imgFileLen; }
+    // Copies the file given to SetImgPath to "Android/data/config.json" on each storage
+    // device of the list, keeping its length and signed byte sum as the values to send;
+    // 0 when every copy reads back the same, else -1.
+    int Copy2U();
+    // Copies "Android/data/configOrig.json" of the first storage device to "config.json"
+    // in the configuration folder, making the folder when missing; 0 or -1.
+    int CopyJson2Local();
 
 protected:
     Pass Step(int status, DeviceCommonProtocol& protocol) override;
@@ -41,13 +44,7 @@ private:
     Pass Reconnecting();
     Pass KeepAlive(DeviceCommonProtocol& protocol);
     Pass SendChecksum(DeviceCommonProtocol& protocol);
-    std::string ImgPath();
 
     static std::mutex s_instanceLock;
     static JsonCtl* g_JsonCtl;
-
-    std::atomic<uint32_t> m_imgFileLen{0};
-    std::atomic<uint32_t> m_imgChecksum{0};
-    std::mutex m_pathLock;
-    std::string m_imgPath;
 };

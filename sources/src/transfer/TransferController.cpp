@@ -10,8 +10,8 @@ namespace {
 constexpr int kReconnectTries = 3;
 }
 
-TransferController::TransferController(const char* threadName, Timing timing)
-    : StoppableThread(threadName), m_timing(timing) {}
+TransferController::TransferController(const char* threadName, const char* detectedText, Timing timing)
+    : StoppableThread(threadName), m_detectedText(detectedText), m_timing(timing) {}
 
 TransferController::~TransferController() { StopAndJoin(); }
 
@@ -60,6 +60,7 @@ void TransferController::SetStatus(int status) {
 }
 
 int TransferController::SetDetectParams_P() {
+    LOG_PRINTF("%s", m_detectedText);
     m_detectPending = true;
     std::lock_guard<std::mutex> guard(m_startLock);
     if (Status() == 1 && !IsRunning()) {
@@ -73,6 +74,7 @@ void TransferController::RebootAndrm() {
     DeviceCommonProtocol* protocol = Protocol();
     if (protocol == nullptr) return;
     WebServer::getInstance()->stop();
+    m_usbStorage.Clear();
     protocol->Reboot();
     SetStatus(0);
     protocol->SetOpenState(false);
@@ -119,6 +121,16 @@ void TransferController::EndDetached() {
     const int status = m_Status.exchange(0);
     Report(status, -1);
     EndTransfer();
+}
+
+void TransferController::StoreImgPath(const std::string& path) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_imgPath = path;
+}
+
+std::string TransferController::ImgPath() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_imgPath;
 }
 
 void TransferController::SetCallback(Callback callback, const void* userData) {

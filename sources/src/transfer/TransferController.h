@@ -6,8 +6,10 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "StoppableThread.h"
+#include "UsbStorageList.h"
 
 class DeviceCommonProtocol;
 
@@ -34,8 +36,19 @@ public:
     int Status() const { return m_Status.load(std::memory_order_acquire); }
     // The camera has been seen; starts the worker in status 1. Always 0.
     int SetDetectParams_P();
-    // Ends a transfer: stops the HTTP server, reboots and disconnects the camera, status 0.
+    // Ends a transfer: stops the HTTP server, empties the storage-device list, reboots and
+    // disconnects the camera, status 0.
     void RebootAndrm();
+
+    // The length and checksum sent to the camera.
+    uint32_t GetimgChecksum() const { return m_imgChecksum; }
+    void SetImgChecksum(int checksum) { m_imgChecksum = static_cast<uint32_t>(checksum); }
+    uint32_t GetimgFileLen() const { return m_imgFileLen; }
+    void SetImgFileLen(int length) { m_imgFileLen = static_cast<uint32_t>(length); }
+
+    // The USB storage devices this controller copies to (see UsbStorageList).
+    void GetUSBStorageDeviceList(bool snapshot) { m_usbStorage.GetUSBStorageDeviceList(snapshot); }
+    bool IsDirectoryVecExist(std::vector<std::string>& list) { return UsbStorageList::IsDirectoryVecExist(list); }
 
     // The device that owns `protocol` is going: the worker is stopped and joined first, and
     // a transfer still running ends with the report (status, -1). Any other command set
@@ -56,7 +69,8 @@ protected:
     };
     enum class Pass { Next, Sleep, End };
 
-    TransferController(const char* threadName, Timing timing);
+    // `detectedText`: the log line of each detection the main loop reports.
+    TransferController(const char* threadName, const char* detectedText, Timing timing);
 
     void SetCallback(Callback callback, const void* userData);
     Callback GetCallback() const;
@@ -96,6 +110,13 @@ protected:
     // For the subclasses' destructors: no pass may run once their members are gone.
     void StopAndJoin();
 
+    void StoreImgPath(const std::string& path);
+    std::string ImgPath() const;
+    std::vector<std::string> UsbStorageDevices() const { return m_usbStorage.Entries(); }
+
+    std::atomic<uint32_t> m_imgFileLen{0};
+    std::atomic<uint32_t> m_imgChecksum{0};
+
 private:
     void Run() final;
     Pass TimeOut();
@@ -106,6 +127,7 @@ private:
     // A transfer whose command set went away ends with (status, -1).
     void EndDetached();
 
+    const char* const m_detectedText;
     const Timing m_timing;
     std::atomic<int> m_Status{0};
     std::atomic<bool> m_detectPending{false};
@@ -124,4 +146,7 @@ private:
     Callback m_pCallback = nullptr;
     void* m_pUserData = nullptr;
     std::function<void()> m_endedHook;
+    std::string m_imgPath;
+
+    UsbStorageList m_usbStorage;
 };

@@ -4,12 +4,14 @@
 #include "DeviceCommonProtocol.h"
 #include "DeviceInfo.h"
 #include "FirmwareImage.h"
+#include "ImgHead.h"
+#include "UsbStorageList.h"
 #include "log.h"
 
 std::mutex Upgrade::s_instanceLock;
 Upgrade* Upgrade::g_Upgrade = nullptr;
 
-Upgrade::Upgrade(Timing timing) : TransferController("Upgrade", timing) {}
+Upgrade::Upgrade(Timing timing) : TransferController("Upgrade", "SetDetectParams_P", timing) {}
 
 Upgrade::~Upgrade() { StopAndJoin(); }
 
@@ -42,11 +44,27 @@ int Upgrade::CheckFirmwareVersion(const char* oldFW, const char* pImgPath, Devic
 }
 
 void Upgrade::SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol) {
-    {
-        std::lock_guard<std::mutex> guard(m_pathLock);
-        m_imgPath = pImgPath != nullptr ? pImgPath : "";
-    }
+    StoreImgPath(pImgPath != nullptr ? pImgPath : "");
     SetProtocol(protocol);
+}
+
+int Upgrade::Copy2U() {
+    const std::string tag = Tag();
+    const std::string path = ImgPath();
+    const usbstorage::Source source = usbstorage::OpenSource(path);
+    if (!source.file) {
+        LOG_DEVICE(tag.c_str(), "open %s failed.", path.c_str());
+        return -1;
+    }
+    // Compared in 64 bits: an image of 4 GiB or more never passes for a checked one.
+    if (source.length != m_imgFileLen) {
+        LOG_DEVICE(tag.c_str(), "%s size is notmatch(%llu,%u).", path.c_str(),
+                   static_cast<unsigned long long>(source.length), m_imgFileLen.load());
+        return -1;
+    }
+    const usbstorage::CopyJob job{source.file.get(), "Firmware.img", sizeof(IMG_HEAD), &FileSum::Unsigned, m_imgFileLen,
+                                  m_imgChecksum};
+    return usbstorage::CopyToEach(UsbStorageDevices(), job, tag);
 }
 
 void Upgrade::SetUpgradeStatusCallback(UpgradeStatusCallback const& callback, const void* userData) {

@@ -1,8 +1,5 @@
 #pragma once
-#include <atomic>
-#include <cstdint>
 #include <mutex>
-#include <string>
 
 #include "TransferController.h"
 
@@ -27,8 +24,9 @@ public:
     void SetUpgradeStatusCallback(UpgradeStatusCallback const& callback, const void* userData);
     UpgradeStatusCallback GetUpgradeStatusCallback() const { return GetCallback(); }
 
-    uint32_t GetimgChecksum() const { return m_imgChecksum; }
-    uint32_t GetimgFileLen() const { return m_imgFileLen; }
+    // Copies the checked image to "Android/data/Firmware.img" on each storage device of
+    // the list; 0 when every copy matches the checked length and checksum, else -1.
+    int Copy2U();
 
 protected:
     Pass Step(int status, DeviceCommonProtocol& protocol) override;
@@ -43,9 +41,4 @@ private:
 
     static std::mutex s_instanceLock;
     static Upgrade* g_Upgrade;
-
-    std::atomic<uint32_t> m_imgFileLen{0};
-    std::atomic<uint32_t> m_imgChecksum{0};
-    std::mutex m_pathLock;
-    std::string m_imgPath;
 };

@@ -2,7 +2,6 @@
 // exported functions only.
 #pragma once
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +12,7 @@
 
 #include "CameraSim.h"
 #include "TempDir.h"
+#include "ThreadCount.h"
 #include "Torvane_api.h"
 
 namespace apie2e {
@@ -28,27 +28,8 @@ T Val(T value) {
 constexpr int kDepthWidth = 640;
 constexpr int kDepthHeight = 480;
 
-// Threads of this process, from the kernel's task list.
-inline int ThreadCount() {
-    DIR* dir = opendir("/proc/self/task");
-    if (!dir) return -1;
-    int count = 0;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] != '.') ++count;
-    }
-    closedir(dir);
-    return count;
-}
-
-// The thread count once it has come down to `expected` or less, or after three seconds.
-inline int ThreadCountSettledAt(int expected) {
-    int count = ThreadCount();
-    for (int i = 0; i < 300 && count > expected; ++i) {
-        std::this_thread::sleep_for(10ms);
-        count = ThreadCount();
-    }
-    return count;
-}
+using testsupport::ThreadCount;
+using testsupport::ThreadCountSettledAt;
 
 inline camsim::CameraOptions ToFOnlyCamera() {
     camsim::CameraOptions options;

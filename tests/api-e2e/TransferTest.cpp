@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -286,5 +287,33 @@ TEST_P(ShutdownDuring, ReturnsPromptlyAndNothingCallsBack) {
 INSTANTIATE_TEST_SUITE_P(Cases, ShutdownDuring,
                          ::testing::Values(ShutdownCase{"Firmware", false, {2, 1}}, ShutdownCase{"Json", true, {1, 0}}),
                          [](const auto& info) { return info.param.name; });
+
+// An application that shuts the kit down from its callback, on the report of success.
+std::atomic<int> g_shutdownResult{1};
+
+void ShutDownOnSuccess(int status, int params, void* timeline) {
+    Timeline::Transfer(status, params, timeline);
+    if (status == 8 && params == 1) g_shutdownResult = QL_Shutdown();
+}
+
+TEST_F(Transfer, ShutdownFromTheLastReport) {
+    OpenCamera(ToFOnlyCamera());
+    const std::string path = work.File("host/Firmware.img");
+    testsupport::WriteFile(path, ImageForTheCamera());
+    g_shutdownResult = 1;
+    ASSERT_EQ(QL_SetUpgradeStatusCallback(handle, &ShutDownOnSuccess, &events), 0);
+    ASSERT_EQ(QL_StartUpgradeFirmWare(handle, path.c_str()), 0);
+    ASSERT_TRUE(Within(30s, [] { return g_shutdownResult != 1; }));
+    initialised = false;
+    handle = nullptr;  // gone with the kit
+    EXPECT_EQ(g_shutdownResult, 0);
+    const size_t reports = events.Of(Timeline::kTransfer).size();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(events.Of(Timeline::kTransfer).size(), reports);
+    EXPECT_EQ(sim->State().reboots, 1) << "the finished transfer is not rebooted again";
+    // The kit starts again afterwards.
+    ASSERT_EQ(QL_InitializeWithLogPath(logs.Path().c_str()), 0);
+    initialised = true;
+}
 
 }  // namespace

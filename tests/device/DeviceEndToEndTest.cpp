@@ -177,14 +177,14 @@ TEST_F(DeviceEndToEnd, IndexesIncreaseTimestampsPassAndFramesAreTakenOnce) {
 TEST_F(DeviceEndToEnd, CloseSendsNoStreamOffAndReopenRedoesTheFirstStart) {
     StartCamera();
     ASSERT_EQ(device->Open(), 0);
-    const int threadsOpen = devicetest::ThreadCount();
+    const int threadsOpen = testsupport::ThreadCount();
     FrameReady ready = 0;
     ASSERT_EQ(device->GetFrameReady(1000, &ready), 0);
     sim->ClearCommandLog();
     ASSERT_EQ(device->Close(), 0);
     EXPECT_TRUE(Received(27).empty());
     EXPECT_TRUE(sim->State().streamOn);  // nobody told the camera
-    const int threadsClosed = devicetest::ThreadCount();
+    const int threadsClosed = testsupport::ThreadCount();
     EXPECT_LT(threadsClosed, threadsOpen);
 
     ASSERT_EQ(device->Open(), 0);
@@ -192,7 +192,7 @@ TEST_F(DeviceEndToEnd, CloseSendsNoStreamOffAndReopenRedoesTheFirstStart) {
     EXPECT_GE(Received(2).size(), 1u);   // and the work mode
     ASSERT_EQ(device->GetFrameReady(1000, &ready), 0);
     ASSERT_EQ(device->Close(), 0);
-    EXPECT_LE(devicetest::ThreadCountSettledAt(threadsClosed), threadsClosed);
+    EXPECT_LE(testsupport::ThreadCountSettledAt(threadsClosed), threadsClosed);
 }
 
 TEST_F(DeviceEndToEnd, CloseFromAnotherThreadEndsAWaitingFrameRequest) {

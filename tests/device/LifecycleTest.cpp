@@ -144,11 +144,11 @@ TEST_F(LifecycleTest, FramesFlowWhenThePluginHasNoIntrinsics) {
 TEST_F(LifecycleTest, NoThreadIsLeftAfterClose) {
     // A first thread makes a sanitizer start its own helper thread before we count.
     std::thread([] {}).join();
-    const int before = devicetest::ThreadCount();
+    const int before = testsupport::ThreadCount();
     ASSERT_EQ(device->Open(), 0);
-    EXPECT_GT(devicetest::ThreadCount(), before);
+    EXPECT_GT(testsupport::ThreadCount(), before);
     ASSERT_EQ(device->Close(), 0);
-    EXPECT_LE(devicetest::ThreadCountSettledAt(before), before);
+    EXPECT_LE(testsupport::ThreadCountSettledAt(before), before);
 }
 
 struct WakeCase {

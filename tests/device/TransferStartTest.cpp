@@ -154,6 +154,18 @@ TEST_F(TransferStartTest, DestroyingTheDeviceTakesItsCommandSetBackFromTheContro
     EXPECT_EQ(reports.Got().size(), 1u);
 }
 
+// The kit's shut-down releases the controllers before it deletes the devices: a lent
+// device then going makes no new controller.
+TEST_F(TransferStartTest, DeviceGoingAfterTheControllersWereReleasedMakesNoNewOnes) {
+    SetUpgradeCallback();
+    ASSERT_EQ(device->StartUpgradeFirmWare(WriteImage(ImageSpec()).c_str()), 0);
+    Upgrade::Release();
+    JsonCtl::Release();
+    device.reset();
+    EXPECT_EQ(Upgrade::Existing(), nullptr);
+    EXPECT_EQ(JsonCtl::Existing(), nullptr);
+}
+
 struct ImageCase {
     const char* name;
     ImageSpec image;

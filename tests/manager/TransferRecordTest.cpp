@@ -39,6 +39,11 @@ protected:
         Upgrade::Release();
         JsonCtl::Release();
     }
+    // The record clears before the final report is made.
+    std::vector<std::pair<int, int>> ReportsOnceIn(size_t count) {
+        for (int i = 0; i < 500 && transferReports.Got().size() < count; ++i) std::this_thread::sleep_for(10ms);
+        return transferReports.Got();
+    }
     bool RecordBecomes(int value) {
         for (int i = 0; i < 500 && manager->GetUpgradeState() != value; ++i) std::this_thread::sleep_for(10ms);
         return manager->GetUpgradeState() == value;
@@ -100,10 +105,10 @@ TEST_F(TransferRecord, FirmwareRecordClearsWhenTheWorkerEnds) {
     Upgrade* upgrade = Upgrade::GetInstance();
     upgrade->SetUpgradeStatusCallback(&Reports::Callback, &transferReports);
     upgrade->SetStatus(1);
-    manager->SetUpgradeState(transferrecord::kFirmware);
+    EXPECT_EQ(manager->GetUpgradeState(), transferrecord::kFirmware) << "recorded as it starts";
     Appear("SN1", "127.0.0.2");  // detected: the worker starts
     ASSERT_TRUE(RecordBecomes(transferrecord::kNone));
-    EXPECT_EQ(transferReports.Got(), (std::vector<std::pair<int, int>>{{1, -1}}));
+    EXPECT_EQ(ReportsOnceIn(1), (std::vector<std::pair<int, int>>{{1, -1}}));
     EXPECT_TRUE(log.Contains("SetDetectParams_P"));
     // Reported again from the next pass on.
     Pass();
@@ -115,24 +120,24 @@ TEST_F(TransferRecord, JsonRecordClearsWhenTheWorkerEnds) {
     JsonCtl* json = JsonCtl::GetInstance();
     json->SetUpgradeJsonStatusCallback(&Reports::Callback, &transferReports, nullptr);
     json->SetStatus(1);
-    manager->SetUpgradeState(transferrecord::kJson);
+    EXPECT_EQ(manager->GetUpgradeState(), transferrecord::kJson) << "recorded as it starts";
     Appear("SN1", "127.0.0.2");
     Hear("SN1", "127.0.0.2", kUpgradeWaiting);
     Pass();  // the camera waits in its transfer state: the worker starts
     ASSERT_TRUE(RecordBecomes(transferrecord::kNone));
-    EXPECT_EQ(transferReports.Got(), (std::vector<std::pair<int, int>>{{1, -1}}));
+    EXPECT_EQ(ReportsOnceIn(1), (std::vector<std::pair<int, int>>{{1, -1}}));
     EXPECT_TRUE(log.Contains("JsonCtl::SetDetectParams_P"));
 }
 
-// One controller's end leaves a record of the other kind alone.
+// A JSON transfer begun while an upgrade runs keeps its record when the upgrade ends.
 TEST_F(TransferRecord, AnEndClearsOnlyItsOwnKind) {
     Upgrade* upgrade = Upgrade::GetInstance();
     upgrade->SetUpgradeStatusCallback(&Reports::Callback, &transferReports);
-    manager->SetUpgradeState(transferrecord::kJson);
     upgrade->SetStatus(1);
+    JsonCtl::GetInstance()->SetStatus(1);
+    ASSERT_EQ(manager->GetUpgradeState(), transferrecord::kJson);
     upgrade->SetDetectParams_P();
-    for (int i = 0; i < 500 && transferReports.Got().empty(); ++i) std::this_thread::sleep_for(10ms);
-    ASSERT_EQ(transferReports.Got().size(), 1u);
+    ASSERT_EQ(ReportsOnceIn(1).size(), 1u);
     Upgrade::Release();  // joins the worker, whose last act is the end hook
     EXPECT_EQ(manager->GetUpgradeState(), transferrecord::kJson);
 }

@@ -172,7 +172,7 @@ TEST_P(FirmwareUpgrade, AgainstTheCamera) {
     if (c.refuseReconnects) RefuseReconnects();
 
     upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+    upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
     upgrade.SetImgPath(path.c_str(), device.get());
     upgrade.SetStatus(1);
     upgrade.SetDetectParams_P();
@@ -239,7 +239,7 @@ TEST_P(JsonTransfer, BothHalvesAgainstTheCamera) {
     JsonCtl json(TransferController::Timing{kPoll, JsonCtl::kWaitLimit});
     ASSERT_EQ(device->SetToJsonMode_P(), 0);
     json.SetUpgradeJsonStatusCallback(&Reports::Callback, &reports, device.get());
-    json.SetTransferEndedHook([this] { reports.Ended(); });
+    json.SetTransferHooks(nullptr, [this] { reports.Ended(); });
     json.SetStatus(1);
     ASSERT_TRUE(discovery.WaitState(camsim::AnnouncedState::UpgradeWaiting));
     json.SetDetectParams_P();

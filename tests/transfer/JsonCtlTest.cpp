@@ -28,7 +28,7 @@ protected:
     void Begin(JsonCtl& json, ScriptedCamera& camera, bool callback = true) {
         if (callback) json.SetUpgradeJsonStatusCallback(&Reports::Callback, &reports, camera.protocol.get());
         else json.SetUpgradeJsonStatusCallback(nullptr, nullptr, camera.protocol.get());
-        json.SetTransferEndedHook([this] { reports.Ended(); });
+        json.SetTransferHooks(nullptr, [this] { reports.Ended(); });
         json.SetStatus(1);
         json.SetDetectParams_P();
     }
@@ -193,11 +193,24 @@ TEST_F(JsonCtlTest, DeviceDetachedWhileWaitingForTheFile) {
 
 TEST_F(JsonCtlTest, StopEndsTheWaitAtOnce) {
     ScriptedCamera camera(Json({{0, 1}}));
-    JsonCtl json(TransferController::Timing{std::chrono::seconds(30), JsonCtl::kWaitLimit});
+    JsonCtl json(TransferController::Timing{std::chrono::hours(1), JsonCtl::kWaitLimit});
     Begin(json, camera);
     ASSERT_TRUE(reports.WaitReport({1, 0}));
-    json.Shutdown();  // would take 30 s if the poll were not woken
+    json.Shutdown();  // would take an hour if the poll were not woken
     EXPECT_FALSE(json.IsRunning());
+}
+
+// The host's file is for the camera whose transfer waits for it.
+TEST_F(JsonCtlTest, PathFromAnotherCameraIsRefused) {
+    ScriptedCamera camera(Json({{0, 1}}));
+    ScriptedCamera other(Json({{0, 1}}));
+    JsonCtl json(Quick(JsonCtl::kWaitLimit));
+    Begin(json, camera);
+    ASSERT_TRUE(reports.WaitReport({1, 0}));
+    EXPECT_EQ(json.SetImgPath("cfg/p.json", other.protocol.get()), -2);
+    EXPECT_TRUE(other.io().SentCommands().empty());
+    EXPECT_EQ(json.Status(), 3);
+    json.Shutdown();
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "TransferRig.h"
@@ -23,7 +26,7 @@ protected:
     // Runs one transfer to its end; `callback` false leaves the controller without one.
     void RunTransfer(Upgrade& upgrade, ScriptedCamera& camera, bool callback = true) {
         if (callback) upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-        upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+        upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
         upgrade.SetImgPath("fw/a.img", camera.protocol.get());
         upgrade.SetStatus(1);
         upgrade.SetDetectParams_P();
@@ -53,6 +56,9 @@ TEST_F(UpgradeTest, Table) {
     goOnFails.goOnResult = -1;
     CameraScript checksumFails = Firmware({{0, 1}});
     checksumFails.checksumResult = -1;
+    // Every query fails: each counts as a poll without progress.
+    CameraScript queriesFail = Firmware({{0, 1}});
+    queriesFail.queryResult = -104;
     const Row rows[] = {
         {"success", Firmware({{0, 1}, {1, 0}, {2, 1}, {3, 40}, {3, 87}, {4, 1}, {5, 1}, {6, 1}}), 0,
          with({{4, 1}, {5, 40}, {5, 87}, {5, 100}, {6, 1}, {7, 1}, {8, 1}}), true},
@@ -67,6 +73,7 @@ TEST_F(UpgradeTest, Table) {
         {"camera state 7", Firmware({{0, 1}, {7, 0}}), 0, with({{9, -1}}), false},
         {"camera back to 0", Firmware({{0, 1}, {0, 1}}), 0, with({{2, -1}}), false},
         {"never ready", Firmware({{0, 0}}), 0, {{1, 1}, {2, 1}, {2, -1}}, true, 5},
+        {"queries fail", queriesFail, 0, {{1, 1}, {2, 1}, {2, -1}}, true, 5},
         {"stuck in progress", Firmware({{0, 1}, {3, 50}}), 0, with({{5, 50}, {5, -1}}), true, 5},
         {"three failed reconnects", Firmware({{0, 1}}), -1, {{1, 1}, {2, -1}}, false},
     };
@@ -115,7 +122,7 @@ TEST_F(UpgradeTest, DetectionBeforeSetupStartsAtTheSetup) {
     ScriptedCamera camera(Firmware({{0, 1}, {6, 1}}));
     Upgrade upgrade(Quick(Upgrade::kWaitLimit));
     upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+    upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
     upgrade.SetImgPath("fw/a.img", camera.protocol.get());
     upgrade.SetDetectParams_P();
     EXPECT_FALSE(upgrade.IsRunning());
@@ -128,7 +135,7 @@ TEST_F(UpgradeTest, DeviceDetachedMidTransferEndsWithAFailure) {
     auto camera = std::make_unique<ScriptedCamera>(Firmware({{0, 1}, {3, 30}}));
     Upgrade upgrade(Quick(Upgrade::kWaitLimit));
     upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+    upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
     upgrade.SetImgPath("fw/a.img", camera->protocol.get());
     upgrade.SetStatus(1);
     upgrade.SetDetectParams_P();
@@ -152,7 +159,7 @@ TEST_F(UpgradeTest, DeviceClosedFromTheCallbackEndsTheTransfer) {
         if (r == Report{5, 30}) upgrade.Detach(camera.protocol.get());
     };
     upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetTransferEndedHook([this] { reports.Ended(); });
+    upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
     upgrade.SetImgPath("fw/a.img", camera.protocol.get());
     upgrade.SetStatus(1);
     upgrade.SetDetectParams_P();
@@ -197,6 +204,83 @@ TEST_F(UpgradeTest, CallbackStartingTheNextTransferDoesNotJoinItsWorker) {
     ASSERT_GE(got.size(), 2u);
     EXPECT_EQ(got[got.size() - 2], (Report{1, 1}));
     EXPECT_EQ(got.back(), (Report{2, -1}));
+}
+
+// The process-wide controller, with a short poll; it notes that it was freed.
+struct QuickUpgrade : Upgrade {
+    QuickUpgrade() : Upgrade(Quick(Upgrade::kWaitLimit)) {}
+    ~QuickUpgrade() override { freed = true; }
+    static inline std::atomic<bool> freed{false};
+};
+using QuickInstance = TransferInstance<QuickUpgrade>;
+
+// An application that shuts the kit down from its callback: the controller is released on
+// its own worker, which frees it as it ends (ASan sees any use after that).
+TEST_F(UpgradeTest, ReleasedFromItsOwnCallbackFreesItselfAtItsEnd) {
+    ScriptedCamera camera(Firmware({{0, 1}, {3, 30}, {6, 1}}));
+    QuickUpgrade::freed = false;
+    QuickUpgrade* upgrade = QuickInstance::Get();
+    std::atomic<bool> released{false};
+    reports.onReport = [&](Report r) {
+        if (r != Report{8, 1}) return;
+        QuickInstance::Release();
+        released = true;
+    };
+    upgrade->SetUpgradeStatusCallback(&Reports::Callback, &reports);
+    upgrade->SetTransferHooks(nullptr, [this] { reports.Ended(); });
+    upgrade->SetImgPath("fw/a.img", camera.protocol.get());
+    upgrade->SetStatus(1);
+    upgrade->SetDetectParams_P();
+    ASSERT_TRUE(reports.WaitEnded());
+    for (int i = 0; i < 500 && !QuickUpgrade::freed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(QuickUpgrade::freed) << "freed by its worker";
+    EXPECT_TRUE(released);
+    EXPECT_EQ(QuickInstance::Existing(), nullptr);
+    EXPECT_EQ(reports.Got().back(), (Report{8, 1}));
+    EXPECT_EQ(camera.Count(kCmdReboot), 1) << "a transfer whose end is under way is not rebooted again";
+}
+
+// The final report of a device that went is made without the controller's locks: the
+// application may start the next transfer from it.
+TEST_F(UpgradeTest, FinalReportOfADetachedDeviceMayStartTheNextTransfer) {
+    auto camera = std::make_unique<ScriptedCamera>(Firmware({{0, 1}, {3, 30}}));
+    ScriptedCamera next(Firmware({{0, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    reports.onReport = [&](Report r) {
+        if (r.second != -1) return;
+        upgrade.SetImgPath("fw/b.img", next.protocol.get());
+        upgrade.SetStatus(1);
+    };
+    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
+    upgrade.SetImgPath("fw/a.img", camera->protocol.get());
+    upgrade.SetStatus(1);
+    upgrade.SetDetectParams_P();
+    ASSERT_TRUE(reports.WaitReport({5, 30}));
+    auto detached = std::async(std::launch::async, [&] { upgrade.Detach(camera->protocol.get()); });
+    ASSERT_EQ(detached.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "deadlock";
+    EXPECT_EQ(upgrade.Status(), 1) << "the next transfer waits for its camera";
+    reports.onReport = nullptr;
+    upgrade.Shutdown();
+}
+
+// A new image handed over while the last transfer still polls its camera: that worker ends
+// first and never talks to either camera again.
+TEST_F(UpgradeTest, HandOverEndsTheLastWorkerFirst) {
+    ScriptedCamera old(Firmware({{0, 1}, {3, 10}}));
+    ScriptedCamera next(Firmware({{0, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
+    upgrade.SetImgPath("fw/a.img", old.protocol.get());
+    upgrade.SetStatus(1);
+    upgrade.SetDetectParams_P();
+    ASSERT_TRUE(reports.WaitReport({5, 10}));
+    upgrade.SetImgPath("fw/b.img", next.protocol.get());
+    EXPECT_FALSE(upgrade.IsRunning());
+    const size_t oldCommands = old.io().SentCommands().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(old.io().SentCommands().size(), oldCommands);
+    EXPECT_TRUE(next.io().SentCommands().empty());
+    upgrade.Shutdown();
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include "ApiCall.h"
 #include "BaseDevice.h"
-#include "TransferRecord.h"
 
 namespace {
 
@@ -20,16 +19,6 @@ int OnDeviceUnmapped(const char* function, QlDeviceHandle handle, Op&& op) {
         if (ret != 0) return ret;
         return op(use.Device());
     });
-}
-
-// The transfer is recorded before the device starts it, so that a controller ending it at
-// once clears the record; a refusal records none.
-template <typename Start>
-int Recorded(int kind, Start&& start) {
-    api::Directory().SetUpgradeState(kind);
-    const int ret = start();
-    if (ret != 0) api::Directory().SetUpgradeState(transferrecord::kNone);
-    return ret;
 }
 
 // The initialised check, then `check` (a non-zero result ends the call), then `call`.
@@ -60,7 +49,8 @@ int QL_StartUpgradeFirmWare(QlDeviceHandle handle, const char* imgPath) {
     };
     return Checked(__func__, pathFits, [&] {
         return OnDeviceUnmapped("QL_StartUpgradeFirmWare", handle, [&](BaseDevice& device) {
-            return Recorded(transferrecord::kFirmware, [&] { return device.StartUpgradeFirmWare(imgPath); });
+            // The upgrade controller records the transfer in the device manager as it starts.
+            return device.StartUpgradeFirmWare(imgPath);
         });
     });
 }
@@ -80,8 +70,7 @@ int QL_SetUpgradeJsonStatusCallback(QlDeviceHandle handle, UpgradeJsonStatusCall
         [&] { return RequireCallback("QL_SetUpgradeJsonStatusCallback", reinterpret_cast<const void*>(callback)); },
         [&] {
             return api::OnDevice("QL_SetUpgradeJsonStatusCallback", handle, [&](BaseDevice& device) {
-                return Recorded(transferrecord::kJson,
-                                [&] { return device.SetUpgradeJsonStatusCallback(callback, userData); });
+                return device.SetUpgradeJsonStatusCallback(callback, userData);
             });
         });
 }

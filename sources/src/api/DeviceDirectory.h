@@ -26,7 +26,4 @@ public:
     // Takes the device out of the camera list; the caller drops it outside every list lock
     // (the last holder destroys it). Null when the list no longer holds it.
     virtual std::shared_ptr<BaseDevice> Unlink(BaseDevice* device) = 0;
-    // The transfer record (0 none, 1 firmware upgrade, 2 JSON transfer); a list without
-    // heartbeats or reports to hold back keeps none.
-    virtual void SetUpgradeState(int) {}
 };

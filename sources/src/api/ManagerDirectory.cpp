@@ -42,4 +42,3 @@ std::shared_ptr<BaseDevice> ManagerDirectory::Unlink(BaseDevice* device) {
     return held;
 }
 
-void ManagerDirectory::SetUpgradeState(int state) { m_manager.SetUpgradeState(state); }

@@ -16,7 +16,6 @@ public:
     BaseDevice* Open(Key key, const char* text, int& status) override;
     bool IsOpened(Key key, const char* text) override;
     std::shared_ptr<BaseDevice> Unlink(BaseDevice* device) override;
-    void SetUpgradeState(int state) override;
 
 private:
     DeviceManager& m_manager;

@@ -62,8 +62,9 @@ BaseDevice::~BaseDevice() { DetachTransfers(); }
 
 void BaseDevice::DetachTransfers() {
     if (!m_lent.exchange(false)) return;
-    Upgrade::GetInstance()->Detach(&m_commonProtocol);
-    JsonCtl::GetInstance()->Detach(&m_commonProtocol);
+    // A controller that was never made, or was released at shut-down, holds nothing.
+    if (Upgrade* upgrade = Upgrade::Existing()) upgrade->Detach(&m_commonProtocol);
+    if (JsonCtl* json = JsonCtl::Existing()) json->Detach(&m_commonProtocol);
 }
 
 int BaseDevice::Open() { return m_commonProtocol.SetOpenState(true); }

@@ -84,16 +84,18 @@ void DeviceManager::Release() {
 
 DeviceManager::DeviceManager(const std::string& moduleDir, DeviceFactory factory)
     : StoppableThread("DeviceManager"), m_factory(std::move(factory)), m_discovery(moduleDir) {
-    // Each controller's end clears only its own record: a transfer started since is kept.
+    // The controllers keep the record: a transfer is recorded as it starts, and its end
+    // clears only its own kind, so that a transfer of the other kind started since is kept.
     const std::shared_ptr<std::atomic<int>> state = m_upgradeState;
+    const auto recording = [state](int kind) { return [state, kind] { state->store(kind); }; };
     const auto clearing = [state](int kind) {
         return [state, kind] {
             int expected = kind;
             state->compare_exchange_strong(expected, kNone);
         };
     };
-    Upgrade::GetInstance()->SetTransferEndedHook(clearing(kFirmware));
-    JsonCtl::GetInstance()->SetTransferEndedHook(clearing(kJson));
+    Upgrade::GetInstance()->SetTransferHooks(recording(kFirmware), clearing(kFirmware));
+    JsonCtl::GetInstance()->SetTransferHooks(recording(kJson), clearing(kJson));
     m_discovery.Start();
 }
 
@@ -134,6 +136,8 @@ std::chrono::milliseconds DeviceManager::RunOnce() {
         m_discovery.UpdateDeviceListInfo(m_list);
         for (auto& record : m_list) Visit(*record, pass);
     }
+    if (pass.firmwareCameraSeen) Upgrade::GetInstance()->SetDetectParams_P();
+    if (pass.jsonCameraSeen) JsonCtl::GetInstance()->SetDetectParams_P();
     for (auto& device : pass.toClose) device->Close();
     pass.toClose.clear();
     for (const Report& report : pass.reports) m_reporter.Report(report.info, report.message);
@@ -163,7 +167,7 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             if (transfer == kFirmware) {
                 // The camera is back from its reboot into the upgrade: no report, the
                 // controller goes on.
-                Upgrade::GetInstance()->SetDetectParams_P();
+                pass.firmwareCameraSeen = true;
             } else if (record.pendingEvent == 1 && record.reportedEvent != 1) {
                 LOG_DEVICE(sn, " socket need remove first");
                 record.status = QlDeviceGone;
@@ -202,8 +206,8 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             return;
         case QlUpgradeUnconnected:
             LOG_PRINTF("QlUpgradeUnconnected");
-            if (transfer == kFirmware) Upgrade::GetInstance()->SetDetectParams_P();
-            if (transfer == kJson) JsonCtl::GetInstance()->SetDetectParams_P();
+            if (transfer == kFirmware) pass.firmwareCameraSeen = true;
+            if (transfer == kJson) pass.jsonCameraSeen = true;
             return;
         default:
             return;

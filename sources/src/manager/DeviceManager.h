@@ -93,6 +93,10 @@ private:
         std::vector<std::shared_ptr<BaseDevice>> toClose;
         std::vector<Report> reports;
         bool heartbeatFailed = false;
+        // Cameras the transfer controllers wait for were heard; told after the list lock,
+        // which a worker's callback into the kit may be waiting for.
+        bool firmwareCameraSeen = false;
+        bool jsonCameraSeen = false;
     };
 
     BaseDevice* OpenDevice(const RecordKey& key, const char* text, int& status);

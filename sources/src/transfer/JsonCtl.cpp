@@ -12,30 +12,20 @@
 #include "log.h"
 #include "pathtools.h"
 
-std::mutex JsonCtl::s_instanceLock;
-JsonCtl* JsonCtl::g_JsonCtl = nullptr;
-
 JsonCtl::JsonCtl(Timing timing) : TransferController("JsonCtl", "JsonCtl::SetDetectParams_P", timing) {}
 
 JsonCtl::~JsonCtl() { StopAndJoin(); }
 
-JsonCtl* JsonCtl::GetInstance() {
-    std::lock_guard<std::mutex> guard(s_instanceLock);
-    if (g_JsonCtl == nullptr) g_JsonCtl = new JsonCtl();
-    return g_JsonCtl;
-}
+JsonCtl* JsonCtl::GetInstance() { return TransferInstance<JsonCtl>::Get(); }
 
-void JsonCtl::Release() {
-    std::lock_guard<std::mutex> guard(s_instanceLock);
-    if (g_JsonCtl == nullptr) return;
-    g_JsonCtl->Shutdown();
-    delete g_JsonCtl;
-    g_JsonCtl = nullptr;
-}
+JsonCtl* JsonCtl::Existing() { return TransferInstance<JsonCtl>::Existing(); }
+
+void JsonCtl::Release() { TransferInstance<JsonCtl>::Release(); }
 
 void JsonCtl::SetUpgradeJsonStatusCallback(::UpgradeJsonStatusCallback const& callback, const void* userData,
                                            DeviceCommonProtocol* protocol) {
     LOG_PRINTF("pCallback:%p, pUserData:%p", reinterpret_cast<void*>(callback), userData);
+    StopForHandOver();
     SetProtocol(protocol);
     SetCallback(callback, userData);
 }
@@ -47,6 +37,11 @@ int JsonCtl::SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol) {
         LOG_PRINTF("pImgPath:%p protocol:%p is invalid.", static_cast<const void*>(pImgPath),
                    static_cast<void*>(protocol));
         return -15;
+    }
+    // The file goes to the camera whose transfer waits for it, not to another one.
+    if (!Serves(protocol)) {
+        LOG_DEVICE(Tag().c_str(), "pImgPath:%s is not for the camera of the transfer, status:%d", pImgPath, Status());
+        return -2;
     }
     StoreImgPath(pImgPath);
     SetProtocol(protocol);

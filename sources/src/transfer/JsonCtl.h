@@ -13,6 +13,8 @@ public:
     ~JsonCtl() override;
 
     static JsonCtl* GetInstance();
+    // Null while none exists; never makes one.
+    static JsonCtl* Existing();
     static void Release();
 
     void SetUpgradeJsonStatusCallback(::UpgradeJsonStatusCallback const& callback, const void* userData,
@@ -44,7 +46,4 @@ private:
     Pass Reconnecting();
     Pass KeepAlive(DeviceCommonProtocol& protocol);
     Pass SendChecksum(DeviceCommonProtocol& protocol);
-
-    static std::mutex s_instanceLock;
-    static JsonCtl* g_JsonCtl;
 };

@@ -43,20 +43,44 @@ bool TransferController::Sleep() {
 }
 
 void TransferController::SetStatus(int status) {
-    const int old = m_Status.exchange(status, std::memory_order_acq_rel);
-    LOG_DEVICE(Tag().c_str(), "m_Status:%d -> %d", old, status);
-    if (status != 1) return;
-    m_active = true;
+    const auto publish = [this, status] {
+        const int old = m_Status.exchange(status, std::memory_order_acq_rel);
+        LOG_DEVICE(Tag().c_str(), "m_Status:%d -> %d", old, status);
+    };
+    if (status != 1) {
+        publish();
+        return;
+    }
+    const auto begin = [this, &publish] {
+        publish();
+        m_active = true;
+        if (const auto hook = Hook(&TransferController::m_begunHook)) hook();
+    };
     if (OnWorkerThread()) {
         // The worker's own callback began the next transfer: the worker goes on with it
         // instead of waiting for itself.
+        begin();
         m_detectPending = false;
         m_restart = true;
         return;
     }
+    // The status turns 1 only once the last worker is gone, so that a detection in between
+    // cannot start a worker that this stop would then end.
     std::lock_guard<std::mutex> guard(m_startLock);
     StopAndJoin();
+    begin();
     if (m_detectPending.exchange(false)) StartWorker();
+}
+
+bool TransferController::Serves(const DeviceCommonProtocol* protocol) const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return !m_active.load() || m_pProtocol == nullptr || m_pProtocol == protocol;
+}
+
+void TransferController::StopForHandOver() {
+    if (OnWorkerThread()) return;
+    std::lock_guard<std::mutex> guard(m_startLock);
+    StopAndJoin();
 }
 
 int TransferController::SetDetectParams_P() {
@@ -87,40 +111,58 @@ void TransferController::Detach(DeviceCommonProtocol* protocol) {
         SetProtocol(nullptr);
         return;
     }
-    std::lock_guard<std::mutex> guard(m_startLock);
-    StopAndJoin();
-    const bool active = m_active.load();
-    if (active) LOG_DEVICE(Tag().c_str(), "device closed during the transfer, status:%d", Status());
-    SetProtocol(nullptr);
-    if (active) EndDetached();
+    {
+        std::lock_guard<std::mutex> guard(m_startLock);
+        StopAndJoin();
+        if (Protocol() != protocol) return;
+        if (m_active.load()) LOG_DEVICE(Tag().c_str(), "device closed during the transfer, status:%d", Status());
+        SetProtocol(nullptr);
+    }
+    // Reported without the start lock: the application may begin the next transfer from it.
+    EndDetached();
 }
 
 void TransferController::Shutdown() {
-    std::lock_guard<std::mutex> guard(m_startLock);
-    StopAndJoin();
-    if (m_active.load()) RebootAndrm();
+    {
+        std::lock_guard<std::mutex> guard(m_startLock);
+        StopAndJoin();
+        // A transfer whose end is under way (its camera rebooted, status 0) is left alone.
+        if (m_active.load() && Status() != 0) RebootAndrm();
+        SetProtocol(nullptr);
+    }
     EndTransfer();
 }
 
-void TransferController::SetTransferEndedHook(std::function<void()> hook) {
+void TransferController::SetTransferHooks(std::function<void()> begun, std::function<void()> ended) {
     std::lock_guard<std::mutex> guard(m_lock);
-    m_endedHook = std::move(hook);
+    m_begunHook = std::move(begun);
+    m_endedHook = std::move(ended);
 }
 
-void TransferController::EndTransfer() {
-    if (!m_active.exchange(false)) return;
-    std::function<void()> hook;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        hook = m_endedHook;
+std::function<void()> TransferController::Hook(std::function<void()> TransferController::*which) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return this->*which;
+}
+
+void TransferController::Dispose() {
+    if (OnWorkerThread()) {
+        m_disposeAtEnd = true;
+        return;
     }
-    if (hook) hook();
+    delete this;
+}
+
+bool TransferController::EndTransfer() {
+    if (!m_active.exchange(false)) return false;
+    if (const auto hook = Hook(&TransferController::m_endedHook)) hook();
+    return true;
 }
 
 void TransferController::EndDetached() {
-    const int status = m_Status.exchange(0);
+    const int status = m_Status.load();
+    if (!EndTransfer()) return;
+    m_Status = 0;
     Report(status, -1);
-    EndTransfer();
 }
 
 void TransferController::StoreImgPath(const std::string& path) {
@@ -177,7 +219,7 @@ int TransferController::Report(int status, int params) {
 }
 
 bool TransferController::Reconnect() {
-    for (int tries = 1; tries <= kReconnectTries; ++tries) {
+    for (int tries = 1; tries <= kReconnectTries && !StopRequested(); ++tries) {
         if (OpenDevice_P() == 0) return true;
         LOG_DEVICE(Tag().c_str(), "try:%d", tries);
         if (!Sleep()) return false;
@@ -274,4 +316,6 @@ void TransferController::Run() {
     m_waitCount = 0;
     if (!StopRequested()) EndTransfer();
     m_workerId = std::thread::id();
+    // Released from our own callback: nothing of this object is used after this.
+    if (m_disposeAtEnd) delete this;
 }

@@ -55,10 +55,15 @@ public:
     // leaves the controller alone.
     void Detach(DeviceCommonProtocol* protocol);
     // Shut-down: the worker is stopped and joined; a camera whose transfer is still running
-    // is rebooted.
+    // is rebooted. The command set is dropped: nothing of the kit is used afterwards.
     void Shutdown();
-    // Called once whenever a transfer ends, whatever the outcome (on the thread that ends it).
-    void SetTransferEndedHook(std::function<void()> hook);
+    // `begun` runs when a transfer starts (status 1), `ended` once when it ends, whatever the
+    // outcome, before the application hears a final report that the controller makes itself.
+    // Neither may call into the controller.
+    void SetTransferHooks(std::function<void()> begun, std::function<void()> ended);
+    // Frees the controller: at once, or at its worker's end when called from its own worker
+    // (a callback that shuts the kit down).
+    void Dispose();
 
 protected:
     // The camera's report of its transfer state, one byte each on the wire.
@@ -109,6 +114,11 @@ protected:
     bool StopRequested() const { return m_stop.load(); }
     // For the subclasses' destructors: no pass may run once their members are gone.
     void StopAndJoin();
+    // Before the application hands over a new transfer: the worker of the last one goes
+    // first, so that it never acts with the new command set, callback or file.
+    void StopForHandOver();
+    // True when `protocol` may take part: no transfer runs, or it runs with this command set.
+    bool Serves(const DeviceCommonProtocol* protocol) const;
 
     void StoreImgPath(const std::string& path);
     std::string ImgPath() const;
@@ -123,9 +133,11 @@ private:
     void StopWorker();
     void StartWorker();
     bool OnWorkerThread() const;
-    void EndTransfer();
+    // Marks the transfer ended and runs the hook; false when none was running.
+    bool EndTransfer();
     // A transfer whose command set went away ends with (status, -1).
     void EndDetached();
+    std::function<void()> Hook(std::function<void()> TransferController::*which);
 
     const char* const m_detectedText;
     const Timing m_timing;
@@ -134,6 +146,7 @@ private:
     std::atomic<bool> m_active{false};   // a transfer is set up and has not ended
     std::atomic<bool> m_restart{false};  // the worker's own callback started a new transfer
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_disposeAtEnd{false};
     std::atomic<std::thread::id> m_workerId{};
     int m_waitCount = 0;  // worker only
     CameraState m_last;   // worker only
@@ -145,8 +158,40 @@ private:
     DeviceCommonProtocol* m_pProtocol = nullptr;  // borrowed from its device
     Callback m_pCallback = nullptr;
     void* m_pUserData = nullptr;
+    std::function<void()> m_begunHook;
     std::function<void()> m_endedHook;
     std::string m_imgPath;
 
     UsbStorageList m_usbStorage;
+};
+
+// The process-wide controller of one kind: made on first use, freed at shut-down.
+template <typename Controller>
+class TransferInstance {
+public:
+    static Controller* Get() {
+        std::lock_guard<std::mutex> guard(s_lock);
+        if (s_instance == nullptr) s_instance = new Controller();
+        return s_instance;
+    }
+    // Null when none was made or it was released.
+    static Controller* Existing() {
+        std::lock_guard<std::mutex> guard(s_lock);
+        return s_instance;
+    }
+    static void Release() {
+        Controller* going = Existing();
+        if (going == nullptr) return;
+        // Still reachable while its worker stops: a callback into the kit may look it up.
+        going->Shutdown();
+        {
+            std::lock_guard<std::mutex> guard(s_lock);
+            s_instance = nullptr;
+        }
+        going->Dispose();
+    }
+
+private:
+    static inline std::mutex s_lock;
+    static inline Controller* s_instance = nullptr;
 };

@@ -8,26 +8,15 @@
 #include "UsbStorageList.h"
 #include "log.h"
 
-std::mutex Upgrade::s_instanceLock;
-Upgrade* Upgrade::g_Upgrade = nullptr;
-
 Upgrade::Upgrade(Timing timing) : TransferController("Upgrade", "SetDetectParams_P", timing) {}
 
 Upgrade::~Upgrade() { StopAndJoin(); }
 
-Upgrade* Upgrade::GetInstance() {
-    std::lock_guard<std::mutex> guard(s_instanceLock);
-    if (g_Upgrade == nullptr) g_Upgrade = new Upgrade();
-    return g_Upgrade;
-}
+Upgrade* Upgrade::GetInstance() { return TransferInstance<Upgrade>::Get(); }
 
-void Upgrade::Release() {
-    std::lock_guard<std::mutex> guard(s_instanceLock);
-    if (g_Upgrade == nullptr) return;
-    g_Upgrade->Shutdown();
-    delete g_Upgrade;
-    g_Upgrade = nullptr;
-}
+Upgrade* Upgrade::Existing() { return TransferInstance<Upgrade>::Existing(); }
+
+void Upgrade::Release() { TransferInstance<Upgrade>::Release(); }
 
 int Upgrade::CheckFirmwareVersion(const char* oldFW, const char* pImgPath, DeviceInfo* info) {
     const char* tag = info != nullptr ? info->serialNumber : "";
@@ -44,6 +33,7 @@ int Upgrade::CheckFirmwareVersion(const char* oldFW, const char* pImgPath, Devic
 }
 
 void Upgrade::SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol) {
+    StopForHandOver();
     StoreImgPath(pImgPath != nullptr ? pImgPath : "");
     SetProtocol(protocol);
 }

@@ -15,6 +15,8 @@ public:
     ~Upgrade() override;
 
     static Upgrade* GetInstance();
+    // Null while none exists; never makes one.
+    static Upgrade* Existing();
     // Stops and joins the worker (rebooting a camera still upgrading) and frees the controller.
     static void Release();
 
@@ -38,7 +40,4 @@ protected:
 private:
     Pass Reconnecting();
     Pass SendChecksum(DeviceCommonProtocol& protocol);
-
-    static std::mutex s_instanceLock;
-    static Upgrade* g_Upgrade;
 };

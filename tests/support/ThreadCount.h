@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-namespace devicetest {
+namespace testsupport {
 
 // Threads of this process, from the kernel's task list.
 inline int ThreadCount() {
@@ -18,15 +18,16 @@ inline int ThreadCount() {
     return count;
 }
 
-// The thread count once it has come down to `expected` or less, or after two seconds: the
-// simulator's connection threads end a moment after the kit closes its side.
+// The thread count once it has come down to `expected` or less, or after three seconds:
+// threads that were told to end (the simulator's connection threads once the kit closes its
+// side, a worker that frees itself) end a moment later.
 inline int ThreadCountSettledAt(int expected) {
     int count = ThreadCount();
-    for (int i = 0; i < 200 && count > expected; ++i) {
+    for (int i = 0; i < 300 && count > expected; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         count = ThreadCount();
     }
     return count;
 }
 
-}  // namespace devicetest
+}  // namespace testsupport

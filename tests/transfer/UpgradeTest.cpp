@@ -23,13 +23,18 @@ struct Row {
 
 class UpgradeTest : public ::testing::Test {
 protected:
-    // Runs one transfer to its end; `callback` false leaves the controller without one.
-    void RunTransfer(Upgrade& upgrade, ScriptedCamera& camera, bool callback = true) {
+    // Hands a transfer over and reports the camera detected; `callback` false leaves the
+    // controller without one.
+    void Start(Upgrade& upgrade, DeviceCommonProtocol* protocol, bool callback = true) {
         if (callback) upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
         upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
-        upgrade.SetImgPath("fw/a.img", camera.protocol.get());
+        upgrade.SetImgPath("fw/a.img", protocol);
         upgrade.SetStatus(1);
         upgrade.SetDetectParams_P();
+    }
+    // Runs one transfer to its end.
+    void RunTransfer(Upgrade& upgrade, ScriptedCamera& camera, bool callback = true) {
+        Start(upgrade, camera.protocol.get(), callback);
         ASSERT_TRUE(reports.WaitEnded());
         upgrade.Shutdown();
     }
@@ -134,11 +139,7 @@ TEST_F(UpgradeTest, DetectionBeforeSetupStartsAtTheSetup) {
 TEST_F(UpgradeTest, DeviceDetachedMidTransferEndsWithAFailure) {
     auto camera = std::make_unique<ScriptedCamera>(Firmware({{0, 1}, {3, 30}}));
     Upgrade upgrade(Quick(Upgrade::kWaitLimit));
-    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
-    upgrade.SetImgPath("fw/a.img", camera->protocol.get());
-    upgrade.SetStatus(1);
-    upgrade.SetDetectParams_P();
+    Start(upgrade, camera->protocol.get());
     ASSERT_TRUE(reports.WaitReport({5, 30}));
     upgrade.Detach(camera->protocol.get());
     EXPECT_EQ(reports.Got().back(), (Report{6, -1}));
@@ -158,11 +159,7 @@ TEST_F(UpgradeTest, DeviceClosedFromTheCallbackEndsTheTransfer) {
     reports.onReport = [&](Report r) {
         if (r == Report{5, 30}) upgrade.Detach(camera.protocol.get());
     };
-    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetTransferHooks(nullptr, [this] { reports.Ended(); });
-    upgrade.SetImgPath("fw/a.img", camera.protocol.get());
-    upgrade.SetStatus(1);
-    upgrade.SetDetectParams_P();
+    Start(upgrade, camera.protocol.get());
     ASSERT_TRUE(reports.WaitEnded());
     upgrade.Shutdown();
     EXPECT_EQ(reports.Got().back(), (Report{6, -1}));
@@ -226,11 +223,7 @@ TEST_F(UpgradeTest, ReleasedFromItsOwnCallbackFreesItselfAtItsEnd) {
         QuickInstance::Release();
         released = true;
     };
-    upgrade->SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade->SetTransferHooks(nullptr, [this] { reports.Ended(); });
-    upgrade->SetImgPath("fw/a.img", camera.protocol.get());
-    upgrade->SetStatus(1);
-    upgrade->SetDetectParams_P();
+    Start(*upgrade, camera.protocol.get());
     ASSERT_TRUE(reports.WaitEnded());
     for (int i = 0; i < 500 && !QuickUpgrade::freed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(QuickUpgrade::freed) << "freed by its worker";
@@ -251,10 +244,7 @@ TEST_F(UpgradeTest, FinalReportOfADetachedDeviceMayStartTheNextTransfer) {
         upgrade.SetImgPath("fw/b.img", next.protocol.get());
         upgrade.SetStatus(1);
     };
-    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetImgPath("fw/a.img", camera->protocol.get());
-    upgrade.SetStatus(1);
-    upgrade.SetDetectParams_P();
+    Start(upgrade, camera->protocol.get());
     ASSERT_TRUE(reports.WaitReport({5, 30}));
     auto detached = std::async(std::launch::async, [&] { upgrade.Detach(camera->protocol.get()); });
     ASSERT_EQ(detached.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "deadlock";
@@ -269,10 +259,7 @@ TEST_F(UpgradeTest, HandOverEndsTheLastWorkerFirst) {
     ScriptedCamera old(Firmware({{0, 1}, {3, 10}}));
     ScriptedCamera next(Firmware({{0, 1}}));
     Upgrade upgrade(Quick(Upgrade::kWaitLimit));
-    upgrade.SetUpgradeStatusCallback(&Reports::Callback, &reports);
-    upgrade.SetImgPath("fw/a.img", old.protocol.get());
-    upgrade.SetStatus(1);
-    upgrade.SetDetectParams_P();
+    Start(upgrade, old.protocol.get());
     ASSERT_TRUE(reports.WaitReport({5, 10}));
     upgrade.SetImgPath("fw/b.img", next.protocol.get());
     EXPECT_FALSE(upgrade.IsRunning());
@@ -281,6 +268,47 @@ TEST_F(UpgradeTest, HandOverEndsTheLastWorkerFirst) {
     EXPECT_EQ(old.io().SentCommands().size(), oldCommands);
     EXPECT_TRUE(next.io().SentCommands().empty());
     upgrade.Shutdown();
+}
+
+// A device closed on another thread just as the last report is made: the transfer has
+// ended, so nothing more is reported.
+TEST_F(UpgradeTest, DeviceClosedRightAfterSuccessAddsNoReport) {
+    ScriptedCamera camera(Firmware({{0, 1}, {6, 1}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    std::future<void> closing;
+    reports.onReport = [&](Report r) {
+        if (r != Report{8, 1}) return;
+        closing = std::async(std::launch::async, [&] { upgrade.Detach(camera.protocol.get()); });
+        // The close asks the worker to stop before the worker is done with its last pass.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    Start(upgrade, camera.protocol.get());
+    ASSERT_TRUE(reports.WaitEnded());
+    ASSERT_TRUE(closing.valid());
+    ASSERT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(reports.Got().back(), (Report{8, 1}));
+    EXPECT_EQ(reports.EndedCount(), 1);
+}
+
+// A callback that shuts the controller down while another thread closes the device and
+// waits for the worker: neither waits for the other.
+TEST_F(UpgradeTest, ShutdownFromTheCallbackWhileTheDeviceCloses) {
+    ScriptedCamera camera(Firmware({{0, 1}, {3, 30}}));
+    Upgrade upgrade(Quick(Upgrade::kWaitLimit));
+    std::future<void> closing;
+    reports.onReport = [&](Report r) {
+        if (r != Report{5, 30}) return;
+        closing = std::async(std::launch::async, [&] { upgrade.Detach(camera.protocol.get()); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the close now waits for us
+        upgrade.Shutdown();
+    };
+    Start(upgrade, camera.protocol.get());
+    ASSERT_TRUE(reports.WaitEnded());
+    ASSERT_TRUE(closing.valid());
+    ASSERT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "deadlock";
+    EXPECT_EQ(reports.Got().back(), (Report{5, 30})) << "nothing reported after the shut-down";
+    EXPECT_EQ(camera.Count(kCmdReboot), 1);
+    EXPECT_EQ(reports.EndedCount(), 1);
 }
 
 }  // namespace

@@ -111,25 +111,41 @@ void TransferController::Detach(DeviceCommonProtocol* protocol) {
         SetProtocol(nullptr);
         return;
     }
+    int status = 0;
     {
+        // Decided under the start lock, so that a transfer begun meanwhile is not ended.
         std::lock_guard<std::mutex> guard(m_startLock);
         StopAndJoin();
         if (Protocol() != protocol) return;
-        if (m_active.load()) LOG_DEVICE(Tag().c_str(), "device closed during the transfer, status:%d", Status());
+        const std::string tag = Tag();
         SetProtocol(nullptr);
+        status = Status();
+        if (!EndTransfer()) return;
+        m_Status = 0;
+        // Status 0: the transfer's end was under way and its last report made.
+        if (status == 0) return;
+        LOG_DEVICE(tag.c_str(), "device closed during the transfer, status:%d", status);
     }
-    // Reported without the start lock: the application may begin the next transfer from it.
-    EndDetached();
+    // Without the start lock: the application may begin the next transfer from the report.
+    Report(status, -1);
 }
 
 void TransferController::Shutdown() {
-    {
-        std::lock_guard<std::mutex> guard(m_startLock);
-        StopAndJoin();
-        // A transfer whose end is under way (its camera rebooted, status 0) is left alone.
-        if (m_active.load() && Status() != 0) RebootAndrm();
-        SetProtocol(nullptr);
+    // On the worker itself (a callback that shuts the kit down) another thread may hold the
+    // start lock while it joins this worker.
+    if (OnWorkerThread()) {
+        EndForShutdown();
+        return;
     }
+    std::lock_guard<std::mutex> guard(m_startLock);
+    EndForShutdown();
+}
+
+void TransferController::EndForShutdown() {
+    StopAndJoin();
+    // A transfer whose end is under way (its camera rebooted, status 0) is left alone.
+    if (m_active.load() && Status() != 0) RebootAndrm();
+    SetProtocol(nullptr);
     EndTransfer();
 }
 
@@ -159,10 +175,12 @@ bool TransferController::EndTransfer() {
 }
 
 void TransferController::EndDetached() {
-    const int status = m_Status.load();
+    const int status = Status();
     if (!EndTransfer()) return;
     m_Status = 0;
-    Report(status, -1);
+    // The transfer's last word, even when a stop arrived after it ended: whoever stops the
+    // worker waits for this report.
+    Deliver(status, -1);
 }
 
 void TransferController::StoreImgPath(const std::string& path) {
@@ -203,6 +221,12 @@ std::string TransferController::Tag() const {
 }
 
 int TransferController::Report(int status, int params) {
+    // A worker told to stop (its transfer replaced, detached or shut down) reports nothing more.
+    if (OnWorkerThread() && StopRequested()) return -1;
+    return Deliver(status, params);
+}
+
+int TransferController::Deliver(int status, int params) {
     Callback callback;
     void* userData;
     {

@@ -84,7 +84,8 @@ protected:
     DeviceCommonProtocol* Protocol() const;
     // Camera tag for log lines.
     std::string Tag() const;
-    // Calls the callback outside the lock; -1 (and NoCallback) when none is set.
+    // Calls the callback outside the lock; -1 (and NoCallback) when none is set. Nothing
+    // from a worker that was told to stop.
     int Report(int status, int params);
     virtual void NoCallback() {}
 
@@ -135,8 +136,11 @@ private:
     bool OnWorkerThread() const;
     // Marks the transfer ended and runs the hook; false when none was running.
     bool EndTransfer();
-    // A transfer whose command set went away ends with (status, -1).
+    // On the worker: a transfer whose command set went away ends with (status, -1).
     void EndDetached();
+    void EndForShutdown();
+    // Report without the stop rule.
+    int Deliver(int status, int params);
     std::function<void()> Hook(std::function<void()> TransferController::*which);
 
     const char* const m_detectedText;

@@ -68,6 +68,8 @@ TEST_F(JsonCtlTest, Table) {
         {"json NG", Json({{0, 1}, {0, 1}, {2, 1}, {4, 2}}), {{1, 0}, {4, 1}, {6, 2}}, true},
         {"camera state 5", Json({{0, 1}, {0, 1}, {5, 0}}), {{1, 0}, {7, -1}}, false},
         {"still ready after the checksum", Json({{0, 1}, {0, 1}, {0, 1}}), {{1, 0}, {2, -1}}, false},
+        // State 0 with parameter 0 after the checksum is no progress: the transfer times out.
+        {"no progress after the checksum", Json({{0, 1}, {0, 1}, {0, 0}}), {{1, 0}, {2, -1}}, true},
         {"missing file", Json({{0, 1}, {0, 1}}), {{1, 0}, {4, -1}}, true, "cfg/none.json"},
     };
     for (const Row& row : rows) {

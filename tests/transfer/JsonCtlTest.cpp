@@ -144,6 +144,20 @@ TEST_F(JsonCtlTest, EndsWithoutProgress) {
     }
 }
 
+// While it waits for the file, a camera that stops answering is connected again.
+TEST_F(JsonCtlTest, FailedHeartbeatsWhileWaitingReconnect) {
+    CameraScript script = Json({{0, 1}});
+    script.heartbeatResult = -104;
+    ScriptedCamera camera(script);
+    JsonCtl json(Quick(JsonCtl::kWaitLimit));
+    Begin(json, camera);
+    ASSERT_TRUE(reports.WaitReport({1, 0}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    json.Shutdown();
+    EXPECT_GT(camera.io().opens, 1) << "the reconnect opened once, the failed heartbeats again";
+    EXPECT_EQ(reports.Got(), (std::vector<Report>{{1, 0}})) << "no time-out while waiting for the file";
+}
+
 TEST_F(JsonCtlTest, WaitsForTheFileWithHeartbeats) {
     ScriptedCamera camera(Json({{0, 1}}));
     JsonCtl json(Quick(2));
@@ -154,6 +168,7 @@ TEST_F(JsonCtlTest, WaitsForTheFileWithHeartbeats) {
     EXPECT_EQ(reports.EndedCount(), 0);
     json.Shutdown();  // the transfer still runs: the camera is rebooted
     EXPECT_GT(camera.Count(kCmdHeartbeat), 2);
+    EXPECT_EQ(camera.io().opens, 1) << "answered heartbeats leave the connection alone";
     EXPECT_EQ(camera.Count(kCmdReboot), 1);
     EXPECT_EQ(reports.EndedCount(), 1);
 }

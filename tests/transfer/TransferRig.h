@@ -30,6 +30,7 @@ struct CameraScript {
     int checksumResult = 0;
     int goOnResult = 0;
     int queryResult = 0;
+    int heartbeatResult = 0;
 };
 
 // Lets one command through at a time, as the socket transport does: the worker's polls and
@@ -88,6 +89,7 @@ public:
 
 private:
     testsupport::ScriptedIO::Reply Answer(const testsupport::ScriptedIO::Sent& sent) {
+        if (sent.cmd == kCmdHeartbeat) return {m_script.heartbeatResult, {}};
         if (sent.cmd != kCmdTransfer || sent.payload.size() != 10) return {};
         if (sent.type == CMDTYPE_SET) return {sent.payload[1] == 2 ? m_script.checksumResult : m_script.goOnResult, {}};
         if (m_script.queryResult != 0 || m_script.states.empty()) return {m_script.queryResult, {}};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "E2eSupport.h"
+#include "Eventually.h"
 #include "WireProbes.h"
 
 namespace {
@@ -28,15 +29,7 @@ constexpr uint8_t kFirmwareType = 1;
 constexpr uint8_t kJsonType = 3;
 constexpr uint8_t kChecksumStep = 2;
 
-template <typename Pred>
-bool Within(std::chrono::milliseconds bound, Pred pred) {
-    const auto end = Clock::now() + bound;
-    while (!pred()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
+using testsupport::Eventually;
 
 // A firmware image as the camera's file format lays it out: a 512-byte little-endian header,
 // then the payload.
@@ -163,7 +156,7 @@ protected:
     }
     // The camera handles the reboot command on its own thread, a moment after the report.
     bool Rebooted(int times) {
-        return Within(5s, [&] { return sim->State().reboots >= times; });
+        return Eventually([&] { return sim->State().reboots >= times; }, 5s);
     }
 
     testsupport::TempDir work;
@@ -209,7 +202,7 @@ TEST_F(Transfer, FirmwareUpgradeEndsAndTheRebootedCameraStreamsAgain) {
     ASSERT_EQ(QL_OpenDeviceByIP(options.ip.c_str(), &handle), 0);
     EXPECT_NE(NextGroup(FRAME_READY_DEPTH), 0u) << "the reopened camera streams";
     const size_t heartbeatsAfterReopen = Heartbeats();
-    EXPECT_TRUE(Within(5s, [&] { return Heartbeats() > heartbeatsAfterReopen; })) << "heartbeats resume";
+    EXPECT_TRUE(Eventually([&] { return Heartbeats() > heartbeatsAfterReopen; }, 5s)) << "heartbeats resume";
 }
 
 TEST_F(Transfer, JsonFilesBothWays) {
@@ -303,7 +296,7 @@ TEST_F(Transfer, ShutdownFromTheLastReport) {
     g_shutdownResult = 1;
     ASSERT_EQ(QL_SetUpgradeStatusCallback(handle, &ShutDownOnSuccess, &events), 0);
     ASSERT_EQ(QL_StartUpgradeFirmWare(handle, path.c_str()), 0);
-    ASSERT_TRUE(Within(30s, [] { return g_shutdownResult != 1; }));
+    ASSERT_TRUE(Eventually([] { return g_shutdownResult != 1; }, 30s));
     initialised = false;
     handle = nullptr;  // gone with the kit
     EXPECT_EQ(g_shutdownResult, 0);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "StoppableThread.h"
 #include "TempDir.h"
 #include "log.h"
@@ -19,18 +20,7 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Polls until the condition holds or a generous time has passed.
-template <typename Condition>
-bool Eventually(Condition condition) {
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using testsupport::Eventually;
 
 // What the test sees of a worker; it outlives the worker object.
 struct WorkerTrace {

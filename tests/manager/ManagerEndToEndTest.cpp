@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CameraSim.h"
+#include "Eventually.h"
 #include "DeviceManager.h"
 #include "HotplugRecorder.h"
 #include "KitLogPath.h"
@@ -26,15 +27,8 @@ namespace {
 constexpr auto kBound = std::chrono::seconds(15);
 const std::string kProduct = "Torvane-ToF-11";
 
-// Polls a condition until it holds or the bound has passed.
-bool Eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + kBound;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+// Discovery merges once a second, so the cameras get a longer bound.
+bool Eventually(const std::function<bool()>& condition) { return testsupport::Eventually(condition, kBound); }
 
 class ManagerEndToEnd : public ::testing::Test {
 protected:

@@ -1,36 +1,22 @@
 // The main loop while a transfer is recorded, and the record's end with the controller's.
-#include <atomic>
-#include <chrono>
-#include <thread>
+#include <utility>
 #include <vector>
 
+#include "Eventually.h"
 #include "JsonCtl.h"
 #include "ManagerFixture.h"
 #include "ManagerTiming.h"
 #include "TransferRecord.h"
+#include "TransferReports.h"
 #include "Upgrade.h"
 
 namespace managertest {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr int8_t kUpgradeWaiting = 3;
 
-// The controllers' reports, from their workers' threads.
-struct Reports {
-    static void Callback(int status, int params, void* self) {
-        auto* reports = static_cast<Reports*>(self);
-        std::lock_guard<std::mutex> guard(reports->lock);
-        reports->got.push_back({status, params});
-    }
-    std::vector<std::pair<int, int>> Got() {
-        std::lock_guard<std::mutex> guard(lock);
-        return got;
-    }
-    std::mutex lock;
-    std::vector<std::pair<int, int>> got;
-};
+using testsupport::Eventually;
+using transfertest::Reports;
 
 class TransferRecord : public ManagerFixture {
 protected:
@@ -41,12 +27,11 @@ protected:
     }
     // The record clears before the final report is made.
     std::vector<std::pair<int, int>> ReportsOnceIn(size_t count) {
-        for (int i = 0; i < 500 && transferReports.Got().size() < count; ++i) std::this_thread::sleep_for(10ms);
+        Eventually([&] { return transferReports.Got().size() >= count; });
         return transferReports.Got();
     }
     bool RecordBecomes(int value) {
-        for (int i = 0; i < 500 && manager->GetUpgradeState() != value; ++i) std::this_thread::sleep_for(10ms);
-        return manager->GetUpgradeState() == value;
+        return Eventually([&] { return manager->GetUpgradeState() == value; });
     }
     Reports transferReports;
 };

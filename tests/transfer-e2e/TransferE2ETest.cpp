@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "CameraSim.h"
+#include "Eventually.h"
 #include "DeviceCommonProtocol.h"
 #include "DeviceInfo.h"
 #include "FirmwareImageSpec.h"
@@ -41,18 +42,7 @@ using testsupport::U32At;
 constexpr const char* kCameraIp = "127.0.0.2";
 constexpr const char* kCameraFirmware = "FW_20240115_V5";
 constexpr auto kPoll = 10ms;
-constexpr auto kBound = 10s;
-
-
-template <typename Pred>
-bool Eventually(Pred pred) {
-    const auto end = std::chrono::steady_clock::now() + kBound;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(kPoll);
-    }
-    return true;
-}
+using testsupport::Eventually;
 
 std::string Pattern(size_t size) {
     std::string out(size, '\0');
@@ -181,7 +171,7 @@ TEST_P(FirmwareUpgrade, AgainstTheCamera) {
 
     EXPECT_EQ(reports.Got(), c.expected);
     // The camera handles the reboot command on its own thread, a moment after the report.
-    for (int i = 0; i < 200 && sim->State().reboots < c.reboots; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Eventually([&] { return sim->State().reboots >= c.reboots; }, 2s);
     const camsim::CameraState state = sim->State();
     EXPECT_TRUE(state.upgrade.received == Bytes(image.begin(), image.end())) << "the camera fetched the image";
     EXPECT_EQ(state.reboots, c.reboots);
@@ -253,7 +243,7 @@ TEST_P(JsonTransfer, BothHalvesAgainstTheCamera) {
     std::vector<Report> expected = {{1, 0}};
     expected.insert(expected.end(), c.afterPath.begin(), c.afterPath.end());
     EXPECT_EQ(reports.Got(), expected);
-    for (int i = 0; i < 200 && sim->State().reboots < 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Eventually([&] { return sim->State().reboots >= 1; }, 2s);
     const camsim::CameraState state = sim->State();
     EXPECT_TRUE(state.json.received == Bytes(hostFile.begin(), hostFile.end())) << "the camera fetched the file";
     EXPECT_EQ(state.reboots, 1);

@@ -5,6 +5,7 @@
 #include <future>
 #include <thread>
 
+#include "Eventually.h"
 #include "TransferRig.h"
 #include "Upgrade.h"
 
@@ -31,6 +32,15 @@ protected:
         upgrade.SetImgPath("fw/a.img", protocol);
         upgrade.SetStatus(1);
         upgrade.SetDetectParams_P();
+    }
+    // The device's close on another thread, as the application may make it while the
+    // worker reports.
+    static std::future<void> CloseElsewhere(Upgrade& upgrade, DeviceCommonProtocol* protocol) {
+        return std::async(std::launch::async, [&upgrade, protocol] { upgrade.Detach(protocol); });
+    }
+    // False when the close did not return: it waits for something that waits for it.
+    static bool Returned(std::future<void>& closing) {
+        return closing.valid() && closing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     }
     // Runs one transfer to its end.
     void RunTransfer(Upgrade& upgrade, ScriptedCamera& camera, bool callback = true) {
@@ -225,8 +235,7 @@ TEST_F(UpgradeTest, ReleasedFromItsOwnCallbackFreesItselfAtItsEnd) {
     };
     Start(*upgrade, camera.protocol.get());
     ASSERT_TRUE(reports.WaitEnded());
-    for (int i = 0; i < 500 && !QuickUpgrade::freed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(QuickUpgrade::freed) << "freed by its worker";
+    EXPECT_TRUE(testsupport::Eventually([] { return QuickUpgrade::freed.load(); })) << "freed by its worker";
     EXPECT_TRUE(released);
     EXPECT_EQ(QuickInstance::Existing(), nullptr);
     EXPECT_EQ(reports.Got().back(), (Report{8, 1}));
@@ -246,8 +255,8 @@ TEST_F(UpgradeTest, FinalReportOfADetachedDeviceMayStartTheNextTransfer) {
     };
     Start(upgrade, camera->protocol.get());
     ASSERT_TRUE(reports.WaitReport({5, 30}));
-    auto detached = std::async(std::launch::async, [&] { upgrade.Detach(camera->protocol.get()); });
-    ASSERT_EQ(detached.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "deadlock";
+    auto detached = CloseElsewhere(upgrade, camera->protocol.get());
+    ASSERT_TRUE(Returned(detached)) << "deadlock";
     EXPECT_EQ(upgrade.Status(), 1) << "the next transfer waits for its camera";
     reports.onReport = nullptr;
     upgrade.Shutdown();
@@ -278,14 +287,13 @@ TEST_F(UpgradeTest, DeviceClosedRightAfterSuccessAddsNoReport) {
     std::future<void> closing;
     reports.onReport = [&](Report r) {
         if (r != Report{8, 1}) return;
-        closing = std::async(std::launch::async, [&] { upgrade.Detach(camera.protocol.get()); });
+        closing = CloseElsewhere(upgrade, camera.protocol.get());
         // The close asks the worker to stop before the worker is done with its last pass.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     };
     Start(upgrade, camera.protocol.get());
     ASSERT_TRUE(reports.WaitEnded());
-    ASSERT_TRUE(closing.valid());
-    ASSERT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_TRUE(Returned(closing));
     EXPECT_EQ(reports.Got().back(), (Report{8, 1}));
     EXPECT_EQ(reports.EndedCount(), 1);
 }
@@ -298,14 +306,13 @@ TEST_F(UpgradeTest, ShutdownFromTheCallbackWhileTheDeviceCloses) {
     std::future<void> closing;
     reports.onReport = [&](Report r) {
         if (r != Report{5, 30}) return;
-        closing = std::async(std::launch::async, [&] { upgrade.Detach(camera.protocol.get()); });
+        closing = CloseElsewhere(upgrade, camera.protocol.get());
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the close now waits for us
         upgrade.Shutdown();
     };
     Start(upgrade, camera.protocol.get());
     ASSERT_TRUE(reports.WaitEnded());
-    ASSERT_TRUE(closing.valid());
-    ASSERT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "deadlock";
+    ASSERT_TRUE(Returned(closing)) << "deadlock";
     EXPECT_EQ(reports.Got().back(), (Report{5, 30})) << "nothing reported after the shut-down";
     EXPECT_EQ(camera.Count(kCmdReboot), 1);
     EXPECT_EQ(reports.EndedCount(), 1);

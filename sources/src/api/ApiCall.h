@@ -35,18 +35,24 @@ inline int NullArgument(const char* function) {
     return kNullArgument;
 }
 
-// The functions that take a handle: the initialised check, the handle check, the device held
-// for the call, and the status mapping of what `op` returns. `op` gets the device and may
-// refuse an argument value before calling it.
+// The functions that take a handle: the initialised check, the handle check and the device
+// held for the call; what `op` returns reaches the application as it is. `op` gets the
+// device and may refuse an argument value before calling it.
 template <typename Op>
-int OnDevice(const char* function, QlDeviceHandle handle, Op&& op) {
+int OnDeviceUnmapped(const char* function, QlDeviceHandle handle, Op&& op) {
     return Boundary(function, [&]() -> int {
         if (!Initialised()) return kNotInitialised;
         HandleRegistry::Use use;
         const int ret = Handles().Acquire(handle, use);
         if (ret != 0) return ret;
-        return InterRet2ExternRet(op(use.Device()));
+        return op(use.Device());
     });
+}
+
+// As OnDeviceUnmapped, with the status mapping of what `op` returns.
+template <typename Op>
+int OnDevice(const char* function, QlDeviceHandle handle, Op&& op) {
+    return OnDeviceUnmapped(function, handle, [&](BaseDevice& device) { return InterRet2ExternRet(op(device)); });
 }
 
 }  // namespace api

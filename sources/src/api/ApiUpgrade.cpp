@@ -9,18 +9,6 @@ namespace {
 constexpr size_t kMaxImagePath = 260;
 constexpr int kPathTooLong = -18;
 
-// OnDevice without the status mapping: the upgrade's own results reach the application.
-template <typename Op>
-int OnDeviceUnmapped(const char* function, QlDeviceHandle handle, Op&& op) {
-    return api::Boundary(function, [&]() -> int {
-        if (!api::Initialised()) return api::kNotInitialised;
-        HandleRegistry::Use use;
-        const int ret = api::Handles().Acquire(handle, use);
-        if (ret != 0) return ret;
-        return op(use.Device());
-    });
-}
-
 // The initialised check, then `check` (a non-zero result ends the call), then `call`.
 template <typename Check, typename Call>
 int Checked(const char* function, Check&& check, Call&& call) {
@@ -48,7 +36,8 @@ int QL_StartUpgradeFirmWare(QlDeviceHandle handle, const char* imgPath) {
         return kPathTooLong;
     };
     return Checked(__func__, pathFits, [&] {
-        return OnDeviceUnmapped("QL_StartUpgradeFirmWare", handle, [&](BaseDevice& device) {
+        // The upgrade's own results reach the application, without the status mapping.
+        return api::OnDeviceUnmapped("QL_StartUpgradeFirmWare", handle, [&](BaseDevice& device) {
             // The upgrade controller records the transfer in the device manager as it starts.
             return device.StartUpgradeFirmWare(imgPath);
         });

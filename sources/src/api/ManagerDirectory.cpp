@@ -41,4 +41,3 @@ std::shared_ptr<BaseDevice> ManagerDirectory::Unlink(BaseDevice* device) {
     m_manager.ReleaseDevice(device);
     return held;
 }
-

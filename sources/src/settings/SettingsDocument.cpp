@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 #include <sstream>
 #include <string>
 
+#include "UniqueFile.h"
 #include "log.h"
 
 namespace {
@@ -16,14 +16,10 @@ constexpr int kInvalid = -15;
 // like a device node).
 constexpr size_t kMaxFileSize = 1 << 20;
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 // The file's whole text, or false with the failure logged.
 bool ReadText(const std::string& path, const char* tag, std::string* text) {
-    const File file(std::fopen(path.c_str(), "rb"));
+    const UniqueFile file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno);
         return false;

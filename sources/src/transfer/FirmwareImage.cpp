@@ -5,11 +5,11 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
-#include <memory>
 
 #include "DeviceCommonProtocol.h"
 #include "FileSum.h"
 #include "ImgHead.h"
+#include "UniqueFile.h"
 #include "log.h"
 
 namespace {
@@ -17,10 +17,6 @@ namespace {
 constexpr int kInvalid = -17;
 constexpr int kLowerVersion = -16;
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 struct Date {
     int year = 0;
@@ -69,7 +65,7 @@ bool ReadCameraFirmware(const std::string& text, Date& date, int& version) {
     return true;
 }
 
-File Open(const std::string& path) { return File(std::fopen(path.c_str(), "rb")); }
+UniqueFile Open(const std::string& path) { return UniqueFile(std::fopen(path.c_str(), "rb")); }
 
 }  // namespace
 
@@ -98,7 +94,7 @@ FirmwareImage::Result FirmwareImage::Check(const char* oldFW, const char* imgPat
     }
 
     const std::string path = DeviceCommonProtocol::customreplace_(imgPath, "\\", "/");
-    File file = Open(path);
+    UniqueFile file = Open(path);
     if (!file) {
         LOG_DEVICE(tag, "pImgPath:%s open failed %d.", path.c_str(), errno);
         return result;

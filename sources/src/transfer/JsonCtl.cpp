@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <limits>
-#include <memory>
 
 #include "CommandRecords.h"
 #include "DeviceCommonProtocol.h"
 #include "FileSum.h"
+#include "UniqueFile.h"
 #include "UsbStorageList.h"
 #include "log.h"
 #include "pathtools.h"
@@ -139,7 +139,7 @@ TransferController::Pass JsonCtl::KeepAlive(DeviceCommonProtocol& protocol) {
 
 TransferController::Pass JsonCtl::SendChecksum(DeviceCommonProtocol& protocol) {
     const std::string path = DeviceCommonProtocol::customreplace_(ImgPath(), "\\", "/");
-    const usbstorage::File file(std::fopen(path.c_str(), "rb"));
+    const UniqueFile file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         LOG_DEVICE(Tag().c_str(), "open %s failed. ECode:%d", path.c_str(), errno);
         AbortWithReboot("json file unusable.");

@@ -74,7 +74,7 @@ bool WriteBlock(const uint8_t* block, size_t size, FILE* dest, Copied& copied) {
     return true;
 }
 
-Copied CopyBlocks(FILE* source, usbstorage::File dest, size_t headBytes) {
+Copied CopyBlocks(FILE* source, UniqueFile dest, size_t headBytes) {
     Copied copied;
     uint8_t block[kBlock];
     if (std::fseek(source, 0, SEEK_SET) != 0) {
@@ -141,7 +141,7 @@ bool IsRegularFile(FILE* file, uint64_t& length) {
 bool CopyMatches(const std::string& destPath, const usbstorage::CopyJob& job, const char* tag) {
     FileSum::Result copy;
     uint64_t length = 0;
-    usbstorage::File file(std::fopen(destPath.c_str(), "rb"));
+    UniqueFile file(std::fopen(destPath.c_str(), "rb"));
     if (file && IsRegularFile(file.get(), length)) copy = job.sum(file.get());
     file.reset();
     if (copy.ok && copy.bytes == job.length && copy.sum == job.checksum) return true;
@@ -201,7 +201,7 @@ Source OpenSource(const std::string& path) {
 
 bool CopyFileTo(FILE* source, const std::string& destPath, size_t headBytes, CopyLog log, const std::string& tag) {
     const char* t = tag.c_str();
-    File dest(std::fopen(destPath.c_str(), "wb"));
+    UniqueFile dest(std::fopen(destPath.c_str(), "wb"));
     if (!dest) {
         if (log == CopyLog::ToStorage) LOG_DEVICE(t, "create %s ECode:%d failed.", destPath.c_str(), errno);
         else LOG_DEVICE(t, "open %s failed. ECode:%d", destPath.c_str(), errno);

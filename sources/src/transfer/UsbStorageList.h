@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FileSum.h"
+#include "UniqueFile.h"
 
 // Mount points of USB storage devices as lsblk shows them. A snapshot taken before the
 // devices are plugged in and a listing taken after leave in the list only the devices
@@ -33,14 +34,9 @@ private:
 // Copying a file onto the storage devices and from them.
 namespace usbstorage {
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
 // A regular file opened for reading with its length, which needs 64 bits.
 struct Source {
-    File file;  // null when it could not be opened or is no regular file
+    UniqueFile file;  // null when it could not be opened or is no regular file
     uint64_t length = 0;
     int error = 0;  // errno then (EINVAL: no regular file)
 };

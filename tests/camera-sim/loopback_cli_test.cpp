@@ -54,7 +54,7 @@ TEST(CameraSimProgram, PrintsWhatTheHostDoesAndStopsOnSigterm) {
         dup2(out[1], STDOUT_FILENO);
         dup2(out[1], STDERR_FILENO);
         execl(CAMERA_SIM_BINARY, CAMERA_SIM_BINARY, "--ip", "127.0.0.4", "--sn", "SIM0007", "--scene",
-              "box:2000,1000", "--record", "raw", "--colour", static_cast<char*>(nullptr));
+              "box:2000,1000", "--record", "raw", "--type", "0x12", "--colour", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);

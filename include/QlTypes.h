@@ -60,7 +60,7 @@ typedef struct SensorExtrinsicParameters {
 #pragma pack(push, 1)
 #pragma pack(push, 1)
 typedef struct QlFrame {
-    uint32_t frameIndex;      /* the camera's data frame, from 1 after each open; one group shares it */
+    uint32_t frameIndex;      /* counts the data frames of this open, from 1; one group shares it */
     int32_t frameType;
     int32_t pixelFormat;
     uint8_t* pFrameData;      /* the kit's buffer */

@@ -54,7 +54,7 @@ bool RotateWhenFull() {
     if (!moved) {
         remove(path.c_str());
     }
-    m_PLogFile = fopen(path.c_str(), "a");
+    m_PLogFile = fopen(path.c_str(), "ae");
     return moved && m_PLogFile != nullptr;
 }
 
@@ -123,7 +123,7 @@ int LogCustom::Init() {
     {
         std::lock_guard<std::mutex> lock(gmutex);
         path = LogFilePath();
-        m_PLogFile = fopen(path.c_str(), "a");
+        m_PLogFile = fopen(path.c_str(), "ae");
         if (m_PLogFile != nullptr) {
             return 0;
         }
@@ -235,7 +235,7 @@ bool ReadData(const char* path, unsigned char* buf, unsigned int& len) {
     if (path == nullptr || buf == nullptr) {
         return false;
     }
-    FILE* file = fopen(path, "rb");
+    FILE* file = fopen(path, "rbe");
     if (file == nullptr) {
         LOG_PRINTF("open %s is failed,ECode:%d", path, errno);
         return false;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "DeviceCommonProtocol.h"
+#include "TerminatedText.h"
 #include "log.h"
 
 namespace {
@@ -73,9 +74,7 @@ int DeviceCommonProtocol::FetchText(int cmd, uint8_t sub, int count, std::vector
 namespace {
 // The text is cut to the caller's buffer and always NUL-terminated within it.
 void StoreText(char* out, int capacity, const std::vector<char>& reply) {
-    std::memset(out, 0, static_cast<size_t>(capacity));
-    const size_t copy = std::min(static_cast<size_t>(capacity) - 1, reply.size() - 1);
-    std::memcpy(out, reply.data() + 1, copy);
+    CopyTerminatedText(out, static_cast<size_t>(capacity), reply.data() + 1, reply.size() - 1);
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -432,16 +433,21 @@ TEST_F(ColorPluginTest, PropertyKeyTable) {
 }
 
 TEST_F(ColorPluginTest, FirmwareVersionNeverWritesPastTheCallersSize) {
-    Bytes reply(31, 'F');
-    reply[0] = 0x01;
-    for (int size : {20, 25, 64}) {
-        control.Push(0, reply);
-        char buffer[80];
-        std::memset(buffer, '.', sizeof(buffer));
-        EXPECT_EQ(plugin->GetProperty("Py_RGBFirmwareVersion", buffer, size), 0) << size;
-        const int written = size < 30 ? size : 30;
-        EXPECT_EQ(std::string(buffer, written), std::string(written, 'F')) << size;
-        EXPECT_EQ(buffer[written], '.') << size;
+    // The camera's version fills its 30-byte field, or stops short of it; the caller's copy
+    // is the text cut to its buffer, always terminated, and nothing beyond its size is touched.
+    for (int textLength : {29, 30}) {
+        for (int size : {20, 25, 29, 30, 31, 64}) {
+            Bytes reply(31, 0);
+            reply[0] = 0x01;
+            std::fill_n(reply.begin() + 1, textLength, 'F');
+            control.Push(0, reply);
+            char buffer[80];
+            std::memset(buffer, '.', sizeof(buffer));
+            EXPECT_EQ(plugin->GetProperty("Py_RGBFirmwareVersion", buffer, size), 0) << size;
+            const int kept = std::min(textLength, size - 1);
+            EXPECT_EQ(std::string(buffer), std::string(kept, 'F')) << textLength << " in " << size;
+            EXPECT_EQ(buffer[size], '.') << textLength << " in " << size;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ManagerFixture.h"
+#include "PublicDeviceInfo.h"
 
 namespace managertest {
 namespace {
@@ -51,6 +52,20 @@ TEST_F(Query, RecordCarriesTheCamerasFields) {
     EXPECT_EQ(out[0].ip[16], 0);
     ASSERT_EQ(manager->GetDeviceInfo(&out[1], 1), 0);
     EXPECT_STREQ(out[1].alias, "SN2");  // no alias announced
+}
+
+TEST(PublicRecord, FieldsFilledToTheirLastByteAreTerminated) {
+    // Every text of the record as long as its field, with no zero anywhere.
+    DeviceInfo record;
+    for (auto* field : {record.productName, record.alias, record.serialNumber}) std::memset(field, 'x', 64);
+    std::memset(record.uri, 'u', sizeof(record.uri));
+    std::memset(record.ip, '1', sizeof(record.ip));
+    const QlDeviceInfo info = ToQlDeviceInfo(record);
+    EXPECT_EQ(std::string(info.productName), std::string(63, 'x'));
+    EXPECT_EQ(std::string(info.uri), std::string(255, 'u'));
+    EXPECT_EQ(std::string(info.alias), std::string(63, 'x'));
+    EXPECT_EQ(std::string(info.serialNumber), std::string(63, 'x'));
+    EXPECT_EQ(std::string(info.ip), std::string(16, '1')) << "the 17th byte ends the address";
 }
 
 struct ListCase {

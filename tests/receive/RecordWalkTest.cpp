@@ -182,6 +182,16 @@ TEST_F(RecordWalkTest, LongTextIsCutTo63Bytes) {
     EXPECT_EQ(Errors(), (std::vector<std::string>{text.substr(0, 63), "short"}));
 }
 
+TEST_F(RecordWalkTest, TextsAsLongAsTheirSlotEndInAZero) {
+    // One byte short of the slot, the slot's width, one more: each handed out terminated.
+    const std::vector<std::string> texts = {std::string(63, 'a'), std::string(64, 'b'), std::string(65, 'c')};
+    Payload p;
+    p.Errors(texts);
+    Walk(p);
+
+    EXPECT_EQ(Errors(), (std::vector<std::string>{texts[0], texts[1].substr(0, 63), texts[2].substr(0, 63)}));
+}
+
 // An error-list record written by hand: u32 count, then {u32 length; text} entries.
 std::vector<uint8_t> ErrorList(uint32_t count, const std::vector<std::pair<uint32_t, std::string>>& entries,
                                uint32_t recordLength) {

@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
+#include "FileText.h"
 #include "log.h"
 
 namespace rc1720 {
@@ -16,8 +17,9 @@ constexpr int kMaxResolutions = 6;
 }  // namespace
 
 void ReadResolutionList(const char* path, ResolutionList& list) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return;
+    std::string text;
+    if (ReadFileText(path, text) == FileTextResult::kOpenFailed) return;
+    std::istringstream in(text);
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;
     Json::Value root;

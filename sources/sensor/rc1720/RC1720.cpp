@@ -361,7 +361,7 @@ int RC1720::ProcessData(uint8_t* record, int size, FrameSyncInfo info) {
 void RC1720::DumpRaw(const uint8_t* payload, uint32_t length, uint32_t frameIndex) {
     char name[64];
     std::snprintf(name, sizeof(name), "raw_rgb_%d.jpg", static_cast<int>(frameIndex));
-    if (FILE* file = std::fopen(name, "ab+")) {
+    if (FILE* file = std::fopen(name, "ab+e")) {
         std::fwrite(payload, 1, length, file);
         std::fclose(file);
     } else {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "RC1720.h"
+#include "TerminatedText.h"
 #include "log.h"
 
 namespace {
@@ -91,9 +92,11 @@ int RC1720::GetProperty(const char* key, void* data, int size) {
         }
         case kFirmwareVersion: {
             if (size < kMinFirmwareBuffer || data == nullptr) return invalidSize();
-            // Never more than the caller's buffer holds.
-            int length = size < kMaxFirmwareText ? size : kMaxFirmwareText;
-            ret = mProtocol.GetRGBFWVersion(static_cast<char*>(data), length);
+            // The camera's text may fill all its bytes; the caller's copy always ends in a zero.
+            char text[kMaxFirmwareText];
+            int length = kMaxFirmwareText;
+            ret = mProtocol.GetRGBFWVersion(text, length);
+            if (ret == 0) CopyTerminatedText(static_cast<char*>(data), static_cast<size_t>(size), text, length);
             break;
         }
         case kExposureTimeMax: {

@@ -30,17 +30,41 @@ int OpenLog() {
     }
 }
 
-// The log is open (or not wanted); starts the manager.
+// Undoes the log and the parameter store.
+void CloseLog() {
+    LogCustom::Release();
+    DeviceParamsConfig::Release();
+}
+
+// Stops the manager's thread and releases the manager with what it set up: the transfer
+// controllers, discovery with its socket and thread, and the devices still held.
+void ReleaseManager(DeviceManager& manager) {
+    manager.Stop();
+    manager.Join();
+    // The workers go before the devices whose command sets they borrow; a camera still
+    // in a transfer is rebooted while its device lives.
+    Upgrade::Release();
+    JsonCtl::Release();
+    // The devices go while the manager still lives; its release then waits for the
+    // hot-plug reports in flight, so nothing calls the application back afterwards.
+    api::Detach();
+    DeviceManager::Release();
+}
+
+// The log is open (or not wanted); starts the manager. A start without product profiles
+// leaves nothing behind, so that a later one can succeed once they are in place.
 int StartKit() {
     LOG_PRINTF("%s", std::string(53, '-').c_str());
     LOG_PRINTF("Version: %s", api::kVersion);
     bool profileEmpty = true;
     DeviceManager* manager = DeviceManager::GetInstance(&profileEmpty);
-    manager->Start();
     if (profileEmpty) {
         LOG_PRINTF("IsProductProfileEmpty:%d", 1);
+        ReleaseManager(*manager);
+        CloseLog();
         return kNoProfile;
     }
+    manager->Start();
     api::Attach(std::make_unique<ManagerDirectory>(*manager));
     return 0;
 }
@@ -68,7 +92,9 @@ int QL_InitializeWithLogPath(const char* logPath) {
         if (api::Initialised()) return Refuse("QL_InitializeWithLogPath");
         if (logPath) g_logPath = logPath;
         const int log = OpenLog();
-        return log != 0 ? log : StartKit();
+        if (log == 0) return StartKit();
+        CloseLog();
+        return log;
     });
 }
 
@@ -78,20 +104,9 @@ int QL_Shutdown(void) {
             LOG_PRINTF_AS("QL_Shutdown", "do not call QL_Initialize");
             return api::kNotInitialised;
         }
-        DeviceManager* manager = DeviceManager::GetInstance(nullptr);
-        manager->Stop();
-        manager->Join();
-        // The workers go before the devices whose command sets they borrow; a camera still
-        // in a transfer is rebooted while its device lives.
-        Upgrade::Release();
-        JsonCtl::Release();
-        // The devices go while the manager still lives; its release then waits for the
-        // hot-plug reports in flight, so nothing calls the application back afterwards.
-        api::Detach();
-        DeviceManager::Release();
+        ReleaseManager(*DeviceManager::GetInstance(nullptr));
         LOG_PRINTF_AS("QL_Shutdown", "%s", std::string(53, '=').c_str());
-        LogCustom::Release();
-        DeviceParamsConfig::Release();
+        CloseLog();
         return 0;
     });
 }

@@ -72,7 +72,7 @@ void getFiles(const std::string& folder, std::vector<std::string>& list, const s
 
 EnumSocketDevice::EnumSocketDevice(const std::string& moduleDir)
     : StoppableThread("EnumSocketDevice"),
-      m_socket(socket(AF_INET, SOCK_DGRAM, 0)),
+      m_socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)),
       m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       m_subnetMatcher([](const char* deviceIP, int ifIndex, const char* hostIP, std::string& mask,
                          std::string& ifName) { return GetReceivedIP(deviceIP, ifIndex, hostIP, mask, ifName); }) {

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <vector>
+
+#include "FileText.h"
 
 namespace {
 
@@ -30,8 +32,9 @@ bool IsRegularFile(const std::string& path) {
 bool IniConfig::ReadINI(const std::string& path) {
     // A folder or a device opens too, but would read as garbage or block.
     if (!IsRegularFile(path)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    std::string text;
+    if (ReadFileText(path, text) == FileTextResult::kOpenFailed) return false;
+    std::istringstream in(text);
 
     std::vector<ININode> nodes;
     std::string section;
@@ -72,14 +75,12 @@ void IniConfig::SetValue(const std::string& section, const std::string& key, con
 }
 
 int IniConfig::WriteINI(const std::string& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return -1;
+    std::ostringstream out;
     for (const auto& section : m_sections) {
         out << '[' << section.first << "]\n";
         for (const auto& pair : section.second) out << pair.first << '=' << pair.second << '\n';
     }
-    out.flush();
-    return out ? 1 : -1;
+    return WriteFileText(path, out.str()) ? 1 : -1;
 }
 
 void IniConfig::Travel() const {

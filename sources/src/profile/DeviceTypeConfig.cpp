@@ -4,8 +4,9 @@
 
 #include <cstring>
 #include <exception>
-#include <fstream>
+#include <sstream>
 
+#include "FileText.h"
 #include "log.h"
 
 namespace {
@@ -30,11 +31,12 @@ bool Parse(std::istream& stream, Json::Value& root, std::string& error) {
 }  // namespace
 
 bool DeviceTypeConfig::Init(const std::string& path) {
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
+    std::string text;
+    if (ReadFileText(path, text) == FileTextResult::kOpenFailed) {
         LOG_PRINTF("configFileFullPath:%s error:", path.c_str());
         return false;
     }
+    std::istringstream file(text);
     Json::Value root;
     std::string error;
     // Fields change only once the whole profile has the expected shape.

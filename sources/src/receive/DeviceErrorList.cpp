@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ByteOrder.h"
+#include "TerminatedText.h"
 #include "log.h"
 
 static_assert(sizeof(QlDeviceErrorInfo::errMsg) == sizeof(char[DeviceErrorList::kMaxMessages][DeviceErrorList::kTextSize]),
@@ -37,8 +38,7 @@ bool DeviceErrorList::Parse(const uint8_t* payload, uint32_t length) {
         if (textLength > kTextSize) {
             LOG_DEVICE(m_tag, "errMsg:%.*s is too long than %u.", static_cast<int>(textLength), text, kTextSize);
         }
-        // Cut so that the slot stays zero-terminated.
-        std::memcpy(texts[parsed], text, std::min<uint32_t>(textLength, kTextSize - 1));
+        CopyTerminatedText(texts[parsed], kTextSize, text, textLength);
         offset += 4 + static_cast<uint64_t>(textLength);
     }
     // Only the texts parsed count: a list cut short must not announce slots it never filled.
@@ -58,7 +58,7 @@ int DeviceErrorList::GetErrMsg(QlDeviceErrorInfo* out) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     out->count = static_cast<int32_t>(m_iDeviceErrorInfoCount);
     for (uint32_t i = 0; i < m_iDeviceErrorInfoCount; ++i) {
-        std::memcpy(out->errMsg[i], m_errMsg[i], std::strlen(m_errMsg[i]));
+        CopyTerminatedText(out->errMsg[i], m_errMsg[i]);
     }
     return out->count;
 }

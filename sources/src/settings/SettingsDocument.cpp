@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "UniqueFile.h"
+#include "FileText.h"
 #include "log.h"
 
 namespace {
@@ -19,25 +19,16 @@ constexpr size_t kMaxFileSize = 1 << 20;
 
 // The file's whole text, or false with the failure logged.
 bool ReadText(const std::string& path, const char* tag, std::string* text) {
-    const UniqueFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno);
-        return false;
-    }
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0) {
-        if (text->size() + got > kMaxFileSize) {
+    switch (ReadFileText(path, *text, kMaxFileSize)) {
+        case FileTextResult::kRead:
+            return true;
+        case FileTextResult::kTooLarge:
             LOG_DEVICE(tag, "Json File:%s is larger than %zu bytes", path.c_str(), kMaxFileSize);
             return false;
-        }
-        text->append(chunk, got);
+        default:
+            LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno);
+            return false;
     }
-    if (std::ferror(file.get())) {
-        LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ bool ReadCameraFirmware(const std::string& text, Date& date, int& version) {
     return true;
 }
 
-UniqueFile Open(const std::string& path) { return UniqueFile(std::fopen(path.c_str(), "rb")); }
+UniqueFile Open(const std::string& path) { return UniqueFile(std::fopen(path.c_str(), "rbe")); }
 
 }  // namespace
 

@@ -139,7 +139,7 @@ TransferController::Pass JsonCtl::KeepAlive(DeviceCommonProtocol& protocol) {
 
 TransferController::Pass JsonCtl::SendChecksum(DeviceCommonProtocol& protocol) {
     const std::string path = DeviceCommonProtocol::customreplace_(ImgPath(), "\\", "/");
-    const UniqueFile file(std::fopen(path.c_str(), "rb"));
+    const UniqueFile file(std::fopen(path.c_str(), "rbe"));
     if (!file) {
         LOG_DEVICE(Tag().c_str(), "open %s failed. ECode:%d", path.c_str(), errno);
         AbortWithReboot("json file unusable.");

@@ -29,7 +29,7 @@ std::string MountPoint(const std::string& line) {
 
 // False when the command could not be run.
 bool ReadMountPoints(std::vector<std::string>& found) {
-    std::unique_ptr<FILE, PipeCloser> pipe(popen(kListCommand, "r"));
+    std::unique_ptr<FILE, PipeCloser> pipe(popen(kListCommand, "re"));
     if (!pipe) {
         LOG_PRINTF("popen %s failed. ECode:%d", kListCommand, errno);
         return false;
@@ -141,7 +141,7 @@ bool IsRegularFile(FILE* file, uint64_t& length) {
 bool CopyMatches(const std::string& destPath, const usbstorage::CopyJob& job, const char* tag) {
     FileSum::Result copy;
     uint64_t length = 0;
-    UniqueFile file(std::fopen(destPath.c_str(), "rb"));
+    UniqueFile file(std::fopen(destPath.c_str(), "rbe"));
     if (file && IsRegularFile(file.get(), length)) copy = job.sum(file.get());
     file.reset();
     if (copy.ok && copy.bytes == job.length && copy.sum == job.checksum) return true;
@@ -191,7 +191,7 @@ namespace usbstorage {
 
 Source OpenSource(const std::string& path) {
     Source source;
-    source.file.reset(std::fopen(path.c_str(), "rb"));
+    source.file.reset(std::fopen(path.c_str(), "rbe"));
     if (!source.file || !IsRegularFile(source.file.get(), source.length)) {
         source.error = errno;
         source.file.reset();
@@ -201,7 +201,7 @@ Source OpenSource(const std::string& path) {
 
 bool CopyFileTo(FILE* source, const std::string& destPath, size_t headBytes, CopyLog log, const std::string& tag) {
     const char* t = tag.c_str();
-    UniqueFile dest(std::fopen(destPath.c_str(), "wb"));
+    UniqueFile dest(std::fopen(destPath.c_str(), "wbe"));
     if (!dest) {
         if (log == CopyLog::ToStorage) LOG_DEVICE(t, "create %s ECode:%d failed.", destPath.c_str(), errno);
         else LOG_DEVICE(t, "open %s failed. ECode:%d", destPath.c_str(), errno);

@@ -52,7 +52,7 @@ bool CheckTransferFile(FileTransferParams& params, const std::function<int(int)>
         CAMERA_LOG(tag, "fileName is not terminated within %zu bytes.", sizeof params.fileName);
         return false;
     }
-    File file(fopen(name.c_str(), "rb+"));
+    File file(fopen(name.c_str(), "rb+e"));
     if (!file) {
         CAMERA_LOG(tag, "open name:%s is failed.", name.c_str());
         return false;

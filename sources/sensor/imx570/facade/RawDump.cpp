@@ -10,7 +10,7 @@ void RawDump::Arm() {
 void RawDump::Write(uint32_t frameIndex, const uint8_t* payload, size_t length) const {
     char name[64];
     snprintf(name, sizeof name, "raw_TOF_%ud.bin", frameIndex);
-    FILE* file = fopen(name, "ab+");
+    FILE* file = fopen(name, "ab+e");
     if (file == nullptr) {
         return;
     }

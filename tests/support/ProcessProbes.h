@@ -1,0 +1,60 @@
+// What a test reads of its own process: the descriptors it holds, their close-on-exec flag
+// and what they name, and the UDP ports bound in its network namespace.
+#pragma once
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace testsupport {
+
+// The descriptors open in this process, without the one that lists them.
+inline std::set<int> OpenFds() {
+    std::set<int> fds;
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) return fds;
+    const int own = dirfd(dir);
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        const int fd = std::atoi(entry->d_name);
+        if (fd != own) fds.insert(fd);
+    }
+    closedir(dir);
+    return fds;
+}
+
+// What a descriptor names: a path, "socket:[inode]", "anon_inode:[eventfd]" and so on.
+inline std::string FdTarget(int fd) {
+    char target[512];
+    const ssize_t length = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof(target));
+    return length < 0 ? std::string() : std::string(target, static_cast<size_t>(length));
+}
+
+inline bool IsCloseOnExec(int fd) {
+    const int flags = fcntl(fd, F_GETFD);
+    return flags >= 0 && (flags & FD_CLOEXEC) != 0;
+}
+
+// Whether a UDP socket of this network namespace is bound to `port`, on any address.
+inline bool UdpPortBound(uint16_t port) {
+    std::ifstream table("/proc/net/udp");
+    std::string line;
+    std::getline(table, line);  // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot;
+        std::string local;  // hex address:hex port
+        fields >> slot >> local;
+        const size_t colon = local.find(':');
+        if (colon != std::string::npos && std::strtoul(local.c_str() + colon + 1, nullptr, 16) == port) return true;
+    }
+    return false;
+}
+
+}  // namespace testsupport

@@ -233,7 +233,8 @@ TEST_F(ConnectionTest, ServerSocketsAreCloseOnExec) {
         while (const dirent* entry = readdir(folder)) {
             char target[64] = "";
             const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-            if (readlink(link.c_str(), target, sizeof(target) - 1) > 0 && std::string(target).rfind("socket:", 0) == 0) {
+            if (readlink(link.c_str(), target, sizeof(target) - 1) > 0 &&
+                std::string(target).rfind("socket:", 0) == 0) {
                 fds.push_back(std::stoi(entry->d_name));
             }
         }

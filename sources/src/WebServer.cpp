@@ -1,5 +1,6 @@
 #include "WebServer.h"
 
+#include "HttpConnections.h"
 #include "log.h"
 
 #include <httplib.h>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -30,9 +32,11 @@ constexpr size_t kMaxPayloadBytes = 3 * 1024 * 1024;
 constexpr size_t kMaxNumberText = 39;
 constexpr size_t kMaxNameText = 199;
 constexpr size_t kMaxPathLength = 255;
-// One worker serves every connection, so an idle one must not hold it for long.
-constexpr time_t kKeepAliveSeconds = 1;
-constexpr time_t kSocketTimeoutSeconds = 5;
+// The widest values the upload's numbers may take: the offset is a file position, the
+// declared length a signed 32-bit count, the checksum a 32-bit byte sum.
+constexpr unsigned long long kMaxOffset = LONG_MAX;
+constexpr unsigned long long kMaxDeclaredLength = INT32_MAX;
+constexpr unsigned long long kMaxChecksum = UINT32_MAX;
 constexpr auto kStopStep = std::chrono::milliseconds(20);
 constexpr auto kStopLateAfter = std::chrono::seconds(2);
 
@@ -80,9 +84,10 @@ void QuietenWhereDefault(int signalNumber) {
 }
 
 // SO_REUSEPORT would let a second server bind the same port and split the connections.
-void ReuseAddressOnly(socket_t sock) {
+void ListenerOptions(socket_t sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    fcntl(sock, F_SETFD, FD_CLOEXEC);
 }
 
 bool ServesWholeDisk(const std::string& folder) {
@@ -110,14 +115,16 @@ bool StaysInFolder(const std::string& fileName) {
            fileName.find("..") == std::string::npos;
 }
 
-bool ParseOffset(const std::string& text, long long& offset) {
-    if (text.empty()) {
+// The whole text as a number from 0 to `most`, read at full width: no sign, no blank, nothing
+// after it. Base 0 takes the "0x" and leading-zero forms too.
+bool ParseNumber(const std::string& text, int base, unsigned long long most, unsigned long long& value) {
+    if (text.empty() || !isdigit(static_cast<unsigned char>(text[0]))) {
         return false;
     }
     char* end = nullptr;
     errno = 0;
-    offset = strtoll(text.c_str(), &end, 0);
-    return errno == 0 && *end == '\0' && offset >= 0;
+    value = strtoull(text.c_str(), &end, base);
+    return errno == 0 && *end == '\0' && value <= most;
 }
 
 uint8_t ByteSum(const std::string& bytes) {
@@ -175,6 +182,11 @@ Reply StoreChunk(const std::string& path, const std::string& body, long long off
     return {200, Text("%zu", written)};
 }
 
+Reply InvalidNumber(const std::string& path, const char* key, const std::string& text) {
+    LOG_PRINTF("file:%s %s:%s is invalid.", path.c_str(), key, text.c_str());
+    return {400, Text("%s (%s) invalid", key, path.c_str())};
+}
+
 Reply SaveUploadFile(const Settings& settings, const httplib::Request& request) {
     const std::string lengthText = QueryText(request, "fileDatalength", kMaxNumberText);
     const std::string checksumText = QueryText(request, "checksum", kMaxNumberText);
@@ -191,14 +203,21 @@ Reply SaveUploadFile(const Settings& settings, const httplib::Request& request) 
         LOG_PRINTF("file:%s is refused: it would leave the upload folder or is too long.", path.c_str());
         return {400, "name refused"};
     }
-    long long offset = 0;
-    if (!ParseOffset(offsetText, offset)) {
-        LOG_PRINTF("file:%s offset:%s is invalid.", path.c_str(), offsetText.c_str());
-        return {400, Text("offset (%s) invalid", path.c_str())};
+    unsigned long long offset = 0;
+    unsigned long long declaredLength = 0;
+    unsigned long long checksum = 0;
+    if (!ParseNumber(offsetText, 0, kMaxOffset, offset)) {
+        return InvalidNumber(path, "offset", offsetText);
     }
-    const int32_t declared = static_cast<int32_t>(strtol(lengthText.c_str(), nullptr, 10));
+    if (!ParseNumber(lengthText, 10, kMaxDeclaredLength, declaredLength)) {
+        return InvalidNumber(path, "fileDatalength", lengthText);
+    }
+    if (!ParseNumber(checksumText, 10, kMaxChecksum, checksum)) {
+        return InvalidNumber(path, "checksum", checksumText);
+    }
+    const int32_t declared = static_cast<int32_t>(declaredLength);
     const int32_t received = static_cast<int32_t>(request.body.size());
-    const int8_t expected = static_cast<int8_t>(strtol(checksumText.c_str(), nullptr, 10));
+    const int8_t expected = static_cast<int8_t>(static_cast<uint8_t>(checksum));
     const int8_t computed = static_cast<int8_t>(ByteSum(request.body));
     if (declared != received) {
         LOG_PRINTF("file:%s check is failed. fileLength:%d, %d .", path.c_str(), declared, received);
@@ -208,7 +227,7 @@ Reply SaveUploadFile(const Settings& settings, const httplib::Request& request) 
         LOG_PRINTF("file:%s check is failed. checksum:%d, %d.", path.c_str(), computed, expected);
         return {400, Text("check (%s) failed: %d %d", path.c_str(), computed, expected)};
     }
-    Reply reply = StoreChunk(path, request.body, offset);
+    Reply reply = StoreChunk(path, request.body, static_cast<long long>(offset));
     if (reply.status == 200) {
         LOG_PRINTF("save upload file:%s.", name.c_str());
     }
@@ -226,25 +245,48 @@ void LogServed(const httplib::Request& request, const httplib::Response& respons
     LOG_PRINTF("%s %s %d %s", request.method.c_str(), uri.c_str(), response.status, length.c_str());
 }
 
-// stop() of the library acts only while the accept loop runs, and only once per loop.
+// The library's accept loop hands each socket over at once: the pool serves or refuses it.
+class HandOver : public httplib::TaskQueue {
+public:
+    void enqueue(std::function<void()> task) override { task(); }
+    void shutdown() override {}
+};
+
 class Listener : public httplib::Server {
 public:
+    Listener()
+        : m_connections([this](httplib::Stream& stream, bool closeConnection, bool& connectionClosed) {
+              return process_request(stream, closeConnection, connectionClosed, nullptr);
+          }) {
+        new_task_queue = [] { return new HandOver; };
+    }
+    // stop() of the library acts only while the accept loop runs, and only once per loop.
     void requestStop() {
         if (is_running() && svr_sock_ != INVALID_SOCKET) {
             stop();
         }
     }
+    void stopConnections() { m_connections.Stop(); }
+
+private:
+    // Runs on the accept loop's thread, right after the accept.
+    bool process_and_close_socket(socket_t sock) override {
+        fcntl(sock, F_SETFD, FD_CLOEXEC);
+        m_connections.Take(sock);
+        return true;
+    }
+
+    httpconn::ConnectionPool m_connections;
 };
 
-void Configure(Listener& server, const Settings& settings) {
-    server.new_task_queue = [] { return new httplib::ThreadPool(1); };
-    server.set_socket_options(ReuseAddressOnly);
+// Requests are served side by side; the uploads are not, so that each chunk is checked
+// against the file as the one before it left it.
+void Configure(Listener& server, const Settings& settings, std::mutex& uploadLock) {
+    server.set_socket_options(ListenerOptions);
     server.set_payload_max_length(kMaxPayloadBytes);
-    server.set_keep_alive_timeout(kKeepAliveSeconds);
-    server.set_read_timeout(kSocketTimeoutSeconds);
-    server.set_write_timeout(kSocketTimeoutSeconds);
-    const httplib::Server::Handler upload = [&settings](const httplib::Request& request,
-                                                        httplib::Response& response) {
+    const httplib::Server::Handler upload = [&settings, &uploadLock](const httplib::Request& request,
+                                                                     httplib::Response& response) {
+        std::lock_guard<std::mutex> lock(uploadLock);
         const Reply reply = SaveUploadFile(settings, request);
         response.status = reply.status;
         response.set_content(reply.body, "text/plain");
@@ -266,6 +308,7 @@ void Configure(Listener& server, const Settings& settings) {
 
 struct WebServer::Run {
     Settings settings;
+    std::mutex uploadLock;
     Listener server;
     std::thread thread;
     std::future<void> finished;
@@ -327,7 +370,7 @@ int WebServer::startLocked() {
     }
     QuietenWhereDefault(SIGINT);
     QuietenWhereDefault(SIGTERM);
-    Configure(run->server, run->settings);
+    Configure(run->server, run->settings, run->uploadLock);
     if (!run->server.bind_to_port(run->settings.host, run->settings.port)) {
         const std::string address = "http://" + m_host + ":" + std::to_string(m_port);
         LOG_PRINTF("Cannot listen on %s. Use http://ADDR:PORT or :PORT", address.c_str());
@@ -351,8 +394,8 @@ void WebServer::stopLocked() {
     if (!m_run) {
         return;
     }
-    // The thread ends after the request in hand; a stop before its accept loop began
-    // is repeated until the loop has seen it.
+    // The accept loop ends first (a stop before it began is repeated until the loop has
+    // seen it); then the connections, each after the reply in hand.
     const auto begun = std::chrono::steady_clock::now();
     bool lateLogged = false;
     do {
@@ -362,6 +405,7 @@ void WebServer::stopLocked() {
             LOG_PRINTF("server thread is late, still waiting for it.");
         }
     } while (m_run->finished.wait_for(kStopStep) != std::future_status::ready);
+    m_run->server.stopConnections();
     m_run->thread.join();
     m_run.reset();
 }

@@ -11,6 +11,8 @@
 //
 // The settings are plain members written by the controlling thread before `reStart`; a
 // start takes a copy of them, so a change reaches the server with the next restart.
+// Connections are served side by side by a small pool (HttpConnections.h), each request
+// within its own time budget; uploads are stored one at a time.
 class WebServer {
 public:
     // The library's instance, created on first use and never freed.
@@ -31,7 +33,8 @@ public:
 
     // 0 on success (or when it runs already), -1 when it could not listen.
     int start();
-    // Returns once the server thread has ended.
+    // Cuts the connections still sending a request; returns once the replies in hand are
+    // sent and the server's threads have ended.
     void stop();
     // stop, then start; the start's result.
     int reStart();

@@ -55,6 +55,18 @@ TEST_F(UploadTest, RefusedChunkAnswers400AndLeavesTheFileAsItWas) {
         {"offset not a number", "config.json", "4k", "", "", "abc", "invalid"},
         {"offset missing", "config.json", "", "", "", "abc", "invalid"},
         {"offset negative", "config.json", "-1", "", "", "abc", "invalid"},
+        {"offset beyond 64 bits", "config.json", "9223372036854775808", "", "", "abc", "offset (" + path + ") invalid"},
+        // The bytes sum to 10: only the length is wrong, cut to 32 bits it would read 4.
+        {"length beyond 32 bits", "config.json", "0", "", "4294967300", "\x01\x02\x03\x04",
+         "fileDatalength (" + path + ") invalid"},
+        {"length beyond signed 32 bits", "config.json", "0", "", "2147483651", "abc", "fileDatalength ("},
+        {"length negative", "config.json", "0", "", "-3", "abc", "fileDatalength ("},
+        {"length not a number", "config.json", "0", "", "3x", "abc", "fileDatalength ("},
+        {"length after a blank", "config.json", "0", "", " 3", "abc", "fileDatalength ("},
+        // Cut to its low byte, each of these would match the body's sum of 0xFF.
+        {"checksum beyond 32 bits", "config.json", "0", "4294967551", "", "\xFF", "checksum (" + path + ") invalid"},
+        {"checksum negative", "config.json", "0", "-1", "", "\xFF", "checksum ("},
+        {"checksum not a number", "config.json", "0", "255abc", "", "\xFF", "checksum ("},
     };
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -70,6 +82,34 @@ TEST_F(UploadTest, RefusedChunkAnswers400AndLeavesTheFileAsItWas) {
     EXPECT_NE(LogText().find("expect file name:config.json\n"), std::string::npos);
     EXPECT_NE(LogText().find("check is failed. fileLength:100, 99 .\n"), std::string::npos);
     EXPECT_NE(LogText().find("check is failed. checksum:38, 1.\n"), std::string::npos);
+}
+
+// The largest value of each field is read whole and meets its own check.
+TEST_F(UploadTest, LargestNumbersReachTheirChecks) {
+    const std::string path = UploadDir() + "config.json";
+    struct Case {
+        const char* label;
+        std::string offset;
+        std::string checksum;
+        std::string length;
+        std::string body;
+        int status;
+        std::string reply;
+    };
+    const Case cases[] = {
+        {"checksum of 32 bits", "0", "4294967295", "1", "\xFF", 200, "1"},
+        {"signed 32-bit length", "0", "294", "2147483647", "abc", 400, "check (" + path + ") failed: 2147483647 3 "},
+        {"64-bit offset", "9223372036854775807", "294", "3", "abc", 400, "offset (" + path + ") beyond end: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        WriteFile(path, "OLD");
+        auto result = UploadWith("config.json", c.offset, c.checksum, c.length, c.body);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, c.status);
+        EXPECT_EQ(result->body.rfind(c.reply, 0), 0u) << result->body;
+        EXPECT_EQ(ReadFile(path), c.status == 200 ? c.body : "OLD");
+    }
 }
 
 TEST_F(UploadTest, ByteSumIsComparedInItsLowEightBits) {

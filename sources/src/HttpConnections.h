@@ -1,0 +1,81 @@
+#pragma once
+#include <httplib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The file server's connections: a small fixed pool of workers, each serving one connection
+// at a time, so that a few slow or idle clients never keep a camera's fetch waiting. Every
+// request must arrive within its own time budget, however its bytes trickle in.
+namespace httpconn {
+
+// Workers serving connections at once, and connections taken in all (served or waiting for
+// a worker); the ones beyond are answered 503 and closed at once.
+constexpr size_t kWorkers = 8;
+constexpr size_t kMaxConnections = 16;
+// A request (head and body) must arrive within this, plus the time its bytes need at
+// kMinBytesPerSecond; a reply gets the same.
+constexpr auto kRequestBudget = std::chrono::seconds(3);
+constexpr size_t kMinBytesPerSecond = 64 * 1024;
+// Longest silence within a request or a reply.
+constexpr auto kSilenceLimit = std::chrono::seconds(3);
+// The request line and the headers, their blank line included.
+constexpr size_t kMaxHeadBytes = 8 * 1024;
+// Between the requests of one connection.
+constexpr auto kKeepAliveWait = std::chrono::seconds(1);
+constexpr size_t kRequestsPerConnection = 5;
+
+class ConnectionPool {
+public:
+    // Serves one request from the stream; false ends the connection. `closeConnection`
+    // asks for the last request of the connection, `connectionClosed` tells the client
+    // asked for it.
+    using ServeRequest = std::function<bool(httplib::Stream&, bool closeConnection, bool& connectionClosed)>;
+
+    explicit ConnectionPool(ServeRequest serve);
+    // Stops first.
+    ~ConnectionPool();
+    ConnectionPool(const ConnectionPool&) = delete;
+    ConnectionPool& operator=(const ConnectionPool&) = delete;
+
+    // Takes an accepted socket: queued for a worker, or refused when the pool is full or
+    // stopping. Returns at once; the pool closes the socket.
+    void Take(int sock);
+    // Cuts every connection that is not sending a reply, lets the replies finish, and
+    // returns once the workers have ended. Later sockets are refused.
+    void Stop();
+
+    struct Connection {
+        int sock;
+        bool replying = false;
+    };
+
+    // A worker's connection asks whether it may wait for or read another request; false
+    // once the pool stops.
+    bool MayRead(Connection& connection);
+    // The connection has begun its reply: a stop lets it finish.
+    void Replying(Connection& connection);
+
+private:
+    void Work();
+    void Serve(Connection& connection);
+    void Refuse(int sock);
+
+    const ServeRequest m_serve;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    bool m_refusing = false;
+    std::deque<int> m_waiting;
+    std::list<Connection> m_serving;
+    std::vector<std::thread> m_workers;
+};
+
+}  // namespace httpconn

@@ -14,6 +14,7 @@
 #include "FuzzCheck.h"
 #include "IdentityPreProcess.h"
 #include "RecordWalker.h"
+#include "ToFRecordLayout.h"
 #include "ToF_API.h"
 
 namespace {
@@ -36,6 +37,15 @@ public:
         const int answer = m_inner.Offer(record, remaining, length);
         Check(answer == -255 || answer == -1 || (answer >= 0 && (answer & ~0x0F) == 0),
               "answer neither frame-kind bits nor a refusal:", std::to_string(answer));
+        // A ToF record is taken exactly when it has its type's length; a colour record when it
+        // carries any payload.
+        const size_t tofPayload = tofrecord::PayloadLength(record[0]);
+        if (tofPayload != 0) {
+            Check((answer == -1) == (static_cast<size_t>(length) != tofrecord::kHeadSize + tofPayload),
+                  "a ToF record's length decides its answer:", std::to_string(length));
+        } else if (record[0] == '4' || record[0] == '6' || record[0] == '7') {
+            Check((answer == -1) == (length == 5), "a colour record's length decides its answer");
+        }
         return answer;
     }
     bool Claimed() const override { return m_inner.Claimed(); }

@@ -1,3 +1,13 @@
+# --no-undefined proves that a deliverable carries everything it calls. gcc links its sanitizer
+# runtimes into a shared library as shared libraries of their own, so the check holds there; clang
+# links the sanitizer runtime and libFuzzer only into the executable, which then provides their
+# entry points to the libraries it loads, so a clang build with either leaves those to the program.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND (KIT_SANITIZE OR KIT_FUZZ))
+  set(KIT_NO_UNDEFINED "")
+else()
+  set(KIT_NO_UNDEFINED -Wl,--no-undefined)
+endif()
+
 # kit_shared_library(<target> OUTPUT_NAME <name> OUTPUT_DIR <dir> EXPORTS <map file>)
 # A deliverable: hidden visibility and an anonymous version script that keeps the
 # dynamic symbol table to the library's own entry points.
@@ -12,8 +22,7 @@ function(kit_shared_library target)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${ARG_OUTPUT_NAME}
     LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR})
-  target_link_options(${target} PRIVATE
-    -Wl,--version-script=${ARG_EXPORTS} -Wl,--no-undefined)
+  target_link_options(${target} PRIVATE -Wl,--version-script=${ARG_EXPORTS} ${KIT_NO_UNDEFINED})
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_EXPORTS})
 endfunction()
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config iproute2 util-linux clang
+  cmake g++ make pkg-config iproute2 util-linux clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjsoncpp-dev libturbojpeg0-dev libcpp-httplib-dev libpng-dev python3
 )

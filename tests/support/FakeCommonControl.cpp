@@ -45,7 +45,7 @@ int FakeCommonControl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len
             reply = m_responder(sent);
         }
     }
-    if (reply.data && buf != nullptr && bufSize > 0) {
+    if (reply.data && !reply.data->empty() && buf != nullptr && bufSize > 0) {
         size_t n = std::min(reply.data->size(), static_cast<size_t>(bufSize));
         std::memcpy(buf, reply.data->data(), n);
     }

@@ -28,7 +28,7 @@ int ScriptedIO::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTY
     }
     // As on the wire: a set with an id below 0x80 reads no reply.
     const bool readsReply = type != CMDTYPE_SET || (cmd & 0x80) != 0;
-    if (reply.result == 0 && readsReply && reply.data && buf && bufSize > 0) {
+    if (reply.result == 0 && readsReply && reply.data && !reply.data->empty() && buf && bufSize > 0) {
         std::memcpy(buf, reply.data->data(), std::min<size_t>(reply.data->size(), static_cast<size_t>(bufSize)));
     }
     return reply.result;

@@ -1,0 +1,151 @@
+// Opened cameras that stop answering hold up no call about the others: the list calls, an
+// open and a close of another camera and the shut-down answer while the manager's heartbeats
+// wait for them. Two opens of one camera at once give one device.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "E2eSupport.h"
+#include "Eventually.h"
+
+namespace {
+
+using namespace apie2e;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint8_t kHeartbeatId = 0x9C;
+// Far below the frozen cameras' reply waits (about 2 s each), far above what the calls take.
+constexpr auto kListBound = 1s;
+constexpr auto kCloseBound = 1s;
+// An open talks to its own camera for a while; the heartbeats of the frozen cameras take 8 s.
+constexpr auto kOpenBound = 4s;
+// At most the one heartbeat under way, then the devices' closes.
+constexpr auto kShutdownBound = 4s;
+
+constexpr int kStreaming = 0;  // opened and streaming throughout
+constexpr int kSpare = 1;      // opened and closed while the others are frozen
+constexpr int kFirstFrozen = 2;
+constexpr int kCameras = 6;
+
+std::string CameraIP(int index) { return "127.0.0." + std::to_string(index + 2); }
+
+Clock::duration Took(const std::function<void()>& call) {
+    const auto start = Clock::now();
+    call();
+    return Clock::now() - start;
+}
+
+class FrozenCameras : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < kCameras; ++i) {
+            camsim::CameraOptions options = ToFOnlyCamera();
+            options.ip = CameraIP(i);
+            options.serialNumber = "SIM000" + std::to_string(i);
+            options.alias = "cam" + std::to_string(i);
+            sims.push_back(std::make_unique<camsim::CameraSim>(options));
+            ASSERT_TRUE(sims.back()->Start());
+        }
+        ASSERT_EQ(QL_InitializeWithLogPath(logs.Path().c_str()), 0);
+        initialised = true;
+        ASSERT_TRUE(testsupport::Eventually(
+            [] {
+                uint32_t count = 0;
+                return QL_GetDeviceCount(&count) == 0 && count == kCameras;
+            },
+            10s));
+        handles.assign(kCameras, nullptr);
+        for (int i = 0; i < kCameras; ++i) {
+            if (i == kSpare) continue;
+            ASSERT_EQ(QL_OpenDeviceByIP(CameraIP(i).c_str(), &handles[i]), 0) << i;
+        }
+    }
+    void TearDown() override {
+        if (initialised) {
+            for (QlDeviceHandle& handle : handles) {
+                if (handle) QL_CloseDevice(&handle);
+            }
+            QL_Shutdown();
+        }
+        for (auto& sim : sims) sim->Stop();
+    }
+
+    // Silences the frozen cameras and returns once the manager waits for one of them.
+    void Freeze() {
+        for (int i = kFirstFrozen; i < kCameras; ++i) {
+            sims[i]->StallHeartbeat(true);
+            sims[i]->ClearCommandLog();
+        }
+        ASSERT_TRUE(testsupport::Eventually(
+            [&] {
+                return std::any_of(sims.begin() + kFirstFrozen, sims.end(), [](const auto& sim) {
+                    const auto log = sim->CommandLog();
+                    return std::any_of(log.begin(), log.end(),
+                                       [](const camsim::LoggedCommand& c) { return c.id == kHeartbeatId; });
+                });
+            },
+            3s));
+    }
+
+    testsupport::TempDir logs;
+    std::vector<std::unique_ptr<camsim::CameraSim>> sims;
+    std::vector<QlDeviceHandle> handles;
+    bool initialised = false;
+};
+
+TEST_F(FrozenCameras, ListOpenAndCloseOfAnotherCameraDoNotWaitForThem) {
+    Freeze();
+    uint32_t count = 0;
+    EXPECT_LT(Took([&] { EXPECT_EQ(QL_GetDeviceCount(&count), 0); }), kListBound);
+    EXPECT_EQ(count, uint32_t(kCameras));
+    QlDeviceInfo list[kCameras] = {};
+    EXPECT_LT(Took([&] { EXPECT_EQ(QL_GetDeviceInfoList(kCameras, list), 0); }), kListBound);
+    QlDeviceInfo info{};
+    EXPECT_LT(Took([&] { EXPECT_EQ(QL_GetDeviceInfo(kSpare, &info), 0); }), kListBound);
+
+    EXPECT_LT(Took([&] { EXPECT_EQ(QL_OpenDeviceByIP(CameraIP(kSpare).c_str(), &handles[kSpare]), 0); }), kOpenBound);
+    FrameReady ready = 0;
+    EXPECT_EQ(QL_GetFrameReady(handles[kSpare], 1000, &ready), 0);
+    EXPECT_LT(Took([&] { EXPECT_EQ(QL_CloseDevice(&handles[kSpare]), 0); }), kCloseBound);
+    // The healthy camera streams on beside the frozen ones.
+    EXPECT_EQ(QL_GetFrameReady(handles[kStreaming], 1000, &ready), 0);
+}
+
+TEST_F(FrozenCameras, ShutdownWaitsForOneHeartbeatAtMost) {
+    Freeze();
+    for (QlDeviceHandle& handle : handles) handle = nullptr;  // left open for the shut-down
+    initialised = false;
+    EXPECT_LT(Took([] { EXPECT_EQ(QL_Shutdown(), 0); }), kShutdownBound);
+}
+
+class TwoOpens : public KitWithCamera {};
+
+TEST_F(TwoOpens, OfOneCameraAtOnceGiveOneDevice) {
+    StartKit(ToFOnlyCamera());
+    QlDeviceHandle first = nullptr;
+    QlDeviceHandle second = nullptr;
+    std::atomic<int> ready{0};
+    const auto open = [&ready](QlDeviceHandle* out) {
+        ++ready;
+        while (ready < 2) std::this_thread::yield();
+        return QL_OpenDeviceByIP("127.0.0.2", out);
+    };
+    int firstStatus = -99;
+    std::thread other([&] { firstStatus = open(&first); });
+    const int secondStatus = open(&second);
+    other.join();
+    ASSERT_EQ(firstStatus, 0);
+    ASSERT_EQ(secondStatus, 0);
+    ASSERT_NE(first, second);
+    FrameReady bits = 0;
+    EXPECT_EQ(QL_GetFrameReady(second, 1000, &bits), 0);
+    // One device behind both handles: closing it through one leaves the other stale.
+    EXPECT_EQ(QL_CloseDevice(&first), 0);
+    EXPECT_EQ(QL_StartStream(second), -15);
+    EXPECT_EQ(QL_CloseDevice(&second), 0);
+}
+
+}  // namespace

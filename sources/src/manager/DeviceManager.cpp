@@ -59,6 +59,26 @@ const std::map<std::string, const RecordKey*> PropertyMap = {
 
 }  // namespace
 
+// Counts an open or an opened-check while it runs, so that the manager's end waits for it to
+// leave; its end takes the list lock again when the call returned without it.
+class DeviceManager::Caller {
+public:
+    Caller(DeviceManager& manager, std::unique_lock<std::mutex>& lock) : m_manager(manager), m_lock(lock) {
+        ++m_manager.m_callers;
+    }
+    ~Caller() {
+        if (!m_lock.owns_lock()) m_lock.lock();
+        --m_manager.m_callers;
+        m_manager.m_openEnded.notify_all();
+    }
+    Caller(const Caller&) = delete;
+    Caller& operator=(const Caller&) = delete;
+
+private:
+    DeviceManager& m_manager;
+    std::unique_lock<std::mutex>& m_lock;
+};
+
 std::atomic<DeviceManager*> DeviceManager::g_PtrDeviceManager{nullptr};
 std::unique_ptr<DeviceManager> DeviceManager::s_instance;
 std::mutex DeviceManager::s_instanceLock;
@@ -111,9 +131,9 @@ DeviceManager::~DeviceManager() {
         // An open in flight ends within its camera's reply waits and then fails, closing
         // what it built; no open starts any more.
         m_closing = true;
-        if (!m_opening.empty()) {
-            LOG_PRINTF("waiting for %zu opens", m_opening.size());
-            m_openEnded.wait(lock, [this] { return m_opening.empty(); });
+        if (m_callers > 0) {
+            LOG_PRINTF("waiting for %d opens", m_callers);
+            m_openEnded.wait(lock, [this] { return m_callers == 0; });
         }
         for (auto& record : m_list) record->device = nullptr;
         devices = m_devices.RemoveAll();
@@ -310,6 +330,7 @@ bool DeviceManager::CheckOpenedBy(const RecordKey& key, const char* text) {
         return false;
     }
     std::unique_lock<std::mutex> lock(m_listLock);
+    const Caller caller(*this, lock);
     // An open in flight decides first, as if it had held the list.
     WaitForOpens(lock, key, text);
     for (const auto& record : m_list) {
@@ -354,6 +375,7 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
         return nullptr;
     }
     std::unique_lock<std::mutex> lock(m_listLock);
+    const Caller caller(*this, lock);
     WaitForOpens(lock, key, text);
     if (m_closing) {
         LOG_PRINTF("%s:%s is not opened: the device list is closing.", key.name, text);

@@ -149,9 +149,11 @@ private:
     std::vector<std::unique_ptr<DeviceInfo>> m_list;  // in creation order; never shrinks
     EnumSocketDevice m_discovery;
     std::mutex m_listLock;
-    // Guarded by the list lock: the records an open is talking to the camera for, and
-    // whether the manager is going (opens then fail).
+    // Guarded by the list lock: the records an open is talking to the camera for, the opens
+    // and opened-checks under way, and whether the manager is going (opens then fail).
+    class Caller;
     std::vector<const DeviceInfo*> m_opening;
+    int m_callers = 0;
     bool m_closing = false;
     std::condition_variable m_openEnded;
     std::atomic<bool> m_stopping{false};

@@ -1,6 +1,6 @@
-// Opened cameras that stop answering hold up no call about the others: the list calls, an
-// open and a close of another camera and the shut-down answer while the manager's heartbeats
-// wait for them. Two opens of one camera at once give one device.
+// Opened cameras that stop answering hold up no call about the others: the list calls, a
+// close and an open of another camera and the shut-down answer while the manager's
+// heartbeats wait for them. Two opens of one camera at once give one device.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,11 +17,10 @@ using namespace apie2e;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint8_t kHeartbeatId = 0x9C;
-// Far below the frozen cameras' reply waits (about 2 s each), far above what the calls take.
+// Far below the frozen cameras' reply waits (about 2 s each, 8 s for a pass over all four),
+// far above what the calls take.
 constexpr auto kListBound = 1s;
 constexpr auto kCloseBound = 1s;
-// An open talks to its own camera for a while; the heartbeats of the frozen cameras take 8 s.
-constexpr auto kOpenBound = 4s;
 // At most the one heartbeat under way, then the devices' closes.
 constexpr auto kShutdownBound = 4s;
 
@@ -60,7 +59,11 @@ protected:
         handles.assign(kCameras, nullptr);
         for (int i = 0; i < kCameras; ++i) {
             if (i == kSpare) continue;
-            ASSERT_EQ(QL_OpenDeviceByIP(CameraIP(i).c_str(), &handles[i]), 0) << i;
+            // An open's own work (plug-in set-up, the camera's exchanges) is the yardstick of
+            // the open made later beside the frozen cameras.
+            slowestOpen = std::max(slowestOpen, Took([&] {
+                ASSERT_EQ(QL_OpenDeviceByIP(CameraIP(i).c_str(), &handles[i]), 0) << i;
+            }));
         }
     }
     void TearDown() override {
@@ -93,6 +96,7 @@ protected:
     testsupport::TempDir logs;
     std::vector<std::unique_ptr<camsim::CameraSim>> sims;
     std::vector<QlDeviceHandle> handles;
+    Clock::duration slowestOpen{};
     bool initialised = false;
 };
 
@@ -106,7 +110,9 @@ TEST_F(FrozenCameras, ListOpenAndCloseOfAnotherCameraDoNotWaitForThem) {
     QlDeviceInfo info{};
     EXPECT_LT(Took([&] { EXPECT_EQ(QL_GetDeviceInfo(kSpare, &info), 0); }), kListBound);
 
-    EXPECT_LT(Took([&] { EXPECT_EQ(QL_OpenDeviceByIP(CameraIP(kSpare).c_str(), &handles[kSpare]), 0); }), kOpenBound);
+    const Clock::duration open =
+        Took([&] { EXPECT_EQ(QL_OpenDeviceByIP(CameraIP(kSpare).c_str(), &handles[kSpare]), 0); });
+    EXPECT_LT(open, 2 * slowestOpen + 1s);
     FrameReady ready = 0;
     EXPECT_EQ(QL_GetFrameReady(handles[kSpare], 1000, &ready), 0);
     EXPECT_LT(Took([&] { EXPECT_EQ(QL_CloseDevice(&handles[kSpare]), 0); }), kCloseBound);

@@ -20,9 +20,11 @@ constexpr uint8_t kHeartbeatId = 0x9C;
 // Far below the frozen cameras' reply waits (about 2 s each, 8 s for a pass over all four),
 // far above what the calls take.
 constexpr auto kListBound = 1s;
+// Calls that do work of their own are bounded by this beyond what the kit's opens took in the
+// same build (sanitizer builds are many times slower): a close, and a shut-down that waits
+// for at most the one heartbeat under way before it closes the devices.
 constexpr auto kCloseBound = 1s;
-// At most the one heartbeat under way, then the devices' closes.
-constexpr auto kShutdownBound = 4s;
+constexpr auto kShutdownBound = 3s;
 
 constexpr int kStreaming = 0;  // opened and streaming throughout
 constexpr int kSpare = 1;      // opened and closed while the others are frozen
@@ -57,14 +59,21 @@ protected:
             },
             10s));
         handles.assign(kCameras, nullptr);
+        // Side by side: opens of different cameras hold up no one. An open's own work (plug-in
+        // set-up, the camera's exchanges) is the yardstick of the open made later beside the
+        // frozen cameras.
+        std::vector<int> results(kCameras, 0);
+        std::vector<Clock::duration> took(kCameras);
+        std::vector<std::thread> opens;
         for (int i = 0; i < kCameras; ++i) {
             if (i == kSpare) continue;
-            // An open's own work (plug-in set-up, the camera's exchanges) is the yardstick of
-            // the open made later beside the frozen cameras.
-            slowestOpen = std::max(slowestOpen, Took([&] {
-                ASSERT_EQ(QL_OpenDeviceByIP(CameraIP(i).c_str(), &handles[i]), 0) << i;
-            }));
+            opens.emplace_back([&, i] {
+                took[i] = Took([&] { results[i] = QL_OpenDeviceByIP(CameraIP(i).c_str(), &handles[i]); });
+            });
         }
+        for (std::thread& open : opens) open.join();
+        for (int i = 0; i < kCameras; ++i) ASSERT_EQ(results[i], 0) << i;
+        slowestOpen = *std::max_element(took.begin(), took.end());
     }
     void TearDown() override {
         if (initialised) {
@@ -115,7 +124,7 @@ TEST_F(FrozenCameras, ListOpenAndCloseOfAnotherCameraDoNotWaitForThem) {
     EXPECT_LT(open, 2 * slowestOpen + 1s);
     FrameReady ready = 0;
     EXPECT_EQ(QL_GetFrameReady(handles[kSpare], 1000, &ready), 0);
-    EXPECT_LT(Took([&] { EXPECT_EQ(QL_CloseDevice(&handles[kSpare]), 0); }), kCloseBound);
+    EXPECT_LT(Took([&] { EXPECT_EQ(QL_CloseDevice(&handles[kSpare]), 0); }), kCloseBound + slowestOpen);
     // The healthy camera streams on beside the frozen ones.
     EXPECT_EQ(QL_GetFrameReady(handles[kStreaming], 1000, &ready), 0);
 }
@@ -124,7 +133,7 @@ TEST_F(FrozenCameras, ShutdownWaitsForOneHeartbeatAtMost) {
     Freeze();
     for (QlDeviceHandle& handle : handles) handle = nullptr;  // left open for the shut-down
     initialised = false;
-    EXPECT_LT(Took([] { EXPECT_EQ(QL_Shutdown(), 0); }), kShutdownBound);
+    EXPECT_LT(Took([] { EXPECT_EQ(QL_Shutdown(), 0); }), kShutdownBound + 2 * slowestOpen);
 }
 
 class TwoOpens : public KitWithCamera {};

@@ -33,6 +33,15 @@ constexpr int kCameras = 6;
 
 std::string CameraIP(int index) { return "127.0.0." + std::to_string(index + 2); }
 
+// Frames reach the application within a few one-second waits (sanitizer builds decode slowly).
+bool FramesCome(QlDeviceHandle handle) {
+    for (int i = 0; i < 10; ++i) {
+        FrameReady ready = 0;
+        if (QL_GetFrameReady(handle, 1000, &ready) == 0) return true;
+    }
+    return false;
+}
+
 Clock::duration Took(const std::function<void()>& call) {
     const auto start = Clock::now();
     call();
@@ -122,11 +131,10 @@ TEST_F(FrozenCameras, ListOpenAndCloseOfAnotherCameraDoNotWaitForThem) {
     const Clock::duration open =
         Took([&] { EXPECT_EQ(QL_OpenDeviceByIP(CameraIP(kSpare).c_str(), &handles[kSpare]), 0); });
     EXPECT_LT(open, 2 * slowestOpen + 1s);
-    FrameReady ready = 0;
-    EXPECT_EQ(QL_GetFrameReady(handles[kSpare], 1000, &ready), 0);
+    EXPECT_TRUE(FramesCome(handles[kSpare]));
     EXPECT_LT(Took([&] { EXPECT_EQ(QL_CloseDevice(&handles[kSpare]), 0); }), kCloseBound + slowestOpen);
     // The healthy camera streams on beside the frozen ones.
-    EXPECT_EQ(QL_GetFrameReady(handles[kStreaming], 1000, &ready), 0);
+    EXPECT_TRUE(FramesCome(handles[kStreaming]));
 }
 
 TEST_F(FrozenCameras, ShutdownWaitsForOneHeartbeatAtMost) {

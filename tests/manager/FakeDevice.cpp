@@ -28,6 +28,7 @@ FakeDevice::~FakeDevice() { ++m_camera->destroyed; }
 
 int FakeDevice::Open() {
     m_camera->Record("Open");
+    if (m_camera->onOpen) m_camera->onOpen();
     if (m_opened) return -103;
     const int ret = m_camera->openResult;
     m_opened = ret == 0;
@@ -43,6 +44,7 @@ int FakeDevice::Close() {
 
 int FakeDevice::HeartbeatCheck() {
     m_camera->Record("HeartbeatCheck");
+    if (m_camera->onHeartbeat) m_camera->onHeartbeat();
     return m_camera->heartbeatResult;
 }
 

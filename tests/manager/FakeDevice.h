@@ -18,6 +18,9 @@ struct FakeCamera {
     std::atomic<int> destroyed{0};
     // Runs inside the device's Close, as a device's worker would while it is joined.
     std::function<void()> onClose;
+    // Run inside Open and HeartbeatCheck, where a real device waits for its camera.
+    std::function<void()> onOpen;
+    std::function<void()> onHeartbeat;
 
     void Record(const std::string& call);
     std::vector<std::string> Calls() const;

@@ -130,6 +130,91 @@ TEST_F(Loop, LostDeviceIsClosedOutsideTheListLock) {
     Camera("SN1").onClose = nullptr;
 }
 
+// A camera that does not answer its heartbeat holds up no list query, open or close.
+TEST_F(Loop, HeartbeatIsSentOutsideTheListLockAndItsAnswerAppliedAfter) {
+    Appear("SN1", "127.0.0.2");
+    Appear("SN2", "127.0.0.3");
+    Appear("SN3", "127.0.0.4");
+    OpenByIP("127.0.0.2");
+    BaseDevice* other = OpenByIP("127.0.0.3");
+    BaseDevice* opened = nullptr;
+    bool answered = false;
+    Camera("SN1").heartbeatResult = -104;
+    Camera("SN1").onHeartbeat = [&] {
+        answered = ReturnsMeanwhile([&] {
+            QlDeviceInfo list[3];
+            EXPECT_EQ(manager->GetCameraCount(), 3u);
+            EXPECT_EQ(manager->GetDeviceInfoList(list, 3), 0);
+            manager->ReleaseDevice(other);
+            int status = 0;
+            opened = manager->OpenDeviceByIP("127.0.0.4", status);
+        });
+    };
+    EXPECT_EQ(Pass(), managertiming::kAfterFailedHeartbeat);
+    Camera("SN1").onHeartbeat = nullptr;
+    EXPECT_TRUE(answered);
+    EXPECT_NE(opened, nullptr);
+    EXPECT_EQ(Camera("SN2").destroyed, 1);
+    EXPECT_TRUE(log.Contains("<SN1> heartBeatMissCount 1"));
+    EXPECT_FALSE(log.Contains("<SN2> heartBeatMissCount"));
+    Pass();
+    EXPECT_EQ(Camera("SN1").Count("Close"), 1);
+    ASSERT_TRUE(reports.WaitFor(4));
+    ASSERT_EQ(reports.Of(MessageRemoved).size(), 1u);
+    EXPECT_EQ(reports.Of(MessageRemoved)[0].serialNumber, "SN1");
+}
+
+// The application closes the camera while its heartbeat waits: the device lives until the
+// heartbeat is back, and the answer counts for nothing.
+TEST_F(Loop, DeviceReleasedDuringItsHeartbeatTakesNoAnswerAndGoesAfterIt) {
+    Appear("SN1", "127.0.0.2");
+    BaseDevice* device = OpenByIP("127.0.0.2");
+    int destroyedDuringHeartbeat = -1;
+    Camera("SN1").heartbeatResult = -104;
+    Camera("SN1").onHeartbeat = [&] {
+        EXPECT_TRUE(ReturnsMeanwhile([&] { manager->ReleaseDevice(device); }));
+        destroyedDuringHeartbeat = Camera("SN1").destroyed;
+    };
+    EXPECT_EQ(Pass(), managertiming::kBetweenPasses);
+    Camera("SN1").onHeartbeat = nullptr;
+    EXPECT_EQ(destroyedDuringHeartbeat, 0);
+    EXPECT_EQ(Camera("SN1").destroyed, 1);
+    EXPECT_FALSE(log.Contains("heartBeatMissCount"));
+    Pass();
+    EXPECT_FALSE(log.Contains("<SN1> remove"));
+    Shutdown();
+    EXPECT_TRUE(reports.Of(MessageRemoved).empty());
+    EXPECT_EQ(Camera("SN1").Count("Close"), 1);
+}
+
+TEST_F(Loop, TransferRecordedDuringAHeartbeatDropsItsAnswer) {
+    Appear("SN1", "127.0.0.2");
+    OpenByIP("127.0.0.2");
+    Camera("SN1").heartbeatResult = -104;
+    Camera("SN1").onHeartbeat = [&] { manager->SetUpgradeState(2); };
+    EXPECT_EQ(Pass(), managertiming::kBetweenPasses);
+    Camera("SN1").onHeartbeat = nullptr;
+    EXPECT_FALSE(log.Contains("heartBeatMissCount"));
+    manager->SetUpgradeState(0);
+    Camera("SN1").heartbeatResult = 0;
+    Pass();
+    EXPECT_EQ(Camera("SN1").Count("Close"), 0);
+    EXPECT_TRUE(manager->checkOpenedByURI("Test:SN1"));
+}
+
+// A shut-down waits for at most the heartbeat under way, not for every camera's.
+TEST_F(Loop, StopEndsThePassBetweenHeartbeats) {
+    Appear("SN1", "127.0.0.2");
+    Appear("SN2", "127.0.0.3");
+    OpenByIP("127.0.0.2");
+    OpenByIP("127.0.0.3");
+    Camera("SN1").onHeartbeat = [&] { manager->Stop(); };
+    Pass();
+    Camera("SN1").onHeartbeat = nullptr;
+    EXPECT_EQ(Camera("SN1").Count("HeartbeatCheck"), 1);
+    EXPECT_EQ(Camera("SN2").Count("HeartbeatCheck"), 0);
+}
+
 TEST_F(Loop, StopWakesTheLoopAtOnce) {
     manager->Start();
     // Let the first pass reach its one-second sleep.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <set>
@@ -77,6 +79,18 @@ public:
     }
     // Ends the manager; it returns once every hot-plug report has returned.
     void Shutdown() { manager.reset(); }
+    // Runs `call` on another thread, as the application would while this thread waits for a
+    // camera; false when it has not returned within 2 s (a list lock held meanwhile).
+    bool ReturnsMeanwhile(std::function<void()> call) {
+        if (kitCaller.joinable()) kitCaller.join();
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> returned = done->get_future();
+        kitCaller = std::thread([call = std::move(call), done] {
+            call();
+            done->set_value();
+        });
+        return returned.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    }
 
     testsupport::LogCapture log;
     testsupport::TempDir dir;

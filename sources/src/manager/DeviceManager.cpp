@@ -1,5 +1,6 @@
 #include "DeviceManager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -58,6 +59,26 @@ const std::map<std::string, const RecordKey*> PropertyMap = {
 
 }  // namespace
 
+// Counts an open or an opened-check while it runs, so that the manager's end waits for it to
+// leave; its end takes the list lock again when the call returned without it.
+class DeviceManager::Caller {
+public:
+    Caller(DeviceManager& manager, std::unique_lock<std::mutex>& lock) : m_manager(manager), m_lock(lock) {
+        ++m_manager.m_callers;
+    }
+    ~Caller() {
+        if (!m_lock.owns_lock()) m_lock.lock();
+        --m_manager.m_callers;
+        m_manager.m_openEnded.notify_all();
+    }
+    Caller(const Caller&) = delete;
+    Caller& operator=(const Caller&) = delete;
+
+private:
+    DeviceManager& m_manager;
+    std::unique_lock<std::mutex>& m_lock;
+};
+
 std::atomic<DeviceManager*> DeviceManager::g_PtrDeviceManager{nullptr};
 std::unique_ptr<DeviceManager> DeviceManager::s_instance;
 std::mutex DeviceManager::s_instanceLock;
@@ -106,7 +127,14 @@ DeviceManager::~DeviceManager() {
     m_discovery.Join();
     std::vector<std::shared_ptr<BaseDevice>> devices;
     {
-        std::lock_guard<std::mutex> lock(m_listLock);
+        std::unique_lock<std::mutex> lock(m_listLock);
+        // An open in flight ends within its camera's reply waits and then fails, closing
+        // what it built; no open starts any more.
+        m_closing = true;
+        if (m_callers > 0) {
+            LOG_PRINTF("waiting for %d opens", m_callers);
+            m_openEnded.wait(lock, [this] { return m_callers == 0; });
+        }
         for (auto& record : m_list) record->device = nullptr;
         devices = m_devices.RemoveAll();
     }
@@ -116,6 +144,7 @@ DeviceManager::~DeviceManager() {
 }
 
 void DeviceManager::Stop() {
+    m_stopping = true;
     StoppableThread::Stop();
     { std::lock_guard<std::mutex> lock(m_sleepLock); }
     m_wake.notify_all();
@@ -134,14 +163,52 @@ std::chrono::milliseconds DeviceManager::RunOnce() {
     {
         std::lock_guard<std::mutex> lock(m_listLock);
         m_discovery.UpdateDeviceListInfo(m_list);
-        for (auto& record : m_list) Visit(*record, pass);
+        // A record that an open is talking to the camera for is left to that open.
+        for (auto& record : m_list) {
+            if (!Reserved(*record)) Visit(*record, pass);
+        }
     }
     if (pass.firmwareCameraSeen) Upgrade::GetInstance()->SetDetectParams_P();
     if (pass.jsonCameraSeen) JsonCtl::GetInstance()->SetDetectParams_P();
     for (auto& device : pass.toClose) device->Close();
     pass.toClose.clear();
     for (const Report& report : pass.reports) m_reporter.Report(report.info, report.message);
+    SendHeartbeats(pass);
+    {
+        std::lock_guard<std::mutex> lock(m_listLock);
+        ApplyHeartbeats(pass);
+    }
+    // A device released while its heartbeat was out goes here, outside the list lock.
+    pass.heartbeats.clear();
     return pass.heartbeatFailed ? managertiming::kAfterFailedHeartbeat : managertiming::kBetweenPasses;
+}
+
+void DeviceManager::SendHeartbeats(PassResult& pass) {
+    // One heartbeat waits at most one reply time-out, so a stop is noticed within that.
+    for (Heartbeat& beat : pass.heartbeats) {
+        if (m_stopping) return;
+        beat.result = beat.device->HeartbeatCheck();
+        beat.sent = true;
+    }
+}
+
+void DeviceManager::ApplyHeartbeats(PassResult& pass) {
+    for (const Heartbeat& beat : pass.heartbeats) {
+        DeviceInfo& record = *beat.record;
+        // Released (and maybe opened anew) meanwhile, or a transfer began: the answer is
+        // about a device that the record no longer watches.
+        if (!beat.sent || record.device != beat.device.get() || record.status != QlDeviceOpened ||
+            m_upgradeState->load() != kNone) {
+            continue;
+        }
+        if (beat.result != 0) {
+            ++record.heartBeatMissCount;
+            LOG_DEVICE(record.serialNumber, "heartBeatMissCount %d", record.heartBeatMissCount);
+            pass.heartbeatFailed = true;
+        } else {
+            record.heartBeatMissCount = 0;
+        }
+    }
 }
 
 void DeviceManager::TellRemoved(DeviceInfo& record, PassResult& pass) {
@@ -196,13 +263,8 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
                 TellRemoved(record, pass);
                 return;
             }
-            if (record.device->HeartbeatCheck() != 0) {
-                ++record.heartBeatMissCount;
-                LOG_DEVICE(sn, "heartBeatMissCount %d", record.heartBeatMissCount);
-                pass.heartbeatFailed = true;
-            } else {
-                record.heartBeatMissCount = 0;
-            }
+            // Sent once the list lock is released.
+            if (auto held = m_devices.Acquire(record.device)) pass.heartbeats.push_back({&record, std::move(held)});
             return;
         case QlUpgradeUnconnected:
             LOG_PRINTF("QlUpgradeUnconnected");
@@ -267,7 +329,10 @@ bool DeviceManager::CheckOpenedBy(const RecordKey& key, const char* text) {
         LOG_PRINTF("%s:%s is invalid.", key.name, "(null)");
         return false;
     }
-    std::lock_guard<std::mutex> lock(m_listLock);
+    std::unique_lock<std::mutex> lock(m_listLock);
+    const Caller caller(*this, lock);
+    // An open in flight decides first, as if it had held the list.
+    WaitForOpens(lock, key, text);
     for (const auto& record : m_list) {
         if (record->status != QlDeviceOpened || !key.Matches(*record, text)) continue;
         LOG_PRINTF("%s:%s is found in the device list.%d %d %d ", key.name, text, QlDeviceOpened, record->pendingEvent,
@@ -286,16 +351,37 @@ BaseDevice* DeviceManager::OpenDeviceByAlias(const char* alias, int& status) {
     return OpenDevice(kByAlias, alias, status);
 }
 
+bool DeviceManager::Reserved(const DeviceInfo& record) const {
+    return std::find(m_opening.begin(), m_opening.end(), &record) != m_opening.end();
+}
+
+void DeviceManager::Unreserve(const DeviceInfo& record) {
+    m_opening.erase(std::find(m_opening.begin(), m_opening.end(), &record));
+    m_openEnded.notify_all();
+}
+
+void DeviceManager::WaitForOpens(std::unique_lock<std::mutex>& lock, const RecordKey& key, const char* text) {
+    // Bounded by the other open's connection and reply waits.
+    m_openEnded.wait(lock, [&] {
+        return std::none_of(m_opening.begin(), m_opening.end(),
+                            [&](const DeviceInfo* record) { return key.Matches(*record, text); });
+    });
+}
+
 BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, int& status) {
     if (text == nullptr) {
         LOG_PRINTF("%s:%s is invalid.", key.name, "(null)");
         status = -12;
         return nullptr;
     }
-    // A device built for this open that failed to open; declared before the lock, so that
-    // it is deleted after the lock is released.
-    std::unique_ptr<BaseDevice> failed;
-    std::lock_guard<std::mutex> lock(m_listLock);
+    std::unique_lock<std::mutex> lock(m_listLock);
+    const Caller caller(*this, lock);
+    WaitForOpens(lock, key, text);
+    if (m_closing) {
+        LOG_PRINTF("%s:%s is not opened: the device list is closing.", key.name, text);
+        status = -1;
+        return nullptr;
+    }
     bool skipped = false;
     for (auto& owned : m_list) {
         DeviceInfo& record = *owned;
@@ -311,7 +397,12 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
             skipped = true;
             continue;
         }
-        return record.device != nullptr ? ReopenDevice(record, status) : CreateAndOpen(record, key, status, failed);
+        if (record.device != nullptr && record.status == QlDeviceOpened) {
+            LOG_DEVICE(record.serialNumber, "pDeviceHandle is not null");
+            status = 0;
+            return record.device;
+        }
+        return OpenRecord(lock, record, key, status);
     }
     if (skipped) {
         status = -1;
@@ -322,43 +413,68 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
     return nullptr;
 }
 
-BaseDevice* DeviceManager::ReopenDevice(DeviceInfo& record, int& status) {
-    LOG_DEVICE(record.serialNumber, "pDeviceHandle is not null");
-    if (record.status != QlDeviceOpened) {
-        // A camera that announced leaving kept its device open; it is closed first, so
-        // that the open succeeds on the first try.
-        record.device->Close();
-        const int ret = record.device->Open();
-        if (ret != 0) {
-            record.device->Close();
-            status = ret;
-            return nullptr;
-        }
-        record.status = QlDeviceOpened;
+BaseDevice* DeviceManager::OpenRecord(std::unique_lock<std::mutex>& lock, DeviceInfo& record, const RecordKey& key,
+                                      int& status) {
+    // Reserved, the record is left to this open while the camera is talked to without the
+    // list lock.
+    m_opening.push_back(&record);
+    BaseDevice* const before = record.device;
+    std::shared_ptr<BaseDevice> opened;
+    if (before != nullptr) {
+        LOG_DEVICE(record.serialNumber, "pDeviceHandle is not null");
+        // Held through the exchanges: a release meanwhile unlinks it but does not delete it.
+        std::shared_ptr<BaseDevice> held = m_devices.Acquire(before);
+        lock.unlock();
+        if (Reopen(*held, status)) opened = std::move(held);
+    } else {
+        DeviceInfo snapshot = record;  // the merge may change the record meanwhile
+        lock.unlock();
+        opened = CreateAndOpen(snapshot, key, status);
     }
-    status = 0;
+    lock.lock();
+    BaseDevice* const device = opened ? KeepOpen(record, before, opened, status) : nullptr;
+    Unreserve(record);
+    lock.unlock();
+    // Neither closed nor deleted under the list lock.
+    if (opened && device == nullptr) opened->Close();
+    return device;
+}
+
+BaseDevice* DeviceManager::KeepOpen(DeviceInfo& record, const BaseDevice* before,
+                                    const std::shared_ptr<BaseDevice>& opened, int& status) {
+    // The camera left, the application closed the device, or the manager began to go,
+    // while the device was opened.
+    if (m_closing || record.device != before || record.status == QlDeviceRemoving || record.status == QlDeviceGone) {
+        LOG_DEVICE(record.serialNumber, "status is %d", record.status);
+        status = -1;
+        return nullptr;
+    }
+    if (before == nullptr) record.device = m_devices.Add(opened);
+    record.status = QlDeviceOpened;
     return record.device;
 }
 
-BaseDevice* DeviceManager::CreateAndOpen(DeviceInfo& record, const RecordKey& key, int& status,
-                                         std::unique_ptr<BaseDevice>& failed) {
-    std::unique_ptr<BaseDevice> device = m_factory(record);
+bool DeviceManager::Reopen(BaseDevice& device, int& status) {
+    // A camera that announced leaving kept its device open; it is closed first, so that
+    // the open succeeds on the first try.
+    device.Close();
+    status = device.Open();
+    if (status == 0) return true;
+    device.Close();
+    return false;
+}
+
+std::shared_ptr<BaseDevice> DeviceManager::CreateAndOpen(DeviceInfo& snapshot, const RecordKey& key, int& status) {
+    std::unique_ptr<BaseDevice> device = m_factory(snapshot);
     if (!device) {
-        LOG_DEVICE(record.serialNumber, "load Drivers error");
+        LOG_DEVICE(snapshot.serialNumber, "load Drivers error");
         status = -109;
         return nullptr;
     }
-    const int ret = device->Open();
-    if (ret != 0) {
-        if (key.logsOpenFailure) LOG_DEVICE(record.serialNumber, "open failed");
-        failed = std::move(device);
-        status = ret;
-        return nullptr;
-    }
-    record.device = m_devices.Add(std::move(device));
-    record.status = QlDeviceOpened;
-    status = 0;
-    return record.device;
+    status = device->Open();
+    if (status == 0) return device;
+    if (key.logsOpenFailure) LOG_DEVICE(snapshot.serialNumber, "open failed");
+    return nullptr;
 }
 
 void DeviceManager::ReleaseDevice(BaseDevice* device) {

@@ -25,10 +25,14 @@ struct RecordKey;
 // reports cameras that appear and disappear and sends heartbeats to opened ones; the API's
 // threads query the list and open and close devices.
 //
-// Locks: the device-list lock guards the records through a pass, an open, a release and the
-// queries; the handle check and the hot-plug callback have short locks of their own. Devices
-// are closed and deleted after the list lock is released, so that a worker joined there may
-// call back into the kit.
+// Locks: the device-list lock guards the records; it is held only while they are read or
+// changed, never while a camera is waited for. A pass sends its heartbeats, and an open
+// connects and talks to its camera, on devices held through LiveDevices with the lock
+// released, and then applies what they found under the lock again. An open reserves its
+// record meanwhile, so that a second open of the same camera waits for the first and the
+// pass leaves that record alone. The handle check and the hot-plug callback have short
+// locks of their own. Devices are closed and deleted after the list lock is released, so
+// that a worker joined there may call back into the kit.
 class DeviceManager : public StoppableThread {
 public:
     using DeviceFactory = std::function<std::unique_ptr<BaseDevice>(DeviceInfo&)>;
@@ -42,11 +46,11 @@ public:
     // moduleDir holds "/Config/" and "/Drivers/", by default the kit's own folder. Starts
     // discovery; the manager's own thread is started by Start.
     explicit DeviceManager(const std::string& moduleDir = std::string(), DeviceFactory factory = CreateDevice);
-    // Stops both threads, closes and deletes the devices still held, then waits for the
-    // hot-plug reports in flight.
+    // Stops both threads, lets the opens in flight end (they fail), closes and deletes the
+    // devices still held, then waits for the hot-plug reports in flight.
     ~DeviceManager() override;
 
-    // Asks the thread to end and wakes its sleep at once.
+    // Asks the thread to end and wakes its sleep at once; a pass sends no further heartbeat.
     void Stop();
     // One pass of the main loop; the pause to take before the next. Not while the thread runs.
     std::chrono::milliseconds RunOnce();
@@ -88,10 +92,19 @@ private:
         QlDeviceInfo info;
         MessageType message;
     };
+    // A heartbeat sent with the list lock released; its record is found again by address
+    // (records never move) and takes the answer only while it still holds this device.
+    struct Heartbeat {
+        DeviceInfo* record;
+        std::shared_ptr<BaseDevice> device;
+        bool sent = false;
+        int result = 0;
+    };
     // What a pass found to do once the list lock is released.
     struct PassResult {
         std::vector<std::shared_ptr<BaseDevice>> toClose;
         std::vector<Report> reports;
+        std::vector<Heartbeat> heartbeats;
         bool heartbeatFailed = false;
         // Cameras the transfer controllers wait for were heard; told after the list lock,
         // which a worker's callback into the kit may be waiting for.
@@ -100,14 +113,30 @@ private:
     };
 
     BaseDevice* OpenDevice(const RecordKey& key, const char* text, int& status);
-    BaseDevice* ReopenDevice(DeviceInfo& record, int& status);
-    BaseDevice* CreateAndOpen(DeviceInfo& record, const RecordKey& key, int& status,
-                              std::unique_ptr<BaseDevice>& failed);
+    // Enters with the list lock held, leaves with it released: opens the record's device (or
+    // builds one) with the record reserved and the lock released meanwhile.
+    BaseDevice* OpenRecord(std::unique_lock<std::mutex>& lock, DeviceInfo& record, const RecordKey& key,
+                           int& status);
+    // Under the list lock, once the device is open: the record takes it unless the camera
+    // left, the device `before` was released or the manager is going (status -1, null).
+    BaseDevice* KeepOpen(DeviceInfo& record, const BaseDevice* before, const std::shared_ptr<BaseDevice>& opened,
+                         int& status);
+    // Without the list lock.
+    static bool Reopen(BaseDevice& device, int& status);
+    std::shared_ptr<BaseDevice> CreateAndOpen(DeviceInfo& snapshot, const RecordKey& key, int& status);
     bool CheckOpenedBy(const RecordKey& key, const char* text);
+    // Under the list lock: waits while an open of a record that the text names is in flight.
+    void WaitForOpens(std::unique_lock<std::mutex>& lock, const RecordKey& key, const char* text);
+    bool Reserved(const DeviceInfo& record) const;
+    void Unreserve(const DeviceInfo& record);
     // Under the list lock.
     void Visit(DeviceInfo& record, PassResult& pass);
     void TellRemoved(DeviceInfo& record, PassResult& pass);
     static bool Listed(const DeviceInfo& record);
+    // Without the list lock; stops early once the thread is asked to end.
+    void SendHeartbeats(PassResult& pass);
+    // Under the list lock.
+    void ApplyHeartbeats(PassResult& pass);
 
     // Read without a lock; set until the instance's destruction has ended.
     static std::atomic<DeviceManager*> g_PtrDeviceManager;
@@ -120,6 +149,14 @@ private:
     std::vector<std::unique_ptr<DeviceInfo>> m_list;  // in creation order; never shrinks
     EnumSocketDevice m_discovery;
     std::mutex m_listLock;
+    // Guarded by the list lock: the records an open is talking to the camera for, the opens
+    // and opened-checks under way, and whether the manager is going (opens then fail).
+    class Caller;
+    std::vector<const DeviceInfo*> m_opening;
+    int m_callers = 0;
+    bool m_closing = false;
+    std::condition_variable m_openEnded;
+    std::atomic<bool> m_stopping{false};
     LiveDevices m_devices;
     HotplugReporter m_reporter;
     std::mutex m_sleepLock;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-BaseDevice* LiveDevices::Add(std::unique_ptr<BaseDevice> device) {
+BaseDevice* LiveDevices::Add(std::shared_ptr<BaseDevice> device) {
     BaseDevice* held = device.get();
     std::lock_guard<std::mutex> lock(m_lock);
     m_devices.push_back(std::move(device));

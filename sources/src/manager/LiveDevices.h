@@ -12,7 +12,7 @@
 class LiveDevices {
 public:
     // Takes the device; the pointer returned is the one a record holds.
-    BaseDevice* Add(std::unique_ptr<BaseDevice> device);
+    BaseDevice* Add(std::shared_ptr<BaseDevice> device);
     bool Contains(const BaseDevice* device) const;
     // Null when the device is not (or no longer) held.
     std::shared_ptr<BaseDevice> Acquire(const BaseDevice* device) const;

@@ -28,7 +28,8 @@ RunResult RunSim(const std::string& args) {
 TEST(CameraSimCli, HelpNamesEveryOption) {
     const RunResult run = RunSim("--help");
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* option : {"--ip", "--type", "--sn", "--alias", "--scene", "--record", "--colour"})
+    for (const char* option : {"--ip", "--type", "--sn", "--alias", "--scene", "--record", "--colour", "--knob",
+                               "--control", "stall-heartbeat", "close "})
         EXPECT_NE(run.output.find(option), std::string::npos) << option;
 }
 
@@ -36,6 +37,7 @@ TEST(CameraSimCli, HelpNamesEveryOption) {
 TEST(CameraSimCli, BadArgumentsAreRefusedWithUsage) {
     const char* cases[] = {
         "--ip 10.0.0.1", "--type 0x100", "--type ten", "--scene wall:", "--record jpeg", "--bogus", "--sn",
+        "--knob 'silent 0x1B'", "--knob bogus", "--control /proc/version", "--control", "--knob",
     };
     for (const char* args : cases) {
         const RunResult run = RunSim(args);

@@ -6,8 +6,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CameraSim.h"
+#include "ControlChannel.h"
+#include "ControlInput.h"
 
 namespace {
 
@@ -27,6 +30,9 @@ const char kUsage[] =
     "  --scene SCENE      wall:D, box:WALL,BOX or ramp:LEFT,RIGHT in mm (default wall:1500)\n"
     "  --record KIND      computed or raw ToF records (default computed)\n"
     "  --colour           add colour records\n"
+    "  --knob LINE        a fault knob set from the start, as a control line below (repeatable)\n"
+    "  --control SOURCE   read control lines while running: - for standard input, else a named\n"
+    "                     pipe (made when missing), e.g. echo 'silent 0x1B on' > SOURCE\n"
     "  --help             show this text\n"
     "\n"
     "example: camera-sim --ip 127.0.0.2 --type 0x10 --sn SIM0001 --scene wall:1500 --record computed\n";
@@ -50,11 +56,14 @@ bool IsLoopback(const std::string& ip) { return ip.rfind("127.", 0) == 0; }
 
 int main(int argc, char** argv) {
     camsim::CameraOptions options;
+    std::vector<std::string> knobLines;
+    std::string controlSource;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            std::printf("\n%s", camsim::kControlHelp);
             return 0;
         }
         if (arg == "--colour") {
@@ -83,6 +92,10 @@ int main(int argc, char** argv) {
                 options.record = camsim::ToFRecordKind::Raw;
             else
                 return Fail("bad record kind: " + value);
+        } else if (arg == "--knob") {
+            knobLines.push_back(value);
+        } else if (arg == "--control") {
+            controlSource = value;
         } else {
             return Fail("unknown option: " + arg);
         }
@@ -98,12 +111,33 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     camsim::CameraSim camera(options);
+    const auto knobs = camsim::KnobsOf(camera);
+    for (const std::string& line : knobLines) {
+        const camsim::ControlOutcome outcome = camsim::ApplyControlLine(line, *knobs);
+        if (!outcome.ok) return Fail("--knob: " + outcome.message);
+    }
+    std::unique_ptr<camsim::ControlInput> control;
+    if (!controlSource.empty()) {
+        std::string error;
+        control = camsim::ControlInput::Open(controlSource, error);
+        if (!control) return Fail("--control: " + error);
+    }
     if (!camera.Start()) {
         std::fprintf(stderr, "camera-sim: cannot open %s:9008/9009 or announce\n", options.ip.c_str());
         return 1;
     }
     options.events("camera " + options.serialNumber + " on " + options.ip + " ready");
-    while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto apply = [&](const std::string& line) {
+        const camsim::ControlOutcome outcome = camsim::ApplyControlLine(line, *knobs);
+        if (!outcome.message.empty()) options.events((outcome.ok ? "control: " : "control refused: ") + outcome.message);
+    };
+    const auto refuse = [&](const std::string& why) { options.events("control refused: " + why); };
+    while (!g_stop) {
+        if (control)
+            control->Poll(std::chrono::milliseconds(100), apply, refuse);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     camera.Stop();
     options.events("camera stopped");
     return 0;

@@ -1,0 +1,36 @@
+#include "ProcessStats.h"
+
+#include <dirent.h>
+
+#include <fstream>
+#include <string>
+
+namespace soak {
+namespace {
+
+int CountOpenDescriptors() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(dir))
+        if (entry->d_name[0] != '.') ++count;
+    closedir(dir);
+    return count - 1;  // the listing's own descriptor
+}
+
+}  // namespace
+
+ProcessStats ReadProcessStats() {
+    ProcessStats stats;
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") status >> stats.rssKb;
+        if (key == "Threads:") status >> stats.threads;
+        std::getline(status, key);
+    }
+    stats.fds = CountOpenDescriptors();
+    return stats;
+}
+
+}  // namespace soak

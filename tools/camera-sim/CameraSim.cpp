@@ -84,6 +84,12 @@ void CameraSim::RefuseReconnects(bool on) {
     ApplyRefusal();
 }
 
+void CameraSim::RefuseDataConnections(bool on) {
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    refuseDataKnob_ = on;
+    ApplyRefusal();
+}
+
 void CameraSim::SetRebooting(bool on) {
     std::lock_guard<std::mutex> lock(refusalMutex_);
     rebooting_ = on;
@@ -94,7 +100,7 @@ void CameraSim::SetRebooting(bool on) {
 void CameraSim::ApplyRefusal() {
     const bool refuse = refuseKnob_ || rebooting_;
     commands_.RefuseConnections(refuse);
-    data_.RefuseConnections(refuse);
+    data_.RefuseConnections(refuse || refuseDataKnob_);
 }
 
 void CameraSim::SetSlowSending(std::chrono::milliseconds pause) {

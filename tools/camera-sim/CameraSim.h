@@ -61,6 +61,10 @@ public:
     void StallHeartbeat(bool on) { handler_.SetSilent(on); }
     void CloseConnections();
     void RefuseReconnects(bool on);
+    // The data port alone; the command port keeps working.
+    void CloseDataConnection() { data_.CloseConnection(); }
+    void ResetDataConnection() { data_.ResetConnection(); }
+    void RefuseDataConnections(bool on);
     void InjectDataFault(DataFault fault, int count = 1) { data_.InjectFault(fault, count); }
     void SetSlowSending(std::chrono::milliseconds pause);
 
@@ -92,6 +96,7 @@ private:
     std::unique_ptr<Announcer> announcer_;
     std::mutex refusalMutex_;
     bool refuseKnob_ = false;
+    bool refuseDataKnob_ = false;
     bool rebooting_ = false;
 };
 

@@ -37,9 +37,10 @@ const char kUsage[] =
     "usage: soak [--seconds N] [--cameras N] [--every S]\n"
     "Streams from N camera-sim processes (default 4, at most 8, on 127.0.0.2 and up) for N seconds\n"
     "(default 600) while disrupting one camera every S seconds (default 4): kill and restart, the\n"
-    "camera closes its connections, a stalled heartbeat, close and reopen, stop and start, frame\n"
-    "rate and work mode changes. Prints RSS, open descriptors, threads, frames and the non-zero\n"
-    "statuses every 10 s. Re-runs itself in a private network namespace with loopback only.\n";
+    "camera closes its connections or its data connection alone (closed or reset), a stalled\n"
+    "heartbeat, close and reopen, stop and start, frame rate and work mode changes. Prints RSS,\n"
+    "open descriptors, threads, frames and the non-zero statuses every 10 s. Re-runs itself in a\n"
+    "private network namespace with loopback only.\n";
 
 struct Options {
     int seconds = 600;
@@ -110,10 +111,12 @@ private:
     std::map<std::string, long> interval_;
 };
 
-enum class Disruption { Kill, CameraCloses, StallHeartbeat, CloseReopen, StopStart, FrameRate, WorkMode };
-constexpr Disruption kCycle[] = {Disruption::Kill,      Disruption::CloseReopen, Disruption::FrameRate,
-                                 Disruption::CameraCloses, Disruption::StopStart, Disruption::WorkMode,
-                                 Disruption::StallHeartbeat};
+enum class Disruption {
+    Kill, CameraCloses, DataCloses, DataReset, StallHeartbeat, CloseReopen, StopStart, FrameRate, WorkMode
+};
+constexpr Disruption kCycle[] = {Disruption::Kill,       Disruption::CloseReopen, Disruption::FrameRate,
+                                 Disruption::CameraCloses, Disruption::StopStart, Disruption::DataCloses,
+                                 Disruption::WorkMode,   Disruption::StallHeartbeat, Disruption::DataReset};
 
 bool ByApplication(Disruption d) {
     return d == Disruption::CloseReopen || d == Disruption::StopStart || d == Disruption::FrameRate ||
@@ -266,6 +269,10 @@ public:
             restartAt_[index] = Clock::now() + kKilledFor;
         } else if (d == Disruption::CameraCloses) {
             camera.Sim().Control("close both");
+        } else if (d == Disruption::DataCloses) {
+            camera.Sim().Control("close data");
+        } else if (d == Disruption::DataReset) {
+            camera.Sim().Control("reset data");
         } else if (d == Disruption::StallHeartbeat && camera.Sim().Control("stall-heartbeat on")) {
             unstallAt_[index] = Clock::now() + kStalledFor;
         }

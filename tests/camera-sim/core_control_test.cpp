@@ -36,6 +36,7 @@ public:
     }
     void Close(camsim::CameraPort port) override { Add("Close " + PortName(port)); }
     void Refuse(camsim::CameraPort port, bool on) override { Add("Refuse " + PortName(port) + " " + OnOff(on)); }
+    void ResetData() override { Add("ResetData"); }
     void InjectDataFault(camsim::DataFault fault, int count) override {
         Add("InjectDataFault " + FaultName(fault) + " " + Num(count));
     }
@@ -63,6 +64,7 @@ private:
     static std::string PortName(camsim::CameraPort port) {
         switch (port) {
             case camsim::CameraPort::Command: return "command";
+            case camsim::CameraPort::Data: return "data";
             case camsim::CameraPort::Both: return "both";
         }
         return "?";
@@ -88,8 +90,12 @@ TEST(ControlChannel, EachLineTurnsItsKnob) {
         {"slow-data 20", "SetDataChunkPause 20"},
         {"slow-data 0", "SetDataChunkPause 0"},
         {"close command", "Close command"},
+        {"close data", "Close data"},
         {"close both", "Close both"},
+        {"reset data", "ResetData"},
         {"refuse command on", "Refuse command on"},
+        {"refuse data on", "Refuse data on"},
+        {"refuse data off", "Refuse data off"},
         {"refuse both off", "Refuse both off"},
         {"frame foreign", "InjectDataFault foreign 1"},
         {"frame truncated 3", "InjectDataFault truncated 3"},
@@ -133,10 +139,12 @@ TEST(ControlChannel, BadLinesTurnNothingAndSayWhy) {
         {"late-replies 60001", "MS (0 to 60000)"},
         {"late-replies 1.5", "MS (0 to 60000)"},
         {"slow-data -5", "MS (0 to 60000)"},
-        {"close", "command|both"},
-        {"close everything", "command|both"},
-        {"refuse command", "command|both on|off"},
-        {"refuse on both", "command|both on|off"},
+        {"close", "command|data|both"},
+        {"close everything", "command|data|both"},
+        {"refuse command", "command|data|both on|off"},
+        {"reset", "expected \"reset data\""},
+        {"reset command", "expected \"reset data\""},
+        {"refuse on both", "command|data|both on|off"},
         {"frame", "foreign|truncated|oversized|random [N]"},
         {"frame short", "foreign|truncated|oversized|random [N]"},
         {"frame foreign 0", "[N]"},
@@ -165,7 +173,7 @@ TEST(ControlChannel, BlankAndCommentLinesAreSkippedAndHelpListsEveryKnob) {
     const ControlOutcome help = ApplyControlLine("help", knobs);
     EXPECT_TRUE(help.ok);
     for (const char* knob : {"stall-heartbeat", "silent", "wrong-id", "refuse-setting", "late-replies", "slow-data",
-                             "close", "refuse", "frame", "announce", "announce-state"})
+                             "close", "reset", "refuse", "frame", "announce", "announce-state"})
         EXPECT_NE(help.message.find(std::string("  ") + knob + " "), std::string::npos) << knob;
     EXPECT_TRUE(knobs.calls.empty());
 }

@@ -216,6 +216,15 @@ TEST(CameraSimProgram, TurnsKnobsFromItsControlPipe) {
     }
     EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms));
 
+    const int data = ConnectTo(9009);
+    ASSERT_GE(data, 0);
+    ASSERT_TRUE(WaitForOutput(out, seen, "data connection accepted", 5000ms)) << seen;
+    control("close data");
+    ASSERT_TRUE(acknowledged("close data")) << seen;
+    EXPECT_TRUE(ClosedByPeer(data, 2000ms));
+    EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms)) << "the command port goes on";
+    close(data);
+
     control("close command");
     ASSERT_TRUE(acknowledged("close command")) << seen;
     EXPECT_TRUE(ClosedByPeer(cmd, 2000ms));

@@ -100,6 +100,12 @@ void CameraSim::RefuseCommandConnections(bool on) {
     ApplyRefusal();
 }
 
+void CameraSim::RefuseDataConnections(bool on) {
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    refuseDataKnob_ = on;
+    ApplyRefusal();
+}
+
 void CameraSim::SetRebooting(bool on) {
     std::lock_guard<std::mutex> lock(refusalMutex_);
     rebooting_ = on;
@@ -110,7 +116,7 @@ void CameraSim::SetRebooting(bool on) {
 void CameraSim::ApplyRefusal() {
     const bool refuse = refuseKnob_ || rebooting_;
     commands_.RefuseConnections(refuse || refuseCommandKnob_);
-    data_.RefuseConnections(refuse);
+    data_.RefuseConnections(refuse || refuseDataKnob_);
 }
 
 void CameraSim::SetSlowSending(std::chrono::milliseconds pause) {

@@ -64,6 +64,10 @@ public:
     // The command port alone; the data connection stays as it is.
     void CloseCommandConnection() { commands_.CloseConnection(); }
     void RefuseCommandConnections(bool on);
+    // The data port alone; the command port keeps working.
+    void CloseDataConnection() { data_.CloseConnection(); }
+    void ResetDataConnection() { data_.ResetConnection(); }
+    void RefuseDataConnections(bool on);
     void InjectDataFault(DataFault fault, int count = 1) { data_.InjectFault(fault, count); }
     // Late command replies and data trickling in 4 KiB pieces; SetSlowSending sets both.
     void SetReplyDelay(std::chrono::milliseconds delay) { commands_.SetReplyDelay(delay); }
@@ -101,6 +105,7 @@ private:
     std::mutex refusalMutex_;
     bool refuseKnob_ = false;
     bool refuseCommandKnob_ = false;
+    bool refuseDataKnob_ = false;
     bool rebooting_ = false;
     std::mutex announceMutex_;  // guards announcing_ and running_ with the announcer's start and stop
     bool announcing_ = true;

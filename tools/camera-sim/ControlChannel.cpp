@@ -18,8 +18,9 @@ const char kControlHelp[] =
     "                                    are taken but change nothing\n"
     "  late-replies MS                   each command reply waits MS ms (0 ends it)\n"
     "  slow-data MS                      data frames go out in 4 KiB pieces MS ms apart (0 ends it)\n"
-    "  close command|both                the camera closes the host's connection on that port\n"
-    "  refuse command|both on|off        the port refuses new connections (open ones stay)\n"
+    "  close command|data|both           the camera closes the host's connection on that port\n"
+    "  reset data                        the camera resets the data connection (RST, not a close)\n"
+    "  refuse command|data|both on|off   the port refuses new connections (open ones stay)\n"
     "  frame foreign|truncated|oversized|random [N]\n"
     "                                    the next N data frames (default 1) carry that fault\n"
     "  announce on|off                   the discovery datagram is sent or not\n"
@@ -53,6 +54,7 @@ std::optional<bool> OnOff(const std::string& text) {
 
 std::optional<CameraPort> PortOf(const std::string& text) {
     if (text == "command") return CameraPort::Command;
+    if (text == "data") return CameraPort::Data;
     if (text == "both") return CameraPort::Both;
     return std::nullopt;
 }
@@ -141,15 +143,21 @@ ControlOutcome RefuseSettingLine(const Line& line, FaultKnobs& knobs) {
 
 ControlOutcome CloseLine(const Line& line, FaultKnobs& knobs) {
     const auto port = line.Args() == 1 ? PortOf(line.Arg(0)) : std::nullopt;
-    if (!port) return Usage(line, "command|both");
+    if (!port) return Usage(line, "command|data|both");
     knobs.Close(*port);
+    return Done(line.Text());
+}
+
+ControlOutcome ResetLine(const Line& line, FaultKnobs& knobs) {
+    if (line.Args() != 1 || line.Arg(0) != "data") return Usage(line, "data");
+    knobs.ResetData();
     return Done(line.Text());
 }
 
 ControlOutcome RefuseLine(const Line& line, FaultKnobs& knobs) {
     const auto port = line.Args() == 2 ? PortOf(line.Arg(0)) : std::nullopt;
     const auto on = line.Args() == 2 ? OnOff(line.Arg(1)) : std::nullopt;
-    if (!port || !on) return Usage(line, "command|both on|off");
+    if (!port || !on) return Usage(line, "command|data|both on|off");
     knobs.Refuse(*port, *on);
     return Done(line.Text());
 }
@@ -185,11 +193,14 @@ public:
     void Close(CameraPort port) override {
         if (port == CameraPort::Both) camera_.CloseConnections();
         if (port == CameraPort::Command) camera_.CloseCommandConnection();
+        if (port == CameraPort::Data) camera_.CloseDataConnection();
     }
     void Refuse(CameraPort port, bool on) override {
         if (port == CameraPort::Both) camera_.RefuseReconnects(on);
         if (port == CameraPort::Command) camera_.RefuseCommandConnections(on);
+        if (port == CameraPort::Data) camera_.RefuseDataConnections(on);
     }
+    void ResetData() override { camera_.ResetDataConnection(); }
     void InjectDataFault(DataFault fault, int count) override { camera_.InjectDataFault(fault, count); }
     void SetAnnouncing(bool on) override { camera_.SetAnnouncing(on); }
     void SetAnnouncedState(AnnouncedState state) override { camera_.SetAnnouncedState(state); }
@@ -213,6 +224,7 @@ ControlOutcome ApplyControlLine(const std::string& text, FaultKnobs& knobs) {
     if (knob == "late-replies") return Delay(line, [&](std::chrono::milliseconds ms) { knobs.SetReplyDelay(ms); });
     if (knob == "slow-data") return Delay(line, [&](std::chrono::milliseconds ms) { knobs.SetDataChunkPause(ms); });
     if (knob == "close") return CloseLine(line, knobs);
+    if (knob == "reset") return ResetLine(line, knobs);
     if (knob == "refuse") return RefuseLine(line, knobs);
     if (knob == "frame") return FrameLine(line, knobs);
     if (knob == "announce") return Switch(line, [&](bool on) { knobs.SetAnnouncing(on); });

@@ -15,7 +15,7 @@ namespace camsim {
 
 class CameraSim;
 
-enum class CameraPort { Command, Both };
+enum class CameraPort { Command, Data, Both };
 
 // What a control line can turn; CameraSim's knobs behind a seam the parser's tests can record.
 class FaultKnobs {
@@ -29,6 +29,8 @@ public:
     virtual void SetDataChunkPause(std::chrono::milliseconds pause) = 0;
     virtual void Close(CameraPort port) = 0;
     virtual void Refuse(CameraPort port, bool on) = 0;
+    // The data connection closed with a reset in place of an orderly close.
+    virtual void ResetData() = 0;
     virtual void InjectDataFault(DataFault fault, int count) = 0;
     virtual void SetAnnouncing(bool on) = 0;
     virtual void SetAnnouncedState(AnnouncedState state) = 0;

@@ -1,6 +1,7 @@
 #include "ProcessStats.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -31,6 +32,20 @@ ProcessStats ReadProcessStats() {
     }
     stats.fds = CountOpenDescriptors();
     return stats;
+}
+
+std::string OpenDescriptorTargets() {
+    std::string text;
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) return text;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.' || std::stoi(entry->d_name) == dirfd(dir)) continue;
+        char target[512];
+        const ssize_t n = readlink((std::string("/proc/self/fd/") + entry->d_name).c_str(), target, sizeof target - 1);
+        text += " " + std::string(entry->d_name) + "=" + (n > 0 ? std::string(target, static_cast<size_t>(n)) : "?");
+    }
+    closedir(dir);
+    return text;
 }
 
 }  // namespace soak

@@ -1,6 +1,8 @@
 // What the soak watches of its own process for growth.
 #pragma once
 
+#include <string>
+
 namespace soak {
 
 struct ProcessStats {
@@ -10,5 +12,7 @@ struct ProcessStats {
 };
 
 ProcessStats ReadProcessStats();
+// What each open descriptor names, for telling a leak from the standard streams.
+std::string OpenDescriptorTargets();
 
 }  // namespace soak

@@ -139,6 +139,7 @@ public:
     void Request(Disruption d) { pending_ = static_cast<int>(d) + 1; }
     void MarkLost() { lost_ = true; }
     uint64_t Frames() const { return frames_; }
+    bool Opened() const { return opened_; }
 
 private:
     void Run() {
@@ -187,6 +188,7 @@ private:
             return false;
         }
         lost_ = false;
+        opened_ = true;
         tally_.Note("SetFrameRate", QL_SetFrameRate(handle_, 10));
         return true;
     }
@@ -195,6 +197,7 @@ private:
         if (!handle_) return;
         tally_.Note("CloseDevice", QL_CloseDevice(&handle_));
         handle_ = nullptr;
+        opened_ = false;
     }
 
     void Apply(Disruption d) {
@@ -228,6 +231,7 @@ private:
     int rate_ = 10;
     std::atomic<int> pending_{0};
     std::atomic<bool> lost_{false};
+    std::atomic<bool> opened_{false};
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> frames_{0};
     std::thread thread_;
@@ -335,8 +339,8 @@ int main(int argc, char** argv) {
 
     std::printf("soak: %d cameras for %d s, one disruption every %d s; kit log in %s\n", options.cameras,
                 options.seconds, options.every, dir.c_str());
-    std::printf("%6s %9s %5s %7s %8s %9s %8s %11s  %s\n", "t(s)", "rss(kB)", "fds", "threads", "frames",
-                "total", "hotplug", "disruptions", "non-zero statuses (call:status=count)");
+    std::printf("%6s %6s %9s %5s %7s %8s %9s %8s %11s  %s\n", "t(s)", "opened", "rss(kB)", "fds", "threads",
+                "frames", "total", "hotplug", "disruptions", "non-zero statuses (call:status=count)");
     std::fflush(stdout);
 
     Disruptor disruptor(cameras);
@@ -355,12 +359,17 @@ int main(int argc, char** argv) {
         if (Clock::now() >= nextReport) {
             nextReport += kReportEvery;
             uint64_t frames = 0;
-            for (auto& camera : cameras) frames += camera->Frames();
+            int opened = 0;
+            for (auto& camera : cameras) {
+                frames += camera->Frames();
+                opened += camera->Opened() ? 1 : 0;
+            }
             const soak::ProcessStats stats = soak::ReadProcessStats();
             const long t = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
             const std::string hot = "+" + std::to_string(hotPlug.appeared.load()) + "/-" +
                                     std::to_string(hotPlug.removed.load());
-            std::printf("%6ld %9ld %5d %7d %8llu %9llu %8s %11ld %s\n", t, stats.rssKb, stats.fds, stats.threads,
+            std::printf("%6ld %6d %9ld %5d %7d %8llu %9llu %8s %11ld %s\n", t, opened, stats.rssKb, stats.fds,
+                        stats.threads,
                         static_cast<unsigned long long>(frames - lastFrames), static_cast<unsigned long long>(frames),
                         hot.c_str(), disruptor.Done(), tally.TakeInterval().c_str());
             std::fflush(stdout);
@@ -372,8 +381,8 @@ int main(int argc, char** argv) {
     const int shutdown = QL_Shutdown();
     for (auto& camera : cameras) camera->Sim().Stop();
     const soak::ProcessStats stats = soak::ReadProcessStats();
-    std::printf("soak: done; QL_Shutdown %d; after it rss %ld kB, %d fds, %d threads\n", shutdown, stats.rssKb,
-                stats.fds, stats.threads);
+    std::printf("soak: done; QL_Shutdown %d; after it rss %ld kB, %d threads, %d fds:%s\n", shutdown, stats.rssKb,
+                stats.threads, stats.fds, soak::OpenDescriptorTargets().c_str());
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
     return 0;

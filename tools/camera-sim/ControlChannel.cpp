@@ -1,5 +1,7 @@
 #include "ControlChannel.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -37,12 +39,15 @@ constexpr long kMaxFaultFrames = 1000;
 ControlOutcome Refused(const std::string& why) { return ControlOutcome{false, why}; }
 ControlOutcome Done(const std::string& what) { return ControlOutcome{true, what}; }
 
-// A whole number in [min, max], decimal or 0x hex.
+// A whole number in [min, max], decimal or 0x hex (base 0 would read a leading zero as octal).
 std::optional<long> Number(const std::string& text, long min, long max) {
-    if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 0);
-    if (*end != '\0' || value < min || value > max) return std::nullopt;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    const auto isDigit = [hex](unsigned char c) { return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0; };
+    if (digits.empty() || digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), isDigit))
+        return std::nullopt;
+    const long value = std::strtol(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (value < min || value > max) return std::nullopt;
     return value;
 }
 

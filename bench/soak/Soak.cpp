@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -34,34 +35,83 @@ constexpr int kFailuresBeforeReopen = 5;
 constexpr const char* kInsideMark = "SOAK_IN_PRIVATE_NETWORK";
 
 const char kUsage[] =
-    "usage: soak [--seconds N] [--cameras N] [--every S]\n"
+    "usage: soak [--seconds N] [--cameras N] [--every S] [--only NAME[,NAME...]] [--verbose]\n"
     "Streams from N camera-sim processes (default 4, at most 8, on 127.0.0.2 and up) for N seconds\n"
-    "(default 600) while disrupting one camera every S seconds (default 4): kill and restart, the\n"
-    "camera closes its connections or its data connection alone (closed or reset), a stalled\n"
-    "heartbeat, close and reopen, stop and start, frame rate and work mode changes. Prints RSS,\n"
-    "open descriptors, threads, frames and the non-zero statuses every 10 s. Re-runs itself in a\n"
+    "(default 600) while disrupting one camera every S seconds (default 4), in rounds that give\n"
+    "every camera the same disruption: kill (and restart), close-reopen, frame-rate, camera-closes\n"
+    "(both connections), stop-start, data-closes, work-mode, stall-heartbeat, data-reset; --only\n"
+    "keeps the ones named. Prints RSS, open descriptors, threads, frames (also per camera) and\n"
+    "the non-zero statuses every 10 s; --verbose also prints each disruption. Re-runs itself in a\n"
     "private network namespace with loopback only.\n";
+
+enum class Disruption {
+    Kill, CameraCloses, DataCloses, DataReset, StallHeartbeat, CloseReopen, StopStart, FrameRate, WorkMode
+};
+
+// In the order of the cycle.
+constexpr struct {
+    Disruption what;
+    const char* name;
+} kDisruptions[] = {
+    {Disruption::Kill, "kill"},           {Disruption::CloseReopen, "close-reopen"},
+    {Disruption::FrameRate, "frame-rate"}, {Disruption::CameraCloses, "camera-closes"},
+    {Disruption::StopStart, "stop-start"}, {Disruption::DataCloses, "data-closes"},
+    {Disruption::WorkMode, "work-mode"},   {Disruption::StallHeartbeat, "stall-heartbeat"},
+    {Disruption::DataReset, "data-reset"},
+};
+
+const char* NameOf(Disruption d) {
+    for (const auto& entry : kDisruptions)
+        if (entry.what == d) return entry.name;
+    return "?";
+}
 
 struct Options {
     int seconds = 600;
     int cameras = 4;
     int every = 4;
+    bool verbose = false;
+    std::vector<Disruption> cycle;
 };
+
+bool ParseCycle(const std::string& names, std::vector<Disruption>& cycle) {
+    size_t begin = 0;
+    while (begin <= names.size()) {
+        const size_t end = std::min(names.find(',', begin), names.size());
+        const std::string name = names.substr(begin, end - begin);
+        bool known = false;
+        for (const auto& entry : kDisruptions)
+            if (name == entry.name) {
+                cycle.push_back(entry.what);
+                known = true;
+            }
+        if (!known) return false;
+        begin = end + 1;
+    }
+    return true;
+}
 
 bool ParseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--verbose") {
+            o.verbose = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
-        const int value = std::atoi(argv[++i]);
+        const std::string text = argv[++i];
+        const int value = std::atoi(text.c_str());
         if (arg == "--seconds" && value > 0)
             o.seconds = value;
         else if (arg == "--cameras" && value > 0 && value <= 8)
             o.cameras = value;
         else if (arg == "--every" && value > 0)
             o.every = value;
-        else
+        else if (arg != "--only" || !ParseCycle(text, o.cycle))
             return false;
     }
+    if (o.cycle.empty())
+        for (const auto& entry : kDisruptions) o.cycle.push_back(entry.what);
     return true;
 }
 
@@ -110,13 +160,6 @@ private:
     std::mutex mutex_;
     std::map<std::string, long> interval_;
 };
-
-enum class Disruption {
-    Kill, CameraCloses, DataCloses, DataReset, StallHeartbeat, CloseReopen, StopStart, FrameRate, WorkMode
-};
-constexpr Disruption kCycle[] = {Disruption::Kill,       Disruption::CloseReopen, Disruption::FrameRate,
-                                 Disruption::CameraCloses, Disruption::StopStart, Disruption::DataCloses,
-                                 Disruption::WorkMode,   Disruption::StallHeartbeat, Disruption::DataReset};
 
 bool ByApplication(Disruption d) {
     return d == Disruption::CloseReopen || d == Disruption::StopStart || d == Disruption::FrameRate ||
@@ -257,15 +300,16 @@ void OnHotPlug(const QlDeviceInfo* info, int status, void* user) {
 // The camera side of each disruption; the application's side runs on the camera's thread.
 class Disruptor {
 public:
-    explicit Disruptor(std::vector<std::unique_ptr<CameraStream>>& cameras)
-        : cameras_(cameras), restartAt_(cameras.size()), unstallAt_(cameras.size()) {}
+    Disruptor(std::vector<std::unique_ptr<CameraStream>>& cameras, const Options& options)
+        : cameras_(cameras), options_(options), restartAt_(cameras.size()), unstallAt_(cameras.size()) {}
 
-    void Next() {
+    void Next(long seconds) {
         const size_t index = next_ % cameras_.size();
         // A round gives every camera the same disruption; the rounds walk the cycle.
-        const Disruption d = kCycle[(next_ / cameras_.size()) % (sizeof kCycle / sizeof kCycle[0])];
+        const Disruption d = options_.cycle[(next_ / cameras_.size()) % options_.cycle.size()];
         ++next_;
         CameraStream& camera = *cameras_[index];
+        if (options_.verbose) std::printf("  [%ld s] %s %s\n", seconds, camera.Sim().Serial().c_str(), NameOf(d));
         if (ByApplication(d)) {
             camera.Request(d);
         } else if (d == Disruption::Kill) {
@@ -299,6 +343,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<CameraStream>>& cameras_;
+    const Options& options_;
     std::vector<Clock::time_point> restartAt_;
     std::vector<Clock::time_point> unstallAt_;
     size_t next_ = 0;
@@ -340,38 +385,43 @@ int main(int argc, char** argv) {
     std::printf("soak: %d cameras for %d s, one disruption every %d s; kit log in %s\n", options.cameras,
                 options.seconds, options.every, dir.c_str());
     std::printf("%6s %6s %9s %5s %7s %8s %9s %8s %11s  %s\n", "t(s)", "opened", "rss(kB)", "fds", "threads",
-                "frames", "total", "hotplug", "disruptions", "non-zero statuses (call:status=count)");
+                "frames", "total", "hotplug", "disruptions", "[frames per camera] non-zero statuses (call:status=count)");
     std::fflush(stdout);
 
-    Disruptor disruptor(cameras);
+    Disruptor disruptor(cameras, options);
     const auto start = Clock::now();
     const auto end = start + std::chrono::seconds(options.seconds);
     auto nextReport = start + kReportEvery;
     auto nextDisruption = start + std::chrono::seconds(options.every);
     uint64_t lastFrames = 0;
+    std::vector<uint64_t> lastPerCamera(cameras.size());
     while (Clock::now() < end) {
         std::this_thread::sleep_for(100ms);
         disruptor.Tend();
+        const long t = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
         if (Clock::now() >= nextDisruption) {
-            disruptor.Next();
+            disruptor.Next(t);
             nextDisruption += std::chrono::seconds(options.every);
         }
         if (Clock::now() >= nextReport) {
             nextReport += kReportEvery;
             uint64_t frames = 0;
             int opened = 0;
-            for (auto& camera : cameras) {
-                frames += camera->Frames();
-                opened += camera->Opened() ? 1 : 0;
+            std::string perCamera;
+            for (size_t i = 0; i < cameras.size(); ++i) {
+                const uint64_t own = cameras[i]->Frames();
+                perCamera += (i ? " " : "") + std::to_string(own - lastPerCamera[i]);
+                lastPerCamera[i] = own;
+                frames += own;
+                opened += cameras[i]->Opened() ? 1 : 0;
             }
             const soak::ProcessStats stats = soak::ReadProcessStats();
-            const long t = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
             const std::string hot = "+" + std::to_string(hotPlug.appeared.load()) + "/-" +
                                     std::to_string(hotPlug.removed.load());
-            std::printf("%6ld %6d %9ld %5d %7d %8llu %9llu %8s %11ld %s\n", t, opened, stats.rssKb, stats.fds,
+            std::printf("%6ld %6d %9ld %5d %7d %8llu %9llu %8s %11ld [%s]%s\n", t, opened, stats.rssKb, stats.fds,
                         stats.threads,
                         static_cast<unsigned long long>(frames - lastFrames), static_cast<unsigned long long>(frames),
-                        hot.c_str(), disruptor.Done(), tally.TakeInterval().c_str());
+                        hot.c_str(), disruptor.Done(), perCamera.c_str(), tally.TakeInterval().c_str());
             std::fflush(stdout);
             lastFrames = frames;
         }

@@ -8,7 +8,10 @@
 namespace soak {
 
 SimProcess::SimProcess(std::string binary, std::string ip, std::string serial, std::string controlPath)
-    : binary_(std::move(binary)), ip_(std::move(ip)), serial_(std::move(serial)), controlPath_(std::move(controlPath)) {}
+    : binary_(std::move(binary)),
+      ip_(std::move(ip)),
+      serial_(std::move(serial)),
+      controlPath_(std::move(controlPath)) {}
 
 SimProcess::~SimProcess() { Stop(); }
 

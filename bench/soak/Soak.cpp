@@ -385,7 +385,8 @@ int main(int argc, char** argv) {
     std::printf("soak: %d cameras for %d s, one disruption every %d s; kit log in %s\n", options.cameras,
                 options.seconds, options.every, dir.c_str());
     std::printf("%6s %6s %9s %5s %7s %8s %9s %8s %11s  %s\n", "t(s)", "opened", "rss(kB)", "fds", "threads",
-                "frames", "total", "hotplug", "disruptions", "[frames per camera] non-zero statuses (call:status=count)");
+                "frames", "total", "hotplug", "disruptions",
+                "[frames per camera] non-zero statuses (call:status=count)");
     std::fflush(stdout);
 
     Disruptor disruptor(cameras, options);
@@ -398,7 +399,8 @@ int main(int argc, char** argv) {
     while (Clock::now() < end) {
         std::this_thread::sleep_for(100ms);
         disruptor.Tend();
-        const long t = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
+        const long t =
+            static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
         if (Clock::now() >= nextDisruption) {
             disruptor.Next(t);
             nextDisruption += std::chrono::seconds(options.every);

@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
     options.events("camera " + options.serialNumber + " on " + options.ip + " ready");
     const auto apply = [&](const std::string& line) {
         const camsim::ControlOutcome outcome = camsim::ApplyControlLine(line, *knobs);
-        if (!outcome.message.empty()) options.events((outcome.ok ? "control: " : "control refused: ") + outcome.message);
+        if (outcome.message.empty()) return;
+        options.events((outcome.ok ? "control: " : "control refused: ") + outcome.message);
     };
     const auto refuse = [&](const std::string& why) { options.events("control refused: " + why); };
     while (!g_stop) {

@@ -1,5 +1,6 @@
 /* quickstart: finds a camera, streams a few frames, and writes one depth frame as a point
- * cloud (PLY) and the depth, IR and colour images as PNG files.
+ * cloud (PLY) and the depth, IR and colour images as PNG files; for a camera with colour also
+ * registered.png, the colour image with the depth mapped into it drawn over it.
  *
  *   quickstart [-o OUTPUT_DIR] [-n FRAMES]
  */
@@ -75,89 +76,179 @@ static int write_png(const char* path, const uint8_t* pixels, int width, int hei
     return 0;
 }
 
-/* The depths below which `fraction` of the valid pixels lie, from a histogram. */
-static uint16_t depth_percentile(const uint32_t* histogram, size_t valid, double fraction) {
-    const size_t wanted = (size_t)(fraction * (double)valid);
+/* Depth 0 is no return and 0xFFFF a pixel that the filters rejected. */
+static int valid_depth(uint16_t d) { return d != 0 && d != 0xFFFF; }
+
+/* The value below which `fraction` of the counted samples lie, from a histogram. */
+static uint32_t percentile(const uint32_t* histogram, uint32_t bins, size_t counted, double fraction) {
+    const size_t wanted = (size_t)(fraction * (double)counted);
     size_t seen = 0;
-    for (uint32_t d = 1; d < 65536; ++d) {
-        seen += histogram[d];
-        if (seen > wanted) return (uint16_t)d;
+    for (uint32_t v = 0; v < bins; ++v) {
+        seen += histogram[v];
+        if (seen > wanted) return v;
     }
-    return 0xFFFF;
+    return bins - 1;
 }
 
-/* Depth in false colour: near is red, far is blue, no depth is black. The scale spans the
- * 1st to 99th percentile, so that a few stray pixels do not flatten it. */
+/* The 1st and 99th percentile of the samples that `keep` accepts, so that a few stray pixels
+ * do not flatten a picture's scale. 16-bit samples when `wide`, else 8-bit. */
+static int stretch_range(const uint8_t* data, size_t count, int wide, int (*keep)(uint16_t), uint32_t* lo,
+                         uint32_t* hi) {
+    const uint32_t bins = wide ? 65536u : 256u;
+    uint32_t* histogram = calloc(bins, sizeof(*histogram));
+    if (!histogram) return -1;
+    size_t counted = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t v = wide ? pixel16(data, i) : data[i];
+        if (keep && !keep(v)) continue;
+        ++histogram[v];
+        ++counted;
+    }
+    *lo = percentile(histogram, bins, counted, 0.01);
+    *hi = percentile(histogram, bins, counted, 0.99);
+    free(histogram);
+    return 0;
+}
+
+/* Where v lies between lo and hi, from 0 to 1. */
+static double scale(uint32_t v, uint32_t lo, uint32_t hi) {
+    if (hi <= lo) return 0.5;
+    const double t = ((double)v - lo) / (double)(hi - lo);
+    return t < 0.0 ? 0.0 : t > 1.0 ? 1.0 : t;
+}
+
+/* Near is red, far is blue. */
+static void false_colour(double t, uint8_t* p) {
+    p[0] = (uint8_t)(255.0 * (t < 0.5 ? 1.0 : 2.0 * (1.0 - t)));
+    p[1] = (uint8_t)(255.0 * (t < 0.5 ? 2.0 * t : 2.0 * (1.0 - t)));
+    p[2] = (uint8_t)(255.0 * (t < 0.5 ? 2.0 * t : 1.0));
+}
+
+/* Depth in false colour; invalid depth is black. */
 static int write_depth_png(const char* path, const QlFrame* depth) {
     const size_t count = (size_t)depth->width * depth->height;
-    uint32_t* histogram = calloc(65536, sizeof(*histogram));
+    uint32_t lo, hi;
     uint8_t* rgb = malloc(count * 3);
-    if (!histogram || !rgb) {
-        free(histogram);
+    if (!rgb || stretch_range(depth->pFrameData, count, 1, valid_depth, &lo, &hi) != 0) {
         free(rgb);
         return -1;
     }
-    size_t valid = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const uint16_t d = pixel16(depth->pFrameData, i);
-        if (d == 0) continue;
-        ++histogram[d];
-        ++valid;
-    }
-    const uint16_t lo = depth_percentile(histogram, valid, 0.01);
-    const uint16_t hi = depth_percentile(histogram, valid, 0.99);
-    free(histogram);
     for (size_t i = 0; i < count; ++i) {
         const uint16_t d = pixel16(depth->pFrameData, i);
         uint8_t* p = rgb + 3 * i;
-        if (d == 0) {
+        if (valid_depth(d)) {
+            false_colour(scale(d, lo, hi), p);
+        } else {
             p[0] = p[1] = p[2] = 0;
-            continue;
         }
-        double t = hi > lo ? ((double)d - lo) / (double)(hi - lo) : 0.5;
-        if (t < 0.0) t = 0.0;
-        if (t > 1.0) t = 1.0;
-        p[0] = (uint8_t)(255.0 * (t < 0.5 ? 1.0 : 2.0 * (1.0 - t)));
-        p[1] = (uint8_t)(255.0 * (t < 0.5 ? 2.0 * t : 2.0 * (1.0 - t)));
-        p[2] = (uint8_t)(255.0 * (t < 0.5 ? 2.0 * t : 1.0));
     }
     const int result = write_png(path, rgb, depth->width, depth->height, 3);
     free(rgb);
     return result;
 }
 
-/* IR as grey; 16-bit IR is scaled to its largest value. */
+/* IR as grey, stretched over its own range. */
 static int write_ir_png(const char* path, const QlFrame* ir) {
     const size_t count = (size_t)ir->width * ir->height;
-    if (ir->pixelFormat == PIXEL_FORMAT_GRAY8) {
-        return write_png(path, ir->pFrameData, ir->width, ir->height, 1);
-    }
-    uint16_t hi = 1;
-    for (size_t i = 0; i < count; ++i) {
-        const uint16_t v = pixel16(ir->pFrameData, i);
-        if (v > hi) hi = v;
-    }
+    const int wide = ir->pixelFormat != PIXEL_FORMAT_GRAY8;
+    uint32_t lo, hi;
     uint8_t* grey = malloc(count);
-    if (!grey) return -1;
+    if (!grey || stretch_range(ir->pFrameData, count, wide, NULL, &lo, &hi) != 0) {
+        free(grey);
+        return -1;
+    }
     for (size_t i = 0; i < count; ++i) {
-        grey[i] = (uint8_t)(255u * pixel16(ir->pFrameData, i) / hi);
+        grey[i] = (uint8_t)(255.0 * scale(wide ? pixel16(ir->pFrameData, i) : ir->pFrameData[i], lo, hi));
     }
     const int result = write_png(path, grey, ir->width, ir->height, 1);
     free(grey);
     return result;
 }
 
-static int write_colour_png(const char* path, const QlFrame* colour) {
+/* The colour image's pixels as RGB, whichever order the frame carries. */
+static void colour_to_rgb(const QlFrame* colour, uint8_t* rgb) {
     const size_t count = (size_t)colour->width * colour->height;
-    uint8_t* rgb = malloc(count * 3);
-    if (!rgb) return -1;
+    const int bgr = colour->pixelFormat == PIXEL_FORMAT_BGR;
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* s = colour->pFrameData + 3 * i;
-        const int bgr = colour->pixelFormat == PIXEL_FORMAT_BGR;
         rgb[3 * i + 0] = bgr ? s[2] : s[0];
         rgb[3 * i + 1] = s[1];
         rgb[3 * i + 2] = bgr ? s[0] : s[2];
     }
+}
+
+/* Whether the depth beside pixel (x, y), in direction (dx, dy), lies on a farther surface: the
+ * next valid depth, across a short run of pixels without depth (the strip that one camera sees
+ * behind an edge and the other does not), is more than a few percent farther. */
+static int farther_beside(const QlFrame* depth, int x, int y, int dx, int dy, uint16_t d) {
+    const int gap = 2 + depth->width / 40;
+    for (int step = 1; step <= gap; ++step) {
+        const int nx = x + step * dx;
+        const int ny = y + step * dy;
+        if (nx < 0 || ny < 0 || nx >= depth->width || ny >= depth->height) return 0;
+        const uint16_t n = pixel16(depth->pFrameData, (size_t)ny * depth->width + nx);
+        if (valid_depth(n)) return n > d + 30 + d / 25;
+    }
+    return 0;
+}
+
+/* The colour image with the depth mapped into the colour camera drawn over it: a light tint of
+ * the depth's false colour where there is depth, and the outline of every nearer surface in
+ * green, so that depth edges can be checked against the edges of the colour picture. */
+static int write_registered_png(const char* path, const QlFrame* colour, const QlFrame* depthInColour) {
+    if (colour->width != depthInColour->width || colour->height != depthInColour->height) {
+        fprintf(stderr, "quickstart: depth-in-colour is %ux%u, the colour image %ux%u\n", depthInColour->width,
+                depthInColour->height, colour->width, colour->height);
+        return -1;
+    }
+    const size_t count = (size_t)colour->width * colour->height;
+    uint32_t lo, hi;
+    uint8_t* rgb = malloc(count * 3);
+    uint8_t* edges = calloc(count, 1);
+    if (!rgb || !edges || stretch_range(depthInColour->pFrameData, count, 1, valid_depth, &lo, &hi) != 0) {
+        free(rgb);
+        free(edges);
+        return -1;
+    }
+    colour_to_rgb(colour, rgb);
+    for (int y = 0; y < colour->height; ++y) {
+        for (int x = 0; x < colour->width; ++x) {
+            const size_t i = (size_t)y * colour->width + x;
+            const uint16_t d = pixel16(depthInColour->pFrameData, i);
+            if (!valid_depth(d)) continue;
+            uint8_t* p = rgb + 3 * i;
+            uint8_t tint[3];
+            false_colour(scale(d, lo, hi), tint);
+            for (int k = 0; k < 3; ++k) p[k] = (uint8_t)((3 * p[k] + tint[k]) / 4);
+            edges[i] = farther_beside(depthInColour, x, y, 1, 0, d) || farther_beside(depthInColour, x, y, -1, 0, d) ||
+                       farther_beside(depthInColour, x, y, 0, 1, d) || farther_beside(depthInColour, x, y, 0, -1, d);
+        }
+    }
+    /* Lines stay visible when a large image is viewed scaled down. */
+    const int thickness = colour->width >= 1280 ? 3 : 2;
+    for (int y = 0; y < colour->height; ++y) {
+        for (int x = 0; x < colour->width; ++x) {
+            if (!edges[(size_t)y * colour->width + x]) continue;
+            for (int dy = 0; dy < thickness && y + dy < colour->height; ++dy) {
+                for (int dx = 0; dx < thickness && x + dx < colour->width; ++dx) {
+                    uint8_t* p = rgb + 3 * ((size_t)(y + dy) * colour->width + x + dx);
+                    p[0] = 0;
+                    p[1] = 255;
+                    p[2] = 0;
+                }
+            }
+        }
+    }
+    free(edges);
+    const int result = write_png(path, rgb, colour->width, colour->height, 3);
+    free(rgb);
+    return result;
+}
+
+static int write_colour_png(const char* path, const QlFrame* colour) {
+    uint8_t* rgb = malloc((size_t)colour->width * colour->height * 3);
+    if (!rgb) return -1;
+    colour_to_rgb(colour, rgb);
     const int result = write_png(path, rgb, colour->width, colour->height, 3);
     free(rgb);
     return result;
@@ -221,52 +312,80 @@ static char* join(const char* dir, const char* name) {
     return path;
 }
 
-static int save_outputs(QlDeviceHandle handle, const char* dir, const QlFrame* depth, const QlFrame* ir,
-                        const QlFrame* colour) {
-    int result = 0;
-    const size_t count = (size_t)depth->width * depth->height;
-    QlVector3f* points = malloc(count * sizeof(*points));
-    char* ply = join(dir, "pointcloud.ply");
-    char* depthPng = join(dir, "depth.png");
-    char* irPng = join(dir, "ir.png");
-    char* colourPng = join(dir, "colour.png");
-    if (!points || !ply || !depthPng || !irPng || !colourPng) {
+/* The last group's frames; a kind the camera did not deliver has no data. */
+typedef struct Frames {
+    QlFrame depth;
+    QlFrame ir;
+    QlFrame colour;
+    QlFrame depthInColour;
+} Frames;
+
+/* Writes one output file with `writer` and says so; -1 when it failed. */
+static int write_output(const char* dir, const char* name, int (*writer)(const char*, const Frames*),
+                        const Frames* frames) {
+    char* path = join(dir, name);
+    if (!path) {
         fprintf(stderr, "quickstart: out of memory\n");
-        result = -1;
-        goto done;
+        return -1;
     }
-    const int status = QL_ConvertDepthFrameToPointCloudVector(handle, depth, points);
-    if (status != 0) {
-        result = failed("QL_ConvertDepthFrameToPointCloudVector", status);
-        goto done;
-    }
-    if (write_ply(ply, points, count) != 0) result = -1;
-    if (write_depth_png(depthPng, depth) != 0) result = -1;
-    else printf("wrote %s\n", depthPng);
-    if (ir->pFrameData) {
-        if (write_ir_png(irPng, ir) != 0) result = -1;
-        else printf("wrote %s\n", irPng);
-    }
-    if (colour->pFrameData) {
-        if (write_colour_png(colourPng, colour) != 0) result = -1;
-        else printf("wrote %s\n", colourPng);
-    }
-done:
-    free(points);
-    free(ply);
-    free(depthPng);
-    free(irPng);
-    free(colourPng);
+    const int result = writer(path, frames);
+    if (result == 0) printf("wrote %s\n", path);
+    free(path);
     return result;
 }
 
-/* Takes `frames` depth frames; the last group's depth, IR and colour frames stay in the
- * caller's records (valid until the next frame-ready query). */
-static int stream(QlDeviceHandle handle, int frames, QlFrame* depth, QlFrame* ir, QlFrame* colour) {
+static int depth_output(const char* path, const Frames* f) { return write_depth_png(path, &f->depth); }
+static int ir_output(const char* path, const Frames* f) { return write_ir_png(path, &f->ir); }
+static int colour_output(const char* path, const Frames* f) { return write_colour_png(path, &f->colour); }
+static int registered_output(const char* path, const Frames* f) {
+    return write_registered_png(path, &f->colour, &f->depthInColour);
+}
+
+static int save_outputs(QlDeviceHandle handle, const char* dir, const Frames* frames) {
+    int result = 0;
+    const QlFrame* depth = &frames->depth;
+    const size_t count = (size_t)depth->width * depth->height;
+    QlVector3f* points = malloc(count * sizeof(*points));
+    char* ply = join(dir, "pointcloud.ply");
+    if (!points || !ply) {
+        fprintf(stderr, "quickstart: out of memory\n");
+        result = -1;
+    } else {
+        const int status = QL_ConvertDepthFrameToPointCloudVector(handle, depth, points);
+        if (status != 0) {
+            result = failed("QL_ConvertDepthFrameToPointCloudVector", status);
+        } else if (write_ply(ply, points, count) != 0) {
+            result = -1;
+        }
+    }
+    free(points);
+    free(ply);
+    if (write_output(dir, "depth.png", depth_output, frames) != 0) result = -1;
+    if (frames->ir.pFrameData && write_output(dir, "ir.png", ir_output, frames) != 0) result = -1;
+    if (frames->colour.pFrameData && write_output(dir, "colour.png", colour_output, frames) != 0) result = -1;
+    if (frames->colour.pFrameData && frames->depthInColour.pFrameData &&
+        write_output(dir, "registered.png", registered_output, frames) != 0) {
+        result = -1;
+    }
+    return result;
+}
+
+/* Takes a frame of a kind the group holds; leaves it empty otherwise. */
+static int take(QlDeviceHandle handle, FrameReady ready, FrameReady bit, FrameType type, const char* call,
+                QlFrame* frame) {
+    memset(frame, 0, sizeof(*frame));
+    if (!(ready & bit)) return 0;
+    const int status = QL_GetFrame(handle, type, frame);
+    return status == 0 ? 0 : failed(call, status);
+}
+
+/* Takes `count` depth frames; the last group's frames stay in `frames` (valid until the next
+ * frame-ready query). */
+static int stream(QlDeviceHandle handle, int count, Frames* frames) {
     const double start = now_seconds();
     int taken = 0;
     int misses = 0;
-    while (taken < frames) {
+    while (taken < count) {
         FrameReady ready = 0;
         int status = QL_GetFrameReady(handle, FRAME_WAIT_MS, &ready);
         if (status != 0 || !(ready & FRAME_READY_DEPTH)) {
@@ -275,6 +394,7 @@ static int stream(QlDeviceHandle handle, int frames, QlFrame* depth, QlFrame* ir
             fprintf(stderr, "quickstart: no depth frame within %d s\n", 5 * FRAME_WAIT_MS / 1000);
             return -1;
         }
+        QlFrame* depth = &frames->depth;
         status = QL_GetFrame(handle, FRAME_DEPTH, depth);
         if (status != 0) return failed("QL_GetFrame(FRAME_DEPTH)", status);
         ++taken;
@@ -282,16 +402,12 @@ static int stream(QlDeviceHandle handle, int frames, QlFrame* depth, QlFrame* ir
         const size_t centre = (size_t)(depth->height / 2) * depth->width + depth->width / 2;
         printf("frame %u  %ux%u  centre depth %u mm  %.1f fps\n", depth->frameIndex, depth->width,
                depth->height, pixel16(depth->pFrameData, centre), elapsed > 0 ? taken / elapsed : 0.0);
-        if (taken < frames) continue;
-        memset(ir, 0, sizeof(*ir));
-        memset(colour, 0, sizeof(*colour));
-        if (ready & FRAME_READY_IR) {
-            status = QL_GetFrame(handle, FRAME_IR, ir);
-            if (status != 0) return failed("QL_GetFrame(FRAME_IR)", status);
-        }
-        if (ready & FRAME_READY_COLOR) {
-            status = QL_GetFrame(handle, FRAME_COLOR, colour);
-            if (status != 0) return failed("QL_GetFrame(FRAME_COLOR)", status);
+        if (taken < count) continue;
+        if (take(handle, ready, FRAME_READY_IR, FRAME_IR, "QL_GetFrame(FRAME_IR)", &frames->ir) != 0 ||
+            take(handle, ready, FRAME_READY_COLOR, FRAME_COLOR, "QL_GetFrame(FRAME_COLOR)", &frames->colour) != 0 ||
+            take(handle, ready, FRAME_READY_DEPTH_IN_COLOR, FRAME_DEPTH_IN_COLOR, "QL_GetFrame(FRAME_DEPTH_IN_COLOR)",
+                 &frames->depthInColour) != 0) {
+            return -1;
         }
     }
     return 0;
@@ -339,13 +455,16 @@ int main(int argc, char** argv) {
     }
     printf("opened %s at %s\n", camera.serialNumber, camera.ip);
 
+    /* Only a camera with colour maps its depth into the colour camera. */
+    if (QL_SetTransformDepthImgToColorSensorEnabled(handle, true) == 0) printf("depth mapped into colour\n");
+
     status = QL_StartStream(handle);
     if (status != 0) {
         failed("QL_StartStream", status);
         goto close;
     }
-    QlFrame depth, ir, colour;
-    if (stream(handle, frames, &depth, &ir, &colour) == 0 && save_outputs(handle, dir, &depth, &ir, &colour) == 0) {
+    Frames taken;
+    if (stream(handle, frames, &taken) == 0 && save_outputs(handle, dir, &taken) == 0) {
         result = 0;
     }
     status = QL_StopStream(handle);

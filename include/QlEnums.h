@@ -13,26 +13,26 @@
 #define QL_ENUM_END(name)
 #endif
 
-/* Which image a frame holds. Values outside the named ones still occur and name frames
- * without a buffer. */
+/* Which image a frame holds (formats and sizes in docs/api.md). Values outside the named ones
+ * still occur and name frames without a buffer. */
 QL_ENUM(FrameType){
     FRAME_RAW_TOF = -2,
     FRAME_RAW_COLOR = -1,
-    FRAME_DEPTH = 0,
-    FRAME_IR = 1,
-    FRAME_COLOR = 3,
-    FRAME_COLOR_IN_DEPTH = 4,
-    FRAME_DEPTH_IN_COLOR = 5,
-    FRAME_CONFIDENCE = 8,
+    FRAME_DEPTH = 0,          /* uint16 millimetres */
+    FRAME_IR = 1,             /* uint8 (or uint16) brightness */
+    FRAME_COLOR = 3,          /* 3 bytes a pixel, RGB or BGR */
+    FRAME_COLOR_IN_DEPTH = 4, /* the colour image mapped onto the depth image */
+    FRAME_DEPTH_IN_COLOR = 5, /* depth in millimetres mapped onto the colour image */
+    FRAME_CONFIDENCE = 8,     /* uint16 signal amplitude; needs "Py_ConfidenceFrameEnable" */
 };
 
 QL_ENUM(PixelFormat){
     PIXEL_FORMAT_RAW = -1,
-    PIXEL_FORMAT_DEPTH_MM16 = 0,
-    PIXEL_FORMAT_GRAY16 = 1,
-    PIXEL_FORMAT_GRAY8 = 2,
-    PIXEL_FORMAT_RGB = 3,
-    PIXEL_FORMAT_BGR = 4,
+    PIXEL_FORMAT_DEPTH_MM16 = 0, /* uint16 millimetres */
+    PIXEL_FORMAT_GRAY16 = 1,     /* uint16 */
+    PIXEL_FORMAT_GRAY8 = 2,      /* uint8 */
+    PIXEL_FORMAT_RGB = 3,        /* bytes R, G, B */
+    PIXEL_FORMAT_BGR = 4,        /* bytes B, G, R */
 };
 
 /* Selects the camera of a calibration or setting. */
@@ -44,7 +44,7 @@ QL_ENUM(SensorType){
 #undef QL_ENUM
 #undef QL_ENUM_END
 
-/* Ready bits of the frame-ready query. */
+/* Ready bits of the frame-ready query, one per frame type of the group. */
 typedef uint32_t FrameReady;
 #ifdef __cplusplus
 constexpr FrameReady FRAME_READY_DEPTH = 0x01;

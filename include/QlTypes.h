@@ -6,20 +6,21 @@
 
 #include <stdint.h>
 
-/* A pixel coordinate or an image size. */
+/* A pixel coordinate (x column, y row, from the top left) or an image size, in pixels. */
 typedef struct QlVector2u16 {
     uint16_t x;
     uint16_t y;
 } QlVector2u16;
 
-/* A 3D point in millimetres in the depth camera's frame. */
+/* A 3D point in millimetres in the depth camera's frame: origin at its optical centre, x to the
+ * right, y down, z forward along the optical axis. */
 typedef struct QlVector3f {
     float x;
     float y;
     float z;
 } QlVector3f;
 
-/* A depth pixel and its depth in millimetres. */
+/* A depth pixel (column, row) and its depth in millimetres (0 and 0xFFFF: no depth). */
 #pragma pack(push, 1)
 typedef struct QlDepthVector3 {
     int32_t depthX;
@@ -28,18 +29,22 @@ typedef struct QlDepthVector3 {
 } QlDepthVector3;
 #pragma pack(pop)
 
+/* mode: 1 manual time, 0 automatic exposure's upper limit (colour), 255 the camera's maximum
+ * (get only). exposureTime: ToF in milliseconds; colour in thousandths of the camera's unit,
+ * so values below 1000 (mode 0) or 100 (mode 1) read back 0. */
 typedef struct ExposureTimeParams {
     int32_t mode;
     int32_t exposureTime;
 } ExposureTimeParams;
 
+/* Width and height in pixels. */
 typedef struct QlResolution {
     int32_t width;
     int32_t height;
 } QlResolution;
 
 typedef struct ResolutionList {
-    int32_t count;
+    int32_t count; /* entries used, at most 6 */
     QlResolution resolution[6];
 } ResolutionList;
 
@@ -50,20 +55,21 @@ typedef struct SensorExtrinsicParameters {
 } SensorExtrinsicParameters;
 
 /* A frame as the application receives it; its data stay in the kit's buffer until the next
- * frame-ready query. frameType and pixelFormat carry FrameType and PixelFormat values. */
+ * frame-ready query. frameType and pixelFormat carry FrameType and PixelFormat values; rows
+ * run top to bottom. Depth pixels are uint16 millimetres, 0 and 0xFFFF meaning no depth. */
 #pragma pack(push, 1)
 #pragma pack(push, 1)
 typedef struct QlFrame {
-    uint32_t frameIndex;
+    uint32_t frameIndex;      /* counts the data frames of this open, from 1; one group shares it */
     int32_t frameType;
     int32_t pixelFormat;
-    uint8_t* pFrameData;
-    uint32_t dataLen;
-    float exposureTime;
-    uint8_t depthRange;
-    uint16_t width;
-    uint16_t height;
-    uint64_t deviceTimestamp;
+    uint8_t* pFrameData;      /* the kit's buffer */
+    uint32_t dataLen;         /* bytes: width x height x bytes per pixel */
+    float exposureTime;       /* the camera's exposure as the frame carries it; 0 when it carries none */
+    uint8_t depthRange;       /* the depth range it was measured in, 0 to 5 */
+    uint16_t width;           /* pixels */
+    uint16_t height;          /* pixels */
+    uint64_t deviceTimestamp; /* the camera's clock, passed on unchanged (0: none sent) */
 } QlFrame;
 #pragma pack(pop)
 #pragma pack(pop)
@@ -79,7 +85,9 @@ enum {
     QlDeviceCameraState4 = 5
 };
 
-/* One camera as the application sees it; texts are NUL-terminated and zero-filled. */
+/* One camera as the application sees it; texts are NUL-terminated and zero-filled. uri is
+ * "productName:serialNumber"; alias is the serial number when the camera announces none; ip is
+ * the camera's IPv4 address text. */
 #pragma pack(push, 1)
 typedef struct QlDeviceInfo {
     char productName[64];

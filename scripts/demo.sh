@@ -24,13 +24,18 @@ while [ "$#" -gt 0 ]; do
   esac
 done
 output="${output:-$build/demo-output}"
+# Everything a run writes into the output folder; a run first removes what an earlier one left.
+outputs=(depth.png ir.png colour.png registered.png pointcloud.ply camera-sim.log
+  QueltaSDK.txt halden_tof.txt rc1720.txt bakQueltaSDK.txt bakhalden_tof.txt bakrc1720.txt)
 
 # Inside the namespace: loopback up, a simulated camera on 127.0.0.2, the quick-start against it.
 if [ -n "${DEMO_INSIDE_NETNS:-}" ]; then
   ip link set lo up
-  sim_args=(--ip 127.0.0.2 --sn SIM0001 --scene box:1800,1200 --record computed)
+  # A box 1.2 m away before a wall at 1.8 m, as raw four-phase records in depth range 2,
+  # which reaches 2498 mm: the whole scene decodes to its true depth, nothing wraps.
+  sim_args=(--ip 127.0.0.2 --sn SIM0001 --scene box:1800,1200 --record raw --depth-range 2)
   if [ "$colour" -eq 1 ]; then
-    sim_args+=(--type 0x12 --colour)
+    sim_args+=(--type 0x12)
   else
     sim_args+=(--type 0x11)
   fi
@@ -55,6 +60,9 @@ fi
 
 mkdir -p "$output"
 output="$(cd "$output" && pwd)"
+for f in "${outputs[@]}"; do
+  rm -f "$output/$f"
+done
 args=(--frames "$frames" --output "$output" --run-only "$build")
 if [ "$colour" -eq 0 ]; then
   args+=(--tof-only)
@@ -68,9 +76,10 @@ DEMO_INSIDE_NETNS=1 unshare "${unshare_args[@]}" -- bash "$root/scripts/demo.sh"
 
 echo
 echo "demo: done. Output in $output:"
-for f in depth.png ir.png colour.png pointcloud.ply; do
+for f in depth.png ir.png colour.png registered.png pointcloud.ply; do
   if [ -s "$output/$f" ]; then
     echo "  $output/$f"
   fi
 done
-echo "  kit log: $output/QueltaSDK.txt, simulator log: $output/camera-sim.log"
+echo "  logs: $output/QueltaSDK.txt (kit), halden_tof.txt (ToF plug-in), rc1720.txt (colour plug-in,"
+echo "        colour cameras only), camera-sim.log (simulator)"

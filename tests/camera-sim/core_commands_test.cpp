@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "CameraRig.h"
 #include "CommandHandler.h"
 
 namespace camsim {
@@ -134,6 +136,24 @@ TEST(Commands, CamerasStartWithTheirDefaults) {
         EXPECT_EQ(m[0], r);
         EXPECT_EQ(m[5] | (m[6] << 8), depthMax[r]) << int(r);
     }
+}
+
+// The calibration replies describe the rig the scenes are drawn with; the colour matrix is
+// the full 1600 x 1200 sensor's, which the host scales for smaller readouts.
+TEST(Commands, CalibrationRepliesCarryTheRig) {
+    CommandHandler h;
+    const CameraRig& rig = Rig();
+    const std::array<double, 9> tof = rig.depth.Matrix();
+    const std::array<double, 9> colour = rig.colour.Matrix();
+    const std::array<double, 3> t = rig.depthToColour;
+    EXPECT_EQ(Slice(Get(h, 0x10, {0}), 1, 32), Doubles({tof[0], tof[1], tof[2], tof[3]}));
+    EXPECT_EQ(Slice(Get(h, 0x10, {1}), 1, 40), Doubles({tof[4], tof[5], tof[6], tof[7], tof[8]}));
+    EXPECT_EQ(Slice(Get(h, 0x10, {4}), 1, 32), Doubles({colour[0], colour[1], colour[2], colour[3]}));
+    EXPECT_EQ(Slice(Get(h, 0x10, {5}), 1, 40), Doubles({colour[4], colour[5], colour[6], colour[7], colour[8]}));
+    EXPECT_EQ(Slice(Get(h, 0x10, {8}), 1, 32), Doubles({1, 0, 0, 0}));
+    EXPECT_EQ(Slice(Get(h, 0x10, {10}), 1, 24), Doubles({t[0], t[1], t[2]}));
+    EXPECT_GT(colour[2], 700.0) << "a centre near the middle of the 1600-wide sensor";
+    EXPECT_GT(colour[5], 500.0) << "a centre near the middle of the 1200-high sensor";
 }
 
 // The host's upgrade check: eight date digits before the last '_', one character after

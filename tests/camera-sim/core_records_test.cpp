@@ -3,12 +3,15 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "CameraRig.h"
 #include "DataFrame.h"
 #include "Scene.h"
+#include "ToFRecords.h"
 
 namespace camsim {
 namespace {
@@ -216,6 +219,33 @@ INSTANTIATE_TEST_SUITE_P(Ranges, RawDecode,
                                            RawCase{2, 2000, 296}, RawCase{3, 2500, 296}, RawCase{3, 900, 600},
                                            RawCase{4, 3000, 296}, RawCase{5, 6000, 296}, RawCase{5, 7000, 800}));
 
+// Each range tells distances apart up to its maximum depth: a wall inside decodes to its
+// distance, one beyond it folds back by that distance, as the host's wrap expects.
+TEST(RawDecode, WallsInsideAndBeyondEachRange)
+{
+    for (int range = 0; range < 6; ++range) {
+        EXPECT_EQ(UnambiguousDistanceMm(static_cast<uint8_t>(range)), kMaxDepth[range]) << range;
+        const int inside = kMaxDepth[range] * 4 / 5;
+        const int beyond = kMaxDepth[range] + 251;
+        for (int wall : {inside, beyond}) {
+            FrameParams p;
+            p.scene = Scene::Wall(static_cast<uint16_t>(wall));
+            p.tofKind = ToFRecordKind::Raw;
+            p.depthRange = static_cast<uint8_t>(range);
+            const std::vector<uint8_t> frame = Build(p);
+            const std::vector<int> depth = DecodeRaw(frame, OnlyToF(Walk(frame)), 640, 480);
+            const int expected = wall > kMaxDepth[range] ? wall - kMaxDepth[range] : wall;
+            int worst = 0;
+            for (int d : depth) {
+                worst = std::max(worst, std::abs(d - expected));
+            }
+            EXPECT_LE(worst, kTolerance[range]) << "range " << range << " wall " << wall;
+            EXPECT_EQ(RawWrapNotice(p.scene, static_cast<uint8_t>(range)).empty(), wall == inside) << wall;
+        }
+    }
+    EXPECT_NE(RawWrapNotice(Scene::Wall(1500), 0).find("251 mm"), std::string::npos);
+}
+
 TEST(RawDecode, BoxSceneDecodesPixelByPixel)
 {
     const Scene scene = Scene::Box(1800, 700);
@@ -268,7 +298,8 @@ TEST(Scene, RampEndsAndParsing)
     const Scene ramp = Scene::Ramp(500, 4000);
     EXPECT_EQ(ramp.DepthAt(0, 0, 640, 480), 500);
     EXPECT_EQ(ramp.DepthAt(639, 479, 640, 480), 4000);
-    EXPECT_EQ(ramp.DepthAt(319, 0, 320, 240), 4000);
+    // Binned pixel centres sit a little inside the full image's last column.
+    EXPECT_NEAR(ramp.DepthAt(319, 0, 320, 240), 4000, 50);
 
     struct Case {
         const char* text;
@@ -343,6 +374,64 @@ TEST(ColourRecords, JpegOfTheSceneSizeThenExposureFloat)
             EXPECT_NEAR(got[2], want.b, 12);
         }
     }
+}
+
+// ---- the two cameras' geometry -------------------------------------------------
+
+bool IsBoxColour(Rgb c) { return c.r > c.b + 60; }
+
+// Both cameras see one 3-D scene: a depth pixel moved into the colour camera with the rig's
+// calibration lands on the box's colour exactly when it is a box pixel. Pixels near the box's
+// edges are left out: there the colour camera, 25 mm aside, sees round the box differently.
+TEST(Geometry, ColourCameraSeesTheBoxWhereTheDepthPixelsOfTheBoxMap)
+{
+    const Scene scene = Scene::Box(1800, 1200);
+    const CameraRig& rig = Rig();
+    const auto nearEdge = [](int v, int low, int high) { return std::abs(v - low) <= 5 || std::abs(v - high) <= 5; };
+    for (auto [width, height] : {std::pair<int, int>{640, 480}, {800, 600}, {1600, 1200}}) {
+        const Pinhole colour = rig.colour.ScaledTo(width, height);
+        int checked = 0;
+        int boxSeen = 0;
+        int mismatches = 0;
+        for (int y = 0; y < 480; y += 7) {
+            for (int x = 0; x < 640; x += 7) {
+                if (nearEdge(x, 160, 480) || nearEdge(y, 120, 360)) {
+                    continue;
+                }
+                const uint16_t d = scene.DepthAt(x, y, 640, 480);
+                const Point3 ray = rig.depth.Ray(x, y);
+                double u = 0, v = 0;
+                colour.Project(rig.ToColour(Point3{ray.x * d, ray.y * d, ray.z * d}), u, v);
+                const int cu = static_cast<int>(std::lround(u)), cv = static_cast<int>(std::lround(v));
+                if (cu < 0 || cv < 0 || cu >= width || cv >= height) {
+                    continue;
+                }
+                ++checked;
+                const bool box = d == 1200;
+                boxSeen += box;
+                mismatches += IsBoxColour(scene.ColourAt(cu, cv, width, height)) != box;
+            }
+        }
+        EXPECT_GT(checked, 4000) << width;
+        EXPECT_GT(boxSeen, 1000) << width;
+        EXPECT_EQ(mismatches, 0) << width;
+    }
+}
+
+// The colour camera's calibration is its full sensor's; smaller readouts scale it.
+TEST(Geometry, ColourCalibrationIsForTheFullSensorAndScalesWithTheReadout)
+{
+    const CameraRig& rig = Rig();
+    EXPECT_EQ(rig.colour.width, 1600);
+    EXPECT_EQ(rig.colour.height, 1200);
+    const Pinhole small = rig.colour.ScaledTo(640, 480);
+    EXPECT_DOUBLE_EQ(small.fx, rig.colour.fx * 0.4);
+    EXPECT_DOUBLE_EQ(small.cy, rig.colour.cy * 0.4);
+    const Pinhole medium = rig.colour.ScaledTo(800, 600);
+    EXPECT_DOUBLE_EQ(medium.cx, rig.colour.cx * 0.5);
+    // The wall's depth is the same z in both cameras: the rig has no rotation and no z offset.
+    EXPECT_EQ(Scene::Wall(1500).DepthAt(0, 0, 640, 480), 1500);
+    EXPECT_EQ(rig.depthToColour[2], 0.0);
 }
 
 // ---- host records and the whole frame ------------------------------------------

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Eventually.h"
@@ -48,46 +49,69 @@ bool WaitForOutput(int fd, std::string& seen, const std::string& text, std::chro
     return true;
 }
 
-// camera-sim with these arguments, its standard output and error on `out`; -1 when it cannot start.
-pid_t StartSim(std::vector<const char*> args, int& out) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    args.insert(args.begin(), CAMERA_SIM_BINARY);
+// Starts the program on 127.0.0.4 with `args`; its output (stdout and stderr) goes to *output.
+pid_t StartProgram(std::vector<const char*> args, int* output) {
+    int out[2];
+    if (pipe(out) != 0) return -1;
+    args.insert(args.begin(), {CAMERA_SIM_BINARY, "--ip", "127.0.0.4"});
     args.push_back(nullptr);
     const pid_t child = fork();
     if (child == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        dup2(fds[1], STDERR_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(out[1], STDERR_FILENO);
         execv(CAMERA_SIM_BINARY, const_cast<char* const*>(args.data()));
         _exit(127);
     }
-    close(fds[1]);
-    if (child < 0) {
-        close(fds[0]);
-        return -1;
-    }
-    out = fds[0];
+    close(out[1]);
+    *output = out[0];
     return child;
 }
 
-TEST(CameraSimProgram, PrintsWhatTheHostDoesAndStopsOnSigterm) {
-    int out = -1;
-    const pid_t child = StartSim({"--ip", "127.0.0.4", "--sn", "SIM0007", "--scene", "box:2000,1000", "--record",
-                                  "raw", "--colour"},
-                                 out);
-    ASSERT_GE(child, 0);
-    std::string seen;
-    ASSERT_TRUE(WaitForOutput(out, seen, "ready", 5000ms)) << seen;
-
-    const int cmd = ConnectTo(9008);
-    const int data = ConnectTo(9009);
-    ASSERT_GE(cmd, 0);
-    ASSERT_GE(data, 0);
+// Connects to both ports and switches the stream on.
+bool ConnectAndStream(int& cmd, int& data) {
+    cmd = ConnectTo(9008);
+    data = ConnectTo(9009);
     const uint8_t on = 1;
     const auto frame = camsim::BuildCommandFrame(0x1B, &on, 1);
-    ASSERT_EQ(send(cmd, frame.data(), frame.size(), MSG_NOSIGNAL), static_cast<ssize_t>(frame.size()));
-    EXPECT_TRUE(WaitForOutput(out, seen, "command 0x1B [01]", 5000ms)) << seen;
-    EXPECT_TRUE(WaitForOutput(out, seen, "stream on", 5000ms)) << seen;
+    return cmd >= 0 && data >= 0 &&
+           send(cmd, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size());
+}
+
+// The program on 127.0.0.4, ready, with both ports connected and the stream switched on.
+class CameraSimProgram : public ::testing::Test {
+protected:
+    void Start(std::vector<const char*> args) {
+        child = StartProgram(std::move(args), &output);
+        ASSERT_GE(child, 0);
+        ASSERT_TRUE(WaitForOutput(output, seen, "ready", 5000ms)) << seen;
+        ASSERT_TRUE(ConnectAndStream(cmd, data));
+    }
+    // SIGTERM, then the program's exit status as waitpid gives it.
+    int Stop() {
+        kill(child, SIGTERM);
+        int status = 0;
+        EXPECT_EQ(waitpid(child, &status, 0), child);
+        child = -1;
+        return status;
+    }
+    void TearDown() override {
+        if (child > 0) Stop();
+        for (int fd : {cmd, data, output}) {
+            if (fd >= 0) close(fd);
+        }
+    }
+
+    pid_t child = -1;
+    int output = -1;
+    int cmd = -1;
+    int data = -1;
+    std::string seen;
+};
+
+TEST_F(CameraSimProgram, PrintsWhatTheHostDoesAndStopsOnSigterm) {
+    Start({"--sn", "SIM0007", "--scene", "box:2000,1000", "--record", "raw", "--type", "0x12", "--colour"});
+    EXPECT_TRUE(WaitForOutput(output, seen, "command 0x1B [01]", 5000ms)) << seen;
+    EXPECT_TRUE(WaitForOutput(output, seen, "stream on", 5000ms)) << seen;
     EXPECT_NE(seen.find("command connection accepted"), std::string::npos) << seen;
     EXPECT_NE(seen.find("data connection accepted"), std::string::npos) << seen;
     pollfd p{data, POLLIN, 0};
@@ -97,13 +121,24 @@ TEST(CameraSimProgram, PrintsWhatTheHostDoesAndStopsOnSigterm) {
     EXPECT_EQ(camsim::GetU32(head), 1u);
     EXPECT_GT(camsim::GetU32(head + 4), 0u);
 
-    kill(child, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const int status = Stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    close(cmd);
-    close(data);
-    close(out);
+}
+
+// A ToF-and-colour type sends colour records without being asked to.
+TEST_F(CameraSimProgram, ColourTypeSendsColourRecords) {
+    Start({"--type", "0x13"});
+    pollfd p{data, POLLIN, 0};
+    ASSERT_GT(poll(&p, 1, 5000), 0);
+    uint8_t head[8] = {};
+    ASSERT_EQ(recv(data, head, sizeof head, MSG_WAITALL), 8);
+    std::vector<uint8_t> payload(camsim::GetU32(head + 4));
+    ASSERT_EQ(recv(data, payload.data(), payload.size(), MSG_WAITALL), static_cast<ssize_t>(payload.size()));
+    std::string types;
+    for (size_t at = 0; at + 5 <= payload.size(); at += 5 + (camsim::GetU32(&payload[at]) >> 8)) {
+        types += static_cast<char>(payload[at]);
+    }
+    EXPECT_NE(types.find('4'), std::string::npos) << "no 640 x 480 colour record";
 }
 
 // Sends a heartbeat and waits up to `wait` for its reply.
@@ -160,13 +195,13 @@ void DrainDatagrams(int fd) {
 }
 
 // The knobs are turned in a running program through its named pipe, one writer per line.
-TEST(CameraSimProgram, TurnsKnobsFromItsControlPipe) {
+TEST(CameraSimControl, TurnsKnobsFromItsControlPipe) {
     testsupport::TempDir dir;
     const std::string fifo = dir.File("control");
     const int announcements = DiscoveryListener();
     ASSERT_GE(announcements, 0);
     int out = -1;
-    const pid_t child = StartSim({"--ip", "127.0.0.4", "--control", fifo.c_str(), "--knob", "announce off"}, out);
+    const pid_t child = StartProgram({"--control", fifo.c_str(), "--knob", "announce off"}, &out);
     ASSERT_GE(child, 0);
     std::string seen;
     ASSERT_TRUE(WaitForOutput(out, seen, "ready", 5000ms)) << seen;

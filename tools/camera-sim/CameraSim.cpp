@@ -24,6 +24,7 @@ CameraState CameraSim::InitialState(const CameraOptions& o) {
     s.deviceSerial = o.serialNumber;
     s.sensorSerial = "TOF" + o.serialNumber;
     s.ipAddress = o.ip;
+    s.depthRange = o.depthRange;
     s.factoryMode.rgbSwitch = o.colour ? 1 : 0;
     return s;
 }

@@ -27,6 +27,7 @@ struct CameraOptions {
     std::string alias;
     Scene scene = Scene::Wall(1500);
     ToFRecordKind record = ToFRecordKind::Computed;
+    int8_t depthRange = 0;  // the camera's depth range until the host sets one
     bool colour = false;
     bool announce = true;  // send the discovery datagram to 127.0.0.1:9007
     EventSink events;      // what the host does, as text lines; may be empty

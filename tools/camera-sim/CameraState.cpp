@@ -1,12 +1,17 @@
 #include "CameraState.h"
 
+#include "CameraRig.h"
+
 namespace camsim {
 
 CameraState::CameraState() {
-    tofCalibration.intrinsic = {520.0, 0.0, 320.0, 0.0, 520.0, 240.0, 0.0, 0.0, 1.0};
-    colourCalibration.intrinsic = {560.0, 0.0, 320.0, 0.0, 560.0, 240.0, 0.0, 0.0, 1.0};
+    // The calibration describes the rig the scenes are rendered with: the colour camera's
+    // for its full sensor, which the host scales to the resolution it reads out.
+    const CameraRig& rig = Rig();
+    tofCalibration.intrinsic = rig.depth.Matrix();
+    colourCalibration.intrinsic = rig.colour.Matrix();
     rotation = {1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
-    translation = {25.0, 0.0, 0.0};
+    translation = rig.depthToColour;
 
     exposure = {{0, 1000}, {1, 1000}, {254, 200}, {255, 3000}};
 

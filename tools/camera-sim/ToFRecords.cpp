@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 #include "RecordEnvelope.h"
 
@@ -163,6 +164,35 @@ void PatchExposure(uint8_t* payload, uint32_t count)
 }
 
 }  // namespace
+
+uint16_t UnambiguousDistanceMm(uint8_t depthRange)
+{
+    if (depthRange >= kRawDepthRanges) {
+        throw std::invalid_argument("raw records exist for depth ranges 0 to 5 only");
+    }
+    return static_cast<uint16_t>(std::lround(kTwoPi * kPhaseFactor[depthRange]));
+}
+
+std::string DepthRangesHelp()
+{
+    std::string text;
+    for (uint8_t range = 0; range < kRawDepthRanges; ++range) {
+        text += "  " + std::to_string(range) + "  up to " + std::to_string(UnambiguousDistanceMm(range)) + " mm\n";
+    }
+    return text;
+}
+
+std::string RawWrapNotice(const Scene& scene, uint8_t depthRange)
+{
+    const int farthest = scene.FarthestMm();
+    const int distance = UnambiguousDistanceMm(depthRange);
+    if (farthest <= distance) {
+        return "";
+    }
+    return "the scene reaches " + std::to_string(farthest) + " mm, beyond depth range " + std::to_string(depthRange) +
+           "'s " + std::to_string(distance) + " mm: raw depth wraps there (" + std::to_string(farthest) +
+           " mm reads about " + std::to_string(farthest % distance) + " mm)";
+}
 
 void ToFRecords::AppendComputed(std::vector<uint8_t>& out, const Scene& scene, bool binned, uint8_t depthRange)
 {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "Scene.h"
@@ -14,6 +15,15 @@ constexpr uint8_t kRawBinnedRecordType = 0xB2;
 constexpr uint8_t kComputedFullRecordType = 0xB6;
 constexpr uint8_t kComputedBinnedRecordType = 0xB7;
 constexpr int kRawDepthRanges = 6;
+
+// The farthest distance a depth range (0 to 5) tells apart: the phase turns once over it,
+// so a surface beyond it reads as its distance less this (the raw records wrap).
+uint16_t UnambiguousDistanceMm(uint8_t depthRange);
+// One line per depth range ("  0  up to 1249 mm"), for a help text.
+std::string DepthRangesHelp();
+// What a user should know before raw records of the scene go out in this range; empty when
+// the scene decodes to its true depth.
+std::string RawWrapNotice(const Scene& scene, uint8_t depthRange);
 
 // Encodes the ToF records of a scene. The payloads depend only on the scene,
 // the resolution and (raw) the depth range and temperature, so they are built

@@ -11,6 +11,8 @@
 #include "CameraSim.h"
 #include "ControlChannel.h"
 #include "ControlInput.h"
+#include "ProductTypes.h"
+#include "ToFRecords.h"
 
 namespace {
 
@@ -24,12 +26,14 @@ const char kUsage[] =
     "announcements to 127.0.0.1:9007. Runs until SIGINT or SIGTERM.\n"
     "\n"
     "  --ip ADDR          camera address, in 127.0.0.0/8 (default 127.0.0.2)\n"
-    "  --type N           device type, decimal or 0x hex (default 0x11)\n"
+    "  --type N           device type, decimal or 0x hex (default 0x11); see below\n"
     "  --sn TEXT          serial number (default SIM0001)\n"
     "  --alias TEXT       alias announced with the camera (default none)\n"
     "  --scene SCENE      wall:D, box:WALL,BOX or ramp:LEFT,RIGHT in mm (default wall:1500)\n"
     "  --record KIND      computed or raw ToF records (default computed)\n"
-    "  --colour           add colour records\n"
+    "  --depth-range R    the camera's depth range, 0 to 5, until the host sets one (default 0)\n"
+    "  --colour           colour records; ToF-and-colour types send them anyway, ToF-only\n"
+    "                     types refuse the option\n"
     "  --knob LINE        a fault knob set from the start, as a control line below (repeatable)\n"
     "  --control SOURCE   read control lines while running: - for standard input, else a named\n"
     "                     pipe (made when missing), e.g. echo 'silent 0x1B on' > SOURCE\n"
@@ -37,8 +41,25 @@ const char kUsage[] =
     "\n"
     "example: camera-sim --ip 127.0.0.2 --type 0x10 --sn SIM0001 --scene wall:1500 --record computed\n";
 
+const char kScenesText[] =
+    "\n"
+    "Depth is the distance along the depth camera's axis (z), in mm. The colour camera sits\n"
+    "25 mm to the depth camera's left; both see the same scene.\n"
+    "\n"
+    "Raw records carry the scene's true depth as a phase, which turns once over the depth\n"
+    "range's distance: a surface farther than that wraps, as on a real camera, and decodes to\n"
+    "its depth less that distance (wall:1500 in range 0 decodes to about 251 mm). Ranges:\n";
+
+void PrintUsage(FILE* to) {
+    std::fputs(kUsage, to);
+    std::fprintf(to, "\nDevice types the kit has product profiles for:\n%s", camsim::ProductTypesHelp().c_str());
+    std::fprintf(to, "%s%s", kScenesText, camsim::DepthRangesHelp().c_str());
+    std::fprintf(to, "\n%s", camsim::kControlHelp);
+}
+
 int Fail(const std::string& message) {
-    std::fprintf(stderr, "camera-sim: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "camera-sim: %s\n%s(--help also lists the device types and depth ranges)\n",
+                 message.c_str(), kUsage);
     return 2;
 }
 
@@ -56,18 +77,18 @@ bool IsLoopback(const std::string& ip) { return ip.rfind("127.", 0) == 0; }
 
 int main(int argc, char** argv) {
     camsim::CameraOptions options;
+    bool colourAsked = false;
     std::vector<std::string> knobLines;
     std::string controlSource;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            std::printf("\n%s", camsim::kControlHelp);
+            PrintUsage(stdout);
             return 0;
         }
         if (arg == "--colour") {
-            options.colour = true;
+            colourAsked = true;
             continue;
         }
         if (!hasValue) return Fail("missing value or unknown option: " + arg);
@@ -92,6 +113,10 @@ int main(int argc, char** argv) {
                 options.record = camsim::ToFRecordKind::Raw;
             else
                 return Fail("bad record kind: " + value);
+        } else if (arg == "--depth-range") {
+            if (value.size() != 1 || value[0] < '0' || value[0] >= '0' + camsim::kRawDepthRanges)
+                return Fail("bad depth range: " + value);
+            options.depthRange = static_cast<int8_t>(value[0] - '0');
         } else if (arg == "--knob") {
             knobLines.push_back(value);
         } else if (arg == "--control") {
@@ -99,6 +124,15 @@ int main(int argc, char** argv) {
         } else {
             return Fail("unknown option: " + arg);
         }
+    }
+
+    const std::string refusal = camsim::CheckProduct(options.deviceType, colourAsked);
+    if (!refusal.empty()) return Fail(refusal);
+    options.colour = camsim::KindOf(options.deviceType) == camsim::ProductKind::ToFAndColour;
+    if (options.record == camsim::ToFRecordKind::Raw) {
+        const std::string notice =
+            camsim::RawWrapNotice(options.scene, static_cast<uint8_t>(options.depthRange));
+        if (!notice.empty()) std::fprintf(stderr, "camera-sim: note: %s\n", notice.c_str());
     }
 
     std::mutex printMutex;

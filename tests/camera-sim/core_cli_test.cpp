@@ -28,7 +28,8 @@ RunResult RunSim(const std::string& args) {
 TEST(CameraSimCli, HelpNamesEveryOption) {
     const RunResult run = RunSim("--help");
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* option : {"--ip", "--type", "--sn", "--alias", "--scene", "--record", "--depth-range", "--colour"})
+    for (const char* option : {"--ip", "--type", "--sn", "--alias", "--scene", "--record", "--depth-range", "--colour",
+                               "--knob", "--control", "stall-heartbeat", "close "})
         EXPECT_NE(run.output.find(option), std::string::npos) << option;
     // The types with their kinds, and how far each depth range reaches before raw depth wraps.
     for (const char* line : {"0x11  ToF only", "0x12  ToF and colour", "0  up to 1249 mm", "5  up to 7495 mm"})
@@ -57,7 +58,8 @@ TEST(CameraSimCli, ProductTypeAndColourMustFit) {
 TEST(CameraSimCli, BadArgumentsAreRefusedWithUsage) {
     const char* cases[] = {
         "--ip 10.0.0.1", "--type 0x100", "--type ten", "--scene wall:", "--record jpeg", "--bogus", "--sn",
-        "--depth-range 6", "--depth-range -1",
+        "--depth-range 6", "--depth-range -1", "--knob 'silent 0x1B'", "--knob bogus", "--control /proc/version",
+        "--control", "--knob",
     };
     for (const char* args : cases) {
         const RunResult run = RunSim(args);

@@ -15,7 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "Eventually.h"
 #include "Framing.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -137,6 +139,142 @@ TEST_F(CameraSimProgram, ColourTypeSendsColourRecords) {
         types += static_cast<char>(payload[at]);
     }
     EXPECT_NE(types.find('4'), std::string::npos) << "no 640 x 480 colour record";
+}
+
+// Sends a heartbeat and waits up to `wait` for its reply.
+bool HeartbeatAnswered(int fd, std::chrono::milliseconds wait) {
+    const uint8_t payload[] = {0x01};
+    const auto frame = camsim::BuildCommandFrame(0x9C, payload, sizeof payload);
+    if (send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size())) return false;
+    std::vector<uint8_t> bytes;
+    const auto end = std::chrono::steady_clock::now() + wait;
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        uint8_t chunk[256];
+        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) return false;
+        bytes.insert(bytes.end(), chunk, chunk + n);
+        camsim::Command reply;
+        size_t used = 0;
+        if (camsim::ParseReplyFrame(bytes.data(), bytes.size(), reply, used) == camsim::ParseStatus::Complete)
+            return reply.id == 0x9C;
+    }
+    return false;
+}
+
+bool ClosedByPeer(int fd, std::chrono::milliseconds wait) {
+    pollfd p{fd, POLLIN, 0};
+    char byte;
+    return poll(&p, 1, static_cast<int>(wait.count())) > 0 && recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+// A UDP socket where the camera's announcements arrive.
+int DiscoveryListener() {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(9007);
+    inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
+    close(fd);
+    return -1;
+}
+
+bool DatagramWithin(int fd, std::chrono::milliseconds wait) {
+    pollfd p{fd, POLLIN, 0};
+    uint8_t datagram[128];
+    if (poll(&p, 1, static_cast<int>(wait.count())) <= 0) return false;
+    return recv(fd, datagram, sizeof datagram, 0) > 0;
+}
+
+void DrainDatagrams(int fd) {
+    uint8_t datagram[128];
+    while (recv(fd, datagram, sizeof datagram, MSG_DONTWAIT) > 0) {
+    }
+}
+
+// The knobs are turned in a running program through its named pipe, one writer per line.
+TEST(CameraSimControl, TurnsKnobsFromItsControlPipe) {
+    testsupport::TempDir dir;
+    const std::string fifo = dir.File("control");
+    const int announcements = DiscoveryListener();
+    ASSERT_GE(announcements, 0);
+    int out = -1;
+    const pid_t child = StartProgram({"--control", fifo.c_str(), "--knob", "announce off"}, &out);
+    ASSERT_GE(child, 0);
+    std::string seen;
+    ASSERT_TRUE(WaitForOutput(out, seen, "ready", 5000ms)) << seen;
+    const auto control = [&](const std::string& line) {
+        const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(writer, 0);
+        const std::string text = line + "\n";
+        ASSERT_EQ(write(writer, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        close(writer);
+    };
+    const auto acknowledged = [&](const std::string& line) {
+        return WaitForOutput(out, seen, "control: " + line + "\n", 5000ms);
+    };
+
+    EXPECT_FALSE(DatagramWithin(announcements, 1000ms)) << "--knob 'announce off' holds from the start";
+    control("announce on");
+    ASSERT_TRUE(acknowledged("announce on")) << seen;
+    EXPECT_TRUE(DatagramWithin(announcements, 2000ms));
+    control("announce off");
+    ASSERT_TRUE(acknowledged("announce off")) << seen;
+    DrainDatagrams(announcements);
+    EXPECT_FALSE(DatagramWithin(announcements, 1000ms));
+
+    int cmd = ConnectTo(9008);
+    ASSERT_GE(cmd, 0);
+    EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms));
+    control("stall-heartbeat on");
+    ASSERT_TRUE(acknowledged("stall-heartbeat on")) << seen;
+    EXPECT_FALSE(HeartbeatAnswered(cmd, 500ms));
+    control("stall-heartbeat off");
+    ASSERT_TRUE(acknowledged("stall-heartbeat off")) << seen;
+    EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms));
+
+    control("refuse command on");
+    ASSERT_TRUE(acknowledged("refuse command on")) << seen;
+    // The second reply comes from a pass of the server that began after the knob was set.
+    EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms));
+    EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms)) << "the open connection stays";
+    EXPECT_LT(ConnectTo(9008), 0);
+    control("refuse command off");
+    ASSERT_TRUE(acknowledged("refuse command off")) << seen;
+    int again = -1;
+    EXPECT_TRUE(testsupport::Eventually([&] { return (again = ConnectTo(9008)) >= 0; }, 2000ms));
+    if (again >= 0) {
+        close(cmd);
+        cmd = again;
+    }
+    EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms));
+
+    const int data = ConnectTo(9009);
+    ASSERT_GE(data, 0);
+    ASSERT_TRUE(WaitForOutput(out, seen, "data connection accepted", 5000ms)) << seen;
+    control("close data");
+    ASSERT_TRUE(acknowledged("close data")) << seen;
+    EXPECT_TRUE(ClosedByPeer(data, 2000ms));
+    EXPECT_TRUE(HeartbeatAnswered(cmd, 2000ms)) << "the command port goes on";
+    close(data);
+
+    control("close command");
+    ASSERT_TRUE(acknowledged("close command")) << seen;
+    EXPECT_TRUE(ClosedByPeer(cmd, 2000ms));
+
+    control("silent 0x1B");
+    EXPECT_TRUE(WaitForOutput(out, seen, "control refused: silent: expected \"silent ID on|off\"", 5000ms)) << seen;
+
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(access(fifo.c_str(), F_OK), 0) << "the pipe it made is removed";
+    close(cmd);
+    close(announcements);
+    close(out);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -52,18 +53,23 @@ bool ReadExactly(int fd, uint8_t* out, size_t size, std::chrono::milliseconds ti
     return true;
 }
 
-// True when the peer closed the connection within `timeout` (data before it is skipped).
-bool ClosedWithin(int fd, std::chrono::milliseconds timeout) {
+// How the peer ended the connection within `timeout` (data before it is skipped): 0 an
+// orderly close, an errno for a failure, -1 when it stayed open.
+int PeerEnd(int fd, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     uint8_t sink[65536];
     while (std::chrono::steady_clock::now() < end) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 50) <= 0) continue;
         const ssize_t n = recv(fd, sink, sizeof sink, 0);
-        if (n <= 0) return true;
+        if (n == 0) return 0;
+        if (n < 0) return errno;
     }
-    return false;
+    return -1;
 }
+
+// True when the peer closed the connection within `timeout`, in order or not.
+bool ClosedWithin(int fd, std::chrono::milliseconds timeout) { return PeerEnd(fd, timeout) != -1; }
 
 struct DataFrame {
     uint32_t type = 0;
@@ -244,6 +250,72 @@ TEST_F(Loopback, RefusedReconnectsFailUntilTheKnobIsCleared) {
     }
     ASSERT_TRUE(again->Connected());
     EXPECT_TRUE(again->Get(0x9C, {1}).has_value());
+}
+
+// Connects to the data port until it accepts or `attempts` are spent; true when it accepted.
+bool DataPortAccepts(int attempts) {
+    for (int i = 0; i < attempts; ++i) {
+        const int fd = Connect(kCameraIp, kDataPort);
+        if (fd >= 0) {
+            close(fd);
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+TEST_F(Loopback, DataPortFaultsLeaveTheCommandPortWorking) {
+    struct Row {
+        const char* name;
+        void (*fault)(CameraSim&);
+        int end;  // as PeerEnd gives it
+    };
+    const Row rows[] = {
+        {"closed", [](CameraSim& c) { c.CloseDataConnection(); }, 0},
+        {"reset", [](CameraSim& c) { c.ResetDataConnection(); }, ECONNRESET},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Host host;
+        ASSERT_TRUE(host.Connected());
+        StreamOn(host, 30);
+        ASSERT_TRUE(host.Frame().has_value());
+        row.fault(*camera_);
+        EXPECT_EQ(PeerEnd(host.DataFd(), 2000ms), row.end);
+        EXPECT_EQ(PeerEnd(host.CommandFd(), 200ms), -1) << "the command connection stays";
+        const auto beat = host.Get(0x9C, {1});
+        ASSERT_TRUE(beat.has_value());
+        EXPECT_EQ(beat->id, 0x9C);
+        EXPECT_TRUE(DataPortAccepts(1)) << "the data port still takes connections";
+    }
+}
+
+TEST_F(Loopback, RefusedDataPortKeepsCommandsAndAcceptsAgainOnceCleared) {
+    Host host;
+    ASSERT_TRUE(host.Connected());
+    StreamOn(host, 30);
+    ASSERT_TRUE(host.Frame().has_value()) << "the data connection was accepted";
+    camera_->RefuseDataConnections(true);
+    camera_->CloseDataConnection();
+    EXPECT_EQ(PeerEnd(host.DataFd(), 2000ms), 0);
+    // The listener may still be closing.
+    bool refused = false;
+    for (int i = 0; i < 40 && !refused; ++i) {
+        const int fd = Connect(kCameraIp, kDataPort);
+        refused = fd < 0;
+        if (fd >= 0) close(fd);
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(refused);
+    const int cmd = Connect(kCameraIp, kCommandPort);
+    EXPECT_GE(cmd, 0) << "the command port still takes connections";
+    if (cmd >= 0) close(cmd);
+
+    camera_->RefuseReconnects(false);
+    EXPECT_LT(Connect(kCameraIp, kDataPort), 0) << "clearing the other knob keeps the data port refused";
+    camera_->RefuseDataConnections(false);
+    EXPECT_TRUE(DataPortAccepts(40));
 }
 
 TEST_F(Loopback, StalledCameraStopsAnsweringAndRecovers) {

@@ -58,7 +58,13 @@ bool CameraSim::Start() {
     calibration_.Start();
     upgrade_.Start();
     json_.Start();
-    if (!commands_.Start() || !data_.Start() || (announcer_ && !announcer_->Start())) {
+    bool announcing = true;
+    {
+        std::lock_guard<std::mutex> lock(announceMutex_);
+        running_ = true;
+        if (announcer_ && announcing_) announcing = announcer_->Start();
+    }
+    if (!commands_.Start() || !data_.Start() || !announcing) {
         Stop();
         return false;
     }
@@ -66,7 +72,11 @@ bool CameraSim::Start() {
 }
 
 void CameraSim::Stop() {
-    if (announcer_) announcer_->Stop();
+    {
+        std::lock_guard<std::mutex> lock(announceMutex_);
+        running_ = false;
+        if (announcer_) announcer_->Stop();
+    }
     data_.Stop();
     commands_.Stop();
     json_.Stop();
@@ -85,6 +95,18 @@ void CameraSim::RefuseReconnects(bool on) {
     ApplyRefusal();
 }
 
+void CameraSim::RefuseCommandConnections(bool on) {
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    refuseCommandKnob_ = on;
+    ApplyRefusal();
+}
+
+void CameraSim::RefuseDataConnections(bool on) {
+    std::lock_guard<std::mutex> lock(refusalMutex_);
+    refuseDataKnob_ = on;
+    ApplyRefusal();
+}
+
 void CameraSim::SetRebooting(bool on) {
     std::lock_guard<std::mutex> lock(refusalMutex_);
     rebooting_ = on;
@@ -94,13 +116,23 @@ void CameraSim::SetRebooting(bool on) {
 
 void CameraSim::ApplyRefusal() {
     const bool refuse = refuseKnob_ || rebooting_;
-    commands_.RefuseConnections(refuse);
-    data_.RefuseConnections(refuse);
+    commands_.RefuseConnections(refuse || refuseCommandKnob_);
+    data_.RefuseConnections(refuse || refuseDataKnob_);
 }
 
 void CameraSim::SetSlowSending(std::chrono::milliseconds pause) {
-    commands_.SetReplyDelay(pause);
-    data_.SetChunkPause(pause);
+    SetReplyDelay(pause);
+    SetDataChunkPause(pause);
+}
+
+void CameraSim::SetAnnouncing(bool on) {
+    std::lock_guard<std::mutex> lock(announceMutex_);
+    announcing_ = on;
+    if (!announcer_ || !running_) return;
+    if (on)
+        announcer_->Start();  // false when it runs already
+    else
+        announcer_->Stop();
 }
 
 void CameraSim::SetAnnouncedState(AnnouncedState state) {

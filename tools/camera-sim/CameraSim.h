@@ -62,10 +62,22 @@ public:
     void StallHeartbeat(bool on) { handler_.SetSilent(on); }
     void CloseConnections();
     void RefuseReconnects(bool on);
+    // The command port alone; the data connection stays as it is.
+    void CloseCommandConnection() { commands_.CloseConnection(); }
+    void RefuseCommandConnections(bool on);
+    // The data port alone; the command port keeps working.
+    void CloseDataConnection() { data_.CloseConnection(); }
+    void ResetDataConnection() { data_.ResetConnection(); }
+    void RefuseDataConnections(bool on);
     void InjectDataFault(DataFault fault, int count = 1) { data_.InjectFault(fault, count); }
+    // Late command replies and data trickling in 4 KiB pieces; SetSlowSending sets both.
+    void SetReplyDelay(std::chrono::milliseconds delay) { commands_.SetReplyDelay(delay); }
+    void SetDataChunkPause(std::chrono::milliseconds pause) { data_.SetChunkPause(pause); }
     void SetSlowSending(std::chrono::milliseconds pause);
 
     void SetAnnouncedState(AnnouncedState state);
+    // A camera that stops announcing itself; may be set before Start.
+    void SetAnnouncing(bool on);
 
     // Calibration-file transfers: a slow camera waits before each one; uploads go out in
     // chunks of this many bytes.
@@ -93,7 +105,12 @@ private:
     std::unique_ptr<Announcer> announcer_;
     std::mutex refusalMutex_;
     bool refuseKnob_ = false;
+    bool refuseCommandKnob_ = false;
+    bool refuseDataKnob_ = false;
     bool rebooting_ = false;
+    std::mutex announceMutex_;  // guards announcing_ and running_ with the announcer's start and stop
+    bool announcing_ = true;
+    bool running_ = false;
 };
 
 }  // namespace camsim

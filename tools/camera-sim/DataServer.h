@@ -48,6 +48,7 @@ public:
     // The next `count` frames carry the fault.
     void InjectFault(DataFault fault, int count);
     void CloseConnection() { slot_.RequestClose(); }
+    void ResetConnection() { slot_.RequestReset(); }
     void RefuseConnections(bool on) { slot_.SetRefuse(on); }
     // Frames go out in 4 KiB pieces with this pause between them.
     void SetChunkPause(std::chrono::milliseconds pause) { chunkPauseMs_ = static_cast<int>(pause.count()); }

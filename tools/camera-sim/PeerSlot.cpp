@@ -1,6 +1,7 @@
 #include "PeerSlot.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <thread>
@@ -23,6 +24,14 @@ void PeerSlot::Drop(const std::string& why) {
     if (events_) events_(name_ + " connection closed (" + why + ")");
 }
 
+void PeerSlot::Reset(const std::string& why) {
+    if (conn_ < 0) return;
+    // A zero linger time makes close() send a reset and drop what is still queued.
+    const linger abort{1, 0};
+    setsockopt(conn_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    Drop(why);
+}
+
 void PeerSlot::AcceptWaiting() {
     const int fd = listener_.AcceptPending();
     if (fd < 0) return;
@@ -33,6 +42,7 @@ void PeerSlot::AcceptWaiting() {
 
 bool PeerSlot::Service(std::chrono::milliseconds wait) {
     if (closeRequested_.exchange(false)) Drop("closed by the camera");
+    if (resetRequested_.exchange(false)) Reset("reset by the camera");
     // A refusing camera closes its port, so connects fail at once.
     if (refuse_ && listener_.IsOpen()) listener_.Close();
     if (!refuse_ && !listener_.IsOpen()) listener_.Open();

@@ -29,16 +29,20 @@ public:
     void Drop(const std::string& why);
 
     void RequestClose() { closeRequested_ = true; }
+    // Closes the connection with a reset (RST) in place of an orderly close.
+    void RequestReset() { resetRequested_ = true; }
     void SetRefuse(bool on) { refuse_ = on; }
 
 private:
     void AcceptWaiting();
+    void Reset(const std::string& why);
 
     TcpListener listener_;
     const std::string name_;
     EventSink events_;
     int conn_ = -1;
     std::atomic<bool> closeRequested_{false};
+    std::atomic<bool> resetRequested_{false};
     std::atomic<bool> refuse_{false};
 };
 

@@ -6,8 +6,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CameraSim.h"
+#include "ControlChannel.h"
+#include "ControlInput.h"
 #include "ProductTypes.h"
 #include "ToFRecords.h"
 
@@ -31,6 +34,9 @@ const char kUsage[] =
     "  --depth-range R    the camera's depth range, 0 to 5, until the host sets one (default 0)\n"
     "  --colour           colour records; ToF-and-colour types send them anyway, ToF-only\n"
     "                     types refuse the option\n"
+    "  --knob LINE        a fault knob set from the start, as a control line below (repeatable)\n"
+    "  --control SOURCE   read control lines while running: - for standard input, else a named\n"
+    "                     pipe (made when missing), e.g. echo 'silent 0x1B on' > SOURCE\n"
     "  --help             show this text\n"
     "\n"
     "example: camera-sim --ip 127.0.0.2 --type 0x10 --sn SIM0001 --scene wall:1500 --record computed\n";
@@ -48,6 +54,7 @@ void PrintUsage(FILE* to) {
     std::fputs(kUsage, to);
     std::fprintf(to, "\nDevice types the kit has product profiles for:\n%s", camsim::ProductTypesHelp().c_str());
     std::fprintf(to, "%s%s", kScenesText, camsim::DepthRangesHelp().c_str());
+    std::fprintf(to, "\n%s", camsim::kControlHelp);
 }
 
 int Fail(const std::string& message) {
@@ -71,6 +78,8 @@ bool IsLoopback(const std::string& ip) { return ip.rfind("127.", 0) == 0; }
 int main(int argc, char** argv) {
     camsim::CameraOptions options;
     bool colourAsked = false;
+    std::vector<std::string> knobLines;
+    std::string controlSource;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -108,6 +117,10 @@ int main(int argc, char** argv) {
             if (value.size() != 1 || value[0] < '0' || value[0] >= '0' + camsim::kRawDepthRanges)
                 return Fail("bad depth range: " + value);
             options.depthRange = static_cast<int8_t>(value[0] - '0');
+        } else if (arg == "--knob") {
+            knobLines.push_back(value);
+        } else if (arg == "--control") {
+            controlSource = value;
         } else {
             return Fail("unknown option: " + arg);
         }
@@ -132,12 +145,34 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     camsim::CameraSim camera(options);
+    const auto knobs = camsim::KnobsOf(camera);
+    for (const std::string& line : knobLines) {
+        const camsim::ControlOutcome outcome = camsim::ApplyControlLine(line, *knobs);
+        if (!outcome.ok) return Fail("--knob: " + outcome.message);
+    }
+    std::unique_ptr<camsim::ControlInput> control;
+    if (!controlSource.empty()) {
+        std::string error;
+        control = camsim::ControlInput::Open(controlSource, error);
+        if (!control) return Fail("--control: " + error);
+    }
     if (!camera.Start()) {
         std::fprintf(stderr, "camera-sim: cannot open %s:9008/9009 or announce\n", options.ip.c_str());
         return 1;
     }
     options.events("camera " + options.serialNumber + " on " + options.ip + " ready");
-    while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto apply = [&](const std::string& line) {
+        const camsim::ControlOutcome outcome = camsim::ApplyControlLine(line, *knobs);
+        if (outcome.message.empty()) return;
+        options.events((outcome.ok ? "control: " : "control refused: ") + outcome.message);
+    };
+    const auto refuse = [&](const std::string& why) { options.events("control refused: " + why); };
+    while (!g_stop) {
+        if (control)
+            control->Poll(std::chrono::milliseconds(100), apply, refuse);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     camera.Stop();
     options.events("camera stopped");
     return 0;

@@ -1,0 +1,92 @@
+#include "ControlInput.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace camsim {
+
+std::unique_ptr<ControlInput> ControlInput::Open(const std::string& source, std::string& error) {
+    if (source == "-") return std::unique_ptr<ControlInput>(new ControlInput(STDIN_FILENO, false, ""));
+    std::string created;
+    if (mkfifo(source.c_str(), 0600) == 0) {
+        created = source;
+    } else if (errno != EEXIST) {
+        error = "cannot make the control pipe " + source + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    // Read and write: the pipe then never reads as ended when its last writer goes.
+    const int fd = open(source.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode)) {
+        error = fd < 0 ? "cannot open the control pipe " + source + ": " + std::strerror(errno)
+                       : source + " is not a named pipe";
+        if (fd >= 0) close(fd);
+        if (!created.empty()) unlink(created.c_str());
+        return nullptr;
+    }
+    return std::unique_ptr<ControlInput>(new ControlInput(fd, true, created));
+}
+
+ControlInput::ControlInput(int fd) : ControlInput(fd, false, "") {}
+
+ControlInput::ControlInput(int fd, bool ownsFd, std::string createdPath)
+    : fd_(fd), ownsFd_(ownsFd), createdPath_(std::move(createdPath)) {}
+
+ControlInput::~ControlInput() {
+    if (ownsFd_) close(fd_);
+    if (!createdPath_.empty()) unlink(createdPath_.c_str());
+}
+
+void ControlInput::Poll(std::chrono::milliseconds wait, const LineSink& onLine, const LineSink& onRefused) {
+    if (ended_) {
+        std::this_thread::sleep_for(wait);
+        return;
+    }
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(wait.count()));
+    if (ready <= 0) return;
+    if (p.revents & POLLNVAL) {
+        ended_ = true;
+        return;
+    }
+    char bytes[1024];
+    const ssize_t n = read(fd_, bytes, sizeof bytes);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    if (n <= 0) {
+        ended_ = true;
+        if (!pending_.empty() && !overlong_) onLine(pending_);  // a last line without its line end
+        pending_.clear();
+        return;
+    }
+    Take(bytes, static_cast<size_t>(n), onLine, onRefused);
+}
+
+void ControlInput::Take(const char* bytes, size_t size, const LineSink& onLine, const LineSink& onRefused) {
+    for (size_t i = 0; i < size; ++i) {
+        const char c = bytes[i];
+        if (c == '\n') {
+            if (!overlong_) {
+                if (!pending_.empty() && pending_.back() == '\r') pending_.pop_back();
+                onLine(pending_);
+            }
+            pending_.clear();
+            overlong_ = false;
+        } else if (!overlong_) {
+            pending_.push_back(c);
+            if (pending_.size() > kMaxLine) {
+                onRefused("line longer than " + std::to_string(kMaxLine) + " characters, skipped: \"" +
+                          pending_.substr(0, 32) + "...\"");
+                pending_.clear();
+                overlong_ = true;
+            }
+        }
+    }
+}
+
+}  // namespace camsim

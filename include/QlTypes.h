@@ -56,7 +56,9 @@ typedef struct SensorExtrinsicParameters {
 
 /* A frame as the application receives it; its data stay in the kit's buffer until the next
  * frame-ready query. frameType and pixelFormat carry FrameType and PixelFormat values; rows
- * run top to bottom. Depth pixels are uint16 millimetres, 0 and 0xFFFF meaning no depth. */
+ * run top to bottom. Depth pixels are uint16 millimetres, 0 and 0xFFFF meaning no depth.
+ * Packed: pFrameData may be misaligned. Read it by name (frame.pFrameData), which the compiler
+ * does safely, or memcpy it out; never through a pointer to the member. */
 #pragma pack(push, 1)
 #pragma pack(push, 1)
 typedef struct QlFrame {

@@ -71,8 +71,8 @@ typedef struct QlSpatialFilterParams {
     uint8_t enable;
 } QlSpatialFilterParams;
 
-/* Trigger signals: width, interval and delay in the camera's units (microseconds on the
- * simulator); polarity 0 or 1. */
+/* Trigger signals: width, interval and delay are passed to the camera unchanged, in its own
+ * units (the kit knows none; 16 bits, so at most 65535); polarity 0 or 1. */
 typedef struct QlInputSignalParamsForHWTrigger {
     uint16_t width;
     uint16_t interval;
@@ -107,10 +107,12 @@ QL_EXPORT int QL_GetDeviceCount(uint32_t* count);
 QL_EXPORT int QL_GetDeviceInfoList(uint32_t count, QlDeviceInfo* list);
 /* The index-th listed camera; -15 beyond the list. */
 QL_EXPORT int QL_GetDeviceInfo(uint32_t index, QlDeviceInfo* info);
-/* Replaces the hot-plug callback (NULL: none). */
+/* Replaces the hot-plug callback (NULL: none). userData comes back to the callback as the same
+ * pointer, const dropped; the kit never reads or writes through it. */
 QL_EXPORT int QL_SetHotPlugStatusCallback(QlHotPlugStatusCallback callback, const void* userData);
 
-/* Open and close. An open connects, starts the stream and stores a new handle. Codes: -15 not
+/* Open and close. An open starts the plug-ins, connects, starts the stream and stores a new
+ * handle; about 0.5 s for a ToF-only camera, 1 to 2 s with colour. Codes: -15 not
  * listed, -1 leaving or gone (also a reopen before the camera announced itself again), -106 not
  * on a host subnet, -109 no plug-in for it, -13 or -104 the camera's connections failed. */
 /* By the listed uri ("productName:serialNumber"); -103 opened already. */
@@ -122,8 +124,9 @@ QL_EXPORT int QL_OpenDeviceByIP(const char* ip, QlDeviceHandle* handle);
 /* Closes the camera, frees the handle and sets *handle to NULL. */
 QL_EXPORT int QL_CloseDevice(QlDeviceHandle* handle);
 
-/* Stream and frames. The frame's data stay valid until the next frame-ready query. After a
- * hot-plug loss report the three give -1 until QL_CloseDevice. */
+/* Stream and frames. The frame's data stay valid until the next frame-ready query. From the
+ * moment the kit notices a loss (its hot-plug report follows within milliseconds) the three
+ * give -1 until QL_CloseDevice. */
 /* Starts the stream (the open already did; 0 when it runs). */
 QL_EXPORT int QL_StartStream(QlDeviceHandle handle);
 /* Stops the stream; frame calls then give -108. */
@@ -139,7 +142,7 @@ QL_EXPORT int QL_GetFrame(QlDeviceHandle handle, FrameType type, QlFrame* frame)
 QL_EXPORT int QL_GetProperty(QlDeviceHandle handle, const char* key, void* data, int dataSize);
 QL_EXPORT int QL_SetProperty(QlDeviceHandle handle, const char* key, const void* data, int dataSize);
 
-/* Settings; each set is read back from the camera. */
+/* Settings; each set that goes to the camera is read back (about 45 ms a set). */
 /* 0 active, 1 hardware trigger, 2 software trigger; takes about 1 s and drops the frames in flight. */
 QL_EXPORT int QL_SetWorkMode(QlDeviceHandle handle, int32_t mode);
 QL_EXPORT int QL_GetWorkMode(QlDeviceHandle handle, int32_t* mode);
@@ -148,22 +151,25 @@ QL_EXPORT int QL_SetSoftwareSlaveTrigger(QlDeviceHandle handle);
 /* Frames per second, 0 to 127 (0 stops the frames); takes about 0.55 s. */
 QL_EXPORT int QL_SetFrameRate(QlDeviceHandle handle, int32_t fps);
 QL_EXPORT int QL_GetFrameRate(QlDeviceHandle handle, int32_t* fps);
-/* PIXEL_FORMAT_RGB or PIXEL_FORMAT_BGR (default), else -15. */
+/* PIXEL_FORMAT_RGB or PIXEL_FORMAT_BGR (default), else -15. Kept by the kit, effective at once;
+ * no getter: a colour frame's pixelFormat shows it. */
 QL_EXPORT int QL_SetColorPixelFormat(QlDeviceHandle handle, PixelFormat format);
 /* One of the colour sensor's resolution list, else -15. */
 QL_EXPORT int QL_SetColorResolution(QlDeviceHandle handle, int32_t width, int32_t height);
 QL_EXPORT int QL_GetColorResolution(QlDeviceHandle handle, int32_t* width, int32_t* height);
 /* The resolutions of a sensor (ToF: the depth image's). */
 QL_EXPORT int QlGetSupportedResolutionList(QlDeviceHandle handle, SensorType type, ResolutionList* list);
-/* 0 automatic, 1 manual exposure. */
+/* 0 automatic, 1 manual exposure; the camera's setting (the kit sets none at open). */
 QL_EXPORT int QL_SetExposureControlMode(QlDeviceHandle handle, SensorType type, int32_t mode);
 QL_EXPORT int QL_GetExposureControlMode(QlDeviceHandle handle, SensorType type, int32_t* mode);
-/* params.mode 1 manual time, 0 (colour) automatic upper limit; -15 for another mode or a value
- * the camera cannot take. ToF in ms, colour in thousandths (see ExposureTimeParams). */
+/* params.mode 1 manual time, 0 (colour) automatic upper limit; -15 for another mode or a time
+ * the kit refuses: ToF below 0 or above 4294967 ms (not checked against the camera's maximum),
+ * colour mode 0 outside 0 to 255999, mode 1 outside 0 to 6553599. ToF in ms, colour in
+ * thousandths of the camera's unit (see ExposureTimeParams). */
 QL_EXPORT int QL_SetExposureTime(QlDeviceHandle handle, SensorType type, ExposureTimeParams params);
 /* Reads the time of the mode in params->mode (255: the camera's maximum); only exposureTime is written. */
 QL_EXPORT int QL_GetExposureTime(QlDeviceHandle handle, SensorType type, ExposureTimeParams* params);
-/* IR gain 0 to 255. */
+/* IR gain 0 to 255; the camera's setting (the kit sets none at open). */
 QL_EXPORT int QL_SetIRGMMGain(QlDeviceHandle handle, uint8_t gain);
 QL_EXPORT int QL_GetIRGMMGain(QlDeviceHandle handle, uint8_t* gain);
 QL_EXPORT int QL_SetHDRModeEnabled(QlDeviceHandle handle, bool enable);
@@ -178,7 +184,10 @@ QL_EXPORT int QL_SetOutputSignalParams(QlDeviceHandle handle, QlOutputSignalPara
 QL_EXPORT int QL_GetOutputSignalParams(QlDeviceHandle handle, QlOutputSignalParams* params);
 
 /* Depth filters of the ToF plug-in; the ...Enabled functions change only the enable byte. The
- * time and confidence filters run on raw phase records only. */
+ * time and confidence filters run on raw phase records only, the confidence filter only with
+ * ./Config/ConfidenceFactor.bin; their sets go to the decoder and the camera, their gets read
+ * the camera's setting. -15 a time threshold outside 0 to 255 or a confidence threshold outside
+ * 0 to 65535; the other filters' values are not checked. */
 QL_EXPORT int QL_SetTimeFilterParams(QlDeviceHandle handle, QlTimeFilterParams params);
 QL_EXPORT int QL_GetTimeFilterParams(QlDeviceHandle handle, QlTimeFilterParams* params);
 QL_EXPORT int QL_SetConfidenceFilterParams(QlDeviceHandle handle, QlConfidenceFilterParams params);
@@ -229,7 +238,7 @@ QL_EXPORT int QL_ConvertPointCloudToDepth(QlDeviceHandle handle, const QlVector3
 QL_EXPORT int QL_GetFirmwareVersion(QlDeviceHandle handle, char* buf, int32_t len);
 /* "xx:xx:xx:xx:xx:xx"; mac holds 18 bytes. */
 QL_EXPORT int QL_GetDeviceMACAddress(QlDeviceHandle handle, char* mac);
-/* Restarts the camera; it is lost, then listed again. */
+/* Restarts the camera; it is lost, then listed again. (Spelt so: the API's name.) */
 QL_EXPORT int QL_RebootDevie(QlDeviceHandle handle);
 /* The error texts the camera last sent with its frames; 0 whenever the handle is valid. */
 QL_EXPORT int QL_GetDeviceErrorInfo(QlDeviceHandle handle, QlDeviceErrorInfo* info);

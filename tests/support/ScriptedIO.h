@@ -43,6 +43,7 @@ public:
     int opens = 0;
     int closes = 0;
     int shutdowns = 0;
+    bool dataLinkLost = false;
     std::string hostIp = "127.0.0.1";
     std::string deviceSN = "scripted";
 
@@ -50,6 +51,7 @@ public:
     int CloseDevice() override;
     int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) override;
     int ReadData(unsigned char* buf, int capacity, int* len) override;
+    bool DataLinkLost() const override { return dataLinkLost; }
     const char* GetHostIp() const override { return hostIp.c_str(); }
     const char* GetDeviceSN() const override { return deviceSN.c_str(); }
     void Shutdown() override { ++shutdowns; }

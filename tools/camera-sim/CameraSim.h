@@ -67,6 +67,8 @@ public:
     void RefuseDataConnections(bool on);
     void InjectDataFault(DataFault fault, int count = 1) { data_.InjectFault(fault, count); }
     void SetSlowSending(std::chrono::milliseconds pause);
+    // Every command reply waits this long; the data port keeps its pace.
+    void SetReplyDelay(std::chrono::milliseconds delay) { commands_.SetReplyDelay(delay); }
 
     void SetAnnouncedState(AnnouncedState state);
 

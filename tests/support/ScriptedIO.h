@@ -23,7 +23,8 @@ public:
     struct Reply {
         int result = 0;
         // Copied into the caller's buffer (at most bufSize bytes) for commands that read a
-        // reply; nullopt leaves the buffer as the caller prepared it (no matching reply).
+        // reply; nullopt leaves the buffer as the caller prepared it (a reply without data;
+        // the socket transport reports a missing match as -104).
         std::optional<std::vector<uint8_t>> data;
     };
     using Responder = std::function<Reply(const Sent&)>;

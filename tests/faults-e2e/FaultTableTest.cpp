@@ -120,13 +120,14 @@ struct LossRow {
     std::function<void(std::unique_ptr<camsim::CameraSim>&, const camsim::CameraOptions&)> endFault;
     int openWhileFaulty;  // what a reopen gives while the fault lasts; 0 not tried
     bool streamStoppedFirst;
+    bool colour = false;  // a ToF-and-colour camera in place of a ToF-only one
 };
 
 class LostCamera : public Faults, public ::testing::WithParamInterface<LossRow> {};
 
 TEST_P(LostCamera, IsReportedOnceFrameCallsGiveMinusOneAndAReopenRestoresFrames) {
     const LossRow& row = GetParam();
-    const camsim::CameraOptions options = ToFOnlyCamera();
+    const camsim::CameraOptions options = row.colour ? ColourCamera() : ToFOnlyCamera();
     OpenAndStream(options);
     if (row.streamStoppedFirst) {
         ASSERT_EQ(QL_StopStream(handle), 0);
@@ -167,6 +168,8 @@ const LossRow kLossRows[] = {
      },
      [](auto& sim, const auto&) { sim->RefuseDataConnections(false); }, -13, false},
     {"DataSocketReset", [](auto& sim) { sim->ResetDataConnection(); }, [](auto&, const auto&) {}, 0, false},
+    {"DataSocketResetColourCamera", [](auto& sim) { sim->ResetDataConnection(); }, [](auto&, const auto&) {}, 0,
+     false, true},
     {"CameraKilled", [](auto& sim) { sim->Stop(); }, Restart, 0, false},
     {"BothPortsRefused",
      [](auto& sim) {

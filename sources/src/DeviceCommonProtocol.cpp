@@ -39,8 +39,7 @@ DeviceCommonProtocol::DeviceCommonProtocol(std::unique_ptr<IO> io, linktiming::S
 DeviceCommonProtocol::~DeviceCommonProtocol() = default;
 
 int DeviceCommonProtocol::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, int cmdType) {
-    if (!m_pIO) return -1;
-    return m_pIO->SetCmd(cmd, buf, bufSize, len, static_cast<CMDTYPE>(cmdType));
+    return Exchange(cmd, buf, bufSize, len, static_cast<CMDTYPE>(cmdType));
 }
 
 const char* DeviceCommonProtocol::GetHostIP() { return m_pIO ? m_pIO->GetHostIp() : "null"; }
@@ -49,7 +48,9 @@ const char* DeviceCommonProtocol::GetDeviceSN() { return m_pIO ? m_pIO->GetDevic
 
 int DeviceCommonProtocol::SetOpenState(bool open) {
     if (!m_pIO) return -1;
-    return open ? m_pIO->OpenDevice() : m_pIO->CloseDevice();
+    if (!open) return m_pIO->CloseDevice();
+    m_answered = false;
+    return m_pIO->OpenDevice();
 }
 
 int DeviceCommonProtocol::ReadData(unsigned char* buf, int capacity, int* len) {
@@ -61,9 +62,15 @@ void DeviceCommonProtocol::Shutdown() {
     if (m_pIO) m_pIO->Shutdown();
 }
 
+bool DeviceCommonProtocol::DataLinkLost() const { return m_pIO && m_pIO->DataLinkLost(); }
+
 int DeviceCommonProtocol::Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
     if (!m_pIO) return -1;
-    return m_pIO->SetCmd(cmd, static_cast<char*>(buf), bufSize, static_cast<unsigned char>(len), type);
+    const int ret = m_pIO->SetCmd(cmd, static_cast<char*>(buf), bufSize, static_cast<unsigned char>(len), type);
+    // Sets below 0x80 read no reply, so their success says nothing about the camera.
+    const bool readsReply = type != CMDTYPE_SET || (cmd & 0x80) != 0;
+    if (ret == 0 && readsReply) m_answered = true;
+    return ret;
 }
 
 int DeviceCommonProtocol::Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {

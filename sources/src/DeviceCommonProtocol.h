@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ public:
     int ReadData(unsigned char* buf, int capacity, int* len);
     // Wakes a reader blocked on the data connection; the sockets stay until the close.
     void Shutdown();
+    // The camera closed or reset the data connection since the last open.
+    bool DataLinkLost() const;
+    // Some command that reads a reply got the camera's answer since the last open.
+    bool AnsweredSinceOpen() const { return m_answered; }
 
     int HeartbeatCheck();
     int GetWorkMode(int* mode);
@@ -88,7 +93,8 @@ public:
 private:
     // Sends a command and logs "ret:%d is failed." when the exchange fails.
     int Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
-    // The exchange alone, for read-backs that log their own failure line.
+    // The exchange alone, for read-backs that log their own failure line. Every command,
+    // the plug-ins' included, goes through it.
     int Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
     template <typename Read>
     int ReadBack(int reads, linktiming::milliseconds pause, Read read) {
@@ -114,4 +120,5 @@ private:
 
     std::unique_ptr<IO> m_pIO;
     linktiming::SleepFunction m_sleep;
+    std::atomic<bool> m_answered{false};
 };

@@ -120,6 +120,56 @@ TEST_F(LifecycleTest, FailedStartsLeaveTheStreamOff) {
     EXPECT_EQ(CalibrationReads(), 4u);
 }
 
+TEST_F(LifecycleTest, OpenOfACameraThatAnswersNothingFailsAndLeavesItClosed) {
+    using Sent = testsupport::ScriptedIO::Sent;
+    using Reply = testsupport::ScriptedIO::Reply;
+    // Sets go out; no get is ever answered.
+    io->SetResponder([](const Sent& s) { return Reply{s.type == CMDTYPE_SET && (s.cmd & 0x80) == 0 ? 0 : -104}; });
+    EXPECT_EQ(device->Open(), -104);
+    EXPECT_TRUE(log.Contains("<SN01> the camera answered none of the open's commands"));
+    EXPECT_EQ(io->closes, 1);
+    EXPECT_TRUE(tof->Called("SetOpenState(0)"));
+    EXPECT_EQ(CalibrationReads(), 0u);
+    EXPECT_EQ(device->GetFrameReady(10, nullptr), -108);
+
+    // Answering again, the camera opens as usual.
+    io->SetResponder(camera.Responder());
+    EXPECT_EQ(device->Open(), 0);
+    EXPECT_EQ(CalibrationReads(), 4u);
+}
+
+TEST_F(LifecycleTest, RemovedCameraGivesMinusOneUntilTheNextOpen) {
+    ASSERT_EQ(device->Open(), 0);
+    EXPECT_EQ(device->OnMessage(MessageRemoved), 0);
+    FrameReady ready = 0;
+    Frame frame{};
+    EXPECT_EQ(device->GetFrameReady(10, &ready), -1);
+    EXPECT_EQ(device->GetFrame(FRAME_DEPTH, &frame), -1);
+    EXPECT_EQ(device->StopStream(), 0);
+    EXPECT_EQ(device->GetFrameReady(10, &ready), -1) << "gone wins over a stopped stream";
+    EXPECT_EQ(device->GetFrame(FRAME_DEPTH, &frame), -1);
+    io->ClearSent();
+    EXPECT_EQ(device->StartStream(), -1);
+    EXPECT_TRUE(io->SentCommands().empty());
+    EXPECT_EQ(device->Close(), 0);
+    EXPECT_EQ(device->GetFrameReady(10, &ready), -1);
+
+    ASSERT_EQ(device->Open(), 0);
+    EXPECT_EQ(device->GetFrameReady(10, &ready), -11) << "the camera is back";
+}
+
+TEST_F(LifecycleTest, HeartbeatFailsOnceTheDataConnectionIsLost) {
+    ASSERT_EQ(device->Open(), 0);
+    io->ClearSent();
+    EXPECT_EQ(device->HeartbeatCheck(), 0);
+    EXPECT_EQ(Sent(0x9C, CMDTYPE_GET).size(), 1u);
+    io->ClearSent();
+    io->dataLinkLost = true;
+    EXPECT_EQ(device->HeartbeatCheck(), -104);
+    EXPECT_TRUE(io->SentCommands().empty()) << "decided without asking the camera";
+    EXPECT_TRUE(log.Contains("<SN01> the data connection is lost"));
+}
+
 TEST_F(LifecycleTest, FramesFlowWhenThePluginHasNoIntrinsics) {
     tof->intrinsicResult = -1;
     ASSERT_EQ(device->Open(), 0);

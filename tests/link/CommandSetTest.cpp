@@ -68,14 +68,14 @@ TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
              return r;
          },
          0, {{2, GET, {0}}}},
-        {"work mode without matching reply reads 0", {{0, std::nullopt}},
+        {"work mode without matching reply leaves the output", {{-104, std::nullopt}},
          [](DeviceCommonProtocol& p) {
              int mode = 5;
              int r = p.GetWorkMode(&mode);
-             EXPECT_EQ(mode, 0);
+             EXPECT_EQ(mode, 5);
              return r;
          },
-         0, {{2, GET, {0}}}},
+         -104, {{2, GET, {0}}}},
         {"failed frame-rate get leaves the output", {{-104, std::nullopt}},
          [](DeviceCommonProtocol& p) {
              int fps = 17;
@@ -119,14 +119,14 @@ TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
              return r;
          },
          0, {{16, GET, {2}}, {16, GET, {3}}}},
-        {"colour distortion", {},
+        {"colour distortion without a matching reply", {{-104, std::nullopt}},
          [](DeviceCommonProtocol& p) {
              double out[8] = {9, 9, 9, 9, 9, 9, 9, 9};
              int r = p.GetCameraDistortion(SENSOR_TYPE_COLOR, out);
-             EXPECT_EQ(out[0], 0.0);  // no matching reply: the zero-filled buffer
+             EXPECT_EQ(out[0], 9.0);  // the caller's values stay
              return r;
          },
-         0, {{16, GET, {6}}, {16, GET, {7}}}},
+         -104, {{16, GET, {6}}}},
         {"rotation", {{0, Doubles(0, {1, 2, 3, 4})}, {0, Doubles(0, {5, 6, 7, 8, 9})}},
          [](DeviceCommonProtocol& p) {
              double out[9] = {};
@@ -160,6 +160,24 @@ TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
     for (const ExchangeCase& c : cases) Run(c);
     EXPECT_TRUE(log.Contains("<SN01> cameraType:3 is invaild"));
     EXPECT_TRUE(log.Contains("<SN01> type:2 Intrinsic:1.500000 2.500000 3.500000\t4.500000"));
+}
+
+TEST_F(CommandSetTest, OnlyAnAnsweredCommandCountsAsTheCameraAnswering) {
+    ASSERT_EQ(proto->SetOpenState(true), 0);
+    EXPECT_FALSE(proto->AnsweredSinceOpen());
+    io->Push(0);
+    EXPECT_EQ(proto->SetSoftwareSlaveTrigger(), 0);
+    EXPECT_FALSE(proto->AnsweredSinceOpen()) << "a set below 0x80 reads no reply";
+    io->Push(-104);
+    EXPECT_EQ(proto->HeartbeatCheck(), -104);
+    EXPECT_FALSE(proto->AnsweredSinceOpen());
+    // A plug-in's get goes the same way.
+    char buf[2] = {};
+    io->Push(0, Bytes{1});
+    EXPECT_EQ(proto->SetCmd(0x06, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_TRUE(proto->AnsweredSinceOpen());
+    ASSERT_EQ(proto->SetOpenState(true), 0);
+    EXPECT_FALSE(proto->AnsweredSinceOpen()) << "each open starts afresh";
 }
 
 TEST_F(CommandSetTest, SetsSendTheirPayload) {

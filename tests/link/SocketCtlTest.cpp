@@ -83,6 +83,9 @@ public:
     uint16_t CmdPort() const { return PortOf(m_cmdListen); }
     uint16_t DataPort() const { return PortOf(m_dataListen); }
     void Accept() {
+        for (int* fd : {&m_cmd, &m_data}) {
+            if (*fd >= 0) close(*fd);
+        }
         m_cmd = accept(m_cmdListen, nullptr, nullptr);
         m_data = accept(m_dataListen, nullptr, nullptr);
         ASSERT_GE(m_cmd, 0);
@@ -111,6 +114,15 @@ public:
     void CloseCmd() {
         close(m_cmd);
         m_cmd = -1;
+    }
+    // Closes the data connection, with a reset (RST) when `reset` is set.
+    void EndData(bool reset) {
+        if (reset) {
+            const linger abort{1, 0};
+            setsockopt(m_data, SOL_SOCKET, SO_LINGER, &abort, sizeof(abort));
+        }
+        close(m_data);
+        m_data = -1;
     }
 
 private:
@@ -210,7 +222,7 @@ TEST_F(SocketCtlTest, ReplyCopyIsBoundedByBufferAndBody) {
 TEST_F(SocketCtlTest, ForeignReplyHeadLeavesBufferAndIsDrained) {
     char buf[4] = {7, 7, 7, 7};
     peer.SendCmd(ReplyFrame(0x9B, {1, 2, 3}, 2));
-    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
     EXPECT_EQ(Bytes(buf, buf + 4), (Bytes{7, 7, 7, 7}));
     // The foreign body is gone, so the next reply is read as its own.
     peer.SendCmd(ReplyFrame(0x9B, {4}));
@@ -226,12 +238,12 @@ TEST_F(SocketCtlTest, WrongIdIsSkippedAndTheMatchingReplyUsed) {
     EXPECT_TRUE(log.Contains("<SN01> outIndex:4 cmdid 0x9b: 0xaa 0x85"));
 }
 
-TEST_F(SocketCtlTest, UnmatchedRepliesEndWithZeroAndStayInStep) {
+TEST_F(SocketCtlTest, UnmatchedRepliesFailAndStayInStep) {
     char buf[4] = {9, 9, 9, 9};
     Bytes five;
     for (int i = 0; i < 5; ++i) five = Cat({five, ReplyFrame(0x80 + i, {1, 1})});
     peer.SendCmd(Cat({five, ReplyFrame(0x9B, {3})}));
-    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
     EXPECT_EQ(buf[0], 9);
     EXPECT_TRUE(log.Contains("outIndex:0 cmdid 0x9b: 0xaa 0x84"));
     // The sixth reply was left whole for the next command.
@@ -241,7 +253,7 @@ TEST_F(SocketCtlTest, UnmatchedRepliesEndWithZeroAndStayInStep) {
     // A single stray reply and nothing after it: no match, buffer as prepared.
     buf[0] = 9;
     peer.SendCmd(ReplyFrame(0x81, {1}));
-    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+    EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
     EXPECT_EQ(buf[0], 9);
 }
 
@@ -316,6 +328,70 @@ TEST_F(SocketCtlTest, DataFramesAreReadDrainedOrRefused) {
     EXPECT_EQ(guard[2], 9);
 }
 
+struct DataLossCase {
+    const char* name;
+    bool reset;
+    Bytes sentFirst;  // what the camera sends before it ends the connection
+    const char* line;
+};
+
+TEST_F(SocketCtlTest, DataConnectionEndedByTheCameraIsLostUntilTheNextOpen) {
+    const DataLossCase cases[] = {
+        {"closed", false, {}, "<SN01> the data connection has been closed by the camera"},
+        {"closed mid-frame", false, Cat({U32(1), U32(100), Bytes(10, 1)}),
+         "<SN01> the data connection has been closed by the camera"},
+        {"reset", true, {}, "<SN01> the data connection failed: 104"},
+    };
+    for (const DataLossCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Mark();
+        unsigned char buf[128];
+        int len = 0;
+        EXPECT_FALSE(io->DataLinkLost());
+        if (!c.sentFirst.empty()) peer.SendData(c.sentFirst);
+        peer.EndData(c.reset);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), -1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900)) << "not a time-out";
+        EXPECT_EQ(len, 0);
+        EXPECT_TRUE(io->DataLinkLost());
+        EXPECT_TRUE(log.Contains(c.line));
+        // Later reads do not touch the socket again; they fail after the closed-transport pause.
+        sleeps.clear();
+        EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), -1);
+        EXPECT_EQ(sleeps, std::vector<linktiming::milliseconds>{linktiming::milliseconds(30)});
+        // Commands still pass.
+        char reply[4] = {};
+        peer.SendCmd(ReplyFrame(0x9C, {1}));
+        EXPECT_EQ(io->SetCmd(156, reply, sizeof(reply), 1, CMDTYPE_GET), 0);
+        peer.Received();
+
+        io->CloseDevice();
+        ASSERT_EQ(io->OpenDevice(), 0);
+        peer.Accept();
+        EXPECT_FALSE(io->DataLinkLost()) << "an open starts afresh";
+    }
+}
+
+TEST_F(SocketCtlTest, QuietOrSlowDataConnectionIsNotLost) {
+    unsigned char buf[8];
+    int len = 5;
+    EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), 0) << "nothing within the read wait";
+    EXPECT_EQ(len, 5);
+    EXPECT_FALSE(io->DataLinkLost());
+    // A frame that arrives in pieces, each within the wait, is read whole.
+    std::thread camera([&] {
+        peer.SendData(Cat({U32(1), U32(4), Bytes{1, 2}}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.SendData(Bytes{3, 4});
+    });
+    EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), 0);
+    camera.join();
+    EXPECT_EQ(len, 4);
+    EXPECT_EQ(buf[3], 4);
+    EXPECT_FALSE(io->DataLinkLost());
+}
+
 TEST_F(SocketCtlTest, ShutdownWakesABlockedReaderAtOnce) {
     int result = 99;
     int len = 55;
@@ -326,7 +402,7 @@ TEST_F(SocketCtlTest, ShutdownWakesABlockedReaderAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     io->Shutdown();
     reader.join();
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, -1);
     EXPECT_EQ(len, 55);
     // It saw the shut-down connection, not the end of its wait.
     EXPECT_FALSE(log.Contains("time is over"));

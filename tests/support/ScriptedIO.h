@@ -23,7 +23,8 @@ public:
     struct Reply {
         int result = 0;
         // Copied into the caller's buffer (at most bufSize bytes) for commands that read a
-        // reply; nullopt leaves the buffer as the caller prepared it (no matching reply).
+        // reply; nullopt leaves the buffer as the caller prepared it (a reply without data;
+        // the socket transport reports a missing match as -104).
         std::optional<std::vector<uint8_t>> data;
     };
     using Responder = std::function<Reply(const Sent&)>;
@@ -43,6 +44,7 @@ public:
     int opens = 0;
     int closes = 0;
     int shutdowns = 0;
+    bool dataLinkLost = false;
     std::string hostIp = "127.0.0.1";
     std::string deviceSN = "scripted";
 
@@ -50,6 +52,7 @@ public:
     int CloseDevice() override;
     int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) override;
     int ReadData(unsigned char* buf, int capacity, int* len) override;
+    bool DataLinkLost() const override { return dataLinkLost; }
     const char* GetHostIp() const override { return hostIp.c_str(); }
     const char* GetDeviceSN() const override { return deviceSN.c_str(); }
     void Shutdown() override { ++shutdowns; }

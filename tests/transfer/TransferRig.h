@@ -44,6 +44,7 @@ public:
         return Locked([&] { return m_io->SetCmd(cmd, buf, bufSize, len, type); });
     }
     int ReadData(unsigned char* buf, int capacity, int* len) override { return m_io->ReadData(buf, capacity, len); }
+    bool DataLinkLost() const override { return m_io->DataLinkLost(); }
     const char* GetHostIp() const override { return m_io->GetHostIp(); }
     const char* GetDeviceSN() const override { return m_io->GetDeviceSN(); }
     void Shutdown() override { m_io->Shutdown(); }

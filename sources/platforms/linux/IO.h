@@ -11,11 +11,15 @@ public:
     virtual int OpenDevice() = 0;
     virtual int CloseDevice() = 0;
     // Sends the first min(len, 64) bytes of buf; for ids with bit 7 set (gets, and ids of
-    // 0x80 or above) copies at most bufSize reply bytes back into buf. 0 or -104.
+    // 0x80 or above) copies at most bufSize reply bytes back into buf. 0, or -104 (also when
+    // no reply examined carries the id sent; buf then stays as it was).
     virtual int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) = 0;
     // Reads one data frame of at most capacity payload bytes into buf; 0 when a frame was
     // read or nothing arrived, -1 on failure (*len is then 0 when a head was read).
     virtual int ReadData(unsigned char* buf, int capacity, int* len) = 0;
+    // True once a read found the data connection closed or reset by the camera, until the
+    // next open: frames cannot come back without a reconnect.
+    virtual bool DataLinkLost() const = 0;
     virtual const char* GetHostIp() const = 0;
     virtual const char* GetDeviceSN() const = 0;
     // Shuts both connections down so that blocked readers return at once; the sockets are

@@ -208,6 +208,8 @@ int SocketCtl::OpenDevice() {
         std::lock_guard<std::mutex> cmd(m_cmdMutex);
         m_dataSocket = dataSocket;
         m_cmdSocket = cmdSocket;
+        m_dataLost = false;
+        m_shutDown = false;
     }
     m_isOpened = true;
     LOG_DEVICE(m_deviceSN, "m_isOpened:%d", 1);
@@ -216,6 +218,7 @@ int SocketCtl::OpenDevice() {
 
 void SocketCtl::Shutdown() {
     std::lock_guard<std::mutex> state(m_stateMutex);
+    m_shutDown = true;
     if (m_dataSocket >= 0) ::shutdown(m_dataSocket, SHUT_RDWR);
     if (m_cmdSocket >= 0) ::shutdown(m_cmdSocket, SHUT_RDWR);
 }
@@ -223,6 +226,7 @@ void SocketCtl::Shutdown() {
 int SocketCtl::CloseDevice() {
     std::lock_guard<std::mutex> state(m_stateMutex);
     m_isOpened = false;
+    m_shutDown = true;
     // Wake a reader or a command in flight first, then close under their locks.
     if (m_dataSocket >= 0) ::shutdown(m_dataSocket, SHUT_RDWR);
     if (m_cmdSocket >= 0) ::shutdown(m_cmdSocket, SHUT_RDWR);
@@ -340,17 +344,16 @@ int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYP
     if (!(id & kReplyWanted)) return 0;
 
     // Whole replies are read, so a late reply to an earlier command keeps the stream in step.
+    // Only a reply that carries the id sent answers the command; without one it fails.
     for (int attempt = 0; attempt < linktiming::kRepliesExamined; ++attempt) {
         const bool first = attempt == 0;
         const Reply reply =
             ReadReply(id, buf, bufSize, first ? linktiming::kCmdReadWait : linktiming::kFollowUpReplyWait, first);
         switch (reply) {
             case Reply::Matched:
+                return 0;
             case Reply::Foreign:
-                return 0;
             case Reply::TimedOut:
-                if (first) return -104;
-                return 0;
             case Reply::Closed:
             case Reply::Failed:
                 return -104;
@@ -362,18 +365,32 @@ int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYP
             }
         }
     }
-    return 0;
+    return -104;
+}
+
+int SocketCtl::DataLinkFailed(Recv r) {
+    m_dataLost = true;
+    // The host's own shut-down ends a read in flight the same way; that is no news.
+    if (m_shutDown) return -1;
+    if (r == Recv::Closed) {
+        LOG_DEVICE(m_deviceSN, "the data connection has been closed by the camera");
+    } else {
+        LOG_DEVICE(m_deviceSN, "the data connection failed: %d, %s", errno, std::strerror(errno));
+    }
+    return -1;
 }
 
 int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
-    if (m_isOpened && len) {
+    // A lost data connection stays lost until the next open: reading it again would spin.
+    if (m_isOpened && len && !m_dataLost) {
         std::lock_guard<std::mutex> lock(m_dataMutex);
         if (m_dataSocket >= 0) {
             uint8_t head[kHeadSize];
             const Recv r = RecvExact(m_dataSocket, head, sizeof(head), linktiming::kDataReadWait,
                                      linktiming::kDataReadWait);
-            if (r == Recv::Failed) return -1;
-            if (r != Recv::Ok) return 0;
+            // A camera that sends nothing for a while is slow, not gone.
+            if (r == Recv::TimedOut) return 0;
+            if (r != Recv::Ok) return DataLinkFailed(r);
             const uint32_t type = GetU32(head);
             const uint32_t length = GetU32(head + 4);
             const bool foreign = type != kDataFrameType;
@@ -385,16 +402,17 @@ int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
                     LOG_DEVICE(m_deviceSN, "data length:%u exceeds the buffer:%d", length, capacity);
                 }
                 // Skipping the payload keeps the next head in step.
-                if (length <= kMaxDrainedFrame) Drain(m_dataSocket, length, linktiming::kDataReadWait);
                 *len = 0;
-                return -1;
+                if (length > kMaxDrainedFrame) return -1;
+                const Recv d = Drain(m_dataSocket, length, linktiming::kDataReadWait);
+                return d == Recv::Closed || d == Recv::Failed ? DataLinkFailed(d) : -1;
             }
             *len = static_cast<int>(length);
             if (length == 0) return 0;
             const Recv p = RecvExact(m_dataSocket, buf, length, linktiming::kDataReadWait, linktiming::kDataReadWait);
             if (p == Recv::Ok) return 0;
             *len = 0;
-            return p == Recv::Failed ? -1 : 0;
+            return p == Recv::TimedOut ? 0 : DataLinkFailed(p);
         }
     }
     m_sleep(linktiming::kClosedReadPause);

@@ -28,6 +28,7 @@ public:
     int CloseDevice() override;
     int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) override;
     int ReadData(unsigned char* buf, int capacity, int* len) override;
+    bool DataLinkLost() const override { return m_dataLost; }
     const char* GetHostIp() const override { return m_hostIP; }
     const char* GetDeviceSN() const override { return m_deviceSN; }
     void Shutdown() override;
@@ -45,10 +46,14 @@ private:
                           linktiming::milliseconds wait);
     Recv Drain(int fd, uint64_t count, linktiming::milliseconds wait);
     Reply ReadReply(uint8_t id, char* buf, int bufSize, linktiming::milliseconds firstWait, bool first);
+    // Records that the camera closed or reset the data connection; -1.
+    int DataLinkFailed(Recv r);
     int Connect(int fd, unsigned short port, const char* what);
     void CloseSockets(int& dataSocket, int& cmdSocket);
 
     std::atomic<bool> m_isOpened{false};
+    std::atomic<bool> m_dataLost{false};  // set by the receive thread, cleared by an open
+    std::atomic<bool> m_shutDown{false};  // the host ended the connections itself
     char m_deviceIP[16] = {};
     char m_hostIP[16] = {};
     uint16_t m_dataPort;

@@ -69,7 +69,15 @@ void BaseDevice::DetachTransfers() {
 
 int BaseDevice::Open() { return m_commonProtocol.SetOpenState(true); }
 int BaseDevice::Close() { return m_commonProtocol.SetOpenState(false); }
-int BaseDevice::HeartbeatCheck() { return m_commonProtocol.HeartbeatCheck(); }
+int BaseDevice::HeartbeatCheck() {
+    // Commands may still pass, but no frame comes back without a reopen: the camera is lost
+    // to us as much as after a silent heartbeat.
+    if (m_commonProtocol.DataLinkLost()) {
+        LOG_DEVICE(Tag(), "the data connection is lost");
+        return -104;
+    }
+    return m_commonProtocol.HeartbeatCheck();
+}
 int BaseDevice::OnMessage(MessageType) { return kNotSupported; }
 int BaseDevice::StartStream() { return m_commonProtocol.SetStreamState(true); }
 int BaseDevice::StopStream() { return m_commonProtocol.SetStreamState(false); }

@@ -31,6 +31,7 @@ public:
 
     virtual int Open();
     virtual int Close();
+    // Also fails once the camera closed or reset the data connection.
     virtual int HeartbeatCheck();
     virtual int OnMessage(MessageType message);
     virtual int StartStream();

@@ -14,6 +14,8 @@ constexpr uint32_t kDepthBytesPerPixel = 2;
 constexpr int kFirmwareVersionBuffer = 64;
 constexpr int kJsonPathBuffer = 1024;
 constexpr int kNoUpgradeCallback = -19;
+constexpr int kGone = -1;
+constexpr int kNoAnswer = -104;
 
 }  // namespace
 
@@ -83,16 +85,26 @@ int SensorDevice::Open() {
         BaseDevice::Close();
         return ret;
     }
+    m_gone = false;
     SetPluginsOpen(true);
     m_receivePath->Start();
     m_opened = true;
     // The open reports the connection only; a failed start shows as -108 on frame requests.
-    StartStream();
+    // A camera that answered none of the open's commands, though, is not there at all.
+    if (StartStream() != 0 && !CommandSet().AnsweredSinceOpen()) {
+        LOG_DEVICE(Tag(), "the camera answered none of the open's commands");
+        CloseOpened();
+        return kNoAnswer;
+    }
     return 0;
 }
 
 int SensorDevice::Close() {
     std::lock_guard<std::mutex> lifecycle(m_openMutex);
+    return CloseOpened();
+}
+
+int SensorDevice::CloseOpened() {
     if (!m_opened) return 0;
     // Ends a waiting frame-ready query and a read in flight at once.
     m_receivePath->SetStream(false);
@@ -117,12 +129,16 @@ int SensorDevice::Close() {
 }
 
 int SensorDevice::OnMessage(MessageType message) {
-    if (message == MessageRemoved) m_receivePath->SetConnectStatus(false);
+    if (message == MessageRemoved) {
+        m_gone = true;
+        m_receivePath->SetConnectStatus(false);
+    }
     return 0;
 }
 
 int SensorDevice::StartStream() {
     std::lock_guard<std::mutex> lock(m_streamMutex);
+    if (m_gone) return kGone;
     if (m_streaming) {
         LOG_DEVICE(Tag(), "The device image stream has been started. Do not start it again.");
         return 0;
@@ -173,12 +189,15 @@ int SensorDevice::SwitchStreamOff(bool tellCamera) {
 
 int SensorDevice::GetFrameReady(uint16_t waitMs, FrameReady* ready) {
     std::lock_guard<std::mutex> lock(m_streamMutex);
+    // A camera that is gone wins over a stopped stream: the caller learns that it is gone.
+    if (m_gone) return kGone;
     if (!m_streaming) return -108;
     return m_receivePath->PrepareNextFrame(waitMs, ready);
 }
 
 int SensorDevice::GetFrame(FrameType type, Frame* frame) {
     std::lock_guard<std::mutex> lock(m_streamMutex);
+    if (m_gone) return kGone;
     if (!m_streaming) return -108;
     return m_receivePath->GetFrame(type, frame);
 }

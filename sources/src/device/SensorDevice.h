@@ -22,11 +22,14 @@ public:
 
     ~SensorDevice() override;
 
+    // -104, with nothing left open, when the camera answers none of the open's commands.
     int Open() override;
     // Shuts the transport down, stops the stream without a stream-off command (the camera
     // is going away from us), stops and joins the pipeline's threads, then closes the
     // transport and tells the plug-in.
     int Close() override;
+    // Once the manager reported the camera removed, frame requests and stream starts give
+    // -1 until the next successful open.
     int OnMessage(MessageType message) override;
     int StartStream() override;
     int StopStream() override;
@@ -92,6 +95,8 @@ protected:
 
 private:
     void SetPluginsOpen(bool open);
+    // Close under the open lock.
+    int CloseOpened();
     // Under the stream lock. The first stream start after each open.
     void InitDevice();
     // Under the stream lock; the plug-in's result.
@@ -105,6 +110,7 @@ private:
     std::unique_ptr<ReceivePath> m_receivePath;
     std::atomic<bool> m_opened{false};
     std::atomic<bool> m_streaming{false};
+    std::atomic<bool> m_gone{false};  // told by the manager that the camera is removed
     bool m_initialized = false;  // under the stream lock
     std::mutex m_openMutex;
     std::mutex m_streamMutex;

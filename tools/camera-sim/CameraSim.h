@@ -74,8 +74,6 @@ public:
     void SetReplyDelay(std::chrono::milliseconds delay) { commands_.SetReplyDelay(delay); }
     void SetDataChunkPause(std::chrono::milliseconds pause) { data_.SetChunkPause(pause); }
     void SetSlowSending(std::chrono::milliseconds pause);
-    // Every command reply waits this long; the data port keeps its pace.
-    void SetReplyDelay(std::chrono::milliseconds delay) { commands_.SetReplyDelay(delay); }
 
     void SetAnnouncedState(AnnouncedState state);
     // A camera that stops announcing itself; may be set before Start.

@@ -194,6 +194,7 @@ private:
             }
             const int pending = pending_.exchange(0);
             if (pending) Apply(static_cast<Disruption>(pending - 1));
+            if (!handle_) continue;  // a close-and-reopen: open again before reading
             if (lost_.exchange(false) || failures >= kFailuresBeforeReopen) {
                 Close();
                 failures = 0;

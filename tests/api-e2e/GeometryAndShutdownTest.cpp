@@ -113,6 +113,14 @@ TEST_F(Closing, CloseWakesAWaiterInAnotherThread) {
     // Software trigger and no trigger: no frame ever comes, so the waiter waits.
     ASSERT_EQ(QL_SetWorkMode(handle, 2), 0);
     ASSERT_EQ(QL_StartStream(handle), 0);
+    // Frames already on their way when the mode changed may still come (a slow build lags
+    // behind the camera): wait until none does, so that the waiter below really waits.
+    int drained = 0;
+    for (int i = 0; i < 40 && drained != -11; ++i) {
+        FrameReady pending = 0;
+        drained = QL_GetFrameReady(handle, 500, &pending);
+    }
+    ASSERT_EQ(drained, -11) << "frames kept coming in software-trigger mode";
     const QlDeviceHandle copy = handle;
     auto waiter = std::async(std::launch::async, [copy] {
         FrameReady ready = 0;

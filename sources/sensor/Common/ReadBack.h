@@ -1,6 +1,8 @@
 #pragma once
 #include <chrono>
 
+#include "StatusCodes.h"
+
 // Confirms a camera setting: reads it back up to `reads` times, pausing after each read
 // that differs. `read(matched)` returns the get's result and tells whether the value
 // matched. 0 confirmed, -105 never confirmed, else the failed read's result.
@@ -13,5 +15,5 @@ int ReadBack(int reads, std::chrono::milliseconds pause, Sleep&& sleep, Read&& r
         if (matched) return 0;
         sleep(pause);
     }
-    return -105;
+    return status::kNotConfirmed;
 }

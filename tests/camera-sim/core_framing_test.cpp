@@ -4,6 +4,7 @@
 
 #include "CommandHandler.h"
 #include "Framing.h"
+#include "LittleEndian.h"
 
 namespace camsim {
 namespace {
@@ -46,7 +47,7 @@ TEST(Framing, LongPayloadAnnounces67AndCarries64Bytes) {
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i);
     const Bytes frame = BuildCommandFrame(0x19, payload.data(), payload.size());
     ASSERT_EQ(frame.size(), 75u);
-    EXPECT_EQ(GetU32(frame.data() + 4), 67u);
+    EXPECT_EQ(GetLe32(frame.data() + 4), 67u);
     EXPECT_EQ(frame[10], 64);
     const Command c = Parse(frame);
     EXPECT_EQ(c.payload, Bytes(payload.begin(), payload.begin() + 64));

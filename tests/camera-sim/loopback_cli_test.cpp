@@ -17,6 +17,7 @@
 
 #include "Eventually.h"
 #include "Framing.h"
+#include "LittleEndian.h"
 #include "TempDir.h"
 
 namespace {
@@ -118,8 +119,8 @@ TEST_F(CameraSimProgram, PrintsWhatTheHostDoesAndStopsOnSigterm) {
     uint8_t head[8] = {};
     ASSERT_GT(poll(&p, 1, 5000), 0) << "a raw-and-colour frame arrives";
     ASSERT_EQ(recv(data, head, sizeof head, MSG_WAITALL), 8);
-    EXPECT_EQ(camsim::GetU32(head), 1u);
-    EXPECT_GT(camsim::GetU32(head + 4), 0u);
+    EXPECT_EQ(camsim::GetLe32(head), 1u);
+    EXPECT_GT(camsim::GetLe32(head + 4), 0u);
 
     const int status = Stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -132,10 +133,10 @@ TEST_F(CameraSimProgram, ColourTypeSendsColourRecords) {
     ASSERT_GT(poll(&p, 1, 5000), 0);
     uint8_t head[8] = {};
     ASSERT_EQ(recv(data, head, sizeof head, MSG_WAITALL), 8);
-    std::vector<uint8_t> payload(camsim::GetU32(head + 4));
+    std::vector<uint8_t> payload(camsim::GetLe32(head + 4));
     ASSERT_EQ(recv(data, payload.data(), payload.size(), MSG_WAITALL), static_cast<ssize_t>(payload.size()));
     std::string types;
-    for (size_t at = 0; at + 5 <= payload.size(); at += 5 + (camsim::GetU32(&payload[at]) >> 8)) {
+    for (size_t at = 0; at + 5 <= payload.size(); at += 5 + (camsim::GetLe32(&payload[at]) >> 8)) {
         types += static_cast<char>(payload[at]);
     }
     EXPECT_NE(types.find('4'), std::string::npos) << "no 640 x 480 colour record";

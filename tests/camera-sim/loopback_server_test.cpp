@@ -15,6 +15,7 @@
 
 #include "CameraSim.h"
 #include "Framing.h"
+#include "LittleEndian.h"
 
 namespace camsim {
 namespace {
@@ -98,7 +99,7 @@ public:
         uint8_t head[kFrameHeadSize];
         if (!ReadExactly(cmd_, head, sizeof head, timeout)) return std::nullopt;
         Bytes frame(head, head + sizeof head);
-        frame.resize(kFrameHeadSize + GetU32(head + 4));
+        frame.resize(kFrameHeadSize + GetLe32(head + 4));
         if (!ReadExactly(cmd_, frame.data() + kFrameHeadSize, frame.size() - kFrameHeadSize, timeout))
             return std::nullopt;
         Command reply;
@@ -117,8 +118,8 @@ public:
         uint8_t head[kFrameHeadSize];
         if (!ReadExactly(data_, head, sizeof head, timeout)) return std::nullopt;
         DataFrame f;
-        f.type = GetU32(head);
-        f.payload.resize(GetU32(head + 4));
+        f.type = GetLe32(head);
+        f.payload.resize(GetLe32(head + 4));
         if (!ReadExactly(data_, f.payload.data(), f.payload.size(), timeout + 5000ms)) return std::nullopt;
         return f;
     }

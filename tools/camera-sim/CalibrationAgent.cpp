@@ -4,14 +4,12 @@
 #include <numeric>
 #include <string>
 
+#include "CommandIds.h"
 #include "HttpClient.h"
 
 namespace camsim {
 namespace {
 
-constexpr uint8_t kTransferId = 0x1D;
-constexpr uint8_t kFirstType = 4;
-constexpr uint8_t kLastType = 8;
 constexpr std::chrono::milliseconds kHttpTimeout{2000};
 
 const char* const kKindWords[] = {"intrinsic", "planeness", "rangeOffset", "ir_background", "ConfidenceFactor"};
@@ -22,8 +20,8 @@ uint8_t ByteSum(const uint8_t* data, size_t size) {
 
 // The name the camera gives its file: kind, its own tag, the number for types 5 and 6.
 std::string UploadName(const CalibrationTransfer& request, const std::string& tag) {
-    std::string name = std::string(kKindWords[request.type - kFirstType]) + "_" + tag;
-    if (request.type == 5 || request.type == 6) name += "_" + std::to_string(request.number);
+    std::string name = std::string(kKindWords[request.type - cmd::kTransferFirstCalibration]) + "_" + tag;
+    if (IsNumberedCalibration(request.type)) name += "_" + std::to_string(request.number);
     return name + ".bin";
 }
 
@@ -50,7 +48,9 @@ void CalibrationAgent::Stop() {
 }
 
 void CalibrationAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
-    if (id != kTransferId || payload.empty() || payload[0] < kFirstType || payload[0] > kLastType) return;
+    if (id != cmd::kTransfer || payload.empty() || payload[0] < cmd::kTransferFirstCalibration ||
+        payload[0] > cmd::kTransferLastCalibration)
+        return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         pending_ = true;

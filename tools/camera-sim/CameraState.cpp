@@ -22,7 +22,8 @@ CameraState::CameraState() {
         depthRangeList.push_back(r);
     }
     dataModeList = {0, 1, 2};
-    laser = {{0x30, 1}, {0x31, 0}, {0x08, 1}, {0x09, 0}, {0x0A, 0}};
+    laser = {{cmd::kSystemLdState, 1},      {cmd::kSystemCdmaState, 0},        {cmd::kSensorInfoApcState, 1},
+             {cmd::kSensorInfoLdDriverChip, 0}, {cmd::kSensorInfoLdType, 0}};
 
     mcu[1] = McuParameters{1, 1, 100, 33333};
     mcu[2] = McuParameters{2, 1, 100, 0};

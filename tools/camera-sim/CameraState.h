@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "CommandIds.h"
+
 namespace camsim {
 
 struct SensorCalibration {
@@ -72,7 +74,7 @@ struct TransferState {
     std::vector<uint8_t> received;  // the file last fetched from the host
 };
 
-// A calibration-file transfer (0x1D with types 4-8) as the host last asked for it.
+// A calibration-file transfer (cmd::kTransfer with types 4-8) as the host last asked for it.
 struct CalibrationTransfer {
     uint8_t type = 0;  // 4 intrinsic, 5 planeness, 6 rangeOffset, 7 ir_background, 8 ConfidenceFactor
     uint8_t number = 0;
@@ -84,6 +86,11 @@ struct CalibrationTransfer {
     uint8_t status = 0;  // reported in polls: 1 done, 0 failed, 2 running
     int requests = 0;
 };
+
+// Types 5 and 6 come in several files, told apart by a number after the host address.
+inline bool IsNumberedCalibration(uint8_t type) {
+    return type == cmd::kTransferPlanenessFile || type == cmd::kTransferRangeOffsetFile;
+}
 
 // Transfer states the camera reports for a calibration file.
 constexpr uint8_t kCalibrationFailed = 0;
@@ -123,7 +130,7 @@ struct CameraState {
     std::map<DspKey, DspSetting> dsp;
     uint8_t irGain = 8;
     std::map<uint16_t, uint16_t> registers;
-    std::map<uint8_t, uint8_t> laser;  // 0x12 subs 0x30 LD, 0x31 CDMA; 0x13 subs 0x08-0x0A
+    std::map<uint8_t, uint8_t> laser;  // by sub-id: cmd::kSystem's LD and CDMA, cmd::kSensorInfo's 0x08-0x0A
     bool initParamsEnabled = false;
     std::array<uint8_t, 5> testMode{};
 

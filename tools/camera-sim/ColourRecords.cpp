@@ -2,11 +2,11 @@
 
 #include <turbojpeg.h>
 
-#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "LittleEndian.h"
 #include "RecordEnvelope.h"
 
 namespace camsim {
@@ -89,10 +89,7 @@ void ColourRecords::Append(std::vector<uint8_t>& out, const Scene& scene, Colour
     const std::vector<uint8_t>& jpeg = m_cached->jpeg;
     AppendRecordHead(out, RecordType(resolution), static_cast<uint32_t>(jpeg.size() + 4), 0);
     out.insert(out.end(), jpeg.begin(), jpeg.end());
-    uint32_t bits = 0;
-    static_assert(sizeof(bits) == sizeof(exposure), "exposure travels as a 32-bit float");
-    std::memcpy(&bits, &exposure, sizeof(bits));
-    AppendLe32(out, bits);
+    AppendLe32(out, FloatBits(exposure));
 }
 
 }  // namespace camsim

@@ -8,7 +8,7 @@ namespace {
 constexpr int kAnyPayload = -1;
 
 void Toggle(std::set<uint8_t>& ids, uint8_t id, bool on) {
-    const uint8_t key = id | kReplyBit;
+    const uint8_t key = id | cmd::kReplyBit;
     if (on)
         ids.insert(key);
     else
@@ -26,13 +26,13 @@ std::optional<Command> CommandHandler::Handle(const Command& request) {
         std::lock_guard<std::mutex> lock(mutex_);
         reply = HandleLocked(request, applied);
     }
-    if (applied && setListener_) setListener_(request.id & 0x7F, request.payload);
+    if (applied && setListener_) setListener_(request.id & cmd::kIdMask, request.payload);
     return reply;
 }
 
 std::optional<Command> CommandHandler::HandleLocked(const Command& request, bool& applied) {
-    const bool get = (request.id & kReplyBit) != 0;
-    const uint8_t baseId = request.id & 0x7F;
+    const bool get = (request.id & cmd::kReplyBit) != 0;
+    const uint8_t baseId = request.id & cmd::kIdMask;
     LoggedCommand entry{request.id, request.payload, false, false};
     std::vector<uint8_t> data;
     if (!get && IsRefused(baseId, request.payload)) {
@@ -49,7 +49,8 @@ std::optional<Command> CommandHandler::HandleLocked(const Command& request, bool
     if (!get || silent_ || noReply_.count(request.id)) return std::nullopt;
     Command reply;
     reply.id = request.id;
-    if (wrongId_.count(request.id)) reply.id = static_cast<uint8_t>(kReplyBit | ((request.id + 1) & 0x7F));
+    if (wrongId_.count(request.id))
+        reply.id = static_cast<uint8_t>(cmd::kReplyBit | ((request.id + 1) & cmd::kIdMask));
     reply.payload = std::move(data);
     return reply;
 }
@@ -91,7 +92,7 @@ void CommandHandler::SetWrongReplyId(uint8_t id, bool on) {
 
 void CommandHandler::SetRefused(uint8_t id, std::optional<uint8_t> firstByte, bool on) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::pair<uint8_t, int> key{static_cast<uint8_t>(id & 0x7F),
+    const std::pair<uint8_t, int> key{static_cast<uint8_t>(id & cmd::kIdMask),
                                       firstByte ? *firstByte : kAnyPayload};
     if (on)
         refused_.insert(key);

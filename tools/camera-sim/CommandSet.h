@@ -5,11 +5,9 @@
 #include <vector>
 
 #include "CameraState.h"
+#include "CommandIds.h"
 
 namespace camsim {
-
-constexpr uint8_t kReplyBit = 0x80;
-constexpr uint8_t kHeartbeatId = 0x9C;
 
 // Applies a set (isGet false) or answers a get into `reply`. `id` is the command id
 // without its reply bit. Returns false when the payload fits no layout of that id;

@@ -2,32 +2,16 @@
 
 #include <algorithm>
 
+#include "LittleEndian.h"
+
 namespace camsim {
-
-void PutU16(std::vector<uint8_t>& out, size_t offset, uint16_t value) {
-    if (out.size() < offset + 2) out.resize(offset + 2);
-    out[offset] = static_cast<uint8_t>(value);
-    out[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutU32(std::vector<uint8_t>& out, size_t offset, uint32_t value) {
-    if (out.size() < offset + 4) out.resize(offset + 4);
-    for (size_t i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t GetU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 namespace {
 
 std::vector<uint8_t> BuildFrame(uint8_t id, const uint8_t* data, size_t length) {
     std::vector<uint8_t> frame;
-    PutU32(frame, 0, kCommandFrameType);
-    PutU32(frame, 4, static_cast<uint32_t>(length + kCommandBodyHeadSize));
+    PutLe32(frame, 0, kCommandFrameType);
+    PutLe32(frame, 4, static_cast<uint32_t>(length + kCommandBodyHeadSize));
     frame.push_back(kCommandMarker);
     frame.push_back(id);
     frame.push_back(static_cast<uint8_t>(length));
@@ -39,8 +23,8 @@ std::vector<uint8_t> BuildFrame(uint8_t id, const uint8_t* data, size_t length) 
 ParseStatus ParseFrame(const uint8_t* data, size_t size, size_t maxPayload, Command& out,
                        size_t& consumed) {
     if (size < kFrameHeadSize) return ParseStatus::NeedMore;
-    const uint32_t type = GetU32(data);
-    const uint32_t bodyLength = GetU32(data + 4);
+    const uint32_t type = GetLe32(data);
+    const uint32_t bodyLength = GetLe32(data + 4);
     if (type != kCommandFrameType || bodyLength < kCommandBodyHeadSize ||
         bodyLength > kCommandBodyHeadSize + maxPayload)
         return ParseStatus::Malformed;
@@ -74,8 +58,8 @@ std::vector<uint8_t> BuildReplyFrame(uint8_t id, const std::vector<uint8_t>& dat
 
 std::vector<uint8_t> BuildDataFrameHead(uint32_t payloadLength, uint32_t type) {
     std::vector<uint8_t> head;
-    PutU32(head, 0, type);
-    PutU32(head, 4, payloadLength);
+    PutLe32(head, 0, type);
+    PutLe32(head, 4, payloadLength);
     return head;
 }
 

@@ -39,9 +39,4 @@ ParseStatus ParseReplyFrame(const uint8_t* data, size_t size, Command& out, size
 // The 8-byte head of a data frame.
 std::vector<uint8_t> BuildDataFrameHead(uint32_t payloadLength, uint32_t type = kDataFrameType);
 
-void PutU16(std::vector<uint8_t>& out, size_t offset, uint16_t value);
-void PutU32(std::vector<uint8_t>& out, size_t offset, uint32_t value);
-uint16_t GetU16(const uint8_t* p);
-uint32_t GetU32(const uint8_t* p);
-
 }  // namespace camsim

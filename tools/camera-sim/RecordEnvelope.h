@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "LittleEndian.h"  // the byte order of every record field, for all who build records
+
 namespace camsim {
 
 // Every record but type 44 starts with: u8 type, u24 LE payload length,
@@ -13,10 +15,5 @@ constexpr uint32_t kMaxRecordLength = 0xFFFFFF;
 
 // Appends a record head; throws std::length_error when length needs more than 24 bits.
 void AppendRecordHead(std::vector<uint8_t>& out, uint8_t type, uint32_t length, uint8_t sensorByte);
-
-void PutLe16(uint8_t* at, uint16_t value);
-void PutLe32(uint8_t* at, uint32_t value);
-void AppendLe32(std::vector<uint8_t>& out, uint32_t value);
-void AppendLe64(std::vector<uint8_t>& out, uint64_t value);
 
 }  // namespace camsim

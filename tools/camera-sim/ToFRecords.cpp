@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "LittleEndian.h"
 #include "RecordEnvelope.h"
 
 namespace camsim {
@@ -154,9 +155,11 @@ uint32_t ExposureCount(uint32_t exposureTime)
 void PatchExposure(uint8_t* payload, uint32_t count)
 {
     const RawLayout& layout = kRawBinned;
+    uint8_t bytes[4];
+    PutLe32(bytes, count);
     for (int i = 0; i < 4; ++i) {
         const size_t offset = layout.exposure[i];
-        payload[offset] = static_cast<uint8_t>(count >> (8 * (3 - i)));
+        payload[offset] = bytes[3 - i];
         uint8_t* tapA = payload + offset - offset % 4;
         tapA[2] = tapA[0];
         tapA[3] = tapA[1];

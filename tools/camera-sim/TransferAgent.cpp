@@ -3,18 +3,13 @@
 #include <numeric>
 #include <string>
 
-#include "Framing.h"
+#include "CommandIds.h"
 #include "HttpClient.h"
+#include "LittleEndian.h"
 
 namespace camsim {
 namespace {
 
-constexpr uint8_t kTransferId = 0x1D;
-constexpr uint8_t kRebootId = 0x12;
-constexpr uint8_t kRebootSub = 8;
-constexpr uint8_t kFirmwareType = 1;
-constexpr uint8_t kJsonType = 3;
-constexpr uint8_t kJsonModeSub = 1;
 constexpr size_t kRecordSize = 10;
 constexpr uint8_t kChecksumStep = 2;
 constexpr uint8_t kGoOnStep = 3;
@@ -40,10 +35,9 @@ int32_t SignedSum(const std::vector<uint8_t>& file) {
 
 bool ImageHeaderMatches(const std::vector<uint8_t>& file) {
     if (file.size() < kImageHeaderSize) return false;
-    const uint64_t length = GetU32(file.data() + kImageLengthOffset) |
-                            static_cast<uint64_t>(GetU32(file.data() + kImageLengthOffset + 4)) << 32;
+    const uint64_t length = GetLe64(file.data() + kImageLengthOffset);
     return length == file.size() &&
-           GetU32(file.data() + kImagePayloadSumOffset) == UnsignedSum(file.data() + kImageHeaderSize,
+           GetLe32(file.data() + kImagePayloadSumOffset) == UnsignedSum(file.data() + kImageHeaderSize,
                                                                        file.data() + file.size());
 }
 
@@ -68,7 +62,7 @@ std::vector<TransferRecord> StepsAfterGoOn(TransferAgent::Kind kind) {
 TransferAgent::TransferAgent(CommandHandler& handler, Kind kind, CameraHooks hooks, uint16_t port)
     : handler_(handler),
       kind_(kind),
-      type_(kind == Kind::Firmware ? kFirmwareType : kJsonType),
+      type_(kind == Kind::Firmware ? cmd::kTransferFirmware : cmd::kTransferJson),
       hooks_(std::move(hooks)),
       port_(port) {}
 
@@ -111,7 +105,7 @@ TransferState& TransferAgent::Transfer(CameraState& s) const {
 }
 
 void TransferAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
-    if (id == kRebootId && payload.size() == 1 && payload[0] == kRebootSub) {
+    if (id == cmd::kSystem && payload.size() == 1 && payload[0] == cmd::kSystemReboot) {
         bool active;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -121,7 +115,7 @@ void TransferAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
         if (active) Enqueue(Job::Reboot);
         return;
     }
-    if (id != kTransferId || payload.size() < 2 || payload[0] != type_) return;
+    if (id != cmd::kTransfer || payload.size() < 2 || payload[0] != type_) return;
     if (payload.size() == kRecordSize) {
         TransferRecord sent;
         handler_.Update([&](CameraState& s) { sent = Transfer(s).lastSent; });
@@ -132,7 +126,7 @@ void TransferAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
         std::lock_guard<std::mutex> lock(mutex_);
         active_ = true;
     }
-    Enqueue(kind_ == Kind::Json && payload[1] == kJsonModeSub ? Job::Post : Job::Fetch);
+    Enqueue(kind_ == Kind::Json && payload[1] == cmd::kTransferJsonPost ? Job::Post : Job::Fetch);
 }
 
 void TransferAgent::OnRecord(const TransferRecord& sent) {

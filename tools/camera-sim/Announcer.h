@@ -15,6 +15,7 @@ namespace camsim {
 // own thread. Only loopback targets (127.0.0.0/8) are accepted.
 class Announcer {
 public:
+    // Several datagrams a second: a host that merges them once a second always has a fresh one.
     static constexpr std::chrono::milliseconds kDefaultInterval{300};
 
     // sourceIp empty: the kernel picks the source address; otherwise the socket

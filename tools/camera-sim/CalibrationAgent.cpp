@@ -10,8 +10,6 @@
 namespace camsim {
 namespace {
 
-constexpr std::chrono::milliseconds kHttpTimeout{2000};
-
 const char* const kKindWords[] = {"intrinsic", "planeness", "rangeOffset", "ir_background", "ConfidenceFactor"};
 
 uint8_t ByteSum(const uint8_t* data, size_t size) {
@@ -104,7 +102,7 @@ void CalibrationAgent::Loop() {
 }
 
 bool CalibrationAgent::Fetch(const CalibrationTransfer& request, std::vector<uint8_t>& file) const {
-    HttpClient client(request.hostAddress, port_, kHttpTimeout);
+    HttpClient client(request.hostAddress, port_, HttpClient::kHostTimeout);
     const HttpClient::Response response = client.Get("/" + request.fileName);
     if (response.status != 200 || response.body.size() != request.fileLength) return false;
     file.assign(response.body.begin(), response.body.end());
@@ -113,7 +111,7 @@ bool CalibrationAgent::Fetch(const CalibrationTransfer& request, std::vector<uin
 
 bool CalibrationAgent::Post(const CalibrationTransfer& request, const std::vector<uint8_t>& file,
                             const std::string& tag, size_t chunkSize) const {
-    HttpClient client(request.hostAddress, port_, kHttpTimeout);
+    HttpClient client(request.hostAddress, port_, HttpClient::kHostTimeout);
     const std::string name = UploadName(request, tag);
     for (size_t offset = 0; offset < file.size(); offset += chunkSize) {
         const size_t length = std::min(chunkSize, file.size() - offset);

@@ -48,7 +48,7 @@ private:
     bool stop_ = false;
     bool pending_ = false;
     std::chrono::milliseconds delay_{0};
-    size_t chunkSize_ = 64 * 1024;
+    size_t chunkSize_ = 64 * 1024;  // a larger file goes in several posts at rising offsets
     std::thread thread_;
 };
 

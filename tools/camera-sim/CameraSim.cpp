@@ -36,7 +36,8 @@ CameraSim::CameraSim(CameraOptions options)
       upgrade_(handler_, TransferAgent::Kind::Firmware, Hooks()),
       json_(handler_, TransferAgent::Kind::Json, Hooks()),
       commands_(options_.ip, handler_, options_.events),
-      data_(options_.ip, handler_, StreamSource{options_.scene, options_.record, options_.colour}, options_.events) {
+      data_(options_.ip, handler_, StreamSource{options_.scene, options_.record, options_.colour},
+             options_.events) {
     if (options_.announce)
         announcer_ = std::make_unique<Announcer>(Announcement(options_), options_.ip);
     handler_.SetSetListener(

@@ -97,6 +97,7 @@ constexpr uint8_t kCalibrationFailed = 0;
 constexpr uint8_t kCalibrationDone = 1;
 constexpr uint8_t kCalibrationRunning = 2;
 
+// Plain defaults: the simulator keeps what the host sets and returns it, whatever the unit.
 struct ColourSettings {
     int8_t brightness = 0;
     uint8_t aeMaxExposure = 100;
@@ -109,11 +110,16 @@ struct ColourSettings {
     uint16_t height = 480;
 };
 
+// The work modes cmd::kWorkMode sets.
+constexpr int8_t kActiveMode = 0;
+constexpr int8_t kHardwareTriggerMode = 1;
+constexpr int8_t kSoftwareTriggerMode = 2;
+
 struct CameraState {
     CameraState();
 
     bool streamOn = false;
-    int8_t workMode = 0;  // 0 active, 1 hardware trigger, 2 software trigger
+    int8_t workMode = kActiveMode;
     int8_t frameRate = 30;
     SensorCalibration tofCalibration;
     SensorCalibration colourCalibration;
@@ -123,12 +129,12 @@ struct CameraState {
     std::map<uint8_t, uint32_t> exposure;  // by range: 0, 1, 254 HDR, 255 maximum (read-only)
     uint8_t dataMode = 0;
     int8_t depthRange = 0;
-    std::array<uint8_t, 4> dualFreq{{2, 0, 5, 0}};
+    std::array<uint8_t, 4> dualFreq{{2, 0, 5, 0}};  // two ranges: 0, then 5
     std::map<uint8_t, MeasuringRange> measuringRanges;
     std::vector<uint8_t> depthRangeList;  // at most 9
     std::vector<uint8_t> dataModeList;    // at most 32
     std::map<DspKey, DspSetting> dsp;
-    uint8_t irGain = 8;
+    uint8_t irGain = 8;  // a plain default: the simulator keeps what is set and returns it
     std::map<uint16_t, uint16_t> registers;
     std::map<uint8_t, uint8_t> laser;  // by sub-id: cmd::kSystem's LD and CDMA, cmd::kSensorInfo's 0x08-0x0A
     bool initParamsEnabled = false;

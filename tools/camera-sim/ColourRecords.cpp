@@ -13,7 +13,7 @@ namespace camsim {
 
 namespace {
 
-constexpr int kJpegQuality = 90;
+constexpr int kJpegQuality = 90;  // a usual quality: small records that decode close to the scene
 
 struct TjHandleCloser {
     void operator()(void* handle) const { tjDestroy(handle); }

@@ -3,6 +3,7 @@
 // command connection; where two of them use one id, payload byte 0 tells their commands apart.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace camsim {
@@ -86,6 +87,7 @@ constexpr uint8_t kTransferJsonPost = 0x01;         // JSON: the camera posts it
 constexpr uint8_t kTransferJsonFetch = 0x04;        // JSON: the camera fetches the named file
 constexpr uint8_t kTransferToCamera = 0x01;         // calibration: the camera fetches the host's file
 constexpr uint8_t kTransferToHost = 0x02;           // calibration: the camera posts its own file
+constexpr size_t kTransferRecordSize = 10;          // a state record: type, state, two 32-bit parameters
 
 constexpr uint8_t kTestMode = 0x1E;         // ToF plug-in
 constexpr uint8_t kSoftwareTrigger = 0x1F;  // host

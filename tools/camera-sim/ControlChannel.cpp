@@ -33,6 +33,7 @@ const char kControlHelp[] =
 
 namespace {
 
+// Bounds that keep a mistyped knob from stalling the camera for good.
 constexpr long kMaxDelayMs = 60000;
 constexpr long kMaxFaultFrames = 1000;
 

@@ -10,11 +10,18 @@
 #include <thread>
 
 namespace camsim {
+namespace {
+
+constexpr mode_t kPipeMode = 0600;   // only its owner turns the camera's knobs
+constexpr size_t kReadChunk = 1024;  // several control lines a read
+constexpr size_t kQuoted = 32;       // how much of a skipped line its notice repeats
+
+}  // namespace
 
 std::unique_ptr<ControlInput> ControlInput::Open(const std::string& source, std::string& error) {
     if (source == "-") return std::unique_ptr<ControlInput>(new ControlInput(STDIN_FILENO, false, ""));
     std::string created;
-    if (mkfifo(source.c_str(), 0600) == 0) {
+    if (mkfifo(source.c_str(), kPipeMode) == 0) {
         created = source;
     } else if (errno != EEXIST) {
         error = "cannot make the control pipe " + source + ": " + std::strerror(errno);
@@ -55,7 +62,7 @@ void ControlInput::Poll(std::chrono::milliseconds wait, const LineSink& onLine, 
         ended_ = true;
         return;
     }
-    char bytes[1024];
+    char bytes[kReadChunk];
     const ssize_t n = read(fd_, bytes, sizeof bytes);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
     if (n <= 0) {
@@ -81,7 +88,7 @@ void ControlInput::Take(const char* bytes, size_t size, const LineSink& onLine, 
             pending_.push_back(c);
             if (pending_.size() > kMaxLine) {
                 onRefused("line longer than " + std::to_string(kMaxLine) + " characters, skipped: \"" +
-                          pending_.substr(0, 32) + "...\"");
+                          pending_.substr(0, kQuoted) + "...\"");
                 pending_.clear();
                 overlong_ = true;
             }

@@ -10,6 +10,7 @@ namespace camsim {
 
 namespace {
 
+// The binned data modes, whose ToF records are 320 x 240.
 bool IsBinnedMode(uint8_t dataMode) { return dataMode >= 14 && dataMode <= 18; }
 
 uint8_t EffectiveDepthRange(const FrameParams& params)

@@ -11,8 +11,9 @@
 namespace camsim {
 namespace {
 
+// Short against the frame period: a pass waits this long for the host, then sends what is due.
 constexpr std::chrono::milliseconds kServiceWait(5);
-constexpr uint32_t kForeignType = 3;
+constexpr uint32_t kForeignType = 3;  // a data-frame type the host does not know
 
 ColourResolution ResolutionOf(const ColourSettings& c) {
     if (c.width == 800 && c.height == 600) return ColourResolution::R800x600;
@@ -20,6 +21,7 @@ ColourResolution ResolutionOf(const ColourSettings& c) {
     return ColourResolution::R640x480;
 }
 
+// The dual-range (WDR) data modes, whose frames alternate between two depth ranges.
 bool IsDualRange(uint8_t dataMode) { return dataMode == 9 || dataMode == 10 || dataMode == 15; }
 
 }  // namespace
@@ -85,7 +87,7 @@ int DataServer::FramesDue(const CameraState& state, std::chrono::steady_clock::t
         return 0;
     }
     switch (state.workMode) {
-        case 0: {
+        case kActiveMode: {
             if (state.frameRate <= 0) return 0;
             const auto period = std::chrono::microseconds(1000000 / state.frameRate);
             if (nextFrame_ == std::chrono::steady_clock::time_point{} || now - nextFrame_ > period)
@@ -94,8 +96,8 @@ int DataServer::FramesDue(const CameraState& state, std::chrono::steady_clock::t
             nextFrame_ += period;
             return 1;
         }
-        case 1: return static_cast<int>(hardware);
-        case 2: return static_cast<int>(software);
+        case kHardwareTriggerMode: return static_cast<int>(hardware);
+        case kSoftwareTriggerMode: return static_cast<int>(software);
         default: return 0;
     }
 }
@@ -115,7 +117,7 @@ FrameParams DataServer::Params(const CameraState& state) {
         p.depthRange = state.dualFreq[1];
         p.alternateDepthRange = state.dualFreq[2];
     }
-    const auto exposure = state.exposure.find(0);
+    const auto exposure = state.exposure.find(0);  // range 0's exposure goes into the frames
     if (exposure != state.exposure.end()) p.exposureTime = exposure->second;
     p.colourResolution = ResolutionOf(state.colour);
     p.timestamp = static_cast<uint64_t>(

@@ -74,7 +74,7 @@ private:
 
     DataFrameBuilder builder_;
     std::vector<uint8_t> payload_;
-    std::mt19937 random_{12345};
+    std::mt19937 random_{12345};  // a fixed seed: random payloads repeat from run to run
     bool wasStreaming_ = false;
     std::chrono::steady_clock::time_point nextFrame_{};
     uint64_t seenSoftwareTriggers_ = 0;

@@ -17,10 +17,10 @@ enum class AnnouncedState : int8_t {
 };
 
 struct DiscoveryInfo {
-    uint8_t header = 0xAA;
+    uint8_t header = 0xAA;  // marks a camera's announcement
     uint8_t len = static_cast<uint8_t>(kDiscoveryDatagramSize);
-    int8_t tof = 1;
-    int8_t rgb = 0;
+    int8_t tof = 1;  // the camera has a ToF sensor
+    int8_t rgb = 0;  // and no colour sensor
     std::string ip;  // the camera's address, e.g. "127.0.0.2"
     uint8_t deviceType = 0x11;
     std::string serialNumber;

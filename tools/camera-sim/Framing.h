@@ -10,9 +10,9 @@ namespace camsim {
 constexpr uint32_t kCommandFrameType = 0xAA;
 constexpr uint8_t kCommandMarker = 0xAA;
 constexpr uint32_t kDataFrameType = 1;
-constexpr size_t kFrameHeadSize = 8;
-constexpr size_t kCommandBodyHeadSize = 3;
-constexpr size_t kMaxCommandPayload = 64;
+constexpr size_t kFrameHeadSize = 8;        // u32 LE type, u32 LE body length
+constexpr size_t kCommandBodyHeadSize = 3;  // marker, id, payload length
+constexpr size_t kMaxCommandPayload = 64;   // the host's command buffer
 // A reply carries its data length in one byte that the host reads as signed.
 constexpr size_t kMaxReplyData = 127;
 

@@ -14,6 +14,9 @@ namespace camsim {
 
 class HttpClient {
 public:
+    // Bounds a host server that does not answer; on loopback it answers at once.
+    static constexpr std::chrono::milliseconds kHostTimeout{2000};
+
     struct Response {
         int status = 0;  // 0 when nothing usable came back
         std::string body;

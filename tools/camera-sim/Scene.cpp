@@ -170,6 +170,7 @@ Rgb Scene::Paint(const Hit& hit) const
     const Point3& p = hit.point;
     // Nearer surfaces are brighter; a checker fixed to each surface gives the JPEG structure
     // and lets a mapping between the cameras be checked by eye.
+    // From white at the lens to a dim 40 at 8 m and beyond.
     const int shade = p.z >= 8000 ? 40 : 255 - static_cast<int>(p.z) * 215 / 8000;
     const double reference = hit.surface == Surface::Wall   ? m_first
                              : hit.surface == Surface::Ramp ? (m_first + m_second) / 2.0

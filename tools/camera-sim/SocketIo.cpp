@@ -10,8 +10,8 @@
 namespace camsim {
 namespace {
 
-constexpr size_t kChunk = 4096;
-constexpr int kPollStepMs = 50;
+constexpr size_t kChunk = 4096;  // what a slow camera sends between two pauses
+constexpr int kPollStepMs = 50;  // how soon a stop is noticed while waiting
 
 }  // namespace
 

@@ -22,6 +22,8 @@ constexpr float kPhaseFactor[kRawDepthRanges] = {198.80605f, 298.20908f, 397.612
 // they sit mid-scale and leave room for the whole Q swing in one phase.
 constexpr int kQuadratureMean = 2048;
 
+// Where a raw record's payload puts each phase block and the bytes that overwrite pixels in it;
+// the offsets are the record's wire layout.
 struct RawLayout {
     int width;
     int height;
@@ -43,7 +45,8 @@ const RawLayout& Layout(bool binned) { return binned ? kRawBinned : kRawFull; }
 // and confidence values and keeps the raw taps within 12 bits.
 int Amplitude(uint16_t depth) { return 1000 - std::min<int>(depth, 8000) / 40; }
 
-// Depth offset that the host derives from the sensor temperature word.
+// Depth offset that the host derives from the sensor temperature word: the word's 10 bits
+// give the temperature, and a straight line per range (range 0 its own) gives the offset in mm.
 int TemperatureOffset(uint16_t temperatureRaw, uint8_t depthRange)
 {
     const int raw = temperatureRaw & 0x3FF;
@@ -113,7 +116,7 @@ std::vector<uint8_t> BuildRawPayload(const Scene& scene, bool binned, uint8_t de
     for (int phase = 0; phase < 4; ++phase) {
         payload[layout.markers[phase]] = static_cast<uint8_t>(phase);
     }
-    payload[layout.temperatureHigh] = static_cast<uint8_t>((temperatureRaw >> 8) & 0x3);
+    payload[layout.temperatureHigh] = static_cast<uint8_t>((temperatureRaw >> 8) & 0x3);  // bits 8-9
     payload[layout.temperatureLow] = static_cast<uint8_t>(temperatureRaw);
     return payload;
 }

@@ -10,11 +10,17 @@
 namespace camsim {
 namespace {
 
-constexpr size_t kRecordSize = 10;
+// The host's records: {2, checksum, length} to check the file, {3, 0, 0} to go on.
 constexpr uint8_t kChecksumStep = 2;
 constexpr uint8_t kGoOnStep = 3;
-constexpr uint8_t kBadState = 7;
-constexpr std::chrono::milliseconds kHttpTimeout{2000};
+
+// The states the camera reports, in order; 4 to 6 are the later steps of the transfer.
+constexpr uint8_t kReadyState = 0;
+constexpr uint8_t kCheckingState = 1;
+constexpr uint8_t kCheckedState = 2;
+constexpr uint8_t kProgressState = 3;  // parameter: percent done
+constexpr uint8_t kBadState = 7;       // outside 1 to 6: the host ends its transfer
+constexpr int32_t kPassed = 1;         // parameter of a ready, passed or done state
 const char* const kUploadName = "config.json";
 
 // Firmware image header: length of the whole file at 12, payload byte sum at 20.
@@ -52,8 +58,8 @@ bool FileMatches(TransferAgent::Kind kind, const std::vector<uint8_t>& file, con
 
 // After "go on": progress, then the remaining steps of the transfer, each passed.
 std::vector<TransferRecord> StepsAfterGoOn(TransferAgent::Kind kind) {
-    std::vector<TransferRecord> steps = {{3, 50, 0}, {3, 100, 0}, {4, 1, 0}};
-    if (kind == TransferAgent::Kind::Firmware) steps.insert(steps.end(), {{5, 1, 0}, {6, 1, 0}});
+    std::vector<TransferRecord> steps = {{kProgressState, 50, 0}, {kProgressState, 100, 0}, {4, kPassed, 0}};
+    if (kind == TransferAgent::Kind::Firmware) steps.insert(steps.end(), {{5, kPassed, 0}, {6, kPassed, 0}});
     return steps;
 }
 
@@ -116,7 +122,7 @@ void TransferAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
         return;
     }
     if (id != cmd::kTransfer || payload.size() < 2 || payload[0] != type_) return;
-    if (payload.size() == kRecordSize) {
+    if (payload.size() == cmd::kTransferRecordSize) {
         TransferRecord sent;
         handler_.Update([&](CameraState& s) { sent = Transfer(s).lastSent; });
         OnRecord(sent);
@@ -135,9 +141,9 @@ void TransferAgent::OnRecord(const TransferRecord& sent) {
         TransferState& t = Transfer(s);
         if (sent.state == kChecksumStep) {
             const bool passed = fault != TransferFault::CheckFails && FileMatches(kind_, t.received, sent);
-            t.steps.push_back({1, 0, 0});
-            t.steps.push_back(fault == TransferFault::BadState ? TransferRecord{kBadState, 0, 0}
-                                                                : TransferRecord{2, passed ? 1 : 0, 0});
+            t.steps.push_back({kCheckingState, 0, 0});
+            const TransferRecord checked{kCheckedState, passed ? kPassed : 0, 0};
+            t.steps.push_back(fault == TransferFault::BadState ? TransferRecord{kBadState, 0, 0} : checked);
         } else if (sent.state == kGoOnStep) {
             for (const TransferRecord& step : StepsAfterGoOn(kind_)) t.steps.push_back(step);
         }
@@ -176,7 +182,7 @@ void TransferAgent::Run(Job job) {
 void TransferAgent::Fetch() {
     TransferState request;
     handler_.Update([&](CameraState& s) { request = Transfer(s); });
-    HttpClient client(request.hostAddress, port_, kHttpTimeout);
+    HttpClient client(request.hostAddress, port_, HttpClient::kHostTimeout);
     const HttpClient::Response response = client.Get("/" + request.fileName);
     if (response.status != 200) return;
     const bool ready = Fault() != TransferFault::NeverReady;
@@ -187,7 +193,7 @@ void TransferAgent::Fetch() {
         current = t.fetchRequests == request.fetchRequests;
         if (!current) return;
         t.received.assign(response.body.begin(), response.body.end());
-        t.reported = TransferRecord{0, ready ? 1 : 0, 0};
+        t.reported = TransferRecord{kReadyState, ready ? kPassed : 0, 0};
     });
     if (current && hooks_.announce) hooks_.announce(AnnouncedState::UpgradeWaiting);
 }
@@ -201,7 +207,7 @@ void TransferAgent::Post() {
         requests = s.json.postRequests;
         file.assign(s.jsonFile.begin(), s.jsonFile.end());
     });
-    HttpClient client(host, port_, kHttpTimeout);
+    HttpClient client(host, port_, HttpClient::kHostTimeout);
     const std::string target = std::string("/upload?name=") + kUploadName + "&offset=0&checksum=" +
                                std::to_string(UnsignedSum(file.data(), file.data() + file.size()) & 0xFF) +
                                "&fileDatalength=" + std::to_string(file.size());
@@ -210,7 +216,7 @@ void TransferAgent::Post() {
     bool current = false;
     handler_.Update([&](CameraState& s) {
         current = s.json.postRequests == requests;
-        if (current) s.json.reported = TransferRecord{0, ready ? 1 : 0, 0};
+        if (current) s.json.reported = TransferRecord{kReadyState, ready ? kPassed : 0, 0};
     });
     if (current && hooks_.announce) hooks_.announce(AnnouncedState::UpgradeWaiting);
 }

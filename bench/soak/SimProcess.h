@@ -19,21 +19,21 @@ public:
     void Kill();
     // SIGTERM and wait.
     void Stop();
-    bool Running() const { return pid_ > 0; }
+    bool Running() const { return m_pid > 0; }
     // One control line to the running camera; false when it cannot take it now.
     bool Control(const std::string& line) const;
 
-    const std::string& Ip() const { return ip_; }
-    const std::string& Serial() const { return serial_; }
+    const std::string& Ip() const { return m_ip; }
+    const std::string& Serial() const { return m_serial; }
 
 private:
     void End(int signal);
 
-    const std::string binary_;
-    const std::string ip_;
-    const std::string serial_;
-    const std::string controlPath_;
-    pid_t pid_ = -1;
+    const std::string m_binary;
+    const std::string m_ip;
+    const std::string m_serial;
+    const std::string m_controlPath;
+    pid_t m_pid = -1;
 };
 
 }  // namespace soak

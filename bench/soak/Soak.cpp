@@ -145,20 +145,20 @@ class StatusTally {
 public:
     void Note(const char* call, int status) {
         if (status == 0) return;
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++interval_[std::string(call) + ":" + std::to_string(status)];
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_interval[std::string(call) + ":" + std::to_string(status)];
     }
     std::string TakeInterval() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(m_mutex);
         std::string text;
-        for (const auto& [key, count] : interval_) text += " " + key + "=" + std::to_string(count);
-        interval_.clear();
+        for (const auto& [key, count] : m_interval) text += " " + key + "=" + std::to_string(count);
+        m_interval.clear();
         return text.empty() ? " none" : text;
     }
 
 private:
-    std::mutex mutex_;
-    std::map<std::string, long> interval_;
+    std::mutex m_mutex;
+    std::map<std::string, long> m_interval;
 };
 
 bool ByApplication(Disruption d) {
@@ -170,32 +170,32 @@ bool ByApplication(Disruption d) {
 // closes and reopens when the camera is lost or keeps failing.
 class CameraStream {
 public:
-    CameraStream(std::unique_ptr<soak::SimProcess> sim, StatusTally& tally) : sim_(std::move(sim)), tally_(tally) {}
+    CameraStream(std::unique_ptr<soak::SimProcess> sim, StatusTally& tally) : m_sim(std::move(sim)), m_tally(tally) {}
     ~CameraStream() { Stop(); }
 
-    soak::SimProcess& Sim() { return *sim_; }
-    void Start() { thread_ = std::thread(&CameraStream::Run, this); }
+    soak::SimProcess& Sim() { return *m_sim; }
+    void Start() { m_thread = std::thread(&CameraStream::Run, this); }
     void Stop() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
     }
-    void Request(Disruption d) { pending_ = static_cast<int>(d) + 1; }
-    void MarkLost() { lost_ = true; }
-    uint64_t Frames() const { return frames_; }
-    bool Opened() const { return opened_; }
+    void Request(Disruption d) { m_pending = static_cast<int>(d) + 1; }
+    void MarkLost() { m_lost = true; }
+    uint64_t Frames() const { return m_frames; }
+    bool Opened() const { return m_opened; }
 
 private:
     void Run() {
         int failures = 0;
-        while (!stop_) {
-            if (!handle_ && !Open()) {
+        while (!m_stop) {
+            if (!m_handle && !Open()) {
                 std::this_thread::sleep_for(300ms);
                 continue;
             }
-            const int pending = pending_.exchange(0);
+            const int pending = m_pending.exchange(0);
             if (pending) Apply(static_cast<Disruption>(pending - 1));
-            if (!handle_) continue;  // a close-and-reopen: open again before reading
-            if (lost_.exchange(false) || failures >= kFailuresBeforeReopen) {
+            if (!m_handle) continue;  // a close-and-reopen: open again before reading
+            if (m_lost.exchange(false) || failures >= kFailuresBeforeReopen) {
                 Close();
                 failures = 0;
                 continue;
@@ -214,71 +214,71 @@ private:
 
     int ReadFrame() {
         FrameReady ready = 0;
-        const int status = QL_GetFrameReady(handle_, 1000, &ready);
-        tally_.Note("GetFrameReady", status);
+        const int status = QL_GetFrameReady(m_handle, 1000, &ready);
+        m_tally.Note("GetFrameReady", status);
         if (status != 0 || !(ready & FRAME_READY_DEPTH)) return status;
         QlFrame frame;
-        const int got = QL_GetFrame(handle_, FRAME_DEPTH, &frame);
-        tally_.Note("GetFrame", got);
-        if (got == 0) ++frames_;
+        const int got = QL_GetFrame(m_handle, FRAME_DEPTH, &frame);
+        m_tally.Note("GetFrame", got);
+        if (got == 0) ++m_frames;
         return got;
     }
 
     bool Open() {
-        const int status = QL_OpenDeviceByIP(sim_->Ip().c_str(), &handle_);
-        tally_.Note("OpenDeviceByIP", status);
+        const int status = QL_OpenDeviceByIP(m_sim->Ip().c_str(), &m_handle);
+        m_tally.Note("OpenDeviceByIP", status);
         if (status != 0) {
-            handle_ = nullptr;
+            m_handle = nullptr;
             return false;
         }
-        lost_ = false;
-        opened_ = true;
-        tally_.Note("SetFrameRate", QL_SetFrameRate(handle_, 10));
+        m_lost = false;
+        m_opened = true;
+        m_tally.Note("SetFrameRate", QL_SetFrameRate(m_handle, 10));
         return true;
     }
 
     void Close() {
-        if (!handle_) return;
-        tally_.Note("CloseDevice", QL_CloseDevice(&handle_));
-        handle_ = nullptr;
-        opened_ = false;
+        if (!m_handle) return;
+        m_tally.Note("CloseDevice", QL_CloseDevice(&m_handle));
+        m_handle = nullptr;
+        m_opened = false;
     }
 
     void Apply(Disruption d) {
         switch (d) {
             case Disruption::CloseReopen: Close(); break;
             case Disruption::StopStart:
-                tally_.Note("StopStream", QL_StopStream(handle_));
+                m_tally.Note("StopStream", QL_StopStream(m_handle));
                 std::this_thread::sleep_for(200ms);
-                tally_.Note("StartStream", QL_StartStream(handle_));
+                m_tally.Note("StartStream", QL_StartStream(m_handle));
                 break;
             case Disruption::FrameRate:
-                rate_ = rate_ == 10 ? 15 : rate_ == 15 ? 5 : 10;
-                tally_.Note("SetFrameRate", QL_SetFrameRate(handle_, rate_));
+                m_rate = m_rate == 10 ? 15 : m_rate == 15 ? 5 : 10;
+                m_tally.Note("SetFrameRate", QL_SetFrameRate(m_handle, m_rate));
                 break;
             case Disruption::WorkMode:
                 // Software-trigger mode for three triggered frames, then free running again.
-                tally_.Note("SetWorkMode", QL_SetWorkMode(handle_, 2));
-                for (int i = 0; i < 3 && !stop_; ++i) {
-                    tally_.Note("SetSoftwareSlaveTrigger", QL_SetSoftwareSlaveTrigger(handle_));
+                m_tally.Note("SetWorkMode", QL_SetWorkMode(m_handle, 2));
+                for (int i = 0; i < 3 && !m_stop; ++i) {
+                    m_tally.Note("SetSoftwareSlaveTrigger", QL_SetSoftwareSlaveTrigger(m_handle));
                     ReadFrame();
                 }
-                tally_.Note("SetWorkMode", QL_SetWorkMode(handle_, 0));
+                m_tally.Note("SetWorkMode", QL_SetWorkMode(m_handle, 0));
                 break;
             default: break;
         }
     }
 
-    std::unique_ptr<soak::SimProcess> sim_;
-    StatusTally& tally_;
-    QlDeviceHandle handle_ = nullptr;
-    int rate_ = 10;
-    std::atomic<int> pending_{0};
-    std::atomic<bool> lost_{false};
-    std::atomic<bool> opened_{false};
-    std::atomic<bool> stop_{false};
-    std::atomic<uint64_t> frames_{0};
-    std::thread thread_;
+    std::unique_ptr<soak::SimProcess> m_sim;
+    StatusTally& m_tally;
+    QlDeviceHandle m_handle = nullptr;
+    int m_rate = 10;
+    std::atomic<int> m_pending{0};
+    std::atomic<bool> m_lost{false};
+    std::atomic<bool> m_opened{false};
+    std::atomic<bool> m_stop{false};
+    std::atomic<uint64_t> m_frames{0};
+    std::thread m_thread;
 };
 
 struct HotPlug {
@@ -302,20 +302,20 @@ void OnHotPlug(const QlDeviceInfo* info, int status, void* user) {
 class Disruptor {
 public:
     Disruptor(std::vector<std::unique_ptr<CameraStream>>& cameras, const Options& options)
-        : cameras_(cameras), options_(options), restartAt_(cameras.size()), unstallAt_(cameras.size()) {}
+        : m_cameras(cameras), m_options(options), m_restartAt(cameras.size()), m_unstallAt(cameras.size()) {}
 
     void Next(long seconds) {
-        const size_t index = next_ % cameras_.size();
+        const size_t index = m_next % m_cameras.size();
         // A round gives every camera the same disruption; the rounds walk the cycle.
-        const Disruption d = options_.cycle[(next_ / cameras_.size()) % options_.cycle.size()];
-        ++next_;
-        CameraStream& camera = *cameras_[index];
-        if (options_.verbose) std::printf("  [%ld s] %s %s\n", seconds, camera.Sim().Serial().c_str(), NameOf(d));
+        const Disruption d = m_options.cycle[(m_next / m_cameras.size()) % m_options.cycle.size()];
+        ++m_next;
+        CameraStream& camera = *m_cameras[index];
+        if (m_options.verbose) std::printf("  [%ld s] %s %s\n", seconds, camera.Sim().Serial().c_str(), NameOf(d));
         if (ByApplication(d)) {
             camera.Request(d);
         } else if (d == Disruption::Kill) {
             camera.Sim().Kill();
-            restartAt_[index] = Clock::now() + kKilledFor;
+            m_restartAt[index] = Clock::now() + kKilledFor;
         } else if (d == Disruption::CameraCloses) {
             camera.Sim().Control("close both");
         } else if (d == Disruption::DataCloses) {
@@ -323,32 +323,32 @@ public:
         } else if (d == Disruption::DataReset) {
             camera.Sim().Control("reset data");
         } else if (d == Disruption::StallHeartbeat && camera.Sim().Control("stall-heartbeat on")) {
-            unstallAt_[index] = Clock::now() + kStalledFor;
+            m_unstallAt[index] = Clock::now() + kStalledFor;
         }
-        ++done_;
+        ++m_done;
     }
 
     // Brings killed cameras back and ends stalls that are due.
     void Tend() {
         const auto now = Clock::now();
-        for (size_t i = 0; i < cameras_.size(); ++i) {
-            if (restartAt_[i] != Clock::time_point{} && now >= restartAt_[i] && cameras_[i]->Sim().Start())
-                restartAt_[i] = {};
-            if (unstallAt_[i] != Clock::time_point{} && now >= unstallAt_[i] &&
-                cameras_[i]->Sim().Control("stall-heartbeat off"))
-                unstallAt_[i] = {};
+        for (size_t i = 0; i < m_cameras.size(); ++i) {
+            if (m_restartAt[i] != Clock::time_point{} && now >= m_restartAt[i] && m_cameras[i]->Sim().Start())
+                m_restartAt[i] = {};
+            if (m_unstallAt[i] != Clock::time_point{} && now >= m_unstallAt[i] &&
+                m_cameras[i]->Sim().Control("stall-heartbeat off"))
+                m_unstallAt[i] = {};
         }
     }
 
-    long Done() const { return done_; }
+    long Done() const { return m_done; }
 
 private:
-    std::vector<std::unique_ptr<CameraStream>>& cameras_;
-    const Options& options_;
-    std::vector<Clock::time_point> restartAt_;
-    std::vector<Clock::time_point> unstallAt_;
-    size_t next_ = 0;
-    long done_ = 0;
+    std::vector<std::unique_ptr<CameraStream>>& m_cameras;
+    const Options& m_options;
+    std::vector<Clock::time_point> m_restartAt;
+    std::vector<Clock::time_point> m_unstallAt;
+    size_t m_next = 0;
+    long m_done = 0;
 };
 
 }  // namespace

@@ -80,27 +80,27 @@ struct DataFrame {
 // A bare host: one command and one data connection, no kit code.
 class Host {
 public:
-    Host() : cmd_(Connect(kCameraIp, kCommandPort)), data_(Connect(kCameraIp, kDataPort)) {}
+    Host() : m_cmd(Connect(kCameraIp, kCommandPort)), m_data(Connect(kCameraIp, kDataPort)) {}
     ~Host() {
-        if (cmd_ >= 0) close(cmd_);
-        if (data_ >= 0) close(data_);
+        if (m_cmd >= 0) close(m_cmd);
+        if (m_data >= 0) close(m_data);
     }
-    bool Connected() const { return cmd_ >= 0 && data_ >= 0; }
-    int CommandFd() const { return cmd_; }
-    int DataFd() const { return data_; }
+    bool Connected() const { return m_cmd >= 0 && m_data >= 0; }
+    int CommandFd() const { return m_cmd; }
+    int DataFd() const { return m_data; }
 
     void Send(uint8_t id, const Bytes& payload) {
         const Bytes frame = BuildCommandFrame(id, payload.data(), payload.size());
-        ASSERT_EQ(send(cmd_, frame.data(), frame.size(), MSG_NOSIGNAL), static_cast<ssize_t>(frame.size()));
+        ASSERT_EQ(send(m_cmd, frame.data(), frame.size(), MSG_NOSIGNAL), static_cast<ssize_t>(frame.size()));
     }
-    void SendRaw(const Bytes& bytes) { send(cmd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    void SendRaw(const Bytes& bytes) { send(m_cmd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
 
     std::optional<Command> Reply(std::chrono::milliseconds timeout = 2000ms) {
         uint8_t head[kFrameHeadSize];
-        if (!ReadExactly(cmd_, head, sizeof head, timeout)) return std::nullopt;
+        if (!ReadExactly(m_cmd, head, sizeof head, timeout)) return std::nullopt;
         Bytes frame(head, head + sizeof head);
         frame.resize(kFrameHeadSize + GetLe32(head + 4));
-        if (!ReadExactly(cmd_, frame.data() + kFrameHeadSize, frame.size() - kFrameHeadSize, timeout))
+        if (!ReadExactly(m_cmd, frame.data() + kFrameHeadSize, frame.size() - kFrameHeadSize, timeout))
             return std::nullopt;
         Command reply;
         size_t consumed = 0;
@@ -116,11 +116,11 @@ public:
 
     std::optional<DataFrame> Frame(std::chrono::milliseconds timeout = 2000ms) {
         uint8_t head[kFrameHeadSize];
-        if (!ReadExactly(data_, head, sizeof head, timeout)) return std::nullopt;
+        if (!ReadExactly(m_data, head, sizeof head, timeout)) return std::nullopt;
         DataFrame f;
         f.type = GetLe32(head);
         f.payload.resize(GetLe32(head + 4));
-        if (!ReadExactly(data_, f.payload.data(), f.payload.size(), timeout + 5000ms)) return std::nullopt;
+        if (!ReadExactly(m_data, f.payload.data(), f.payload.size(), timeout + 5000ms)) return std::nullopt;
         return f;
     }
 
@@ -136,8 +136,8 @@ public:
     }
 
 private:
-    int cmd_;
-    int data_;
+    int m_cmd;
+    int m_data;
 };
 
 class Loopback : public ::testing::Test {
@@ -146,8 +146,8 @@ protected:
         CameraOptions options;
         options.ip = kCameraIp;
         options.announce = false;
-        camera_ = std::make_unique<CameraSim>(options);
-        ASSERT_TRUE(camera_->Start());
+        m_camera = std::make_unique<CameraSim>(options);
+        ASSERT_TRUE(m_camera->Start());
     }
 
     // Stream on at `fps`, waiting until the camera confirms.
@@ -159,7 +159,7 @@ protected:
         ASSERT_EQ(state->payload.at(1), 1);
     }
 
-    std::unique_ptr<CameraSim> camera_;
+    std::unique_ptr<CameraSim> m_camera;
 };
 
 TEST_F(Loopback, AnswersGetsAndIgnoresSetsOverTcp) {
@@ -209,8 +209,8 @@ TEST_F(Loopback, TriggerModesSendOneFramePerTrigger) {
     ASSERT_TRUE(host.Get(0x02, {0}).has_value());
     host.Send(0x1F, {0});
     EXPECT_EQ(host.CountFrames(300ms), 0) << "a software trigger does nothing in hardware mode";
-    camera_->TriggerHardware();
-    camera_->TriggerHardware();
+    m_camera->TriggerHardware();
+    m_camera->TriggerHardware();
     EXPECT_EQ(host.CountFrames(1000ms), 2);
 }
 
@@ -229,8 +229,8 @@ TEST_F(Loopback, NewConnectionPairReplacesTheOld) {
 TEST_F(Loopback, RefusedReconnectsFailUntilTheKnobIsCleared) {
     Host host;
     ASSERT_TRUE(host.Connected());
-    camera_->RefuseReconnects(true);
-    camera_->CloseConnections();
+    m_camera->RefuseReconnects(true);
+    m_camera->CloseConnections();
     EXPECT_TRUE(ClosedWithin(host.CommandFd(), 2000ms));
     EXPECT_TRUE(ClosedWithin(host.DataFd(), 2000ms));
 
@@ -242,7 +242,7 @@ TEST_F(Loopback, RefusedReconnectsFailUntilTheKnobIsCleared) {
     EXPECT_LT(refused, 0);
     EXPECT_LT(Connect(kCameraIp, kDataPort), 0);
 
-    camera_->RefuseReconnects(false);
+    m_camera->RefuseReconnects(false);
     std::unique_ptr<Host> again;
     for (int i = 0; i < 40; ++i) {
         again = std::make_unique<Host>();
@@ -282,7 +282,7 @@ TEST_F(Loopback, DataPortFaultsLeaveTheCommandPortWorking) {
         ASSERT_TRUE(host.Connected());
         StreamOn(host, 30);
         ASSERT_TRUE(host.Frame().has_value());
-        row.fault(*camera_);
+        row.fault(*m_camera);
         EXPECT_EQ(PeerEnd(host.DataFd(), 2000ms), row.end);
         EXPECT_EQ(PeerEnd(host.CommandFd(), 200ms), -1) << "the command connection stays";
         const auto beat = host.Get(0x9C, {1});
@@ -297,8 +297,8 @@ TEST_F(Loopback, RefusedDataPortKeepsCommandsAndAcceptsAgainOnceCleared) {
     ASSERT_TRUE(host.Connected());
     StreamOn(host, 30);
     ASSERT_TRUE(host.Frame().has_value()) << "the data connection was accepted";
-    camera_->RefuseDataConnections(true);
-    camera_->CloseDataConnection();
+    m_camera->RefuseDataConnections(true);
+    m_camera->CloseDataConnection();
     EXPECT_EQ(PeerEnd(host.DataFd(), 2000ms), 0);
     // The listener may still be closing.
     bool refused = false;
@@ -313,19 +313,19 @@ TEST_F(Loopback, RefusedDataPortKeepsCommandsAndAcceptsAgainOnceCleared) {
     EXPECT_GE(cmd, 0) << "the command port still takes connections";
     if (cmd >= 0) close(cmd);
 
-    camera_->RefuseReconnects(false);
+    m_camera->RefuseReconnects(false);
     EXPECT_LT(Connect(kCameraIp, kDataPort), 0) << "clearing the other knob keeps the data port refused";
-    camera_->RefuseDataConnections(false);
+    m_camera->RefuseDataConnections(false);
     EXPECT_TRUE(DataPortAccepts(40));
 }
 
 TEST_F(Loopback, StalledCameraStopsAnsweringAndRecovers) {
     Host host;
     ASSERT_TRUE(host.Connected());
-    camera_->StallHeartbeat(true);
+    m_camera->StallHeartbeat(true);
     host.Send(0x9C, {1});
     EXPECT_FALSE(host.Reply(500ms).has_value());
-    camera_->StallHeartbeat(false);
+    m_camera->StallHeartbeat(false);
     const auto beat = host.Get(0x9C, {1});
     ASSERT_TRUE(beat.has_value());
     EXPECT_EQ(beat->id, 0x9C);
@@ -334,18 +334,18 @@ TEST_F(Loopback, StalledCameraStopsAnsweringAndRecovers) {
 TEST_F(Loopback, CommandFaultKnobsReachTheWire) {
     Host host;
     ASSERT_TRUE(host.Connected());
-    camera_->SetWrongReplyId(0x9C, true);
+    m_camera->SetWrongReplyId(0x9C, true);
     const auto wrong = host.Get(0x9C, {1});
     ASSERT_TRUE(wrong.has_value());
     EXPECT_NE(wrong->id, 0x9C);
-    camera_->SetNoReply(0x1B, true);
+    m_camera->SetNoReply(0x1B, true);
     host.Send(0x9B, {0, 0});
     EXPECT_FALSE(host.Reply(500ms).has_value());
-    camera_->RefuseSetting(0x04, std::nullopt, true);
+    m_camera->RefuseSetting(0x04, std::nullopt, true);
     host.Send(0x04, {5});
     EXPECT_EQ(host.Get(0x04, {0})->payload, Bytes{30});
-    ASSERT_GE(camera_->CommandLog().size(), 4u);
-    EXPECT_EQ(camera_->CommandLog()[1].id, 0x9B);
+    ASSERT_GE(m_camera->CommandLog().size(), 4u);
+    EXPECT_EQ(m_camera->CommandLog()[1].id, 0x9B);
 }
 
 TEST_F(Loopback, MalformedCommandFrameClosesTheConnection) {
@@ -362,10 +362,10 @@ TEST_F(Loopback, DataFaultsAreWellFramedOrDeclareWhatTheySend) {
     const auto normal = host.Frame();
     ASSERT_TRUE(normal.has_value());
 
-    camera_->InjectDataFault(DataFault::ForeignType);
-    camera_->InjectDataFault(DataFault::TruncatedRecord);
-    camera_->InjectDataFault(DataFault::RandomPayload);
-    camera_->InjectDataFault(DataFault::OversizedLength);
+    m_camera->InjectDataFault(DataFault::ForeignType);
+    m_camera->InjectDataFault(DataFault::TruncatedRecord);
+    m_camera->InjectDataFault(DataFault::RandomPayload);
+    m_camera->InjectDataFault(DataFault::OversizedLength);
     // Frames built before the faults were queued may still be on the way.
     std::optional<DataFrame> f;
     for (int i = 0; i < 5 && (f = host.Frame()) && f->type == kDataFrameType; ++i) {
@@ -397,7 +397,7 @@ TEST_F(Loopback, DataFaultsAreWellFramedOrDeclareWhatTheySend) {
 TEST_F(Loopback, SlowCameraStillSendsWholeFrames) {
     Host host;
     ASSERT_TRUE(host.Connected());
-    camera_->SetSlowSending(2ms);
+    m_camera->SetSlowSending(2ms);
     StreamOn(host, 5);
     const auto f = host.Frame(10000ms);
     ASSERT_TRUE(f.has_value());

@@ -25,24 +25,24 @@ std::string UploadName(const CalibrationTransfer& request, const std::string& ta
 
 }  // namespace
 
-CalibrationAgent::CalibrationAgent(CommandHandler& handler, uint16_t port) : handler_(handler), port_(port) {}
+CalibrationAgent::CalibrationAgent(CommandHandler& handler, uint16_t port) : m_handler(handler), m_port(port) {}
 
 CalibrationAgent::~CalibrationAgent() { Stop(); }
 
 void CalibrationAgent::Start() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (thread_.joinable()) return;
-    stop_ = false;
-    thread_ = std::thread([this] { Loop(); });
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_thread.joinable()) return;
+    m_stop = false;
+    m_thread = std::thread([this] { Loop(); });
 }
 
 void CalibrationAgent::Stop() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
     }
-    wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
 }
 
 void CalibrationAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
@@ -50,36 +50,36 @@ void CalibrationAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
         payload[0] > cmd::kTransferLastCalibration)
         return;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        pending_ = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pending = true;
     }
-    wake_.notify_all();
+    m_wake.notify_all();
 }
 
 void CalibrationAgent::SetStartDelay(std::chrono::milliseconds delay) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    delay_ = delay;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_delay = delay;
 }
 
 void CalibrationAgent::SetChunkSize(size_t bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    chunkSize_ = bytes > 0 ? bytes : 1;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_chunkSize = bytes > 0 ? bytes : 1;
 }
 
 void CalibrationAgent::Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {
-        wake_.wait(lock, [this] { return stop_ || pending_; });
-        if (stop_) return;
-        pending_ = false;
-        if (wake_.wait_for(lock, delay_, [this] { return stop_; })) return;
-        const size_t chunkSize = chunkSize_;
+        m_wake.wait(lock, [this] { return m_stop || m_pending; });
+        if (m_stop) return;
+        m_pending = false;
+        if (m_wake.wait_for(lock, m_delay, [this] { return m_stop; })) return;
+        const size_t chunkSize = m_chunkSize;
         lock.unlock();
 
         CalibrationTransfer request;
         std::vector<uint8_t> file;
         std::string tag;
-        handler_.Update([&](CameraState& s) {
+        m_handler.Update([&](CameraState& s) {
             request = s.calibration;
             tag = s.sensorSerial;
             const auto it = s.calibrationFiles.find({request.type, request.number});
@@ -91,7 +91,7 @@ void CalibrationAgent::Loop() {
         } else {
             ok = !file.empty() && Post(request, file, tag, chunkSize);
         }
-        handler_.Update([&](CameraState& s) {
+        m_handler.Update([&](CameraState& s) {
             // A newer request replaced this one while it ran.
             if (s.calibration.requests != request.requests) return;
             s.calibration.status = ok ? kCalibrationDone : kCalibrationFailed;
@@ -102,7 +102,7 @@ void CalibrationAgent::Loop() {
 }
 
 bool CalibrationAgent::Fetch(const CalibrationTransfer& request, std::vector<uint8_t>& file) const {
-    HttpClient client(request.hostAddress, port_, HttpClient::kHostTimeout);
+    HttpClient client(request.hostAddress, m_port, HttpClient::kHostTimeout);
     const HttpClient::Response response = client.Get("/" + request.fileName);
     if (response.status != 200 || response.body.size() != request.fileLength) return false;
     file.assign(response.body.begin(), response.body.end());
@@ -111,7 +111,7 @@ bool CalibrationAgent::Fetch(const CalibrationTransfer& request, std::vector<uin
 
 bool CalibrationAgent::Post(const CalibrationTransfer& request, const std::vector<uint8_t>& file,
                             const std::string& tag, size_t chunkSize) const {
-    HttpClient client(request.hostAddress, port_, HttpClient::kHostTimeout);
+    HttpClient client(request.hostAddress, m_port, HttpClient::kHostTimeout);
     const std::string name = UploadName(request, tag);
     for (size_t offset = 0; offset < file.size(); offset += chunkSize) {
         const size_t length = std::min(chunkSize, file.size() - offset);

@@ -41,15 +41,15 @@ private:
     bool Post(const CalibrationTransfer& request, const std::vector<uint8_t>& file, const std::string& tag,
               size_t chunkSize) const;
 
-    CommandHandler& handler_;
-    const uint16_t port_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    bool pending_ = false;
-    std::chrono::milliseconds delay_{0};
-    size_t chunkSize_ = 64 * 1024;  // a larger file goes in several posts at rising offsets
-    std::thread thread_;
+    CommandHandler& m_handler;
+    const uint16_t m_port;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    bool m_pending = false;
+    std::chrono::milliseconds m_delay{0};
+    size_t m_chunkSize = 64 * 1024;  // a larger file goes in several posts at rising offsets
+    std::thread m_thread;
 };
 
 }  // namespace camsim

@@ -30,21 +30,21 @@ CameraState CameraSim::InitialState(const CameraOptions& o) {
 }
 
 CameraSim::CameraSim(CameraOptions options)
-    : options_(std::move(options)),
-      handler_(InitialState(options_)),
-      calibration_(handler_),
-      upgrade_(handler_, TransferAgent::Kind::Firmware, Hooks()),
-      json_(handler_, TransferAgent::Kind::Json, Hooks()),
-      commands_(options_.ip, handler_, options_.events),
-      data_(options_.ip, handler_, StreamSource{options_.scene, options_.record, options_.colour},
-             options_.events) {
-    if (options_.announce)
-        announcer_ = std::make_unique<Announcer>(Announcement(options_), options_.ip);
-    handler_.SetSetListener(
+    : m_options(std::move(options)),
+      m_handler(InitialState(m_options)),
+      m_calibration(m_handler),
+      m_upgrade(m_handler, TransferAgent::Kind::Firmware, Hooks()),
+      m_json(m_handler, TransferAgent::Kind::Json, Hooks()),
+      m_commands(m_options.ip, m_handler, m_options.events),
+      m_data(m_options.ip, m_handler, StreamSource{m_options.scene, m_options.record, m_options.colour},
+             m_options.events) {
+    if (m_options.announce)
+        m_announcer = std::make_unique<Announcer>(Announcement(m_options), m_options.ip);
+    m_handler.SetSetListener(
         [this](uint8_t id, const std::vector<uint8_t>& payload) {
-            calibration_.OnSet(id, payload);
-            upgrade_.OnSet(id, payload);
-            json_.OnSet(id, payload);
+            m_calibration.OnSet(id, payload);
+            m_upgrade.OnSet(id, payload);
+            m_json.OnSet(id, payload);
         });
 }
 
@@ -56,16 +56,16 @@ CameraHooks CameraSim::Hooks() {
 }
 
 bool CameraSim::Start() {
-    calibration_.Start();
-    upgrade_.Start();
-    json_.Start();
+    m_calibration.Start();
+    m_upgrade.Start();
+    m_json.Start();
     bool announcing = true;
     {
-        std::lock_guard<std::mutex> lock(announceMutex_);
-        running_ = true;
-        if (announcer_ && announcing_) announcing = announcer_->Start();
+        std::lock_guard<std::mutex> lock(m_announceMutex);
+        m_running = true;
+        if (m_announcer && m_announcing) announcing = m_announcer->Start();
     }
-    if (!commands_.Start() || !data_.Start() || !announcing) {
+    if (!m_commands.Start() || !m_data.Start() || !announcing) {
         Stop();
         return false;
     }
@@ -74,51 +74,51 @@ bool CameraSim::Start() {
 
 void CameraSim::Stop() {
     {
-        std::lock_guard<std::mutex> lock(announceMutex_);
-        running_ = false;
-        if (announcer_) announcer_->Stop();
+        std::lock_guard<std::mutex> lock(m_announceMutex);
+        m_running = false;
+        if (m_announcer) m_announcer->Stop();
     }
-    data_.Stop();
-    commands_.Stop();
-    json_.Stop();
-    upgrade_.Stop();
-    calibration_.Stop();
+    m_data.Stop();
+    m_commands.Stop();
+    m_json.Stop();
+    m_upgrade.Stop();
+    m_calibration.Stop();
 }
 
 void CameraSim::CloseConnections() {
-    commands_.CloseConnection();
-    data_.CloseConnection();
+    m_commands.CloseConnection();
+    m_data.CloseConnection();
 }
 
 void CameraSim::RefuseReconnects(bool on) {
-    std::lock_guard<std::mutex> lock(refusalMutex_);
-    refuseKnob_ = on;
+    std::lock_guard<std::mutex> lock(m_refusalMutex);
+    m_refuseKnob = on;
     ApplyRefusal();
 }
 
 void CameraSim::RefuseCommandConnections(bool on) {
-    std::lock_guard<std::mutex> lock(refusalMutex_);
-    refuseCommandKnob_ = on;
+    std::lock_guard<std::mutex> lock(m_refusalMutex);
+    m_refuseCommandKnob = on;
     ApplyRefusal();
 }
 
 void CameraSim::RefuseDataConnections(bool on) {
-    std::lock_guard<std::mutex> lock(refusalMutex_);
-    refuseDataKnob_ = on;
+    std::lock_guard<std::mutex> lock(m_refusalMutex);
+    m_refuseDataKnob = on;
     ApplyRefusal();
 }
 
 void CameraSim::SetRebooting(bool on) {
-    std::lock_guard<std::mutex> lock(refusalMutex_);
-    rebooting_ = on;
+    std::lock_guard<std::mutex> lock(m_refusalMutex);
+    m_rebooting = on;
     if (on) CloseConnections();
     ApplyRefusal();
 }
 
 void CameraSim::ApplyRefusal() {
-    const bool refuse = refuseKnob_ || rebooting_;
-    commands_.RefuseConnections(refuse || refuseCommandKnob_);
-    data_.RefuseConnections(refuse || refuseDataKnob_);
+    const bool refuse = m_refuseKnob || m_rebooting;
+    m_commands.RefuseConnections(refuse || m_refuseCommandKnob);
+    m_data.RefuseConnections(refuse || m_refuseDataKnob);
 }
 
 void CameraSim::SetSlowSending(std::chrono::milliseconds pause) {
@@ -127,17 +127,17 @@ void CameraSim::SetSlowSending(std::chrono::milliseconds pause) {
 }
 
 void CameraSim::SetAnnouncing(bool on) {
-    std::lock_guard<std::mutex> lock(announceMutex_);
-    announcing_ = on;
-    if (!announcer_ || !running_) return;
+    std::lock_guard<std::mutex> lock(m_announceMutex);
+    m_announcing = on;
+    if (!m_announcer || !m_running) return;
     if (on)
-        announcer_->Start();  // false when it runs already
+        m_announcer->Start();  // false when it runs already
     else
-        announcer_->Stop();
+        m_announcer->Stop();
 }
 
 void CameraSim::SetAnnouncedState(AnnouncedState state) {
-    if (announcer_) announcer_->SetState(state);
+    if (m_announcer) m_announcer->SetState(state);
 }
 
 }  // namespace camsim

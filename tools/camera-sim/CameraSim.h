@@ -44,35 +44,35 @@ public:
     bool Start();
     void Stop();
 
-    std::vector<LoggedCommand> CommandLog() const { return handler_.Log(); }
-    void ClearCommandLog() { handler_.ClearLog(); }
-    CameraState State() const { return handler_.State(); }
-    void UpdateState(const std::function<void(CameraState&)>& change) { handler_.Update(change); }
-    void SetScene(const Scene& scene) { data_.SetScene(scene); }
-    void TriggerHardware() { data_.TriggerHardware(); }
-    uint64_t FramesSent() const { return data_.FramesSent(); }
+    std::vector<LoggedCommand> CommandLog() const { return m_handler.Log(); }
+    void ClearCommandLog() { m_handler.ClearLog(); }
+    CameraState State() const { return m_handler.State(); }
+    void UpdateState(const std::function<void(CameraState&)>& change) { m_handler.Update(change); }
+    void SetScene(const Scene& scene) { m_data.SetScene(scene); }
+    void TriggerHardware() { m_data.TriggerHardware(); }
+    uint64_t FramesSent() const { return m_data.FramesSent(); }
 
     // Command faults; ids with or without the reply bit.
-    void SetNoReply(uint8_t id, bool on) { handler_.SetNoReply(id, on); }
-    void SetWrongReplyId(uint8_t id, bool on) { handler_.SetWrongReplyId(id, on); }
+    void SetNoReply(uint8_t id, bool on) { m_handler.SetNoReply(id, on); }
+    void SetWrongReplyId(uint8_t id, bool on) { m_handler.SetWrongReplyId(id, on); }
     void RefuseSetting(uint8_t id, std::optional<uint8_t> firstByte, bool on) {
-        handler_.SetRefused(id, firstByte, on);
+        m_handler.SetRefused(id, firstByte, on);
     }
     // Connection faults.
-    void StallHeartbeat(bool on) { handler_.SetSilent(on); }
+    void StallHeartbeat(bool on) { m_handler.SetSilent(on); }
     void CloseConnections();
     void RefuseReconnects(bool on);
     // The command port alone; the data connection stays as it is.
-    void CloseCommandConnection() { commands_.CloseConnection(); }
+    void CloseCommandConnection() { m_commands.CloseConnection(); }
     void RefuseCommandConnections(bool on);
     // The data port alone; the command port keeps working.
-    void CloseDataConnection() { data_.CloseConnection(); }
-    void ResetDataConnection() { data_.ResetConnection(); }
+    void CloseDataConnection() { m_data.CloseConnection(); }
+    void ResetDataConnection() { m_data.ResetConnection(); }
     void RefuseDataConnections(bool on);
-    void InjectDataFault(DataFault fault, int count = 1) { data_.InjectFault(fault, count); }
+    void InjectDataFault(DataFault fault, int count = 1) { m_data.InjectFault(fault, count); }
     // Late command replies and data trickling in 4 KiB pieces; SetSlowSending sets both.
-    void SetReplyDelay(std::chrono::milliseconds delay) { commands_.SetReplyDelay(delay); }
-    void SetDataChunkPause(std::chrono::milliseconds pause) { data_.SetChunkPause(pause); }
+    void SetReplyDelay(std::chrono::milliseconds delay) { m_commands.SetReplyDelay(delay); }
+    void SetDataChunkPause(std::chrono::milliseconds pause) { m_data.SetChunkPause(pause); }
     void SetSlowSending(std::chrono::milliseconds pause);
 
     void SetAnnouncedState(AnnouncedState state);
@@ -81,12 +81,12 @@ public:
 
     // Calibration-file transfers: a slow camera waits before each one; uploads go out in
     // chunks of this many bytes.
-    void SetCalibrationDelay(std::chrono::milliseconds delay) { calibration_.SetStartDelay(delay); }
-    void SetCalibrationChunkSize(size_t bytes) { calibration_.SetChunkSize(bytes); }
+    void SetCalibrationDelay(std::chrono::milliseconds delay) { m_calibration.SetStartDelay(delay); }
+    void SetCalibrationChunkSize(size_t bytes) { m_calibration.SetChunkSize(bytes); }
 
     // Firmware and JSON transfers.
-    void SetUpgradeFault(TransferFault fault) { upgrade_.SetFault(fault); }
-    void SetJsonFault(TransferFault fault) { json_.SetFault(fault); }
+    void SetUpgradeFault(TransferFault fault) { m_upgrade.SetFault(fault); }
+    void SetJsonFault(TransferFault fault) { m_json.SetFault(fault); }
 
 private:
     static CameraState InitialState(const CameraOptions& options);
@@ -95,22 +95,22 @@ private:
     void SetRebooting(bool on);
     void ApplyRefusal();
 
-    const CameraOptions options_;
-    CommandHandler handler_;
-    CalibrationAgent calibration_;
-    TransferAgent upgrade_;
-    TransferAgent json_;
-    CommandServer commands_;
-    DataServer data_;
-    std::unique_ptr<Announcer> announcer_;
-    std::mutex refusalMutex_;
-    bool refuseKnob_ = false;
-    bool refuseCommandKnob_ = false;
-    bool refuseDataKnob_ = false;
-    bool rebooting_ = false;
-    std::mutex announceMutex_;  // guards announcing_ and running_ with the announcer's start and stop
-    bool announcing_ = true;
-    bool running_ = false;
+    const CameraOptions m_options;
+    CommandHandler m_handler;
+    CalibrationAgent m_calibration;
+    TransferAgent m_upgrade;
+    TransferAgent m_json;
+    CommandServer m_commands;
+    DataServer m_data;
+    std::unique_ptr<Announcer> m_announcer;
+    std::mutex m_refusalMutex;
+    bool m_refuseKnob = false;
+    bool m_refuseCommandKnob = false;
+    bool m_refuseDataKnob = false;
+    bool m_rebooting = false;
+    std::mutex m_announceMutex;  // guards m_announcing and m_running with the announcer's start and stop
+    bool m_announcing = true;
+    bool m_running = false;
 };
 
 }  // namespace camsim

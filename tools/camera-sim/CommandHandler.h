@@ -52,14 +52,14 @@ private:
     std::optional<Command> HandleLocked(const Command& request, bool& applied);
     bool IsRefused(uint8_t baseId, const std::vector<uint8_t>& payload) const;
 
-    mutable std::mutex mutex_;
-    CameraState state_;
-    std::vector<LoggedCommand> log_;
-    std::set<uint8_t> noReply_;
-    std::set<uint8_t> wrongId_;
-    std::set<std::pair<uint8_t, int>> refused_;  // second -1: any payload
-    bool silent_ = false;
-    SetListener setListener_;
+    mutable std::mutex m_mutex;
+    CameraState m_state;
+    std::vector<LoggedCommand> m_log;
+    std::set<uint8_t> m_noReply;
+    std::set<uint8_t> m_wrongId;
+    std::set<std::pair<uint8_t, int>> m_refused;  // second -1: any payload
+    bool m_silent = false;
+    SetListener m_setListener;
 };
 
 }  // namespace camsim

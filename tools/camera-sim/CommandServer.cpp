@@ -28,30 +28,30 @@ std::string Describe(const Command& c) {
 }  // namespace
 
 CommandServer::CommandServer(const std::string& ip, CommandHandler& handler, EventSink events, uint16_t port)
-    : handler_(handler), events_(events), slot_(ip, port, "command", events) {}
+    : m_handler(handler), m_events(events), m_slot(ip, port, "command", events) {}
 
 CommandServer::~CommandServer() { Stop(); }
 
 bool CommandServer::Start() {
-    if (thread_.joinable()) return true;
-    if (!slot_.OpenListener()) return false;
-    stop_ = false;
-    thread_ = std::thread(&CommandServer::Run, this);
+    if (m_thread.joinable()) return true;
+    if (!m_slot.OpenListener()) return false;
+    m_stop = false;
+    m_thread = std::thread(&CommandServer::Run, this);
     return true;
 }
 
 void CommandServer::Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    slot_.Drop("camera stopped");
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    m_slot.Drop("camera stopped");
 }
 
 void CommandServer::Run() {
-    while (!stop_) {
-        const bool readable = slot_.Service(kServiceWait);
-        if (slot_.Connection() != pendingFd_) {
-            pending_.clear();  // a new host starts a new byte stream
-            pendingFd_ = slot_.Connection();
+    while (!m_stop) {
+        const bool readable = m_slot.Service(kServiceWait);
+        if (m_slot.Connection() != m_pendingFd) {
+            m_pending.clear();  // a new host starts a new byte stream
+            m_pendingFd = m_slot.Connection();
         }
         if (readable) ReadCommands();
     }
@@ -59,36 +59,36 @@ void CommandServer::Run() {
 
 void CommandServer::ReadCommands() {
     uint8_t chunk[kReadChunk];
-    const ssize_t n = recv(slot_.Connection(), chunk, sizeof chunk, MSG_DONTWAIT);
+    const ssize_t n = recv(m_slot.Connection(), chunk, sizeof chunk, MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
     if (n <= 0) {
-        slot_.Drop("host closed it");
+        m_slot.Drop("host closed it");
         return;
     }
-    pending_.insert(pending_.end(), chunk, chunk + n);
+    m_pending.insert(m_pending.end(), chunk, chunk + n);
     for (;;) {
         Command command;
         size_t consumed = 0;
-        const ParseStatus status = ParseCommandFrame(pending_.data(), pending_.size(), command, consumed);
+        const ParseStatus status = ParseCommandFrame(m_pending.data(), m_pending.size(), command, consumed);
         if (status == ParseStatus::NeedMore) return;
         if (status == ParseStatus::Malformed) {
-            pending_.clear();
-            slot_.Drop("malformed command frame");
+            m_pending.clear();
+            m_slot.Drop("malformed command frame");
             return;
         }
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(consumed));
+        m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<long>(consumed));
         Answer(command);
-        if (slot_.Connection() < 0) return;
+        if (m_slot.Connection() < 0) return;
     }
 }
 
 void CommandServer::Answer(const Command& command) {
-    if (events_) events_(Describe(command));
-    const auto reply = handler_.Handle(command);
+    if (m_events) m_events(Describe(command));
+    const auto reply = m_handler.Handle(command);
     if (!reply) return;
-    SleepUnlessStopped(std::chrono::milliseconds(replyDelayMs_.load()), stop_);
+    SleepUnlessStopped(std::chrono::milliseconds(m_replyDelayMs.load()), m_stop);
     const std::vector<uint8_t> frame = BuildReplyFrame(reply->id, reply->payload);
-    if (!SendAll(slot_.Connection(), frame.data(), frame.size(), stop_)) slot_.Drop("reply not sent");
+    if (!SendAll(m_slot.Connection(), frame.data(), frame.size(), m_stop)) m_slot.Drop("reply not sent");
 }
 
 }  // namespace camsim

@@ -25,24 +25,24 @@ public:
     bool Start();  // false when the port cannot be bound
     void Stop();
 
-    void CloseConnection() { slot_.RequestClose(); }
-    void RefuseConnections(bool on) { slot_.SetRefuse(on); }
+    void CloseConnection() { m_slot.RequestClose(); }
+    void RefuseConnections(bool on) { m_slot.SetRefuse(on); }
     // Each reply waits this long before it is sent (a slow camera).
-    void SetReplyDelay(std::chrono::milliseconds delay) { replyDelayMs_ = static_cast<int>(delay.count()); }
+    void SetReplyDelay(std::chrono::milliseconds delay) { m_replyDelayMs = static_cast<int>(delay.count()); }
 
 private:
     void Run();
     void ReadCommands();
     void Answer(const Command& command);
 
-    CommandHandler& handler_;
-    EventSink events_;
-    PeerSlot slot_;
-    std::vector<uint8_t> pending_;
-    int pendingFd_ = -1;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> replyDelayMs_{0};
-    std::thread thread_;
+    CommandHandler& m_handler;
+    EventSink m_events;
+    PeerSlot m_slot;
+    std::vector<uint8_t> m_pending;
+    int m_pendingFd = -1;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_replyDelayMs{0};
+    std::thread m_thread;
 };
 
 }  // namespace camsim

@@ -86,20 +86,20 @@ public:
     explicit Line(const std::string& text) {
         std::istringstream in(text);
         std::string word;
-        while (in >> word) words_.push_back(word);
+        while (in >> word) m_words.push_back(word);
     }
-    bool Empty() const { return words_.empty() || words_[0][0] == '#'; }
-    const std::string& Knob() const { return words_[0]; }
-    size_t Args() const { return words_.size() - 1; }
-    const std::string& Arg(size_t i) const { return words_[i + 1]; }
+    bool Empty() const { return m_words.empty() || m_words[0][0] == '#'; }
+    const std::string& Knob() const { return m_words[0]; }
+    size_t Args() const { return m_words.size() - 1; }
+    const std::string& Arg(size_t i) const { return m_words[i + 1]; }
     std::string Text() const {
         std::string text;
-        for (const std::string& w : words_) text += (text.empty() ? "" : " ") + w;
+        for (const std::string& w : m_words) text += (text.empty() ? "" : " ") + w;
         return text;
     }
 
 private:
-    std::vector<std::string> words_;
+    std::vector<std::string> m_words;
 };
 
 ControlOutcome Usage(const Line& line, const char* usage) {
@@ -187,32 +187,32 @@ ControlOutcome AnnounceStateLine(const Line& line, FaultKnobs& knobs) {
 
 class CameraKnobs final : public FaultKnobs {
 public:
-    explicit CameraKnobs(CameraSim& camera) : camera_(camera) {}
-    void StallHeartbeat(bool on) override { camera_.StallHeartbeat(on); }
-    void SetNoReply(uint8_t id, bool on) override { camera_.SetNoReply(id, on); }
-    void SetWrongReplyId(uint8_t id, bool on) override { camera_.SetWrongReplyId(id, on); }
+    explicit CameraKnobs(CameraSim& camera) : m_camera(camera) {}
+    void StallHeartbeat(bool on) override { m_camera.StallHeartbeat(on); }
+    void SetNoReply(uint8_t id, bool on) override { m_camera.SetNoReply(id, on); }
+    void SetWrongReplyId(uint8_t id, bool on) override { m_camera.SetWrongReplyId(id, on); }
     void RefuseSetting(uint8_t id, std::optional<uint8_t> firstByte, bool on) override {
-        camera_.RefuseSetting(id, firstByte, on);
+        m_camera.RefuseSetting(id, firstByte, on);
     }
-    void SetReplyDelay(std::chrono::milliseconds delay) override { camera_.SetReplyDelay(delay); }
-    void SetDataChunkPause(std::chrono::milliseconds pause) override { camera_.SetDataChunkPause(pause); }
+    void SetReplyDelay(std::chrono::milliseconds delay) override { m_camera.SetReplyDelay(delay); }
+    void SetDataChunkPause(std::chrono::milliseconds pause) override { m_camera.SetDataChunkPause(pause); }
     void Close(CameraPort port) override {
-        if (port == CameraPort::Both) camera_.CloseConnections();
-        if (port == CameraPort::Command) camera_.CloseCommandConnection();
-        if (port == CameraPort::Data) camera_.CloseDataConnection();
+        if (port == CameraPort::Both) m_camera.CloseConnections();
+        if (port == CameraPort::Command) m_camera.CloseCommandConnection();
+        if (port == CameraPort::Data) m_camera.CloseDataConnection();
     }
     void Refuse(CameraPort port, bool on) override {
-        if (port == CameraPort::Both) camera_.RefuseReconnects(on);
-        if (port == CameraPort::Command) camera_.RefuseCommandConnections(on);
-        if (port == CameraPort::Data) camera_.RefuseDataConnections(on);
+        if (port == CameraPort::Both) m_camera.RefuseReconnects(on);
+        if (port == CameraPort::Command) m_camera.RefuseCommandConnections(on);
+        if (port == CameraPort::Data) m_camera.RefuseDataConnections(on);
     }
-    void ResetData() override { camera_.ResetDataConnection(); }
-    void InjectDataFault(DataFault fault, int count) override { camera_.InjectDataFault(fault, count); }
-    void SetAnnouncing(bool on) override { camera_.SetAnnouncing(on); }
-    void SetAnnouncedState(AnnouncedState state) override { camera_.SetAnnouncedState(state); }
+    void ResetData() override { m_camera.ResetDataConnection(); }
+    void InjectDataFault(DataFault fault, int count) override { m_camera.InjectDataFault(fault, count); }
+    void SetAnnouncing(bool on) override { m_camera.SetAnnouncing(on); }
+    void SetAnnouncedState(AnnouncedState state) override { m_camera.SetAnnouncedState(state); }
 
 private:
-    CameraSim& camera_;
+    CameraSim& m_camera;
 };
 
 }  // namespace

@@ -43,32 +43,32 @@ std::unique_ptr<ControlInput> ControlInput::Open(const std::string& source, std:
 ControlInput::ControlInput(int fd) : ControlInput(fd, false, "") {}
 
 ControlInput::ControlInput(int fd, bool ownsFd, std::string createdPath)
-    : fd_(fd), ownsFd_(ownsFd), createdPath_(std::move(createdPath)) {}
+    : m_fd(fd), m_ownsFd(ownsFd), m_createdPath(std::move(createdPath)) {}
 
 ControlInput::~ControlInput() {
-    if (ownsFd_) close(fd_);
-    if (!createdPath_.empty()) unlink(createdPath_.c_str());
+    if (m_ownsFd) close(m_fd);
+    if (!m_createdPath.empty()) unlink(m_createdPath.c_str());
 }
 
 void ControlInput::Poll(std::chrono::milliseconds wait, const LineSink& onLine, const LineSink& onRefused) {
-    if (ended_) {
+    if (m_ended) {
         std::this_thread::sleep_for(wait);
         return;
     }
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{m_fd, POLLIN, 0};
     const int ready = poll(&p, 1, static_cast<int>(wait.count()));
     if (ready <= 0) return;
     if (p.revents & POLLNVAL) {
-        ended_ = true;
+        m_ended = true;
         return;
     }
     char bytes[kReadChunk];
-    const ssize_t n = read(fd_, bytes, sizeof bytes);
+    const ssize_t n = read(m_fd, bytes, sizeof bytes);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
     if (n <= 0) {
-        ended_ = true;
-        if (!pending_.empty() && !overlong_) onLine(pending_);  // a last line without its line end
-        pending_.clear();
+        m_ended = true;
+        if (!m_pending.empty() && !m_overlong) onLine(m_pending);  // a last line without its line end
+        m_pending.clear();
         return;
     }
     Take(bytes, static_cast<size_t>(n), onLine, onRefused);
@@ -78,19 +78,19 @@ void ControlInput::Take(const char* bytes, size_t size, const LineSink& onLine, 
     for (size_t i = 0; i < size; ++i) {
         const char c = bytes[i];
         if (c == '\n') {
-            if (!overlong_) {
-                if (!pending_.empty() && pending_.back() == '\r') pending_.pop_back();
-                onLine(pending_);
+            if (!m_overlong) {
+                if (!m_pending.empty() && m_pending.back() == '\r') m_pending.pop_back();
+                onLine(m_pending);
             }
-            pending_.clear();
-            overlong_ = false;
-        } else if (!overlong_) {
-            pending_.push_back(c);
-            if (pending_.size() > kMaxLine) {
+            m_pending.clear();
+            m_overlong = false;
+        } else if (!m_overlong) {
+            m_pending.push_back(c);
+            if (m_pending.size() > kMaxLine) {
                 onRefused("line longer than " + std::to_string(kMaxLine) + " characters, skipped: \"" +
-                          pending_.substr(0, kQuoted) + "...\"");
-                pending_.clear();
-                overlong_ = true;
+                          m_pending.substr(0, kQuoted) + "...\"");
+                m_pending.clear();
+                m_overlong = true;
             }
         }
     }

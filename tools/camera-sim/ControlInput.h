@@ -28,18 +28,18 @@ public:
     // each line longer than kMaxLine to onRefused with a note. Once the input has ended it only
     // sleeps out `wait`.
     void Poll(std::chrono::milliseconds wait, const LineSink& onLine, const LineSink& onRefused);
-    bool Ended() const { return ended_; }
+    bool Ended() const { return m_ended; }
 
 private:
     ControlInput(int fd, bool ownsFd, std::string createdPath);
     void Take(const char* bytes, size_t size, const LineSink& onLine, const LineSink& onRefused);
 
-    const int fd_;
-    const bool ownsFd_;
-    const std::string createdPath_;
-    std::string pending_;
-    bool overlong_ = false;  // the current line passed kMaxLine; skipped up to its end
-    bool ended_ = false;
+    const int m_fd;
+    const bool m_ownsFd;
+    const std::string m_createdPath;
+    std::string m_pending;
+    bool m_overlong = false;  // the current line passed kMaxLine; skipped up to its end
+    bool m_ended = false;
 };
 
 }  // namespace camsim

@@ -28,72 +28,72 @@ bool IsDualRange(uint8_t dataMode) { return dataMode == 9 || dataMode == 10 || d
 
 DataServer::DataServer(const std::string& ip, CommandHandler& handler, StreamSource source, EventSink events,
                        uint16_t port)
-    : handler_(handler), events_(events), slot_(ip, port, "data", events), source_(std::move(source)) {}
+    : m_handler(handler), m_events(events), m_slot(ip, port, "data", events), m_source(std::move(source)) {}
 
 DataServer::~DataServer() { Stop(); }
 
 bool DataServer::Start() {
-    if (thread_.joinable()) return true;
-    if (!slot_.OpenListener()) return false;
-    stop_ = false;
-    thread_ = std::thread(&DataServer::Run, this);
+    if (m_thread.joinable()) return true;
+    if (!m_slot.OpenListener()) return false;
+    m_stop = false;
+    m_thread = std::thread(&DataServer::Run, this);
     return true;
 }
 
 void DataServer::Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    slot_.Drop("camera stopped");
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    m_slot.Drop("camera stopped");
 }
 
 void DataServer::SetScene(const Scene& scene) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    source_.scene = scene;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_source.scene = scene;
 }
 
 void DataServer::InjectFault(DataFault fault, int count) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (int i = 0; i < count; ++i) faults_.push_back(fault);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (int i = 0; i < count; ++i) m_faults.push_back(fault);
 }
 
 void DataServer::Run() {
-    while (!stop_) {
-        if (slot_.Service(kServiceWait)) DrainHost();
-        const CameraState state = handler_.State();
+    while (!m_stop) {
+        if (m_slot.Service(kServiceWait)) DrainHost();
+        const CameraState state = m_handler.State();
         const bool streaming = state.streamOn;
-        if (streaming != wasStreaming_ && events_) events_(streaming ? "stream on" : "stream off");
-        wasStreaming_ = streaming;
+        if (streaming != m_wasStreaming && m_events) m_events(streaming ? "stream on" : "stream off");
+        m_wasStreaming = streaming;
         const int due = FramesDue(state, std::chrono::steady_clock::now());
-        for (int i = 0; i < due && slot_.Connection() >= 0 && !stop_; ++i) SendFrame(state);
+        for (int i = 0; i < due && m_slot.Connection() >= 0 && !m_stop; ++i) SendFrame(state);
     }
 }
 
 // The host sends nothing on this port; reading only notices that it went away.
 void DataServer::DrainHost() {
     uint8_t sink[512];
-    const ssize_t n = recv(slot_.Connection(), sink, sizeof sink, MSG_DONTWAIT);
+    const ssize_t n = recv(m_slot.Connection(), sink, sizeof sink, MSG_DONTWAIT);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-        slot_.Drop("host closed it");
+        m_slot.Drop("host closed it");
 }
 
 int DataServer::FramesDue(const CameraState& state, std::chrono::steady_clock::time_point now) {
     // Triggers count only while the stream is on in their own mode.
-    const uint64_t software = state.softwareTriggers - seenSoftwareTriggers_;
-    const uint64_t hardware = hardwareTriggers_.load() - seenHardwareTriggers_;
-    seenSoftwareTriggers_ = state.softwareTriggers;
-    seenHardwareTriggers_ += hardware;
-    if (!state.streamOn || slot_.Connection() < 0) {
-        nextFrame_ = {};
+    const uint64_t software = state.softwareTriggers - m_seenSoftwareTriggers;
+    const uint64_t hardware = m_hardwareTriggers.load() - m_seenHardwareTriggers;
+    m_seenSoftwareTriggers = state.softwareTriggers;
+    m_seenHardwareTriggers += hardware;
+    if (!state.streamOn || m_slot.Connection() < 0) {
+        m_nextFrame = {};
         return 0;
     }
     switch (state.workMode) {
         case kActiveMode: {
             if (state.frameRate <= 0) return 0;
             const auto period = std::chrono::microseconds(1000000 / state.frameRate);
-            if (nextFrame_ == std::chrono::steady_clock::time_point{} || now - nextFrame_ > period)
-                nextFrame_ = now;  // first frame at once; no burst after a stall
-            if (now < nextFrame_) return 0;
-            nextFrame_ += period;
+            if (m_nextFrame == std::chrono::steady_clock::time_point{} || now - m_nextFrame > period)
+                m_nextFrame = now;  // first frame at once; no burst after a stall
+            if (now < m_nextFrame) return 0;
+            m_nextFrame += period;
             return 1;
         }
         case kHardwareTriggerMode: return static_cast<int>(hardware);
@@ -105,10 +105,10 @@ int DataServer::FramesDue(const CameraState& state, std::chrono::steady_clock::t
 FrameParams DataServer::Params(const CameraState& state) {
     FrameParams p;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        p.scene = source_.scene;
-        p.tofKind = source_.tofKind;
-        p.colour = source_.colour;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        p.scene = m_source.scene;
+        p.tofKind = m_source.tofKind;
+        p.colour = m_source.colour;
     }
     p.dataMode = state.dataMode;
     p.depthRange = static_cast<uint8_t>(state.depthRange);
@@ -121,8 +121,8 @@ FrameParams DataServer::Params(const CameraState& state) {
     if (exposure != state.exposure.end()) p.exposureTime = exposure->second;
     p.colourResolution = ResolutionOf(state.colour);
     p.timestamp = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started_).count());
-    p.frameCounter = frameCounter_;
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_started).count());
+    p.frameCounter = m_frameCounter;
     return p;
 }
 
@@ -130,17 +130,17 @@ FrameParams DataServer::Params(const CameraState& state) {
 uint32_t DataServer::ApplyFault(std::vector<uint8_t>& payload) {
     DataFault fault;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (faults_.empty()) return kDataFrameType;
-        fault = faults_.front();
-        faults_.pop_front();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_faults.empty()) return kDataFrameType;
+        fault = m_faults.front();
+        m_faults.pop_front();
     }
     switch (fault) {
         case DataFault::ForeignType: return kForeignType;
         case DataFault::OversizedLength: payload.resize(kMaxDataFramePayload + 1, 0); break;
         case DataFault::TruncatedRecord: payload.resize(payload.size() / 2); break;
         case DataFault::RandomPayload:
-            for (uint8_t& b : payload) b = static_cast<uint8_t>(random_());
+            for (uint8_t& b : payload) b = static_cast<uint8_t>(m_random());
             break;
     }
     return kDataFrameType;
@@ -148,21 +148,21 @@ uint32_t DataServer::ApplyFault(std::vector<uint8_t>& payload) {
 
 void DataServer::SendFrame(const CameraState& state) {
     try {
-        builder_.Build(Params(state), payload_);
+        m_builder.Build(Params(state), m_payload);
     } catch (const std::invalid_argument& e) {
-        if (events_) events_(std::string("no frame: ") + e.what());
+        if (m_events) m_events(std::string("no frame: ") + e.what());
         return;
     }
-    ++frameCounter_;
-    const uint32_t type = ApplyFault(payload_);
-    const std::vector<uint8_t> head = BuildDataFrameHead(static_cast<uint32_t>(payload_.size()), type);
-    const std::chrono::milliseconds pause(chunkPauseMs_.load());
-    if (!SendAll(slot_.Connection(), head.data(), head.size(), stop_, pause) ||
-        !SendAll(slot_.Connection(), payload_.data(), payload_.size(), stop_, pause)) {
-        slot_.Drop("frame not sent");
+    ++m_frameCounter;
+    const uint32_t type = ApplyFault(m_payload);
+    const std::vector<uint8_t> head = BuildDataFrameHead(static_cast<uint32_t>(m_payload.size()), type);
+    const std::chrono::milliseconds pause(m_chunkPauseMs.load());
+    if (!SendAll(m_slot.Connection(), head.data(), head.size(), m_stop, pause) ||
+        !SendAll(m_slot.Connection(), m_payload.data(), m_payload.size(), m_stop, pause)) {
+        m_slot.Drop("frame not sent");
         return;
     }
-    ++framesSent_;
+    ++m_framesSent;
 }
 
 }  // namespace camsim

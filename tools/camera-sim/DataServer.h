@@ -44,15 +44,15 @@ public:
     void Stop();
 
     void SetScene(const Scene& scene);
-    void TriggerHardware() { ++hardwareTriggers_; }
+    void TriggerHardware() { ++m_hardwareTriggers; }
     // The next `count` frames carry the fault.
     void InjectFault(DataFault fault, int count);
-    void CloseConnection() { slot_.RequestClose(); }
-    void ResetConnection() { slot_.RequestReset(); }
-    void RefuseConnections(bool on) { slot_.SetRefuse(on); }
+    void CloseConnection() { m_slot.RequestClose(); }
+    void ResetConnection() { m_slot.RequestReset(); }
+    void RefuseConnections(bool on) { m_slot.SetRefuse(on); }
     // Frames go out in 4 KiB pieces with this pause between them.
-    void SetChunkPause(std::chrono::milliseconds pause) { chunkPauseMs_ = static_cast<int>(pause.count()); }
-    uint64_t FramesSent() const { return framesSent_; }
+    void SetChunkPause(std::chrono::milliseconds pause) { m_chunkPauseMs = static_cast<int>(pause.count()); }
+    uint64_t FramesSent() const { return m_framesSent; }
 
 private:
     void Run();
@@ -63,29 +63,29 @@ private:
     FrameParams Params(const CameraState& state);
     uint32_t ApplyFault(std::vector<uint8_t>& payload);
 
-    CommandHandler& handler_;
-    EventSink events_;
-    PeerSlot slot_;
-    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    CommandHandler& m_handler;
+    EventSink m_events;
+    PeerSlot m_slot;
+    const std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 
-    std::mutex mutex_;  // guards source_ and faults_
-    StreamSource source_;
-    std::deque<DataFault> faults_;
+    std::mutex m_mutex;  // guards m_source and m_faults
+    StreamSource m_source;
+    std::deque<DataFault> m_faults;
 
-    DataFrameBuilder builder_;
-    std::vector<uint8_t> payload_;
-    std::mt19937 random_{12345};  // a fixed seed: random payloads repeat from run to run
-    bool wasStreaming_ = false;
-    std::chrono::steady_clock::time_point nextFrame_{};
-    uint64_t seenSoftwareTriggers_ = 0;
-    uint64_t seenHardwareTriggers_ = 0;
-    uint32_t frameCounter_ = 0;
+    DataFrameBuilder m_builder;
+    std::vector<uint8_t> m_payload;
+    std::mt19937 m_random{12345};  // a fixed seed: random payloads repeat from run to run
+    bool m_wasStreaming = false;
+    std::chrono::steady_clock::time_point m_nextFrame{};
+    uint64_t m_seenSoftwareTriggers = 0;
+    uint64_t m_seenHardwareTriggers = 0;
+    uint32_t m_frameCounter = 0;
 
-    std::atomic<uint64_t> hardwareTriggers_{0};
-    std::atomic<uint64_t> framesSent_{0};
-    std::atomic<int> chunkPauseMs_{0};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::atomic<uint64_t> m_hardwareTriggers{0};
+    std::atomic<uint64_t> m_framesSent{0};
+    std::atomic<int> m_chunkPauseMs{0};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 }  // namespace camsim

@@ -13,19 +13,19 @@ HttpClient::Response From(const httplib::Result& result) {
 }  // namespace
 
 HttpClient::HttpClient(const std::string& host, uint16_t port, std::chrono::milliseconds timeout)
-    : client_(std::make_unique<httplib::Client>(host, port)) {
-    client_->set_connection_timeout(timeout);
-    client_->set_read_timeout(timeout);
-    client_->set_write_timeout(timeout);
-    client_->set_keep_alive(false);
+    : m_client(std::make_unique<httplib::Client>(host, port)) {
+    m_client->set_connection_timeout(timeout);
+    m_client->set_read_timeout(timeout);
+    m_client->set_write_timeout(timeout);
+    m_client->set_keep_alive(false);
 }
 
 HttpClient::~HttpClient() = default;
 
-HttpClient::Response HttpClient::Get(const std::string& path) { return From(client_->Get(path.c_str())); }
+HttpClient::Response HttpClient::Get(const std::string& path) { return From(m_client->Get(path.c_str())); }
 
 HttpClient::Response HttpClient::Post(const std::string& target, const std::string& body) {
-    return From(client_->Post(target.c_str(), body, "application/octet-stream"));
+    return From(m_client->Post(target.c_str(), body, "application/octet-stream"));
 }
 
 }  // namespace camsim

@@ -33,7 +33,7 @@ public:
     Response Post(const std::string& target, const std::string& body);
 
 private:
-    std::unique_ptr<httplib::Client> client_;
+    std::unique_ptr<httplib::Client> m_client;
 };
 
 }  // namespace camsim

@@ -9,50 +9,50 @@
 namespace camsim {
 
 PeerSlot::PeerSlot(const std::string& ip, uint16_t port, std::string name, EventSink events)
-    : listener_(ip, port), name_(std::move(name)), events_(std::move(events)) {}
+    : m_listener(ip, port), m_name(std::move(name)), m_events(std::move(events)) {}
 
 PeerSlot::~PeerSlot() {
-    if (conn_ >= 0) close(conn_);
+    if (m_conn >= 0) close(m_conn);
 }
 
-bool PeerSlot::OpenListener() { return listener_.Open(); }
+bool PeerSlot::OpenListener() { return m_listener.Open(); }
 
 void PeerSlot::Drop(const std::string& why) {
-    if (conn_ < 0) return;
-    close(conn_);
-    conn_ = -1;
-    if (events_) events_(name_ + " connection closed (" + why + ")");
+    if (m_conn < 0) return;
+    close(m_conn);
+    m_conn = -1;
+    if (m_events) m_events(m_name + " connection closed (" + why + ")");
 }
 
 void PeerSlot::Reset(const std::string& why) {
-    if (conn_ < 0) return;
+    if (m_conn < 0) return;
     // A zero linger time makes close() send a reset and drop what is still queued.
     const linger abort{1, 0};
-    setsockopt(conn_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    setsockopt(m_conn, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     Drop(why);
 }
 
 void PeerSlot::AcceptWaiting() {
-    const int fd = listener_.AcceptPending();
+    const int fd = m_listener.AcceptPending();
     if (fd < 0) return;
-    if (conn_ >= 0) Drop("replaced by a new host connection");
-    conn_ = fd;
-    if (events_) events_(name_ + " connection accepted");
+    if (m_conn >= 0) Drop("replaced by a new host connection");
+    m_conn = fd;
+    if (m_events) m_events(m_name + " connection accepted");
 }
 
 bool PeerSlot::Service(std::chrono::milliseconds wait) {
-    if (closeRequested_.exchange(false)) Drop("closed by the camera");
-    if (resetRequested_.exchange(false)) Reset("reset by the camera");
+    if (m_closeRequested.exchange(false)) Drop("closed by the camera");
+    if (m_resetRequested.exchange(false)) Reset("reset by the camera");
     // A refusing camera closes its port, so connects fail at once.
-    if (refuse_ && listener_.IsOpen()) listener_.Close();
-    if (!refuse_ && !listener_.IsOpen()) listener_.Open();
+    if (m_refuse && m_listener.IsOpen()) m_listener.Close();
+    if (!m_refuse && !m_listener.IsOpen()) m_listener.Open();
 
     pollfd fds[2];
     nfds_t count = 0;
-    const int connIndex = conn_ >= 0 ? static_cast<int>(count) : -1;
-    if (conn_ >= 0) fds[count++] = pollfd{conn_, POLLIN, 0};
-    const int listenIndex = listener_.IsOpen() ? static_cast<int>(count) : -1;
-    if (listener_.IsOpen()) fds[count++] = pollfd{listener_.Fd(), POLLIN, 0};
+    const int connIndex = m_conn >= 0 ? static_cast<int>(count) : -1;
+    if (m_conn >= 0) fds[count++] = pollfd{m_conn, POLLIN, 0};
+    const int listenIndex = m_listener.IsOpen() ? static_cast<int>(count) : -1;
+    if (m_listener.IsOpen()) fds[count++] = pollfd{m_listener.Fd(), POLLIN, 0};
     if (count == 0) {
         std::this_thread::sleep_for(wait);
         return false;

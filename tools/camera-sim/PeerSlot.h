@@ -25,25 +25,25 @@ public:
     // Applies the knobs, accepts a waiting host and waits up to `wait` for the
     // connection to become readable. True when it is.
     bool Service(std::chrono::milliseconds wait);
-    int Connection() const { return conn_; }
+    int Connection() const { return m_conn; }
     void Drop(const std::string& why);
 
-    void RequestClose() { closeRequested_ = true; }
+    void RequestClose() { m_closeRequested = true; }
     // Closes the connection with a reset (RST) in place of an orderly close.
-    void RequestReset() { resetRequested_ = true; }
-    void SetRefuse(bool on) { refuse_ = on; }
+    void RequestReset() { m_resetRequested = true; }
+    void SetRefuse(bool on) { m_refuse = on; }
 
 private:
     void AcceptWaiting();
     void Reset(const std::string& why);
 
-    TcpListener listener_;
-    const std::string name_;
-    EventSink events_;
-    int conn_ = -1;
-    std::atomic<bool> closeRequested_{false};
-    std::atomic<bool> resetRequested_{false};
-    std::atomic<bool> refuse_{false};
+    TcpListener m_listener;
+    const std::string m_name;
+    EventSink m_events;
+    int m_conn = -1;
+    std::atomic<bool> m_closeRequested{false};
+    std::atomic<bool> m_resetRequested{false};
+    std::atomic<bool> m_refuse{false};
 };
 
 }  // namespace camsim

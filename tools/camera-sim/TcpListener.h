@@ -15,18 +15,18 @@ public:
 
     bool Open();  // SO_REUSEADDR, bind, listen; false on failure
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
-    int Fd() const { return fd_; }
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
     // Accepts a pending connection; -1 when none is pending.
     int AcceptPending();
 
-    const std::string& Ip() const { return ip_; }
-    uint16_t Port() const { return port_; }
+    const std::string& Ip() const { return m_ip; }
+    uint16_t Port() const { return m_port; }
 
 private:
-    const std::string ip_;
-    const uint16_t port_;
-    int fd_ = -1;
+    const std::string m_ip;
+    const uint16_t m_port;
+    int m_fd = -1;
 };
 
 }  // namespace camsim

@@ -66,105 +66,105 @@ std::vector<TransferRecord> StepsAfterGoOn(TransferAgent::Kind kind) {
 }  // namespace
 
 TransferAgent::TransferAgent(CommandHandler& handler, Kind kind, CameraHooks hooks, uint16_t port)
-    : handler_(handler),
-      kind_(kind),
-      type_(kind == Kind::Firmware ? cmd::kTransferFirmware : cmd::kTransferJson),
-      hooks_(std::move(hooks)),
-      port_(port) {}
+    : m_handler(handler),
+      m_kind(kind),
+      m_type(kind == Kind::Firmware ? cmd::kTransferFirmware : cmd::kTransferJson),
+      m_hooks(std::move(hooks)),
+      m_port(port) {}
 
 TransferAgent::~TransferAgent() { Stop(); }
 
 void TransferAgent::Start() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (thread_.joinable()) return;
-    stop_ = false;
-    thread_ = std::thread([this] { Loop(); });
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_thread.joinable()) return;
+    m_stop = false;
+    m_thread = std::thread([this] { Loop(); });
 }
 
 void TransferAgent::Stop() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-        jobs_.clear();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+        m_jobs.clear();
     }
-    wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
 }
 
 void TransferAgent::SetFault(TransferFault fault) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    fault_ = fault;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fault = fault;
 }
 
 void TransferAgent::SetRebootPause(std::chrono::milliseconds pause) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    rebootPause_ = pause;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rebootPause = pause;
 }
 
 TransferFault TransferAgent::Fault() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return fault_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_fault;
 }
 
 TransferState& TransferAgent::Transfer(CameraState& s) const {
-    return kind_ == Kind::Firmware ? s.upgrade : s.json;
+    return m_kind == Kind::Firmware ? s.upgrade : s.json;
 }
 
 void TransferAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
     if (id == cmd::kSystem && payload.size() == 1 && payload[0] == cmd::kSystemReboot) {
         bool active;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            active = active_;
-            active_ = false;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            active = m_active;
+            m_active = false;
         }
         if (active) Enqueue(Job::Reboot);
         return;
     }
-    if (id != cmd::kTransfer || payload.size() < 2 || payload[0] != type_) return;
+    if (id != cmd::kTransfer || payload.size() < 2 || payload[0] != m_type) return;
     if (payload.size() == cmd::kTransferRecordSize) {
         TransferRecord sent;
-        handler_.Update([&](CameraState& s) { sent = Transfer(s).lastSent; });
+        m_handler.Update([&](CameraState& s) { sent = Transfer(s).lastSent; });
         OnRecord(sent);
         return;
     }
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        active_ = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_active = true;
     }
-    Enqueue(kind_ == Kind::Json && payload[1] == cmd::kTransferJsonPost ? Job::Post : Job::Fetch);
+    Enqueue(m_kind == Kind::Json && payload[1] == cmd::kTransferJsonPost ? Job::Post : Job::Fetch);
 }
 
 void TransferAgent::OnRecord(const TransferRecord& sent) {
     const TransferFault fault = Fault();
-    handler_.Update([&](CameraState& s) {
+    m_handler.Update([&](CameraState& s) {
         TransferState& t = Transfer(s);
         if (sent.state == kChecksumStep) {
-            const bool passed = fault != TransferFault::CheckFails && FileMatches(kind_, t.received, sent);
+            const bool passed = fault != TransferFault::CheckFails && FileMatches(m_kind, t.received, sent);
             t.steps.push_back({kCheckingState, 0, 0});
             const TransferRecord checked{kCheckedState, passed ? kPassed : 0, 0};
             t.steps.push_back(fault == TransferFault::BadState ? TransferRecord{kBadState, 0, 0} : checked);
         } else if (sent.state == kGoOnStep) {
-            for (const TransferRecord& step : StepsAfterGoOn(kind_)) t.steps.push_back(step);
+            for (const TransferRecord& step : StepsAfterGoOn(m_kind)) t.steps.push_back(step);
         }
     });
 }
 
 void TransferAgent::Enqueue(Job job) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        jobs_.push_back(job);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.push_back(job);
     }
-    wake_.notify_all();
+    m_wake.notify_all();
 }
 
 void TransferAgent::Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {
-        wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
-        if (stop_) return;
-        const Job job = jobs_.front();
-        jobs_.pop_front();
+        m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+        if (m_stop) return;
+        const Job job = m_jobs.front();
+        m_jobs.pop_front();
         lock.unlock();
         Run(job);
         lock.lock();
@@ -181,13 +181,13 @@ void TransferAgent::Run(Job job) {
 
 void TransferAgent::Fetch() {
     TransferState request;
-    handler_.Update([&](CameraState& s) { request = Transfer(s); });
-    HttpClient client(request.hostAddress, port_, HttpClient::kHostTimeout);
+    m_handler.Update([&](CameraState& s) { request = Transfer(s); });
+    HttpClient client(request.hostAddress, m_port, HttpClient::kHostTimeout);
     const HttpClient::Response response = client.Get("/" + request.fileName);
     if (response.status != 200) return;
     const bool ready = Fault() != TransferFault::NeverReady;
     bool current = false;
-    handler_.Update([&](CameraState& s) {
+    m_handler.Update([&](CameraState& s) {
         TransferState& t = Transfer(s);
         // A newer request replaced this one while it ran.
         current = t.fetchRequests == request.fetchRequests;
@@ -195,47 +195,47 @@ void TransferAgent::Fetch() {
         t.received.assign(response.body.begin(), response.body.end());
         t.reported = TransferRecord{kReadyState, ready ? kPassed : 0, 0};
     });
-    if (current && hooks_.announce) hooks_.announce(AnnouncedState::UpgradeWaiting);
+    if (current && m_hooks.announce) m_hooks.announce(AnnouncedState::UpgradeWaiting);
 }
 
 void TransferAgent::Post() {
     std::string host;
     std::vector<uint8_t> file;
     int requests = 0;
-    handler_.Update([&](CameraState& s) {
+    m_handler.Update([&](CameraState& s) {
         host = s.json.hostAddress;
         requests = s.json.postRequests;
         file.assign(s.jsonFile.begin(), s.jsonFile.end());
     });
-    HttpClient client(host, port_, HttpClient::kHostTimeout);
+    HttpClient client(host, m_port, HttpClient::kHostTimeout);
     const std::string target = std::string("/upload?name=") + kUploadName + "&offset=0&checksum=" +
                                std::to_string(UnsignedSum(file.data(), file.data() + file.size()) & 0xFF) +
                                "&fileDatalength=" + std::to_string(file.size());
     if (client.Post(target, std::string(file.begin(), file.end())).status != 200) return;
     const bool ready = Fault() != TransferFault::NeverReady;
     bool current = false;
-    handler_.Update([&](CameraState& s) {
+    m_handler.Update([&](CameraState& s) {
         current = s.json.postRequests == requests;
         if (current) s.json.reported = TransferRecord{kReadyState, ready ? kPassed : 0, 0};
     });
-    if (current && hooks_.announce) hooks_.announce(AnnouncedState::UpgradeWaiting);
+    if (current && m_hooks.announce) m_hooks.announce(AnnouncedState::UpgradeWaiting);
 }
 
 void TransferAgent::Reboot() {
-    handler_.Update([&](CameraState& s) {
+    m_handler.Update([&](CameraState& s) {
         TransferState& t = Transfer(s);
         t.reported = TransferRecord{};
         t.steps.clear();
     });
     // Going down, the camera says it leaves; back up, it announces itself as usual.
-    if (hooks_.announce) hooks_.announce(AnnouncedState::Leaving);
-    if (hooks_.rebooting) hooks_.rebooting(true);
+    if (m_hooks.announce) m_hooks.announce(AnnouncedState::Leaving);
+    if (m_hooks.rebooting) m_hooks.rebooting(true);
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait_for(lock, rebootPause_, [this] { return stop_; });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_wake.wait_for(lock, m_rebootPause, [this] { return m_stop; });
     }
-    if (hooks_.announce) hooks_.announce(AnnouncedState::Normal);
-    if (hooks_.rebooting) hooks_.rebooting(false);
+    if (m_hooks.announce) m_hooks.announce(AnnouncedState::Normal);
+    if (m_hooks.rebooting) m_hooks.rebooting(false);
 }
 
 }  // namespace camsim

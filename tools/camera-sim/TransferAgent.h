@@ -67,20 +67,20 @@ private:
     TransferState& Transfer(CameraState& s) const;
     TransferFault Fault();
 
-    CommandHandler& handler_;
-    const Kind kind_;
-    const uint8_t type_;  // payload byte 0 of the transfer's commands
-    const CameraHooks hooks_;
-    const uint16_t port_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Job> jobs_;
-    bool stop_ = false;
-    bool active_ = false;  // a transfer began and no reboot ended it yet
-    TransferFault fault_ = TransferFault::None;
+    CommandHandler& m_handler;
+    const Kind m_kind;
+    const uint8_t m_type;  // payload byte 0 of the transfer's commands
+    const CameraHooks m_hooks;
+    const uint16_t m_port;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Job> m_jobs;
+    bool m_stop = false;
+    bool m_active = false;  // a transfer began and no reboot ended it yet
+    TransferFault m_fault = TransferFault::None;
     // Long enough for a host that merges announcements once a second to hear the leave.
-    std::chrono::milliseconds rebootPause_{1500};
-    std::thread thread_;
+    std::chrono::milliseconds m_rebootPause{1500};
+    std::thread m_thread;
 };
 
 }  // namespace camsim

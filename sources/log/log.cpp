@@ -27,8 +27,8 @@ const std::string SUFFIX = ".txt";
 // Serialises Initance and Release with each other; taken before gmutex, never inside it.
 std::mutex lifecycleMutex;
 
-constexpr size_t kMessageCapacity = 1024;
-constexpr long kLargestLogBytes = 10485759;
+constexpr size_t kMessageCapacity = 1024;    // fixed, so that a message needs no allocation; longer ones are cut
+constexpr long kLargestLogBytes = 10485759;  // 10 MiB less one: a file that reaches 10 MiB moves to its "/bak" name
 
 std::string LogFilePath() { return m_LogDirectory + "/" + m_LogFileName + SUFFIX; }
 std::string BackupFilePath() { return m_LogDirectory + "/bak" + m_LogFileName + SUFFIX; }

@@ -17,13 +17,13 @@
 
 namespace {
 
-constexpr int kReceiveBufferBytes = 1024;
-constexpr size_t kMaxMessageBytes = 2048;
+constexpr int kReceiveBufferBytes = 1024;  // the socket's buffer: events are read as they come
+constexpr size_t kMaxMessageBytes = 2048;  // a uevent's text is far shorter; a longer one is cut
 // Bounds how long Stop waits for the loop to notice.
 constexpr int kPollMs = 100;
 // A modalias is a short line; anything beyond this is not one.
 constexpr size_t kMaxModaliasBytes = 256;
-constexpr uint32_t kKernelEventGroup = 1;
+constexpr uint32_t kKernelEventGroup = 1;  // the kernel's own uevents, not udev's re-broadcasts
 
 // Up to maxBytes of a file's content; empty when it cannot be read.
 std::string ReadBounded(const std::string& path, size_t maxBytes)

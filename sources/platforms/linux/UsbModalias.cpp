@@ -4,6 +4,7 @@
 
 namespace {
 
+// "usb:vVVVVpPPPP...": the vendor's and the product's four hex digits after their marks.
 constexpr const char kPrefix[] = "usb:v";
 constexpr size_t kVendorAt = 5;
 constexpr size_t kProductMarkAt = 9;

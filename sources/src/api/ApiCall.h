@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "ApiState.h"
+#include "StatusCodes.h"
 #include "StatusMapping.h"
 #include "Torvane_api.h"
 #include "log.h"
@@ -11,10 +12,6 @@ class BaseDevice;
 
 // The pattern of the exported functions: nothing but a status crosses the C boundary.
 namespace api {
-
-constexpr int kNullArgument = -12;
-constexpr int kNotInitialised = -102;
-constexpr int kException = -255;
 
 // Runs an exported function's body; an exception becomes -255 with a log line.
 template <typename Body>
@@ -26,13 +23,13 @@ int Boundary(const char* function, Body&& body) {
     } catch (...) {
         LOG_PRINTF_AS(function, "unknown exception");
     }
-    return kException;
+    return status::kInternal;
 }
 
 // -12 for a required pointer that is null.
 inline int NullArgument(const char* function) {
     LOG_PRINTF_AS(function, "required pointer is null");
-    return kNullArgument;
+    return status::kNullArgument;
 }
 
 // The functions that take a handle: the initialised check, the handle check and the device
@@ -41,7 +38,7 @@ inline int NullArgument(const char* function) {
 template <typename Op>
 int OnDeviceUnmapped(const char* function, QlDeviceHandle handle, Op&& op) {
     return Boundary(function, [&]() -> int {
-        if (!Initialised()) return kNotInitialised;
+        if (!Initialised()) return status::kNotInitialised;
         HandleRegistry::Use use;
         const int ret = Handles().Acquire(handle, use);
         if (ret != 0) return ret;

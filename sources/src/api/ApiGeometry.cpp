@@ -8,11 +8,8 @@
 
 namespace {
 
-constexpr int kNoFrameData = -5;
-constexpr int kBadSensorType = -14;
-constexpr int kInvalid = -15;
-constexpr int kFirmwareVersionLength = 19;
-constexpr int kMacLength = 18;
+constexpr int kFirmwareVersionLength = 19;  // the shortest version buffer the public header allows
+constexpr int kMacLength = 18;              // "xx:xx:xx:xx:xx:xx" and its terminating zero
 
 }  // namespace
 
@@ -23,7 +20,7 @@ int QL_GetSensorIntrinsicParameters(QlDeviceHandle handle, SensorType type, QlSe
     return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
         if (type != SENSOR_TYPE_TOF && type != SENSOR_TYPE_COLOR) {
             LOG_PRINTF_AS("QL_GetSensorIntrinsicParameters", "sensorType:%d is invalid.", static_cast<int>(type));
-            return kBadSensorType;
+            return status::kInvalidSensorType;
         }
         double k[9] = {};
         double d[8] = {};
@@ -83,7 +80,7 @@ int QL_TransformedDepthPointToColorPoint(QlDeviceHandle handle, QlDepthVector3 d
 int QL_ConvertDepthFrameToPointCloudVector(QlDeviceHandle handle, const QlFrame* frame, QlVector3f* points) {
     if (!frame || !points) return api::NullArgument(__func__);
     return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        if (!frame->pFrameData) return kNoFrameData;
+        if (!frame->pFrameData) return status::kNoFrameData;
         return device.ConvertDepthFrameToPointCloudVector(frame, points);
     });
 }
@@ -109,10 +106,10 @@ int QL_ConvertPointCloudToDepth(QlDeviceHandle handle, const QlVector3f* in, QlD
 int QL_GetFirmwareVersion(QlDeviceHandle handle, char* buf, int32_t len) {
     if (!buf) return api::NullArgument(__func__);
     return api::Boundary(__func__, [&] {
-        if (!api::Initialised()) return api::kNotInitialised;
+        if (!api::Initialised()) return status::kNotInitialised;
         if (len < kFirmwareVersionLength) {
             LOG_PRINTF_AS("QL_GetFirmwareVersion", "len:%d is less than %d.", len, kFirmwareVersionLength);
-            return kInvalid;
+            return status::kInvalidParameter;
         }
         return api::OnDevice("QL_GetFirmwareVersion", handle,
                              [&](BaseDevice& device) { return device.GetFirmwareVersion(buf, len); });

@@ -12,19 +12,16 @@
 
 namespace {
 
-constexpr int kAlreadyInitialised = -101;
-constexpr int kNoProfile = -21;
-constexpr int kLogFolder = -24;
-constexpr int kLogFile = -25;
+constexpr size_t kBannerWidth = 53;  // the start and shut-down lines that frame a session in the log
 
 // 0, or -24 / -25 when the log reported its folder or its file.
 int OpenLog() {
     const bool console = DeviceParamsConfig::GetInstance()->LogToConsole;
     switch (LogCustom::Initance(g_logPath, api::kLogPrefix, api::kLogPrefix, console)) {
         case 1:
-            return kLogFolder;
+            return status::kLogFolderUnusable;
         case 2:
-            return kLogFile;
+            return status::kLogFileUnusable;
         default:
             return 0;
     }
@@ -54,7 +51,7 @@ void ReleaseManager(DeviceManager& manager) {
 // The log is open (or not wanted); starts the manager. A start without product profiles
 // leaves nothing behind, so that a later one can succeed once they are in place.
 int StartKit() {
-    LOG_PRINTF("%s", std::string(53, '-').c_str());
+    LOG_PRINTF("%s", std::string(kBannerWidth, '-').c_str());
     LOG_PRINTF("Version: %s", api::kVersion);
     bool profileEmpty = true;
     DeviceManager* manager = DeviceManager::GetInstance(&profileEmpty);
@@ -62,7 +59,7 @@ int StartKit() {
         LOG_PRINTF("IsProductProfileEmpty:%d", 1);
         ReleaseManager(*manager);
         CloseLog();
-        return kNoProfile;
+        return status::kNoProfile;
     }
     manager->Start();
     api::Attach(std::make_unique<ManagerDirectory>(*manager));
@@ -71,7 +68,7 @@ int StartKit() {
 
 int Refuse(const char* function) {
     LOG_PRINTF_AS(function, "ReInitialized,do not call QL_Shutdown");
-    return kAlreadyInitialised;
+    return status::kAlreadyInitialised;
 }
 
 }  // namespace
@@ -102,10 +99,10 @@ int QL_Shutdown(void) {
     return api::Boundary(__func__, [] {
         if (!api::Initialised()) {
             LOG_PRINTF_AS("QL_Shutdown", "do not call QL_Initialize");
-            return api::kNotInitialised;
+            return status::kNotInitialised;
         }
         ReleaseManager(*DeviceManager::GetInstance(nullptr));
-        LOG_PRINTF_AS("QL_Shutdown", "%s", std::string(53, '=').c_str());
+        LOG_PRINTF_AS("QL_Shutdown", "%s", std::string(kBannerWidth, '=').c_str());
         CloseLog();
         return 0;
     });

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int kInvalid = -15;
 constexpr uint8_t kInputSignal = 1;
 constexpr uint8_t kOutputSignal = 2;
 constexpr int kMcuSize = static_cast<int>(sizeof(MCUParameters));
@@ -64,7 +63,7 @@ int QL_SetColorPixelFormat(QlDeviceHandle handle, PixelFormat format) {
     return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
         if (format != PIXEL_FORMAT_RGB && format != PIXEL_FORMAT_BGR) {
             LOG_PRINTF_AS("QL_SetColorPixelFormat", "pixelFormat:%d is invalid.", static_cast<int>(format));
-            return kInvalid;
+            return status::kInvalidParameter;
         }
         return device.SetColorPixelFormat(format);
     });

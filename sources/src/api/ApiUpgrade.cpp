@@ -6,14 +6,13 @@
 
 namespace {
 
-constexpr size_t kMaxImagePath = 260;
-constexpr int kPathTooLong = -18;
+constexpr size_t kMaxImagePath = 260;  // the classic MAX_PATH; a longer image path gives -18
 
 // The initialised check, then `check` (a non-zero result ends the call), then `call`.
 template <typename Check, typename Call>
 int Checked(const char* function, Check&& check, Call&& call) {
     return api::Boundary(function, [&]() -> int {
-        if (!api::Initialised()) return api::kNotInitialised;
+        if (!api::Initialised()) return status::kNotInitialised;
         const int refused = check();
         return refused != 0 ? refused : call();
     });
@@ -33,7 +32,7 @@ int QL_StartUpgradeFirmWare(QlDeviceHandle handle, const char* imgPath) {
         const size_t length = std::strlen(imgPath);
         if (length <= kMaxImagePath) return 0;
         LOG_PRINTF_AS("QL_StartUpgradeFirmWare", "pImgPath length:%zu is more than %zu.", length, kMaxImagePath);
-        return kPathTooLong;
+        return status::kPathTooLong;
     };
     return Checked(__func__, pathFits, [&] {
         // The upgrade's own results reach the application, without the status mapping.

@@ -4,12 +4,10 @@
 #include <vector>
 
 #include "BaseDevice.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
-
-constexpr int kNullHandle = -3;
-constexpr int kUnknownHandle = -15;
 
 // The leases this thread is inside, innermost last.
 thread_local std::vector<const void*> t_uses;
@@ -32,13 +30,13 @@ QlDeviceHandle HandleRegistry::Add(BaseDevice* device) {
 int HandleRegistry::Acquire(QlDeviceHandle handle, Use& use) {
     if (handle == nullptr) {
         LOG_PRINTF("handle is null");
-        return kNullHandle;
+        return status::kNullHandle;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto cell = m_cells.find(IdOf(handle));
     if (cell == m_cells.end() || !cell->second->live) {
         LOG_PRINTF("handle:%p is not in the device list", static_cast<void*>(handle));
-        return kUnknownHandle;
+        return status::kInvalidParameter;
     }
     ++cell->second->inFlight;
     t_uses.push_back(cell->second.get());
@@ -73,7 +71,7 @@ int HandleRegistry::Close(QlDeviceHandle handle, const Unlink& unlink) {
     const auto cell = m_cells.find(IdOf(handle));
     if (cell == m_cells.end()) {
         LOG_PRINTF("handle:%p is not in the device list", static_cast<void*>(handle));
-        return kUnknownHandle;
+        return status::kInvalidParameter;
     }
     const std::shared_ptr<Lease> lease = cell->second;
     m_cells.erase(cell);

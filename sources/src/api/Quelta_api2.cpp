@@ -7,16 +7,11 @@
 
 namespace {
 
-constexpr int kNullHandle = -3;
-constexpr int kNullData = -8;
-constexpr int kAlreadyOpen = -103;
-constexpr int kUnknownHandle = -15;
-
 // The calls that need the camera list but no device.
 template <typename Op>
 int OnDirectory(const char* function, Op&& op) {
     return api::Boundary(function, [&] {
-        if (!api::Initialised()) return api::kNotInitialised;
+        if (!api::Initialised()) return status::kNotInitialised;
         return InterRet2ExternRet(op(api::Directory()));
     });
 }
@@ -24,9 +19,9 @@ int OnDirectory(const char* function, Op&& op) {
 int Open(const char* function, DeviceDirectory::Key key, const char* text, QlDeviceHandle* out) {
     if (!text || !out) return api::NullArgument(function);
     return api::Boundary(function, [&] {
-        if (!api::Initialised()) return api::kNotInitialised;
+        if (!api::Initialised()) return status::kNotInitialised;
         DeviceDirectory& directory = api::Directory();
-        if (key != DeviceDirectory::Key::IP && directory.IsOpened(key, text)) return kAlreadyOpen;
+        if (key != DeviceDirectory::Key::IP && directory.IsOpened(key, text)) return status::kAlreadyOpen;
         int status = 0;
         BaseDevice* device = directory.Open(key, text, status);
         if (device) *out = api::Handles().Add(device);
@@ -83,9 +78,9 @@ int QL_OpenDeviceByIP(const char* ip, QlDeviceHandle* handle) {
 
 int QL_CloseDevice(QlDeviceHandle* handle) {
     return api::Boundary(__func__, [&] {
-        if (!api::Initialised()) return api::kNotInitialised;
+        if (!api::Initialised()) return status::kNotInitialised;
         if (!handle) return api::NullArgument("QL_CloseDevice");
-        if (!*handle) return kNullHandle;
+        if (!*handle) return status::kNullHandle;
         const int ret = api::Handles().Close(
             *handle, [](BaseDevice* device) { return api::Directory().Unlink(device); });
         *handle = nullptr;
@@ -121,16 +116,16 @@ int QL_GetFrame(QlDeviceHandle handle, FrameType type, QlFrame* frame) {
 int QL_GetProperty(QlDeviceHandle handle, const char* key, void* data, int dataSize) {
     if (!key) return api::NullArgument(__func__);
     return api::Boundary(__func__, [&] {
-        if (!api::Initialised()) return api::kNotInitialised;
+        if (!api::Initialised()) return status::kNotInitialised;
         HandleRegistry::Use use;
         const int check = api::Handles().Acquire(handle, use);
-        if (check == kNullHandle || check == kUnknownHandle) {
-            if (!data) return kNullData;
+        if (check == status::kNullHandle || check == status::kInvalidParameter) {
+            if (!data) return status::kNullData;
             // These keys are about the camera list and need no device.
             if (!IsManagerKey(key)) return check;
             return InterRet2ExternRet(api::Directory().GetProperty(key, data, dataSize));
         }
-        if (!data) return kNullData;
+        if (!data) return status::kNullData;
         return InterRet2ExternRet(use.Device().GetProperty(key, data, dataSize));
     });
 }
@@ -138,7 +133,7 @@ int QL_GetProperty(QlDeviceHandle handle, const char* key, void* data, int dataS
 int QL_SetProperty(QlDeviceHandle handle, const char* key, const void* data, int dataSize) {
     if (!key) return api::NullArgument(__func__);
     return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        if (!data) return kNullData;
+        if (!data) return status::kNullData;
         return device.SetProperty(key, data, dataSize);
     });
 }

@@ -1,14 +1,14 @@
 #include "StatusMapping.h"
 
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
 
-constexpr int kUnknown = -255;
-
-bool IsPublic(int status) {
-    return status == 0 || (status <= -1 && status >= -19) || (status <= -21 && status >= -23) ||
-           (status <= -101 && status >= -109);
+bool IsPublic(int value) {
+    return value == status::kOk || (value <= status::kFailed && value >= status::kNoStatusCallback) ||
+           (value <= status::kNoProfile && value >= status::kFrameTooOld) ||
+           (value <= status::kAlreadyInitialised && value >= status::kPluginFailed);
 }
 
 }  // namespace
@@ -16,5 +16,5 @@ bool IsPublic(int status) {
 int InterRet2ExternRet(int interRet) {
     if (IsPublic(interRet)) return interRet;
     LOG_PRINTF("invalid param: interRet:%d", interRet);
-    return kUnknown;
+    return status::kInternal;
 }

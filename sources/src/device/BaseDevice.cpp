@@ -7,13 +7,11 @@
 
 #include "DeviceTiming.h"
 #include "JsonCtl.h"
+#include "StatusCodes.h"
 #include "Upgrade.h"
 #include "log.h"
 
 namespace {
-
-constexpr int kNotSupported = -20;
-constexpr int kNotMine = -255;
 
 enum BaseKey {
     kIntrinsic = 1,
@@ -43,7 +41,7 @@ constexpr int kIntrinsicCount = 9;
 constexpr int kDistortionCount = 8;
 constexpr int kRotationCount = 9;
 constexpr int kTranslationCount = 3;
-constexpr int kSerialMinSize = 17;
+constexpr int kSerialMinSize = 17;  // a serial number's text and its terminating zero
 
 constexpr int DoublesSize(int count) { return count * static_cast<int>(sizeof(double)); }
 
@@ -74,15 +72,15 @@ int BaseDevice::HeartbeatCheck() {
     // to us as much as after a silent heartbeat.
     if (m_commonProtocol.DataLinkLost()) {
         LOG_DEVICE(Tag(), "the data connection is lost");
-        return -104;
+        return status::kNoAnswer;
     }
     return m_commonProtocol.HeartbeatCheck();
 }
-int BaseDevice::OnMessage(MessageType) { return kNotSupported; }
+int BaseDevice::OnMessage(MessageType) { return status::kNotSupported; }
 int BaseDevice::StartStream() { return m_commonProtocol.SetStreamState(true); }
 int BaseDevice::StopStream() { return m_commonProtocol.SetStreamState(false); }
-int BaseDevice::GetFrameReady(uint16_t, FrameReady*) { return kNotSupported; }
-int BaseDevice::GetFrame(FrameType, Frame*) { return kNotSupported; }
+int BaseDevice::GetFrameReady(uint16_t, FrameReady*) { return status::kNotSupported; }
+int BaseDevice::GetFrame(FrameType, Frame*) { return status::kNotSupported; }
 
 int BaseDevice::SetWorkMode(int mode) {
     const int ret = m_commonProtocol.SetWorkMode(mode);
@@ -113,7 +111,7 @@ int BaseDevice::SetUpgradeJsonStatusCallback(UpgradeJsonStatusCallback callback,
     StopStream();
     if (ret != 0) {
         LOG_DEVICE(Tag(), "SetToJsonMode_P ret:%d is failed.", ret);
-        return -3;
+        return status::kJsonModeFailed;
     }
     JsonCtl* json = JsonCtl::GetInstance();
     MarkLent();
@@ -127,7 +125,7 @@ int BaseDevice::SetJsonPath_P(const char* path) { return m_commonProtocol.SetJso
 int BaseDevice::SetJsonState(JsonState state) { return m_commonProtocol.SetJsonState(state); }
 int BaseDevice::GetJsonState(JsonState& state) { return m_commonProtocol.GetJsonState(state); }
 int BaseDevice::GetFirmwareVersion(char* buf, int len) { return m_commonProtocol.GetFirmwareVersion(buf, len); }
-int BaseDevice::GetCameraIntrinsic(SensorType, double*) { return kNotSupported; }
+int BaseDevice::GetCameraIntrinsic(SensorType, double*) { return status::kNotSupported; }
 int BaseDevice::GetCameraDistortion(SensorType type, double* d8) {
     return m_commonProtocol.GetCameraDistortion(type, d8);
 }
@@ -138,61 +136,61 @@ int BaseDevice::SetMACAddress(const char* mac, int len) { return m_commonProtoco
 int BaseDevice::GetMACAddress(char* mac, int len) { return m_commonProtocol.GetMACAddress(mac, len); }
 int BaseDevice::SetFrameRate(int fps) { return m_commonProtocol.SetFrameRate(fps); }
 int BaseDevice::GetFrameRate(int* fps) { return m_commonProtocol.GetFrameRate(fps); }
-int BaseDevice::SetIRGMMGain(int) { return kNotSupported; }
-int BaseDevice::GetIRGMMGain(int*) { return kNotSupported; }
+int BaseDevice::SetIRGMMGain(int) { return status::kNotSupported; }
+int BaseDevice::GetIRGMMGain(int*) { return status::kNotSupported; }
 
 int BaseDevice::SetProperty(const char* key, const void* data, int dataSize) {
-    if (!key) return -12;
-    if (!data) return -8;
+    if (!key) return status::kNullArgument;
+    if (!data) return status::kNullData;
     const auto found = PropertyMap.find(key);
-    return found == PropertyMap.end() ? kNotMine : SetBaseProperty(found->second, data, dataSize);
+    return found == PropertyMap.end() ? status::kNotMine : SetBaseProperty(found->second, data, dataSize);
 }
 
 int BaseDevice::GetProperty(const char* key, void* data, int dataSize) {
-    if (!key) return -12;
-    if (!data) return -8;
+    if (!key) return status::kNullArgument;
+    if (!data) return status::kNullData;
     const auto found = PropertyMap.find(key);
-    return found == PropertyMap.end() ? kNotMine : GetBaseProperty(found->second, data, dataSize);
+    return found == PropertyMap.end() ? status::kNotMine : GetBaseProperty(found->second, data, dataSize);
 }
 
 int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
     auto* bytes = static_cast<uint8_t*>(data);
     switch (key) {
         case kIntrinsic: {
-            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return kNotMine;
+            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return status::kNotMine;
             double k[kIntrinsicCount] = {};
             const int ret = m_commonProtocol.GetCameraIntrinsic(SensorAt(data), k);
             if (ret == 0) std::memcpy(bytes + kSensorHead, k, sizeof(k));
             return ret;
         }
         case kDistortion: {
-            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return kNotMine;
+            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return status::kNotMine;
             double d[kDistortionCount] = {};
             const int ret = m_commonProtocol.GetCameraDistortion(SensorAt(data), d);
             if (ret == 0) std::memcpy(bytes + kSensorHead, d, sizeof(d));
             return ret;
         }
         case kRotation: {
-            if (dataSize != DoublesSize(kRotationCount)) return kNotMine;
+            if (dataSize != DoublesSize(kRotationCount)) return status::kNotMine;
             double r[kRotationCount] = {};
             const int ret = m_commonProtocol.GetCameraRotation(r);
             if (ret == 0) std::memcpy(data, r, sizeof(r));
             return ret;
         }
         case kTranslation: {
-            if (dataSize != DoublesSize(kTranslationCount)) return kNotMine;
+            if (dataSize != DoublesSize(kTranslationCount)) return status::kNotMine;
             double t[kTranslationCount] = {};
             const int ret = m_commonProtocol.GetCameraTranslation(t);
             if (ret == 0) std::memcpy(data, t, sizeof(t));
             return ret;
         }
         case kSerialNumber:
-            if (dataSize < kSerialMinSize) return -9;
+            if (dataSize < kSerialMinSize) return status::kSerialBufferTooShort;
             return m_commonProtocol.GetSensorSN(static_cast<char*>(data), dataSize);
         case kMACAddress:
             return GetMACAddress(static_cast<char*>(data), dataSize);
         case kDHCPEnable: {
-            if (dataSize != 1) return -15;
+            if (dataSize != 1) return status::kInvalidParameter;
             unsigned char on = 0;
             const int ret = m_commonProtocol.GetDHCPState(on);
             bytes[0] = on == 1 ? 1 : 0;
@@ -203,14 +201,14 @@ int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
         case kIP:
             return m_commonProtocol.GetDeviceIPAddr(static_cast<char*>(data), dataSize);
         case kFactoryMode: {
-            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return -15;
+            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return status::kInvalidParameter;
             FactoryMode fm{};
             const int ret = m_commonProtocol.GetFactoryMode(&fm);
             if (ret == 0) std::memcpy(data, &fm, sizeof(fm));
             return ret;
         }
         case kMCUParameters: {
-            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return -15;
+            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return status::kInvalidParameter;
             // The caller's first byte names the signal asked for.
             MCUParameters p{};
             std::memcpy(&p, data, sizeof(p));
@@ -219,38 +217,38 @@ int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
             return ret;
         }
     }
-    return kNotMine;
+    return status::kNotMine;
 }
 
 int BaseDevice::SetBaseProperty(int key, const void* data, int dataSize) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     switch (key) {
         case kIntrinsic: {
-            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return kNotMine;
+            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return status::kNotMine;
             double k[kIntrinsicCount];
             std::memcpy(k, bytes + kSensorHead, sizeof(k));
             return m_commonProtocol.SetCameraIntrinsic(SensorAt(data), k);
         }
         case kDistortion: {
-            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return kNotMine;
+            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return status::kNotMine;
             double d[kDistortionCount];
             std::memcpy(d, bytes + kSensorHead, sizeof(d));
             return m_commonProtocol.SetCameraDistortion(SensorAt(data), d);
         }
         case kRotation: {
-            if (dataSize != DoublesSize(kRotationCount)) return kNotMine;
+            if (dataSize != DoublesSize(kRotationCount)) return status::kNotMine;
             double r[kRotationCount];
             std::memcpy(r, data, sizeof(r));
             return m_commonProtocol.SetCameraRotation(r);
         }
         case kTranslation: {
-            if (dataSize != DoublesSize(kTranslationCount)) return kNotMine;
+            if (dataSize != DoublesSize(kTranslationCount)) return status::kNotMine;
             double t[kTranslationCount];
             std::memcpy(t, data, sizeof(t));
             return m_commonProtocol.SetCameraTransfer(t);
         }
         case kSerialNumber: {
-            if (dataSize < kSerialMinSize) return kNotMine;
+            if (dataSize < kSerialMinSize) return status::kNotMine;
             // The command set takes a writable text; the caller's stays untouched.
             std::vector<char> sn(bytes, bytes + dataSize);
             return m_commonProtocol.SetSN(sn.data(), dataSize);
@@ -258,62 +256,62 @@ int BaseDevice::SetBaseProperty(int key, const void* data, int dataSize) {
         case kMACAddress:
             return m_commonProtocol.SetMACAddress(static_cast<const char*>(data), dataSize);
         case kDHCPEnable:
-            if (dataSize != 1) return kNotMine;
+            if (dataSize != 1) return status::kNotMine;
             return m_commonProtocol.SetDHCPState(bytes[0]);
         case kSubnetMask:
             return m_commonProtocol.SetSubnetMask(static_cast<const char*>(data), dataSize);
         case kIP:
             return m_commonProtocol.SetDeviceIPAddr(static_cast<const char*>(data), dataSize);
         case kFactoryMode: {
-            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return kNotMine;
+            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return status::kNotMine;
             FactoryMode fm;
             std::memcpy(&fm, data, sizeof(fm));
             return m_commonProtocol.SetFactoryMode(fm);
         }
         case kMCUParameters: {
-            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return kNotMine;
+            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return status::kNotMine;
             MCUParameters p;
             std::memcpy(&p, data, sizeof(p));
             return m_commonProtocol.SetMCUParameters(p);
         }
     }
-    return kNotMine;
+    return status::kNotMine;
 }
 
-int BaseDevice::ConvertDepthFrameToPointCloudVector(const QlFrame*, QlVector3f*) { return kNotSupported; }
-int BaseDevice::SetTimeFilterParams(TimeFilterParams) { return kNotSupported; }
-int BaseDevice::GetTimeFilterParams(TimeFilterParams*) { return kNotSupported; }
-int BaseDevice::SetConfidenceFilterParams(ConfidenceFilterParams) { return kNotSupported; }
-int BaseDevice::GetConfidenceFilterParams(ConfidenceFilterParams*) { return kNotSupported; }
-int BaseDevice::SetFlyingPixelFilterParams(FlyingPixelFilterParams) { return kNotSupported; }
-int BaseDevice::GetFlyingPixelFilterParams(FlyingPixelFilterParams*) { return kNotSupported; }
-int BaseDevice::SetFillHoleFilterParams(FillHoleFilterParams) { return kNotSupported; }
-int BaseDevice::GetFillHoleFilterParams(FillHoleFilterParams*) { return kNotSupported; }
-int BaseDevice::SetSpatialFilterParams(SpatialFilterParams) { return kNotSupported; }
-int BaseDevice::GetSpatialFilterParams(SpatialFilterParams*) { return kNotSupported; }
-int BaseDevice::SetColorPixelFormat(PixelFormat) { return kNotSupported; }
-int BaseDevice::GetColorPixelFormat(PixelFormat*) { return kNotSupported; }
-int BaseDevice::SetColorResolution(int, int) { return kNotSupported; }
-int BaseDevice::GetColorResolution(int*, int*) { return kNotSupported; }
-int BaseDevice::GetSupportedResolutionList(SensorType, ResolutionList*) { return kNotSupported; }
-int BaseDevice::SetExposureControlMode(SensorType, int) { return kNotSupported; }
-int BaseDevice::GetExposureControlMode(SensorType, int*) { return kNotSupported; }
-int BaseDevice::SetExposureTime(SensorType, ExposureTimeParams) { return kNotSupported; }
-int BaseDevice::GetExposureTime(SensorType, ExposureTimeParams*) { return kNotSupported; }
-int BaseDevice::GetSensorExtrinsicParameters(SensorExtrinsicParameters*) { return kNotSupported; }
-int BaseDevice::SetTransformColorImgToDepthCameraEnabled(bool) { return kNotSupported; }
-int BaseDevice::GetTransformColorImgToDepthCameraEnabled(bool*) { return kNotSupported; }
-int BaseDevice::SetTransformDepthImgToColorCameraEnabled(bool) { return kNotSupported; }
-int BaseDevice::GetTransformDepthImgToColorCameraEnabled(bool*) { return kNotSupported; }
+int BaseDevice::ConvertDepthFrameToPointCloudVector(const QlFrame*, QlVector3f*) { return status::kNotSupported; }
+int BaseDevice::SetTimeFilterParams(TimeFilterParams) { return status::kNotSupported; }
+int BaseDevice::GetTimeFilterParams(TimeFilterParams*) { return status::kNotSupported; }
+int BaseDevice::SetConfidenceFilterParams(ConfidenceFilterParams) { return status::kNotSupported; }
+int BaseDevice::GetConfidenceFilterParams(ConfidenceFilterParams*) { return status::kNotSupported; }
+int BaseDevice::SetFlyingPixelFilterParams(FlyingPixelFilterParams) { return status::kNotSupported; }
+int BaseDevice::GetFlyingPixelFilterParams(FlyingPixelFilterParams*) { return status::kNotSupported; }
+int BaseDevice::SetFillHoleFilterParams(FillHoleFilterParams) { return status::kNotSupported; }
+int BaseDevice::GetFillHoleFilterParams(FillHoleFilterParams*) { return status::kNotSupported; }
+int BaseDevice::SetSpatialFilterParams(SpatialFilterParams) { return status::kNotSupported; }
+int BaseDevice::GetSpatialFilterParams(SpatialFilterParams*) { return status::kNotSupported; }
+int BaseDevice::SetColorPixelFormat(PixelFormat) { return status::kNotSupported; }
+int BaseDevice::GetColorPixelFormat(PixelFormat*) { return status::kNotSupported; }
+int BaseDevice::SetColorResolution(int, int) { return status::kNotSupported; }
+int BaseDevice::GetColorResolution(int*, int*) { return status::kNotSupported; }
+int BaseDevice::GetSupportedResolutionList(SensorType, ResolutionList*) { return status::kNotSupported; }
+int BaseDevice::SetExposureControlMode(SensorType, int) { return status::kNotSupported; }
+int BaseDevice::GetExposureControlMode(SensorType, int*) { return status::kNotSupported; }
+int BaseDevice::SetExposureTime(SensorType, ExposureTimeParams) { return status::kNotSupported; }
+int BaseDevice::GetExposureTime(SensorType, ExposureTimeParams*) { return status::kNotSupported; }
+int BaseDevice::GetSensorExtrinsicParameters(SensorExtrinsicParameters*) { return status::kNotSupported; }
+int BaseDevice::SetTransformColorImgToDepthCameraEnabled(bool) { return status::kNotSupported; }
+int BaseDevice::GetTransformColorImgToDepthCameraEnabled(bool*) { return status::kNotSupported; }
+int BaseDevice::SetTransformDepthImgToColorCameraEnabled(bool) { return status::kNotSupported; }
+int BaseDevice::GetTransformDepthImgToColorCameraEnabled(bool*) { return status::kNotSupported; }
 int BaseDevice::TransformedDepthPointToColorPoint(QlDepthVector3, QlVector2u16, QlVector2u16*) {
-    return kNotSupported;
+    return status::kNotSupported;
 }
-int BaseDevice::SetToFDistortionEnable(bool) { return kNotSupported; }
-int BaseDevice::GetToFDistortionEnable(bool*) { return kNotSupported; }
-int BaseDevice::SetColorDistortionEnable(bool) { return kNotSupported; }
-int BaseDevice::GetColorDistortionEnable(bool*) { return kNotSupported; }
+int BaseDevice::SetToFDistortionEnable(bool) { return status::kNotSupported; }
+int BaseDevice::GetToFDistortionEnable(bool*) { return status::kNotSupported; }
+int BaseDevice::SetColorDistortionEnable(bool) { return status::kNotSupported; }
+int BaseDevice::GetColorDistortionEnable(bool*) { return status::kNotSupported; }
 int BaseDevice::GetErrMsg(QlDeviceErrorInfo*) { return 0; }
 DeviceCommonProtocol* BaseDevice::GetCommonProtocol() { return &m_commonProtocol; }
 int BaseDevice::GetWorkModeInternal() { return m_workMode; }
-int BaseDevice::SetHDRModeEnabled(bool) { return kNotSupported; }
-int BaseDevice::GetHDRModeEnabled(bool*) { return kNotSupported; }
+int BaseDevice::SetHDRModeEnabled(bool) { return status::kNotSupported; }
+int BaseDevice::GetHDRModeEnabled(bool*) { return status::kNotSupported; }

@@ -2,20 +2,16 @@
 
 #include <cstring>
 
+#include "StatusCodes.h"
 #include "Upgrade.h"
 #include "log.h"
 
 namespace {
 
-constexpr int kNotSupported = -20;
-constexpr int kNotMine = -255;
-constexpr int kIntrinsicCount = 9;
-constexpr uint32_t kDepthBytesPerPixel = 2;
-constexpr int kFirmwareVersionBuffer = 64;
-constexpr int kJsonPathBuffer = 1024;
-constexpr int kNoUpgradeCallback = -19;
-constexpr int kGone = -1;
-constexpr int kNoAnswer = -104;
+constexpr int kIntrinsicCount = 9;          // the 3 x 3 camera matrix
+constexpr uint32_t kDepthBytesPerPixel = 2;  // one 16-bit depth per pixel
+constexpr int kFirmwareVersionBuffer = 64;   // the version text the upgrade controller's image check reads
+constexpr int kJsonPathBuffer = 1024;        // the longest "Py_JsonPath" value, its terminating zero included
 
 }  // namespace
 
@@ -48,7 +44,7 @@ int SensorDevice::StartUpgradeFirmWare(const char* imgPath) {
     Close();
     if (upgrade->GetUpgradeStatusCallback() == nullptr) {
         LOG_DEVICE(Tag(), "UpgradeStatusCallback is null.");
-        return kNoUpgradeCallback;
+        return status::kNoStatusCallback;
     }
     MarkLent();
     upgrade->SetImgPath(imgPath, &CommandSet());
@@ -58,10 +54,10 @@ int SensorDevice::StartUpgradeFirmWare(const char* imgPath) {
 }
 
 int SensorDevice::SetJsonPathProperty(const void* data, int dataSize) {
-    if (dataSize < 1 || dataSize > kJsonPathBuffer) return -15;
+    if (dataSize < 1 || dataSize > kJsonPathBuffer) return status::kInvalidParameter;
     const size_t length = strnlen(static_cast<const char*>(data), static_cast<size_t>(dataSize));
     // The path and its terminating zero must fit the buffer.
-    if (length >= static_cast<size_t>(kJsonPathBuffer)) return -15;
+    if (length >= static_cast<size_t>(kJsonPathBuffer)) return status::kInvalidParameter;
     char path[kJsonPathBuffer] = {};
     std::memcpy(path, data, length);
     return SetJsonPath_P(path);
@@ -76,7 +72,7 @@ int SensorDevice::Open() {
     std::lock_guard<std::mutex> lifecycle(m_openMutex);
     if (m_opened) {
         LOG_DEVICE(Tag(), "has opened");
-        return -103;
+        return status::kAlreadyOpen;
     }
     const int ret = BaseDevice::Open();
     if (ret != 0) {
@@ -94,7 +90,7 @@ int SensorDevice::Open() {
     if (StartStream() != 0 && !CommandSet().AnsweredSinceOpen()) {
         LOG_DEVICE(Tag(), "the camera answered none of the open's commands");
         CloseOpened();
-        return kNoAnswer;
+        return status::kNoAnswer;
     }
     return 0;
 }
@@ -138,7 +134,7 @@ int SensorDevice::OnMessage(MessageType message) {
 
 int SensorDevice::StartStream() {
     std::lock_guard<std::mutex> lock(m_streamMutex);
-    if (m_gone) return kGone;
+    if (m_gone) return status::kFailed;
     if (m_streaming) {
         LOG_DEVICE(Tag(), "The device image stream has been started. Do not start it again.");
         return 0;
@@ -190,15 +186,15 @@ int SensorDevice::SwitchStreamOff(bool tellCamera) {
 int SensorDevice::GetFrameReady(uint16_t waitMs, FrameReady* ready) {
     std::lock_guard<std::mutex> lock(m_streamMutex);
     // A camera that is gone wins over a stopped stream: the caller learns that it is gone.
-    if (m_gone) return kGone;
-    if (!m_streaming) return -108;
+    if (m_gone) return status::kFailed;
+    if (!m_streaming) return status::kStreamNotStarted;
     return m_receivePath->PrepareNextFrame(waitMs, ready);
 }
 
 int SensorDevice::GetFrame(FrameType type, Frame* frame) {
     std::lock_guard<std::mutex> lock(m_streamMutex);
-    if (m_gone) return kGone;
-    if (!m_streaming) return -108;
+    if (m_gone) return status::kFailed;
+    if (!m_streaming) return status::kStreamNotStarted;
     return m_receivePath->GetFrame(type, frame);
 }
 
@@ -209,31 +205,31 @@ bool SensorDevice::IsToFSensor(SensorType type) {
 }
 
 int SensorDevice::GetCameraIntrinsic(SensorType type, double* k9) {
-    return IsToFSensor(type) ? m_tofApi->GetIntrinsic(k9) : kNotSupported;
+    return IsToFSensor(type) ? m_tofApi->GetIntrinsic(k9) : status::kNotSupported;
 }
 
 int SensorDevice::GetCameraDistortion(SensorType type, double* d8) {
-    return IsToFSensor(type) ? m_tofApi->GetDistortion(d8) : kNotSupported;
+    return IsToFSensor(type) ? m_tofApi->GetDistortion(d8) : status::kNotSupported;
 }
 
 int SensorDevice::GetSupportedResolutionList(SensorType type, ResolutionList* list) {
-    return IsToFSensor(type) ? m_tofApi->GetResolutionList(list) : kNotSupported;
+    return IsToFSensor(type) ? m_tofApi->GetResolutionList(list) : status::kNotSupported;
 }
 
 int SensorDevice::SetExposureControlMode(SensorType type, int mode) {
-    return IsToFSensor(type) ? m_tofApi->SetExposureControlMode(mode) : kNotSupported;
+    return IsToFSensor(type) ? m_tofApi->SetExposureControlMode(mode) : status::kNotSupported;
 }
 
 int SensorDevice::GetExposureControlMode(SensorType type, int* mode) {
-    return IsToFSensor(type) ? m_tofApi->GetExposureControlMode(mode) : kNotSupported;
+    return IsToFSensor(type) ? m_tofApi->GetExposureControlMode(mode) : status::kNotSupported;
 }
 
 int SensorDevice::SetExposureTime(SensorType type, ExposureTimeParams params) {
-    return IsToFSensor(type) ? m_tofApi->SetExposureTime(params) : kNotSupported;
+    return IsToFSensor(type) ? m_tofApi->SetExposureTime(params) : status::kNotSupported;
 }
 
 int SensorDevice::GetExposureTime(SensorType type, ExposureTimeParams* params) {
-    return IsToFSensor(type) ? m_tofApi->GetExposureTime(params) : kNotSupported;
+    return IsToFSensor(type) ? m_tofApi->GetExposureTime(params) : status::kNotSupported;
 }
 
 int SensorDevice::SetIRGMMGain(int gain) { return m_tofApi->SetIRGMMGain(gain); }
@@ -270,7 +266,7 @@ int SensorDevice::SetHDRModeEnabled(bool enable) { return m_tofApi->SetHDRModeEn
 int SensorDevice::GetHDRModeEnabled(bool* enable) { return m_tofApi->GetHDRModeEnabled(enable); }
 
 int SensorDevice::GetErrMsg(QlDeviceErrorInfo* info) {
-    if (!info) return -12;
+    if (!info) return status::kNullArgument;
     return m_receivePath->GetErrMsg(info);
 }
 
@@ -295,47 +291,47 @@ int SensorDevice::SetDataMode(int mode) {
 }
 
 int SensorDevice::SetProperty(const char* key, const void* data, int dataSize) {
-    if (!key) return -12;
-    if (!data) return -8;
+    if (!key) return status::kNullArgument;
+    if (!data) return status::kNullData;
     LOG_DEVICE(Tag(), "pKey:%s, pData:%p, dataSize:%d", key, data, dataSize);
     int ret = BaseDevice::SetProperty(key, data, dataSize);
-    if (ret == kNotMine) ret = SetOwnProperty(key, data, dataSize);
-    if (ret == kNotMine) ret = m_tofApi->SetProperty(key, data, dataSize);
+    if (ret == status::kNotMine) ret = SetOwnProperty(key, data, dataSize);
+    if (ret == status::kNotMine) ret = m_tofApi->SetProperty(key, data, dataSize);
     return PropertyResult(key, dataSize, ret);
 }
 
 int SensorDevice::GetProperty(const char* key, void* data, int dataSize) {
-    if (!key) return -12;
-    if (!data) return -8;
+    if (!key) return status::kNullArgument;
+    if (!data) return status::kNullData;
     LOG_DEVICE(Tag(), "pKey:%s, pData:%p, dataSize:%d", key, data, dataSize);
     int ret = BaseDevice::GetProperty(key, data, dataSize);
-    if (ret == kNotMine) ret = GetOwnProperty(key, data, dataSize);
-    if (ret == kNotMine) ret = m_tofApi->GetProperty(key, data, dataSize);
+    if (ret == status::kNotMine) ret = GetOwnProperty(key, data, dataSize);
+    if (ret == status::kNotMine) ret = m_tofApi->GetProperty(key, data, dataSize);
     return PropertyResult(key, dataSize, ret);
 }
 
 int SensorDevice::PropertyResult(const char* key, int dataSize, int ret) {
-    if (ret == kNotMine) {
+    if (ret == status::kNotMine) {
         LOG_DEVICE(Tag(), "pKey:%s is not supported.", key);
-        return kNotSupported;
+        return status::kNotSupported;
     }
-    if (ret == -15) LOG_DEVICE(Tag(), "dataSize:%d is invalid.", dataSize);
+    if (ret == status::kInvalidParameter) LOG_DEVICE(Tag(), "dataSize:%d is invalid.", dataSize);
     return ret;
 }
 
 int SensorDevice::ConvertDepthFrameToPointCloudVector(const QlFrame* frame, QlVector3f* points) {
-    if (!frame || !frame->pFrameData) return -5;
-    if (!points) return -12;
+    if (!frame || !frame->pFrameData) return status::kNoFrameData;
+    if (!points) return status::kNullArgument;
     if (frame->frameType != FRAME_DEPTH) {
         LOG_DEVICE(Tag(), "frameType:%d is invalid.", static_cast<int>(frame->frameType));
-        return -15;
+        return status::kInvalidParameter;
     }
     // The plug-in reads one 16-bit depth per pixel; a shorter frame would be read past its end.
     const uint64_t needed = uint64_t(frame->width) * frame->height * kDepthBytesPerPixel;
     if (frame->dataLen < needed) {
         LOG_DEVICE(Tag(), "dataLen:%u is less than %u x %u depth pixels.", frame->dataLen,
                    static_cast<unsigned>(frame->width), static_cast<unsigned>(frame->height));
-        return -15;
+        return status::kInvalidParameter;
     }
     Frame record{};
     record.frameIndex = frame->frameIndex;

@@ -6,13 +6,10 @@
 
 #include "ImageProc_ToFAndColor.h"
 #include "JsonCtl.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
-
-constexpr int kNotMine = -255;
-constexpr int kGetNotSupported = -6;
-constexpr int kSetNotSupported = -7;
 
 enum OwnKey {
     kDepthFrameEnable = 1,
@@ -45,7 +42,8 @@ FrameType FrameOf(int key) {
     }
 }
 
-// The layout the preprocessing object takes, in doubles.
+// The layout the preprocessing object takes, in doubles: each part follows the one before
+// (3 x 3 intrinsics, 8 distortion coefficients, 3 x 3 rotation, 3 translations), the rest zero.
 constexpr int kCalibrationBlock = 64;
 constexpr int kToFDistortionAt = 9;
 constexpr int kColorIntrinsicAt = 17;
@@ -53,10 +51,10 @@ constexpr int kColorDistortionAt = 26;
 constexpr int kRotationAt = 34;
 constexpr int kTranslationAt = 43;
 
-constexpr uint16_t kNoDepth = 0xFFFF;
+constexpr uint16_t kNoDepth = 0xFFFF;  // the depth filters' mark for an invalid pixel
 // The JSON controller's status while the camera waits in JSON mode for the host's file.
 constexpr int kJsonWaitsForFile = 3;
-constexpr uint64_t kDepthBytesPerPixel = 2;
+constexpr uint64_t kDepthBytesPerPixel = 2;  // one 16-bit depth per pixel
 
 }  // namespace
 
@@ -85,13 +83,13 @@ TofAndColorDevice::~TofAndColorDevice() {
 int TofAndColorDevice::SetJsonPath_P(const char* path) {
     if (path == nullptr || path[0] == '\0') {
         LOG_DEVICE(Tag(), "pImgPath is empty.");
-        return -15;
+        return status::kInvalidParameter;
     }
     JsonCtl* json = JsonCtl::GetInstance();
     const int status = json->Status();
     if (status != kJsonWaitsForFile) {
         LOG_DEVICE(Tag(), "Status:%d.", status);
-        return -2;
+        return status::kJsonPathRefused;
     }
     MarkLent();
     // The controller sends the path; a refusal is the result.
@@ -158,7 +156,7 @@ int TofAndColorDevice::SetColorResolution(int width, int height) { return Color(
 int TofAndColorDevice::GetColorResolution(int* width, int* height) { return Color().GetResolution(width, height); }
 
 int TofAndColorDevice::GetSensorExtrinsicParameters(SensorExtrinsicParameters* params) {
-    if (params == nullptr) return -12;
+    if (params == nullptr) return status::kNullArgument;
     const int ret = CommandSet().GetCameraRotation(params->rotation);
     if (ret != 0) {
         LOG_DEVICE(Tag(), "GetCameraRotation ret:%d is failed.", ret);
@@ -203,20 +201,20 @@ int TofAndColorDevice::SetOwnProperty(const char* key, const void* data, int dat
     const auto found = PropertyMap.find(key);
     if (found == PropertyMap.end()) {
         int ret = ToF().SetProperty(key, data, dataSize);
-        if (ret == kNotMine) ret = Color().SetProperty(key, data, dataSize);
-        if (ret != kNotMine) return ret;
+        if (ret == status::kNotMine) ret = Color().SetProperty(key, data, dataSize);
+        if (ret != status::kNotMine) return ret;
         LOG_DEVICE(Tag(), "pKey:%s is not supported.", key);
-        return kSetNotSupported;
+        return status::kSetNotSupported;
     }
     const int own = found->second;
     if (own == kJsonPath) return SetJsonPathProperty(data, dataSize);
     if (own == kDataMode) {
         int32_t mode = 0;
-        if (dataSize != static_cast<int>(sizeof(mode))) return -15;
+        if (dataSize != static_cast<int>(sizeof(mode))) return status::kInvalidParameter;
         std::memcpy(&mode, data, sizeof(mode));
         return SetDataMode(mode);
     }
-    if (dataSize != 1) return -15;
+    if (dataSize != 1) return status::kInvalidParameter;
     const bool on = *static_cast<const uint8_t*>(data) != 0;
     switch (own) {
         case kToFDistortionCorrectionEnabled: return ToF().SetDistortionCorrectionEnabled(on);
@@ -231,12 +229,12 @@ int TofAndColorDevice::GetOwnProperty(const char* key, void* data, int dataSize)
     // The data mode is read from the plug-ins.
     if (found == PropertyMap.end() || found->second == kDataMode || found->second == kJsonPath) {
         int ret = ToF().GetProperty(key, data, dataSize);
-        if (ret == kNotMine) ret = Color().GetProperty(key, data, dataSize);
-        if (ret != kNotMine) return ret;
+        if (ret == status::kNotMine) ret = Color().GetProperty(key, data, dataSize);
+        if (ret != status::kNotMine) return ret;
         LOG_DEVICE(Tag(), "pKey:%s is not supported.", key);
-        return kGetNotSupported;
+        return status::kGetNotSupported;
     }
-    if (dataSize != 1) return -15;
+    if (dataSize != 1) return status::kInvalidParameter;
     const int own = found->second;
     bool on = false;
     int ret = 0;
@@ -262,7 +260,7 @@ int TofAndColorDevice::DepthInColorPointCloud(const QlFrame& frame, QlVector3f* 
     const uint32_t height = frame.height;
     if (frame.dataLen < uint64_t(width) * height * kDepthBytesPerPixel) {
         LOG_DEVICE(Tag(), "dataLen:%u is less than %u x %u depth pixels.", frame.dataLen, width, height);
-        return -15;
+        return status::kInvalidParameter;
     }
     double K[9] = {};
     const int ret = Color().GetIntrinsic(K);
@@ -274,7 +272,7 @@ int TofAndColorDevice::DepthInColorPointCloud(const QlFrame& frame, QlVector3f* 
     // An uncalibrated colour camera would divide by zero.
     if (fx == 0.0 || fy == 0.0) {
         LOG_DEVICE(Tag(), "color fx:%f fy:%f is invalid.", fx, fy);
-        return -255;
+        return status::kInternal;
     }
     const uint8_t* data = frame.pFrameData;
     uint32_t i = 0;

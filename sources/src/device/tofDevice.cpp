@@ -6,11 +6,10 @@
 
 #include "ImageProc_ToF.h"
 #include "JsonCtl.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
-
-constexpr int kNotMine = -255;
 
 enum OwnKey {
     kDepthFrameEnable = 1,
@@ -39,8 +38,8 @@ FrameType FrameOf(int key) {
 }
 
 // The layout the preprocessing object takes: ToF intrinsics at 0, ToF distortion at 9.
-constexpr int kCalibrationBlock = 64;
-constexpr int kToFDistortionAt = 9;
+constexpr int kCalibrationBlock = 64;  // doubles; the colour and extrinsic parts stay zero on a ToF-only camera
+constexpr int kToFDistortionAt = 9;    // after the 3 x 3 intrinsics
 
 }  // namespace
 
@@ -69,7 +68,7 @@ int tofDevice::SetJsonPath_P(const char* path) {
     JsonCtl* json = JsonCtl::GetInstance();
     if (json->GetUpgradeJsonStatusCallback() == nullptr) {
         LOG_DEVICE(Tag(), "UpgradeJsonStatusCallback is null.");
-        return -19;
+        return status::kNoStatusCallback;
     }
     MarkLent();
     // The controller sends the path once more; its refusal leaves no transfer to report on.
@@ -93,16 +92,16 @@ void tofDevice::ReadCalibration() {
 
 int tofDevice::SetOwnProperty(const char* key, const void* data, int dataSize) {
     const auto found = PropertyMap.find(key);
-    if (found == PropertyMap.end()) return kNotMine;
+    if (found == PropertyMap.end()) return status::kNotMine;
     const int own = found->second;
     if (own == kJsonPath) return SetJsonPathProperty(data, dataSize);
     if (own == kDataMode) {
         int32_t mode = 0;
-        if (dataSize != static_cast<int>(sizeof(mode))) return -15;
+        if (dataSize != static_cast<int>(sizeof(mode))) return status::kInvalidParameter;
         std::memcpy(&mode, data, sizeof(mode));
         return SetDataMode(mode);
     }
-    if (dataSize != 1) return -15;
+    if (dataSize != 1) return status::kInvalidParameter;
     const bool on = *static_cast<const uint8_t*>(data) != 0;
     if (own == kToFDistortionCorrectionEnabled) return ToF().SetDistortionCorrectionEnabled(on);
     return ToF().SetFrameEnable(FrameOf(own), on);
@@ -111,8 +110,8 @@ int tofDevice::SetOwnProperty(const char* key, const void* data, int dataSize) {
 int tofDevice::GetOwnProperty(const char* key, void* data, int dataSize) {
     const auto found = PropertyMap.find(key);
     // The data mode is read from the plug-in.
-    if (found == PropertyMap.end() || found->second == kDataMode || found->second == kJsonPath) return kNotMine;
-    if (dataSize != 1) return -15;
+    if (found == PropertyMap.end() || found->second == kDataMode || found->second == kJsonPath) return status::kNotMine;
+    if (dataSize != 1) return status::kInvalidParameter;
     const int own = found->second;
     bool on = false;
     const int ret = own == kToFDistortionCorrectionEnabled ? ToF().GetDistortionCorrectionEnabled(&on)

@@ -21,10 +21,12 @@ std::vector<std::string> EnumSocketDevice::m_driverlist;
 
 namespace {
 
-constexpr int kReceiveWaitMs = 1000;
-constexpr size_t kReceiveBuffer = 1024;
+constexpr int kReceiveWaitMs = 1000;     // a stop is noticed within about this long
+constexpr size_t kReceiveBuffer = 1024;  // room for any datagram, far above a camera's 89 bytes
+// Older cameras of one model still announce its former type.
 constexpr uint8_t kAnnouncedLegacyType = 0x0B;
 constexpr uint8_t kLegacyTypeRecordedAs = 0x11;
+// The products the kit takes without a profile of their type in "/Config/".
 constexpr uint8_t kBuiltInTypes[] = {0x0B, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13};
 
 constexpr int kStateNormal = 0;
@@ -109,7 +111,7 @@ void EnumSocketDevice::InitDeviceTypeVec(const std::vector<std::string>& profile
         if (dot != std::string::npos) text.resize(dot);
         unsigned value = 0;
         if (std::sscanf(text.c_str(), "%x", &value) != 1) value = 0;
-        if (value >= 1 && value <= 254) {
+        if (value >= 1 && value <= 254) {  // fits the datagram's type byte; 0 and 0xFF are refused
             m_deviceTypes.push_back(static_cast<uint8_t>(value));
             LOG_PRINTF("support deviceType:%d", value);
         } else {

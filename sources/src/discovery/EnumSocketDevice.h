@@ -20,7 +20,7 @@ struct SocKetDevice {
     char sn[DiscoveryDatagram::kSnWidth + 1] = {};
     int32_t camerastate = 0;
     int32_t ifIndex = 0;
-    char hostIP[32] = {};
+    char hostIP[32] = {};  // an IPv4 text, with room to spare
     char alias[DiscoveryDatagram::kAliasWidth + 1] = {};
     bool updated = false;
 };

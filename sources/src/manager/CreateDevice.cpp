@@ -11,6 +11,7 @@
 
 namespace {
 
+// The camera's fixed TCP ports.
 constexpr unsigned short kDataPort = 9009;
 constexpr unsigned short kCommandPort = 9008;
 

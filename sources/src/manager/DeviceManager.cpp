@@ -7,6 +7,7 @@
 #include "JsonCtl.h"
 #include "ManagerTiming.h"
 #include "PublicDeviceInfo.h"
+#include "StatusCodes.h"
 #include "TransferRecord.h"
 #include "Upgrade.h"
 #include "log.h"
@@ -23,7 +24,7 @@ FieldText Field(const char (&field)[N]) {
     return {field, N};
 }
 
-constexpr int kAddressWidth = 16;
+constexpr int kAddressWidth = 16;  // "255.255.255.255" and its terminating zero
 
 using transferrecord::kFirmware;
 using transferrecord::kJson;
@@ -294,7 +295,7 @@ uint32_t DeviceManager::GetCameraCount() {
 }
 
 int DeviceManager::GetDeviceInfoList(QlDeviceInfo* list, uint32_t count) {
-    if (list == nullptr) return -12;
+    if (list == nullptr) return status::kNullArgument;
     std::lock_guard<std::mutex> lock(m_listLock);
     uint32_t written = 0;
     for (const auto& record : m_list) {
@@ -305,11 +306,11 @@ int DeviceManager::GetDeviceInfoList(QlDeviceInfo* list, uint32_t count) {
 }
 
 int DeviceManager::GetDeviceInfo(QlDeviceInfo* info, uint32_t index) {
-    if (info == nullptr) return -12;
+    if (info == nullptr) return status::kNullArgument;
     std::lock_guard<std::mutex> lock(m_listLock);
     if (index >= m_list.size()) {
         LOG_PRINTF("Index %u >= count %zu", index, m_list.size());
-        return -15;
+        return status::kInvalidParameter;
     }
     uint32_t listed = 0;
     for (const auto& record : m_list) {
@@ -321,7 +322,7 @@ int DeviceManager::GetDeviceInfo(QlDeviceInfo* info, uint32_t index) {
         ++listed;
     }
     LOG_PRINTF("Index %u >= listed %u", index, listed);
-    return -15;
+    return status::kInvalidParameter;
 }
 
 bool DeviceManager::CheckOpenedBy(const RecordKey& key, const char* text) {
@@ -371,7 +372,7 @@ void DeviceManager::WaitForOpens(std::unique_lock<std::mutex>& lock, const Recor
 BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, int& status) {
     if (text == nullptr) {
         LOG_PRINTF("%s:%s is invalid.", key.name, "(null)");
-        status = -12;
+        status = status::kNullArgument;
         return nullptr;
     }
     std::unique_lock<std::mutex> lock(m_listLock);
@@ -379,7 +380,7 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
     WaitForOpens(lock, key, text);
     if (m_closing) {
         LOG_PRINTF("%s:%s is not opened: the device list is closing.", key.name, text);
-        status = -1;
+        status = status::kFailed;
         return nullptr;
     }
     bool skipped = false;
@@ -389,7 +390,7 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
         if (!record.sameSubnet) {
             LOG_DEVICE(record.serialNumber, "deviceIP:%s, peerIP:%s, subnetMask:%s", record.ip, record.hostIP,
                        record.subnetMask);
-            status = -106;
+            status = status::kOffSubnet;
             return nullptr;
         }
         if (record.status == QlDeviceRemoving || record.status == QlDeviceGone) {
@@ -405,11 +406,11 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
         return OpenRecord(lock, record, key, status);
     }
     if (skipped) {
-        status = -1;
+        status = status::kFailed;
         return nullptr;
     }
     LOG_PRINTF("%s:%s is not found in the device list.", key.notFoundName, text);
-    status = -15;
+    status = status::kInvalidParameter;
     return nullptr;
 }
 
@@ -446,7 +447,7 @@ BaseDevice* DeviceManager::KeepOpen(DeviceInfo& record, const BaseDevice* before
     // while the device was opened.
     if (m_closing || record.device != before || record.status == QlDeviceRemoving || record.status == QlDeviceGone) {
         LOG_DEVICE(record.serialNumber, "status is %d", record.status);
-        status = -1;
+        status = status::kFailed;
         return nullptr;
     }
     if (before == nullptr) record.device = m_devices.Add(opened);
@@ -468,7 +469,7 @@ std::shared_ptr<BaseDevice> DeviceManager::CreateAndOpen(DeviceInfo& snapshot, c
     std::unique_ptr<BaseDevice> device = m_factory(snapshot);
     if (!device) {
         LOG_DEVICE(snapshot.serialNumber, "load Drivers error");
-        status = -109;
+        status = status::kPluginFailed;
         return nullptr;
     }
     status = device->Open();
@@ -505,15 +506,15 @@ int DeviceManager::GetProperty(const char* key, void* data, int dataSize) {
     const auto found = key != nullptr ? PropertyMap.find(key) : PropertyMap.end();
     if (found == PropertyMap.end()) {
         LOG_PRINTF("pKey:%s is not supported.", key != nullptr ? key : "(null)");
-        return -15;
+        return status::kInvalidParameter;
     }
-    if (data == nullptr) return -8;
+    if (data == nullptr) return status::kNullData;
     char* text = static_cast<char*>(data);
     // The text must end within the data: nothing is read beyond it.
     const size_t length = dataSize > 0 ? strnlen(text, static_cast<size_t>(dataSize)) : 0;
     if (dataSize <= 0 || length == static_cast<size_t>(dataSize)) {
         LOG_PRINTF("pKey:%s dataSize:%d is invalid.", key, dataSize);
-        return -15;
+        return status::kInvalidParameter;
     }
     const RecordKey& field = *found->second;
     std::lock_guard<std::mutex> lock(m_listLock);
@@ -523,11 +524,11 @@ int DeviceManager::GetProperty(const char* key, void* data, int dataSize) {
     }
     if (match == nullptr) {
         LOG_PRINTF("%s:%s is not found in the device list.", field.notFoundName, text);
-        return -15;
+        return status::kInvalidParameter;
     }
     if (static_cast<size_t>(dataSize) != length + 2 * kAddressWidth) {
         LOG_DEVICE(match->serialNumber, "dataSize:%d is invalid.", dataSize);
-        return -15;
+        return status::kInvalidParameter;
     }
     std::memcpy(text + length, match->ip, kAddressWidth);
     std::memcpy(text + length + kAddressWidth, match->hostIP, kAddressWidth);

@@ -163,11 +163,11 @@ DeviceParamsConfig::DualFreqMode DeviceParamsConfig::GetDualFreqMode() const {
 }
 
 DeviceParamsConfig::FilterThreshold DeviceParamsConfig::GetFilterThreshold() const {
-    const int32_t values[11] = {timeFilterThreshold, timeShiftRatio, fillHoleThreshold,
-                                badBlockThreshold, firstSpatialThreshold, twiceSpatialThrehold,
-                                spatialSwitchThreshold, spatialSwitchThresholdEdge, spatialCount,
-                                fillHoleCount, outputAscend};
+    const int32_t values[kFilterThresholdCount] = {
+        timeFilterThreshold, timeShiftRatio, fillHoleThreshold, badBlockThreshold, firstSpatialThreshold,
+        twiceSpatialThrehold, spatialSwitchThreshold, spatialSwitchThresholdEdge, spatialCount, fillHoleCount,
+        outputAscend};
     FilterThreshold result{};
-    for (int i = 0; i < 11; ++i) result.values[i] = static_cast<uint16_t>(values[i]);
+    for (int i = 0; i < kFilterThresholdCount; ++i) result.values[i] = static_cast<uint16_t>(values[i]);
     return result;
 }

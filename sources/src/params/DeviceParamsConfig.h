@@ -12,11 +12,13 @@ public:
     struct DualFreqMode {
         int32_t totalRange, range1, range2, range3;
     };
+    static constexpr int kFilterThresholdCount = 11;  // the filter keys GetFilterThreshold hands over
     struct FilterThreshold {
-        uint16_t values[11];
+        uint16_t values[kFilterThresholdCount];
     };
-    static constexpr int kIntrinsicCount = 9;
-    static constexpr int kDistortionCount = 8;
+    static constexpr int kIntrinsicCount = 9;   // the 3 x 3 camera matrix
+    static constexpr int kDistortionCount = 8;  // the distortion coefficients
+    static constexpr int32_t kNotSet = -255;    // a session key that no INI file has set
 
     static DeviceParamsConfig* GetInstance();
     static void Release();
@@ -43,10 +45,10 @@ public:
     int32_t SessionCount = 0;
 
     // Session keys.
-    int32_t DataMode = -255;
+    int32_t DataMode = kNotSet;
     std::string ValidOutMode, ValidRange;
-    int32_t DepthRange = -255, RGB_Resolution = -255, BG_Threshold = -255, PulseCount = -255,
-            GmmGain = -255;
+    int32_t DepthRange = kNotSet, RGB_Resolution = kNotSet, BG_Threshold = kNotSet, PulseCount = kNotSet,
+            GmmGain = kNotSet;
     bool S2_BG = true;
     bool Sync = false, MapperDepthToRGBEnabled = false, MapperRGBToDepthEnabled = false,
          MapperRGBToIREnabled = false;

@@ -7,7 +7,8 @@
 class BaseDevice;
 
 // One known camera in the manager's list, which owns it. Texts are NUL-terminated within
-// their fields; a new record is zeroed, available, without a device and with no event.
+// their fields; a new record is zeroed, available, without a device and with no event. The
+// names are as wide as the public QlDeviceInfo's fields; the addresses hold an IPv4 text.
 struct DeviceInfo {
     int32_t deviceType = 0;
     char productName[64] = {};

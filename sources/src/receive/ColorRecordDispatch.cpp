@@ -1,12 +1,7 @@
 #include "ColorRecordDispatch.h"
 
 #include "Color_API.h"
-
-namespace {
-
-constexpr int kNotMine = -255;
-
-}  // namespace
+#include "StatusCodes.h"
 
 void ColorRecordDispatch::Begin() {
     m_tof.Begin();
@@ -15,9 +10,9 @@ void ColorRecordDispatch::Begin() {
 
 int ColorRecordDispatch::Offer(uint8_t* record, int remaining, int length) {
     const int tofAnswer = m_tof.Offer(record, remaining, length);
-    if (tofAnswer != kNotMine) return tofAnswer;
+    if (tofAnswer != status::kNotMine) return tofAnswer;
     const int answer = m_colorApi.CheckImgData(record, remaining);
-    if (answer == kNotMine) return 0;
+    if (answer == status::kNotMine) return 0;
     if (answer > 0) m_colorClaim = ClaimedRecord{record, length};
     return answer;
 }

@@ -8,6 +8,7 @@
 // {u32 text length; text}. Written by the receive thread, read by the application.
 class DeviceErrorList {
 public:
+    // As many texts, of this size, as the public QlDeviceErrorInfo holds.
     static constexpr uint32_t kMaxMessages = 10;
     static constexpr uint32_t kTextSize = 64;
 

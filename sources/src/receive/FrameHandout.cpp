@@ -1,5 +1,6 @@
 #include "FrameHandout.h"
 
+#include "StatusCodes.h"
 #include "log.h"
 
 FrameHandout::FrameHandout(std::initializer_list<DeviceFrameSpec> frames, const char* tag, receive::Clock clock)
@@ -54,15 +55,15 @@ int FrameHandout::Take(FrameType type, Frame* out) {
     Slot* slot = Find(type);
     if (slot == nullptr) {
         LOG_DEVICE(m_tag, "frameType:%d is invalid", static_cast<int>(type));
-        return -4;
+        return status::kFrameNotReady;
     }
-    if (!slot->ready) return -4;
+    if (!slot->ready) return status::kFrameNotReady;
     *out = slot->frame;
     slot->ready = false;
     const uint64_t age = m_clock() - m_lastPrepareTime;
     if (age > kMaxAgeMs) {
         LOG_PRINTF("difftime %d", static_cast<int>(age));
-        return -23;
+        return status::kFrameTooOld;
     }
     return 0;
 }

@@ -19,6 +19,7 @@ struct DeviceFrameSpec {
 // rule that hands each prepared frame out once. Used under the device's stream lock.
 class FrameHandout {
 public:
+    // A frame taken this long after its request is stale: the application has fallen behind.
     static constexpr uint64_t kMaxAgeMs = 1000;
 
     FrameHandout(std::initializer_list<DeviceFrameSpec> frames, const char* tag, receive::Clock clock);

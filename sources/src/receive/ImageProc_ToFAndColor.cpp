@@ -3,15 +3,15 @@
 #include "Color_API.h"
 #include "ColorRecordDispatch.h"
 #include "DeviceCommonProtocol.h"
+#include "StatusCodes.h"
 #include "Sync.h"
 #include "ToF_API.h"
 #include "log.h"
 
 namespace {
 
-constexpr int kNoPreProcess = -255;
-constexpr uint64_t kColorBytesPerPixel = 3;
-constexpr uint64_t kDepthBytesPerPixel = 2;
+constexpr uint64_t kColorBytesPerPixel = 3;  // RGB or BGR, 8 bits each
+constexpr uint64_t kDepthBytesPerPixel = 2;  // one 16-bit depth per pixel
 
 // The products whose camera corrects the colour lens itself.
 bool CameraUndistortsColor(int32_t deviceType) { return deviceType >= 18 && deviceType <= 21; }
@@ -61,47 +61,47 @@ void ImageProc_ToFAndColor::RecycleCache() {
 }
 
 int ImageProc_ToFAndColor::GetFrame(FrameType type, Frame* out) {
-    if (type == FRAME_COLOR_IN_DEPTH && !m_transformColorToDepth) return -4;
-    if (type == FRAME_DEPTH_IN_COLOR && !m_transformDepthToColor) return -4;
+    if (type == FRAME_COLOR_IN_DEPTH && !m_transformColorToDepth) return status::kFrameNotReady;
+    if (type == FRAME_DEPTH_IN_COLOR && !m_transformDepthToColor) return status::kFrameNotReady;
     return ReceivePath::GetFrame(type, out);
 }
 
 int ImageProc_ToFAndColor::SetTransformColorImgToDepthCameraEnabled(bool enable) {
-    if (GetPreProcess() == nullptr) return kNoPreProcess;
+    if (GetPreProcess() == nullptr) return status::kInternal;
     m_transformColorToDepth = enable;
     return 0;
 }
 
 int ImageProc_ToFAndColor::GetTransformColorImgToDepthCameraEnabled(bool* enable) const {
-    if (GetPreProcess() == nullptr) return kNoPreProcess;
-    if (enable == nullptr) return -12;
+    if (GetPreProcess() == nullptr) return status::kInternal;
+    if (enable == nullptr) return status::kNullArgument;
     *enable = m_transformColorToDepth;
     return 0;
 }
 
 int ImageProc_ToFAndColor::SetTransformDepthImgToColorCameraEnabled(bool enable) {
-    if (GetPreProcess() == nullptr) return kNoPreProcess;
+    if (GetPreProcess() == nullptr) return status::kInternal;
     m_transformDepthToColor = enable;
     return 0;
 }
 
 int ImageProc_ToFAndColor::GetTransformDepthImgToColorCameraEnabled(bool* enable) const {
-    if (GetPreProcess() == nullptr) return kNoPreProcess;
-    if (enable == nullptr) return -12;
+    if (GetPreProcess() == nullptr) return status::kInternal;
+    if (enable == nullptr) return status::kNullArgument;
     *enable = m_transformDepthToColor;
     return 0;
 }
 
 int ImageProc_ToFAndColor::GetMappedPointDepthToRGB(QlDepthVector3 depthPoint, QlVector2u16 size,
                                                     QlVector2u16* colorPoint) {
-    if (colorPoint == nullptr) return -12;
+    if (colorPoint == nullptr) return status::kNullArgument;
     *colorPoint = QlVector2u16{0, 0};
     APIImgPreProcess* pre = GetPreProcess();
-    if (pre == nullptr) return kNoPreProcess;
+    if (pre == nullptr) return status::kInternal;
     const int ret = pre->MapDepthPointToColor(depthPoint, size, colorPoint);
     if (ret == 0) return 0;
     *colorPoint = QlVector2u16{0, 0};
-    return -1;
+    return status::kFailed;
 }
 
 void ImageProc_ToFAndColor::OnFreshGroup(const SyncFrame& group) {

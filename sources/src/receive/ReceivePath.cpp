@@ -4,18 +4,20 @@
 #include <chrono>
 
 #include "DeviceCommonProtocol.h"
+#include "StatusCodes.h"
 #include "Sync.h"
 #include "ToF_API.h"
 #include "log.h"
 
 namespace {
 
+// A pause of the receive thread while there is nothing to read: short, and never a spin.
 constexpr std::chrono::milliseconds kReadPause{10};
 // How often a frame request looks at the stream and connect flags while Sync has nothing.
 constexpr std::chrono::milliseconds kWaitSlice{10};
-constexpr uint32_t kTimeoutLines = 3;
-constexpr int kIntrinsicCount = 9;
-constexpr int kDistortionCount = 8;
+constexpr uint32_t kTimeoutLines = 3;  // " timeout" lines in a row: a silent camera does not flood the log
+constexpr int kIntrinsicCount = 9;   // the 3 x 3 camera matrix
+constexpr int kDistortionCount = 8;  // the distortion coefficients
 
 }  // namespace
 
@@ -142,10 +144,10 @@ int ReceivePath::WaitForGroup(unsigned short waitMs, SyncFrame& group) {
 }
 
 int ReceivePath::PrepareNextFrame(unsigned short waitMs, FrameReady* ready) {
-    if (ready == nullptr) return -5;
+    if (ready == nullptr) return status::kNoFrameData;
     *ready = 0;
-    if (!m_connectStatus) return -1;
-    if (!m_streamEnabled) return -108;
+    if (!m_connectStatus) return status::kFailed;
+    if (!m_streamEnabled) return status::kStreamNotStarted;
     m_handout.ClearReady();
     SyncFrame group{};
     group.depthFrame = m_handout.Destination(FRAME_DEPTH);
@@ -153,7 +155,7 @@ int ReceivePath::PrepareNextFrame(unsigned short waitMs, FrameReady* ready) {
     group.confidenceFrame = m_handout.Destination(FRAME_CONFIDENCE);
     group.colorFrame = m_handout.Destination(FRAME_COLOR);
     const int answer = WaitForGroup(waitMs, group);
-    int result = -23;
+    int result = status::kFrameTooOld;
     if (answer == 1) {
         m_handout.SetReady(FRAME_DEPTH, group.hasDepth != 0);
         m_handout.SetReady(FRAME_IR, group.hasIR != 0);
@@ -164,10 +166,10 @@ int ReceivePath::PrepareNextFrame(unsigned short waitMs, FrameReady* ready) {
         result = 0;
     } else if (answer == 0) {
         // The wait also ends when the stream stops or the camera leaves.
-        if (!m_connectStatus) return -1;
-        if (!m_streamEnabled) return -108;
+        if (!m_connectStatus) return status::kFailed;
+        if (!m_streamEnabled) return status::kStreamNotStarted;
         if (m_timeoutsInARow++ < kTimeoutLines) LOG_DEVICE(m_tag, " timeout");
-        result = -11;
+        result = status::kNoFrameInTime;
     }
     *ready = m_handout.ReadyBits();
     if (result == 0) m_handout.MarkPrepared();
@@ -175,7 +177,7 @@ int ReceivePath::PrepareNextFrame(unsigned short waitMs, FrameReady* ready) {
 }
 
 int ReceivePath::GetFrame(FrameType type, Frame* out) {
-    if (out == nullptr) return -5;
+    if (out == nullptr) return status::kNoFrameData;
     return m_handout.Take(type, out);
 }
 

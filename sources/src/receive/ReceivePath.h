@@ -36,8 +36,10 @@ class ToF_API;
 // returns at once.
 class ReceivePath : public StoppableThread, public ImageProc {
 public:
+    // Allocated once and large enough for every data frame a camera sends, so that records
+    // are examined in place and nothing is allocated per frame.
     static constexpr int kRawBufferSize = 8235454;
-    static constexpr uint32_t kToFFrameBytes = 614400;
+    static constexpr uint32_t kToFFrameBytes = 614400;  // 640 x 480 pixels of 2 bytes, the largest ToF frame
 
     ~ReceivePath() override;
     ReceivePath(const ReceivePath&) = delete;

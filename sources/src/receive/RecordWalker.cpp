@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kRecordHead = 5;
+constexpr int kRecordHead = 5;       // u8 type, u24 length, one byte for the record's owner
 constexpr int kShortRecordHead = 3;  // type 44 alone: u8 type, u16 length
 constexpr uint8_t kTimestampType = 0x1F;
 constexpr uint8_t kShortSkippedType = 0x2C;

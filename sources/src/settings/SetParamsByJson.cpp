@@ -5,7 +5,7 @@
 
 extern "C" QL_EXPORT int QL_SetParamsByJson(QlDeviceHandle handle, const char* path) {
     if (!path) return api::NullArgument(__func__);
-    if (!api::Initialised()) return api::kNotInitialised;
+    if (!api::Initialised()) return status::kNotInitialised;
     if (const int ret = CheckSettingsPath(path)) return ret;
     return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
         const FilterSwitches switches{[handle](bool enable) { return QL_SetFillHoleFilterEnabled(handle, enable); },

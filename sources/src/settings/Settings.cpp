@@ -2,11 +2,10 @@
 
 #include <cstring>
 
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
-
-constexpr int kInvalid = -15;
 
 bool Convert(const Json::Value& value, bool* out) {
     if (!value.isConvertibleTo(Json::booleanValue)) return false;
@@ -145,14 +144,14 @@ int ReadSettings(const Json::Value& root, const char* tag, Settings* settings) {
     // Settings are named members: an array, a plain value or an empty object names none.
     if (!root.isObject() || root.empty()) {
         LOG_DEVICE(tag, "Json file is invalid");
-        return kInvalid;
+        return status::kInvalidParameter;
     }
     Settings read;
     const bool ok = ReadSection(root, "ExposureTime", tag, ReadExposure, &read.exposure) &&
                     ReadSection(root, "Control", tag, ReadControl, &read.control) &&
                     ReadSection(root, "Filter", tag, ReadFilter, &read.filter) &&
                     ReadSection(root, "SignalParams", tag, ReadSignals, &read.signal);
-    if (!ok) return kInvalid;
+    if (!ok) return status::kInvalidParameter;
     *settings = std::move(read);
     return 0;
 }

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "FileText.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
 
-constexpr int kInvalid = -15;
 // A settings file holds a few dozen keys; anything far larger is not one (or never ends,
 // like a device node).
 constexpr size_t kMaxFileSize = 1 << 20;
@@ -38,10 +38,10 @@ int LoadSettingsDocument(const char* path, const char* tag, Json::Value* root) {
     std::replace(converted.begin(), converted.end(), '\\', '/');
     if (converted.find('/') == std::string::npos) {
         LOG_DEVICE(tag, "JsonFileFullPath:%s error", path);
-        return kInvalid;
+        return status::kInvalidParameter;
     }
     std::string text;
-    if (!ReadText(converted, tag, &text)) return kInvalid;
+    if (!ReadText(converted, tag, &text)) return status::kInvalidParameter;
 
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;
@@ -50,12 +50,12 @@ int LoadSettingsDocument(const char* path, const char* tag, Json::Value* root) {
     try {
         if (!Json::parseFromStream(builder, stream, root, &errors)) {
             LOG_DEVICE(tag, "parse %s is failed:%s", path, errors.c_str());
-            return kInvalid;
+            return status::kInvalidParameter;
         }
     } catch (const Json::Exception& e) {
         // The reader throws instead of failing on nesting beyond its stack limit.
         LOG_DEVICE(tag, "parse %s is failed:%s", path, e.what());
-        return kInvalid;
+        return status::kInvalidParameter;
     }
     return 0;
 }

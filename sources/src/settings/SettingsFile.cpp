@@ -5,25 +5,24 @@
 
 #include "Settings.h"
 #include "SettingsDocument.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
 
-constexpr size_t kMaxPathLength = 260;
-constexpr int kNullArgument = -12;
-constexpr int kPathTooLong = -18;
+constexpr size_t kMaxPathLength = 260;  // the classic MAX_PATH, as for a firmware image path
 
 }  // namespace
 
 int CheckSettingsPath(const char* path) {
     if (path == nullptr) {
         LOG_PRINTF("settings path is null");
-        return kNullArgument;
+        return status::kNullArgument;
     }
     const size_t length = std::strlen(path);
     if (length > kMaxPathLength) {
         LOG_PRINTF("settings path of %zu characters is longer than %zu", length, kMaxPathLength);
-        return kPathTooLong;
+        return status::kPathTooLong;
     }
     return 0;
 }

@@ -290,7 +290,7 @@ void Sync::StoreFrame(FrameType type, Frame* frame) {
         return;
     }
     const int slot = FindSyncQueueIndex(frame->frameIndex);
-    if (slot < 0) {
+    if (slot == kNoSlot) {
         GiveBack(type, frame);
         return;
     }
@@ -320,7 +320,7 @@ int Sync::FindSyncQueueIndex(unsigned index) {
             return slot;
         }
     }
-    return -1;
+    return kNoSlot;
 }
 
 void Sync::SetSyncFrame(int slot) {

@@ -21,7 +21,9 @@ public:
     // Milliseconds of a monotonic clock; ages of publications are measured with it.
     using Clock = std::function<uint64_t()>;
 
-    static constexpr int kQueueSize = 6;
+    static constexpr int kQueueSize = 6;  // groups gathered at once; a seventh reuses the oldest slot
+    // Bounds every wait of the thread, so that a stream stop or a flush request is noticed
+    // within this time.
     static constexpr uint16_t kDefaultWaitMs = 133;
     // A publication older than this is still handed out, with result 2.
     static constexpr uint64_t kStaleMs = 1000;
@@ -74,10 +76,13 @@ protected:
     void Run() override;
 
 private:
+    static constexpr int kNoSlot = -1;  // no group can take the frame
+
     // Takes the frames of one kind while the plug-in has them ready.
     template <typename Api>
     void TakeFrames(Api& api, FrameType type);
     void StoreFrame(FrameType type, Frame* frame);
+    // The slot of the group with this index, a fresh slot for a newer one, or kNoSlot.
     int FindSyncQueueIndex(unsigned index);
     void SetSyncFrame(int slot);
     void Publish(SyncFrame& slot);

@@ -7,7 +7,6 @@
 # The kit finds Drivers/ and Config/ beside itself, so the layout is fixed at lib/.
 include(CMakePackageConfigHelpers)
 
-set(KIT_VERSION 1.2.7)
 set(KIT_INSTALL_LIB lib)
 
 install(FILES
@@ -32,7 +31,7 @@ libdir=${prefix}/lib
 
 Name: torvane
 Description: Host kit for network time-of-flight depth cameras
-Version: @KIT_VERSION@
+Version: @PROJECT_VERSION@
 Cflags: -I${includedir}
 Libs: -L${libdir} -Wl,-rpath,${libdir} -lTorvane_api
 ]=])
@@ -54,7 +53,7 @@ endif()
 unset(_torvane_prefix)
 ]=])
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/generated/TorvaneConfigVersion.cmake
-  VERSION ${KIT_VERSION} COMPATIBILITY SameMajorVersion)
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES
   ${CMAKE_BINARY_DIR}/generated/TorvaneConfig.cmake
   ${CMAKE_BINARY_DIR}/generated/TorvaneConfigVersion.cmake

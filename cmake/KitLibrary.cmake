@@ -13,12 +13,8 @@ endif()
 # dynamic symbol table to the library's own entry points.
 function(kit_shared_library target)
   cmake_parse_arguments(ARG "" "OUTPUT_NAME;OUTPUT_DIR;EXPORTS" "" ${ARGN})
-  # A deliverable whose parts are not built yet still links: it gets one empty unit.
-  set(empty ${CMAKE_BINARY_DIR}/generated/${target}_empty.cpp)
-  if(NOT EXISTS ${empty})
-    file(WRITE ${empty} "")
-  endif()
-  add_library(${target} SHARED ${empty})
+  # The modules that make up the deliverable add its sources.
+  add_library(${target} SHARED)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${ARG_OUTPUT_NAME}
     LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR})

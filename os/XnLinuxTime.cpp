@@ -1,7 +1,6 @@
 // Time of the OS layer. Every clock here is the wall clock.
 // The load-time initialiser lives in this unit on purpose: the time stamps and time-outs that
-// the rest of the layer references are here, so a static link that uses the layer keeps it
-// (the CMake target also forces xnOSTimeInit to be linked).
+// the rest of the layer references are here, so a static link that uses the layer keeps it.
 #include <cerrno>
 #include <cstring>
 #include <ctime>

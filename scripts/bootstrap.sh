@@ -3,10 +3,13 @@
 # Quick when nothing is: it only asks dpkg.
 set -euo pipefail
 
+# Build: cmake, make, g++, pkg-config; tests: iproute2 and util-linux (ip and unshare for the
+# network namespaces), GoogleTest; benchmarks: Google Benchmark; fuzz targets: clang and its
+# runtimes; the kit: jsoncpp, TurboJPEG, cpp-httplib; the quick-start example and demo: libpng.
 packages=(
   cmake g++ make pkg-config iproute2 util-linux clang libclang-rt-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libjsoncpp-dev libturbojpeg0-dev libcpp-httplib-dev libpng-dev python3
+  libgtest-dev libbenchmark-dev
+  libjsoncpp-dev libturbojpeg0-dev libcpp-httplib-dev libpng-dev
 )
 
 missing=()

@@ -124,7 +124,9 @@ TEST_F(LifecycleTest, OpenOfACameraThatAnswersNothingFailsAndLeavesItClosed) {
     using Sent = testsupport::ScriptedIO::Sent;
     using Reply = testsupport::ScriptedIO::Reply;
     // Sets go out; no get is ever answered.
-    io->SetResponder([](const Sent& s) { return Reply{s.type == CMDTYPE_SET && (s.cmd & 0x80) == 0 ? 0 : -104}; });
+    io->SetResponder([](const Sent& s) {
+        return Reply{s.type == CMDTYPE_SET && (s.cmd & 0x80) == 0 ? 0 : -104, std::nullopt};
+    });
     EXPECT_EQ(device->Open(), -104);
     EXPECT_TRUE(log.Contains("<SN01> the camera answered none of the open's commands"));
     EXPECT_EQ(io->closes, 1);

@@ -1,6 +1,7 @@
 #include "WebServer.h"
 
 #include "HttpConnections.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 #include <httplib.h>
@@ -351,7 +352,7 @@ int WebServer::reStart() {
     std::lock_guard<std::mutex> lock(m_control);
     stopLocked();
     const int result = startLocked();
-    if (result != 0) {
+    if (result != status::kOk) {
         LOG_PRINTF("reStart(), start fail! result: %d", result);
     }
     return result;
@@ -359,14 +360,14 @@ int WebServer::reStart() {
 
 int WebServer::startLocked() {
     if (m_running) {
-        return 0;
+        return status::kOk;
     }
     auto run = std::make_unique<Run>();
     run->settings = {m_host.empty() ? "0.0.0.0" : m_host, m_port, m_documentRoot,
                      m_uploadDir, m_uploadName, m_uploadNameMarker};
     if (ServesWholeDisk(run->settings.documentRoot)) {
         LOG_PRINTF("document root:%s is refused: it would serve the whole disk.", m_documentRoot.c_str());
-        return -1;
+        return status::kFailed;
     }
     QuietenWhereDefault(SIGINT);
     QuietenWhereDefault(SIGTERM);
@@ -374,8 +375,8 @@ int WebServer::startLocked() {
     if (!run->server.bind_to_port(run->settings.host, run->settings.port)) {
         const std::string address = "http://" + m_host + ":" + std::to_string(m_port);
         LOG_PRINTF("Cannot listen on %s. Use http://ADDR:PORT or :PORT", address.c_str());
-        LOG_PRINTF("updateServerParameters fail! result: %d", -1);
-        return -1;
+        LOG_PRINTF("updateServerParameters fail! result: %d", status::kFailed);
+        return status::kFailed;
     }
     std::promise<void> done;
     run->finished = done.get_future();
@@ -386,7 +387,7 @@ int WebServer::startLocked() {
     });
     m_run = std::move(run);
     m_running = true;
-    return 0;
+    return status::kOk;
 }
 
 void WebServer::stopLocked() {

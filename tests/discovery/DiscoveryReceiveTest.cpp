@@ -35,8 +35,11 @@ void WriteProfile(const testsupport::TempDir& dir) {
                            R"({"productName":"Cam","connectType":"socket","toFSensor":[{"type":"halden_tof"}]})");
 }
 
-// Sends the datagram until the running discovery has merged a record from it (about 2 s at most).
-std::vector<std::unique_ptr<DeviceInfo>> HearCamera(EnumSocketDevice& discovery, const DatagramBytes& d) {
+// Sends a camera's datagram until the running discovery has merged a record from it (about 2 s
+// at most).
+std::vector<std::unique_ptr<DeviceInfo>> HearCamera(EnumSocketDevice& discovery) {
+    DatagramBytes d;
+    d.Ip("127.0.0.2").Type(0x11).Sn("NET1");
     std::vector<std::unique_ptr<DeviceInfo>> records;
     for (int i = 0; i < 100 && records.empty(); ++i) {
         Send(d, "127.0.0.1");
@@ -52,9 +55,7 @@ TEST(DiscoveryReceiveTest, HearsACameraAndTakesTheHostAddressOfItsInterface) {
     WriteProfile(dir);
     EnumSocketDevice discovery(dir.Path());
     discovery.Start();
-    DatagramBytes d;
-    d.Ip("127.0.0.2").Type(0x11).Sn("NET1");
-    const std::vector<std::unique_ptr<DeviceInfo>> records = HearCamera(discovery, d);
+    const std::vector<std::unique_ptr<DeviceInfo>> records = HearCamera(discovery);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_STREQ(records[0]->hostIP, "127.0.0.1");
     EXPECT_TRUE(records[0]->sameSubnet);
@@ -80,9 +81,7 @@ TEST(DiscoveryReceiveTest, StopEndsAFreshReceiveWaitWithinABound) {
     WriteProfile(dir);
     EnumSocketDevice discovery(dir.Path());
     discovery.Start();
-    DatagramBytes d;
-    d.Ip("127.0.0.2").Type(0x11).Sn("NET1");
-    ASSERT_EQ(HearCamera(discovery, d).size(), 1u);
+    ASSERT_EQ(HearCamera(discovery).size(), 1u);
     std::future<void> stopped = std::async(std::launch::async, [&] {
         discovery.Stop();
         discovery.Join();

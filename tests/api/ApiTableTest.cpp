@@ -2,10 +2,14 @@
 // the status mapping.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "ApiCalls.h"
 #include "ApiState.h"
@@ -252,6 +256,100 @@ TEST_F(ApiTable, CloseWakesAndWaitsForACallOnAnotherThread) {
     EXPECT_EQ(*destroyed, 1);
     waiter.join();
     EXPECT_EQ(waited, -1);
+}
+
+// What a call inside a device and the device's end look like from other threads; it outlives
+// the device, so a device destroyed too early is reported instead of followed.
+struct CallInside {
+    template <typename Condition>
+    bool WaitFor(Condition condition, std::chrono::milliseconds bound) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, bound, [&] { return condition(*this); });
+    }
+    void Set(bool CallInside::*flag) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            this->*flag = true;
+        }
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inside = false;
+    bool released = false;
+    bool closed = false;
+    bool destroyed = false;
+    bool destroyedWhileInside = false;
+};
+
+// A device whose stream start stays inside until the test releases it; Close does not end it.
+class BlockingDevice : public FakeDevice {
+public:
+    ~BlockingDevice() override {
+        {
+            std::lock_guard<std::mutex> lock(state->mutex);
+            state->destroyed = true;
+            state->destroyedWhileInside = state->inside;
+        }
+        state->changed.notify_all();
+    }
+    int Close() override {
+        state->Set(&CallInside::closed);
+        return FakeDevice::Close();
+    }
+    int StartStream() override {
+        // Held here: the device itself may be gone when the wait ends.
+        const std::shared_ptr<CallInside> held = state;
+        std::unique_lock<std::mutex> lock(held->mutex);
+        held->inside = true;
+        held->changed.notify_all();
+        held->changed.wait(lock, [&] { return held->released; });
+        held->inside = false;
+        return 0;
+    }
+
+    const std::shared_ptr<CallInside> state = std::make_shared<CallInside>();
+};
+
+// Lets the blocked call go and joins the threads, also when an assertion ends the test early.
+struct LetGoAndJoin {
+    ~LetGoAndJoin() {
+        state->Set(&CallInside::released);
+        for (std::thread* t : threads) {
+            if (t->joinable()) t->join();
+        }
+    }
+    std::shared_ptr<CallInside> state;
+    std::vector<std::thread*> threads;
+};
+
+TEST_F(ApiTable, CloseWaitsForACallStillInsideTheDevice) {
+    using namespace std::chrono_literals;
+    const std::shared_ptr<CallInside> state = list->Add<BlockingDevice>("127.0.0.3")->state;
+    QlDeviceHandle blocked = nullptr;
+    ASSERT_EQ(QL_OpenDeviceByIP("127.0.0.3", &blocked), 0);
+
+    int started = -99;
+    int closed = -99;
+    QlDeviceHandle closing = blocked;
+    std::thread caller, closer;
+    {
+        const LetGoAndJoin finish{state, {&caller, &closer}};
+        caller = std::thread([&] { started = QL_StartStream(blocked); });
+        ASSERT_TRUE(state->WaitFor([](const CallInside& s) { return s.inside; }, 5s));
+        closer = std::thread([&] { closed = QL_CloseDevice(&closing); });
+        ASSERT_TRUE(state->WaitFor([](const CallInside& s) { return s.closed; }, 5s));
+
+        // The close has reached the device; it must not destroy it while the call is inside.
+        EXPECT_FALSE(state->WaitFor([](const CallInside& s) { return s.destroyed; }, 300ms));
+        state->Set(&CallInside::released);
+        EXPECT_TRUE(state->WaitFor([](const CallInside& s) { return s.destroyed; }, 5s)) << "the close never ended";
+    }
+    EXPECT_EQ(started, 0);
+    EXPECT_EQ(closed, 0);
+    EXPECT_FALSE(state->destroyedWhileInside);
+    EXPECT_EQ(QL_StartStream(blocked), -15);
 }
 
 TEST_F(ApiTable, DetachClosesTheDevicesStillOpen) {

@@ -109,7 +109,12 @@ private:
 // The camera list of one test: cameras by IP, each with one device.
 class FakeDirectory : public DeviceDirectory {
 public:
-    std::shared_ptr<FakeDevice> Add(const std::string& ip) { return m_devices[ip] = std::make_shared<FakeDevice>(); }
+    template <typename Device = FakeDevice>
+    std::shared_ptr<Device> Add(const std::string& ip) {
+        auto device = std::make_shared<Device>();
+        m_devices[ip] = device;
+        return device;
+    }
 
     uint32_t GetCameraCount() override { return static_cast<uint32_t>(m_devices.size()); }
     int GetDeviceInfoList(QlDeviceInfo*, uint32_t) override { return listResult; }

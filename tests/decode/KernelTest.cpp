@@ -55,6 +55,46 @@ INSTANTIATE_TEST_SUITE_P(Cases, Unwrap,
                                            UnwrapCase{1200, 60, 0xFFFF},   // k truncates to 0: too far
                                            UnwrapCase{1249, 1250, 1249}));
 
+// The tolerance lies between 124 and 125 mm: the table has pixels on both sides of it, after no
+// move and after a move by whole periods, and pixels that a looser tolerance keeps.
+TEST(UnwrapTolerance, PixelsOnBothSidesOfTheLimit) {
+    constexpr int kMaxDepth = 1249;
+    constexpr uint16_t kInvalid = 0xFFFF;
+    struct Case {
+        uint16_t cur, ref, expected;
+    };
+    const Case cases[] = {
+        {1124, 1000, 1124},      // 124 above: kept
+        {876, 1000, 876},        // 124 below: kept
+        {1125, 1000, kInvalid},  // 125 above
+        {875, 1000, kInvalid},   // 125 below
+        {875, 2000, 2124},       // moved one period up, 124 above
+        {876, 2000, kInvalid},   // moved one period up, 125 above
+        {626, 3000, 3124},       // moved two periods up, 124 above
+        {627, 3000, kInvalid},   // moved two periods up, 125 above
+        {378, 3000, 2876},       // moved two periods up, 124 below
+        {377, 3000, kInvalid},   // moved two periods up, 125 below
+        {1200, 1000, kInvalid},  // 200 away
+        {800, 1000, kInvalid},   // 200 away
+        {551, 2000, kInvalid},   // moved one period up, 200 below
+        {1249, 1000, kInvalid},  // 249 away
+        {1250, 1000, kInvalid},  // 250 away
+    };
+    std::vector<uint16_t> depth, reference;
+    for (const Case& c : cases) {
+        uint16_t one = c.cur;
+        tofdecode::UnwrapAgainstReference(&one, &c.ref, 1, kMaxDepth);
+        EXPECT_EQ(one, c.expected) << "cur " << c.cur << " ref " << c.ref;
+        depth.push_back(c.cur);
+        reference.push_back(c.ref);
+    }
+    // The same pixels in one frame.
+    tofdecode::UnwrapAgainstReference(depth.data(), reference.data(), depth.size(), kMaxDepth);
+    for (size_t i = 0; i < depth.size(); ++i) {
+        EXPECT_EQ(depth[i], cases[i].expected) << "pixel " << i;
+    }
+}
+
 TEST(ConvertIrTo8Bit, InPlaceWithTheGainsLowByte) {
     std::vector<uint16_t> values;
     for (int v = 0; v < 5000; v += 3) {

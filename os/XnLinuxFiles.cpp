@@ -53,7 +53,7 @@ int ToWhence(XnOSSeekType SeekType)
     case XN_OS_SEEK_CUR: return SEEK_CUR;
     case XN_OS_SEEK_END: return SEEK_END;
     }
-    return -1;
+    return -1;  // no origin: the caller answers XN_STATUS_OS_INVALID_SEEK_TYPE
 }
 
 XnStatus WriteWholeFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 nBufferSize, XnUInt32 nFlags)

@@ -9,6 +9,9 @@
 namespace {
 // How long xnOSTerminateThread waits for a cancelled thread before letting it go.
 constexpr XnUInt32 kTerminateJoinMs = 1000;
+// The one supported priority, round-robin at a low level of the real-time range (1 to 99):
+// served before every ordinary thread, behind the system's own real-time ones.
+constexpr int kCriticalRoundRobinPriority = 5;
 }  // namespace
 
 XnStatus xnOSCreateThread(XN_THREAD_PROC_PROTO pThreadProc, XN_THREAD_PARAM pThreadParam,
@@ -83,7 +86,7 @@ XnStatus xnOSSetThreadPriority(XN_THREAD_HANDLE ThreadHandle, XnThreadPriority n
     if (ThreadHandle == nullptr) return XN_STATUS_OS_INVALID_THREAD;
     if (nPriority != XN_PRIORITY_CRITICAL) return XN_STATUS_OS_THREAD_UNSUPPORTED_PRIORITY;
     struct sched_param param = {};
-    param.sched_priority = 5;
+    param.sched_priority = kCriticalRoundRobinPriority;
     if (pthread_setschedparam(*ThreadHandle, SCHED_RR, &param) != 0)
         return XN_STATUS_OS_THREAD_SET_PRIORITY_FAILED;
     return XN_STATUS_OK;

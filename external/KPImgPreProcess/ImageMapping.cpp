@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ImageCheck.h"
+#include "PreProcStatus.h"
 #include "RigProjection.h"
 
 namespace kpimg {
@@ -74,10 +75,10 @@ void StoreDepth(uint8_t* pixels, size_t index, uint16_t value) {
 int MapDepthToColor(const PreProcParams& params, const PreProcImage& color,
                     const PreProcImage& depth, PreProcImage& output) {
     if (!IsUsable(&color, ALG_ELEM_8UC3) || !IsUsable(&depth, ALG_ELEM_16U) || output.data == nullptr) {
-        return -1;
+        return kRefused;
     }
     const auto projection = RigProjection::Make(params, depth.width, depth.height, color.width, color.height);
-    if (!projection) return -1;
+    if (!projection) return kRefused;
 
     const int width = color.width;
     const int height = color.height;
@@ -114,16 +115,16 @@ int MapDepthToColor(const PreProcParams& params, const PreProcImage& color,
     output.elemType = ALG_ELEM_16U;
     output.width = width;
     output.height = height;
-    return 0;
+    return kDone;
 }
 
 int MapColorToDepth(const PreProcParams& params, const PreProcImage& depth,
                     const PreProcImage& color, PreProcImage& output) {
     if (!IsUsable(&depth, ALG_ELEM_16U) || !IsUsable(&color, ALG_ELEM_8UC3) || output.data == nullptr) {
-        return -1;
+        return kRefused;
     }
     const auto projection = RigProjection::Make(params, depth.width, depth.height, color.width, color.height);
-    if (!projection) return -1;
+    if (!projection) return kRefused;
 
     uint8_t* out = output.data;
     for (int v = 0; v < depth.height; ++v) {
@@ -147,7 +148,7 @@ int MapColorToDepth(const PreProcParams& params, const PreProcImage& depth,
     output.elemType = ALG_ELEM_8UC3;
     output.width = depth.width;
     output.height = depth.height;
-    return 0;
+    return kDone;
 }
 
 int MapDepthPointToColor(const PreProcParams& params, const QlDepthVector3& point,
@@ -157,16 +158,16 @@ int MapDepthPointToColor(const PreProcParams& params, const QlDepthVector3& poin
     const int depthHeight = params.tof.height;
     if (!HasDepth(point.depthZ) || colorSize.x == 0 || colorSize.y == 0 || point.depthX < 0 ||
         point.depthY < 0 || point.depthX >= depthWidth || point.depthY >= depthHeight) {
-        return -1;
+        return kRefused;
     }
     const auto projection = RigProjection::Make(params, depthWidth, depthHeight, colorSize.x, colorSize.y);
-    if (!projection) return -1;
+    if (!projection) return kRefused;
     const RigProjection::Point p =
         projection->ProjectPixel(point.depthX, point.depthY, static_cast<float>(point.depthZ));
     int x, y;
-    if (!IsRepresentable(p.z) || !ToPixel(p.x, colorSize.x, x) || !ToPixel(p.y, colorSize.y, y)) return -1;
+    if (!IsRepresentable(p.z) || !ToPixel(p.x, colorSize.x, x) || !ToPixel(p.y, colorSize.y, y)) return kRefused;
     colorPoint = QlVector2u16{static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
-    return 0;
+    return kDone;
 }
 
 }  // namespace kpimg

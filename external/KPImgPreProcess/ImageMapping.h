@@ -1,12 +1,13 @@
 #pragma once
 #include "APIImgPreProcess.h"
 #include "PreProcParams.h"
+#include "PreProcStatus.h"
 
 namespace kpimg {
 
 // The depth and colour images seen from the other camera. Depth pixels of 0 or 65535 carry
-// no depth. Each returns 0 when made, -1 for an unusable image or an uncalibrated rig; the
-// output is written only when made, with exactly the target image's size.
+// no depth. Each returns kDone when made, kRefused for an unusable image or an uncalibrated
+// rig; the output is written only when made, with exactly the target image's size.
 
 // Depth in colour-camera millimetres at the colour image's size, 0 where no depth pixel
 // lands. Each depth pixel covers its whole footprint in the colour image, so a larger colour
@@ -20,8 +21,8 @@ int MapColorToDepth(const PreProcParams& params, const PreProcImage& depth,
                     const PreProcImage& color, PreProcImage& output);
 
 // One depth pixel, in the depth camera at the size its intrinsics were given for, to its
-// colour pixel at `colorSize`. -1 (and {0, 0}) when it has no depth, lies outside the depth
-// image or lands outside the colour image.
+// colour pixel at `colorSize`. kRefused (and {0, 0}) when it has no depth, lies outside the
+// depth image or lands outside the colour image.
 int MapDepthPointToColor(const PreProcParams& params, const QlDepthVector3& point,
                          const QlVector2u16& colorSize, QlVector2u16& colorPoint);
 

@@ -55,21 +55,21 @@ void QuarterTurn(PreProcImage& image, size_t bytes, bool clockwise) {
 int Flip(PreProcImage& image, int flipCode) {
     const size_t bytes = BytesPerPixel(image.elemType);
     switch (flipCode) {
-    case 1: MirrorRows(image, bytes); return 0;
-    case 0: MirrorColumns(image, bytes); return 0;
-    case -1: ReversePixels(image.data, static_cast<size_t>(image.width) * image.height, bytes); return 0;
+    case kMirrorLeftRight: MirrorRows(image, bytes); return kDone;
+    case kMirrorTopBottom: MirrorColumns(image, bytes); return kDone;
+    case kMirrorBoth: ReversePixels(image.data, static_cast<size_t>(image.width) * image.height, bytes); return kDone;
     }
-    return -1;
+    return kRefused;
 }
 
 int Rotate(PreProcImage& image, int rotationMode) {
     const size_t bytes = BytesPerPixel(image.elemType);
     switch (rotationMode) {
-    case 0: QuarterTurn(image, bytes, true); return 0;
-    case 1: return Flip(image, -1);  // half a turn is both mirrors
-    case 2: QuarterTurn(image, bytes, false); return 0;
+    case kTurnClockwise: QuarterTurn(image, bytes, true); return kDone;
+    case kTurnHalf: return Flip(image, kMirrorBoth);  // half a turn is both mirrors
+    case kTurnCounterClockwise: QuarterTurn(image, bytes, false); return kDone;
     }
-    return -1;
+    return kRefused;
 }
 
 }  // namespace kpimg

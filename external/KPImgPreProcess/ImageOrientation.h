@@ -1,16 +1,22 @@
 #pragma once
 #include "APIImgPreProcess.h"
+#include "PreProcStatus.h"
 
 namespace kpimg {
 
-// Mirrors and quarter turns, in place on a usable image. Each returns 0, or -1 for a code
-// or mode it does not know (the image then stays as it was).
+// Mirrors and quarter turns, in place on a usable image. Each returns kDone, or kRefused for
+// a code or mode it does not know (the image then stays as it was).
 
-// flipCode 1 mirrors left to right, 0 top to bottom, -1 both.
+// The flip codes of the interface.
+constexpr int kMirrorLeftRight = 1;
+constexpr int kMirrorTopBottom = 0;
+constexpr int kMirrorBoth = -1;
 int Flip(PreProcImage& image, int flipCode);
 
-// rotationMode 0 turns 90 degrees clockwise, 1 turns 180 degrees, 2 turns 90 degrees
-// counter-clockwise; quarter turns swap width and height.
+// The rotation modes of the interface; quarter turns swap width and height.
+constexpr int kTurnClockwise = 0;
+constexpr int kTurnHalf = 1;
+constexpr int kTurnCounterClockwise = 2;
 int Rotate(PreProcImage& image, int rotationMode);
 
 }  // namespace kpimg

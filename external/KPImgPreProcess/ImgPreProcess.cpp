@@ -5,6 +5,7 @@
 #include "ImageCheck.h"
 #include "ImageMapping.h"
 #include "ImageOrientation.h"
+#include "PreProcStatus.h"
 #include "ScratchBuffer.h"
 
 namespace kpimg {
@@ -25,7 +26,7 @@ int Guarded(Operation&& operation) noexcept {
     try {
         return operation();
     } catch (...) {
-        return -1;
+        return kRefused;
     }
 }
 
@@ -47,7 +48,7 @@ void ImgPreProcess::SetCalibrationParams(const double* params, int /*flags*/) {
             std::memcpy(p.depthToColor.translation.data(), params + kTranslationAt,
                         sizeof p.depthToColor.translation);
         });
-        return 0;
+        return kDone;
     });
 }
 
@@ -63,7 +64,7 @@ void ImgPreProcess::SetSensorIntrinsic(int sensor, const double* K, int width, i
             calibration.width = width;
             calibration.height = height;
         });
-        return 0;
+        return kDone;
     });
 }
 
@@ -74,22 +75,22 @@ void ImgPreProcess::SetDepthRangeValue(int, int, int) {
 void ImgPreProcess::SetDistortionCorrection(bool enable) {
     Guarded([&] {
         m_params.Update([enable](PreProcParams& p) { p.distortionCorrection = enable; });
-        return 0;
+        return kDone;
     });
 }
 
 int ImgPreProcess::ProcessImage(PreProcImage* image) {
-    if (!IsUsable(image, ALG_ELEM_8U) && !IsUsable(image, ALG_ELEM_16U)) return -1;
+    if (!IsUsable(image, ALG_ELEM_8U) && !IsUsable(image, ALG_ELEM_16U)) return kRefused;
     return Undistort(Sensor::ToF, *image, UndistortMap::Sampling::Bilinear);
 }
 
 int ImgPreProcess::ProcessDepthImage(PreProcImage* image) {
-    if (!IsUsable(image, ALG_ELEM_16U)) return -1;
+    if (!IsUsable(image, ALG_ELEM_16U)) return kRefused;
     return Undistort(Sensor::ToF, *image, UndistortMap::Sampling::Nearest);
 }
 
 int ImgPreProcess::ProcessColorImage(PreProcImage* image) {
-    if (!IsUsable(image, ALG_ELEM_8UC3)) return -1;
+    if (!IsUsable(image, ALG_ELEM_8UC3)) return kRefused;
     return Undistort(Sensor::Color, *image, UndistortMap::Sampling::Bilinear);
 }
 
@@ -97,10 +98,10 @@ int ImgPreProcess::Undistort(Sensor sensor, PreProcImage& image, UndistortMap::S
     return Guarded([&] {
         const auto params = m_params.Snapshot();
         const SensorCalibration& calibration = params->Of(sensor);
-        if (!params->distortionCorrection || calibration.distortion.IsZero()) return 0;
+        if (!params->distortionCorrection || calibration.distortion.IsZero()) return kDone;
         const PinholeCamera camera = calibration.CameraAt(image.width, image.height);
         if (!camera.IsCalibrated() || !calibration.distortion.IsFinite() || image.width < 2 || image.height < 2) {
-            return -1;
+            return kRefused;
         }
         const auto map = m_undistort[static_cast<int>(sensor)].Get(camera, calibration.distortion,
                                                                    image.width, image.height);
@@ -108,45 +109,45 @@ int ImgPreProcess::Undistort(Sensor sensor, PreProcImage& image, UndistortMap::S
         uint8_t* source = ScratchBuffer::ForThisThread(bytes);
         std::memcpy(source, image.data, bytes);
         map->Apply(source, image, sampling);
-        return 0;
+        return kDone;
     });
 }
 
 int ImgPreProcess::MapDepthPointToColor(QlDepthVector3 depthPoint, QlVector2u16 colorSize,
                                         QlVector2u16* colorPoint) {
-    if (colorPoint == nullptr) return -1;
+    if (colorPoint == nullptr) return kRefused;
     return Guarded([&] {
         return kpimg::MapDepthPointToColor(*m_params.Snapshot(), depthPoint, colorSize, *colorPoint);
     });
 }
 
 int ImgPreProcess::MapDepthToColor(const PreProcImage* color, const PreProcImage* depth, PreProcImage* output) {
-    if (color == nullptr || depth == nullptr || output == nullptr) return -1;
+    if (color == nullptr || depth == nullptr || output == nullptr) return kRefused;
     return Guarded([&] { return kpimg::MapDepthToColor(*m_params.Snapshot(), *color, *depth, *output); });
 }
 
 int ImgPreProcess::MapColorToDepth(const PreProcImage* depth, const PreProcImage* color, PreProcImage* output) {
-    if (color == nullptr || depth == nullptr || output == nullptr) return -1;
+    if (color == nullptr || depth == nullptr || output == nullptr) return kRefused;
     return Guarded([&] { return kpimg::MapColorToDepth(*m_params.Snapshot(), *depth, *color, *output); });
 }
 
 int ImgPreProcess::Flip(PreProcImage* image, int flipCode) {
-    if (!IsUsable(image)) return -1;
+    if (!IsUsable(image)) return kRefused;
     return kpimg::Flip(*image, flipCode);
 }
 
 int ImgPreProcess::Rotate(PreProcImage* image, int rotationMode) {
-    if (!IsUsable(image)) return -1;
+    if (!IsUsable(image)) return kRefused;
     return Guarded([&] { return kpimg::Rotate(*image, rotationMode); });
 }
 
 int ImgPreProcess::AdjustIntrinsic(double* K, const double* D, int packedSize) {
     const int width = packedSize & 0xFFFF;
     const int height = (packedSize >> 16) & 0xFFFF;
-    if (K == nullptr || D == nullptr || width == 0 || height == 0) return -1;
+    if (K == nullptr || D == nullptr || width == 0 || height == 0) return kRefused;
     // Undistortion keeps the camera matrix of the image it corrects (see UndistortMap), so
     // the matrix of the corrected image at this size is K itself.
-    return 0;
+    return kDone;
 }
 
 void ImgPreProcess::SetDeviceTag(const char*) {

@@ -6,15 +6,15 @@
 uint32_t FramePool::BufferSize(FrameType type) {
     switch (type) {
     case FRAME_RAW_TOF:
-        return 4945925;
+        return 4945925;  // the largest ToF record: its 5-byte head and four full phase blocks
     case FRAME_RAW_COLOR:
-        return 2073600;
+        return 2073600;  // 1920 x 1080 bytes, room for one JPEG record
     case FRAME_DEPTH:
     case FRAME_IR:
     case FRAME_CONFIDENCE:
-        return 614400;
+        return 614400;  // 640 x 480 pixels of 16 bits
     case FRAME_COLOR:
-        return 6220800;
+        return 6220800;  // 1920 x 1080 pixels of 24 bits
     default:
         return 0;
     }

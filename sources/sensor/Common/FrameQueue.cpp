@@ -6,7 +6,7 @@
 FrameQueue::FrameQueue(FrameType type, uint32_t capacity, uint32_t poolCount)
     : m_pool(type, poolCount),
       m_capacity(std::max<uint32_t>(capacity, 1)),
-      m_waitTimeMs(200),
+      m_waitTimeMs(kDefaultWaitMs),
       m_woken(false) {}
 
 FrameQueue::~FrameQueue() = default;
@@ -24,7 +24,7 @@ int FrameQueue::RecycleFrame(Frame* frame) {
 
 int FrameQueue::Push(Frame* frame) {
     if (frame == nullptr) {
-        return -1;
+        return kPushResult;
     }
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -35,7 +35,7 @@ int FrameQueue::Push(Frame* frame) {
         m_frames.push_back(frame);
     }
     m_frameQueued.notify_one();
-    return -1;
+    return kPushResult;
 }
 
 Frame* FrameQueue::Pop(FrameType /*type*/) {

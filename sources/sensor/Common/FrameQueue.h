@@ -12,6 +12,11 @@
 // goes back to the pool, so a slow consumer always gets the newest images.
 class FrameQueue {
 public:
+    // What Push answers on every path, a null frame included. A push cannot fail (a full queue
+    // makes room by dropping its oldest frame), so the answer carries nothing and no caller
+    // reads it; it stays -1, the value the queue has always given.
+    static constexpr int kPushResult = -1;
+
     // A capacity of 0 is taken as 1: a queue that can hold nothing would drop every frame.
     FrameQueue(FrameType type, uint32_t capacity, uint32_t poolCount);
     virtual ~FrameQueue();
@@ -19,7 +24,9 @@ public:
     FrameQueue& operator=(const FrameQueue&) = delete;
 
     Frame* AllocFrame(FrameType type);
+    // Always 0.
     int RecycleFrame(Frame* frame);
+    // Always kPushResult.
     int Push(Frame* frame);
     // The oldest queued frame, waiting up to the wait time; null when none arrived or the
     // queue is woken.
@@ -36,6 +43,9 @@ public:
     const FramePool& Pool() const { return m_pool; }
 
 private:
+    // Pop's wait until SetWaitTime: a polling consumer does not spin, yet sees a stop soon.
+    static constexpr uint16_t kDefaultWaitMs = 200;
+
     FramePool m_pool;
     std::deque<Frame*> m_frames;  // oldest first
     std::mutex m_lock;

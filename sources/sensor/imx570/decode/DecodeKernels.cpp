@@ -20,14 +20,40 @@ float atan2_optimize(float y, float x) { return Atan2Optimize(y, x); }
 
 int FloorSqrt(int value) { return SquareRootFloor(value); }
 
+namespace {
+
+// The sensor's 10-bit temperature word reads 296 at 25.0 degrees C and rises 5.4 counts a
+// degree; the temperature is taken in tenths of a degree.
+constexpr double kTenthsPerDegree = 10.0;
+constexpr double kCountAt25Degrees = 296.0;
+constexpr double kCountsPerDegree = 5.4;
+constexpr double kTenthsAt25Degrees = 250.0;
+
+// The depth the sensor adds with its temperature, a straight line per range: range 0 loses
+// 1.9 mm a degree from 129.51576 mm at 0 degrees, the longer ranges 3.4139 mm from 196.45 mm.
+constexpr float kRange0DriftMmPerDegree = -1.9f;
+constexpr float kRange0OffsetMmAt0Degrees = 129.51576f;
+constexpr float kDriftMmPerDegree = -3.4139f;
+constexpr float kOffsetMmAt0Degrees = 196.45f;
+constexpr float kRoundToNearest = 0.5f;  // the offset is positive, so truncating rounds
+
+// A fused pixel further than this from its reference is taken as unwrapped into the wrong
+// period: a tenth of the 1249 mm period of range 0, the range the dual-range modes unwrap.
+constexpr float kUnwrapToleranceMm = 124.9f;
+
+}  // namespace
+
 int TemperatureOffset(uint8_t highByte, uint8_t lowByte, int depthRange) {
     const int raw = ((highByte & 3) << 8) | lowByte;
-    const int t = static_cast<int>((10.0 * raw - 2960.0) / 5.4 + 250.0);
+    const int t = static_cast<int>((kTenthsPerDegree * raw - kTenthsPerDegree * kCountAt25Degrees) / kCountsPerDegree +
+                                   kTenthsAt25Degrees);
     const float temperature = static_cast<float>(t);
+    constexpr float kTenths = static_cast<float>(kTenthsPerDegree);
     if (depthRange == 0) {
-        return static_cast<int>(temperature * -1.9f / 10.0f + 129.51576f + 0.5f);
+        return static_cast<int>(temperature * kRange0DriftMmPerDegree / kTenths + kRange0OffsetMmAt0Degrees +
+                                kRoundToNearest);
     }
-    return static_cast<int>(temperature * -3.4139f / 10.0f + 196.45f + 0.5f);
+    return static_cast<int>(temperature * kDriftMmPerDegree / kTenths + kOffsetMmAt0Degrees + kRoundToNearest);
 }
 
 bool IsSupported(PixelIsa isa) {
@@ -88,7 +114,7 @@ void UnwrapAgainstReference(uint16_t* __restrict depth, const uint16_t* __restri
         const int cur = depth[i];
         const int k = static_cast<int>(static_cast<float>(ref - cur) / period + 0.5f);
         const uint16_t moved = static_cast<uint16_t>(cur + k * maxDepth);
-        const bool far = static_cast<float>(std::abs(moved - ref)) > 124.9f;
+        const bool far = static_cast<float>(std::abs(moved - ref)) > kUnwrapToleranceMm;
         depth[i] = ref == 0 ? static_cast<uint16_t>(cur) : (far ? uint16_t{0xFFFF} : moved);
     }
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "StatusCodes.h"
 #include "log.h"
 
 int PointCloudTable::Build(const double* intrinsic, int width, int height) {
@@ -12,13 +13,13 @@ int PointCloudTable::Build(const double* intrinsic, int width, int height) {
     if (intrinsic == nullptr || width <= 0 || height <= 0) {
         LOG_PRINTF("intrinsic:%p width:%d height:%d is invalid.", static_cast<const void*>(intrinsic), width,
                    height);
-        return -15;
+        return status::kInvalidParameter;
     }
     const double fx = intrinsic[0], cx = intrinsic[2], fy = intrinsic[4], cy = intrinsic[5];
     if (fx == 0.0 || fy == 0.0 || !std::isfinite(fx) || !std::isfinite(fy) || !std::isfinite(cx) ||
         !std::isfinite(cy)) {
         LOG_PRINTF("fx:%f fy:%f cx:%f cy:%f give no point cloud table.", fx, fy, cx, cy);
-        return -15;
+        return status::kInvalidParameter;
     }
     m_columnFactor.resize(static_cast<size_t>(width));
     m_rowFactor.resize(static_cast<size_t>(height));
@@ -35,22 +36,22 @@ int PointCloudTable::Build(const double* intrinsic, int width, int height) {
 
 int PointCloudTable::Convert(const Frame* frame, int width, int height, Vector3f* out) const {
     if (frame == nullptr || frame->data == nullptr) {
-        return -5;
+        return status::kNoFrameData;
     }
     if (out == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     const size_t bytes = 2 * static_cast<size_t>(width) * height;
     if (frame->frameType != FRAME_DEPTH || frame->width != width || frame->height != height ||
         frame->length < bytes) {
         LOG_PRINTF("frameType:%d width:%d height:%d length:%u is invalid.", static_cast<int>(frame->frameType),
                    frame->width, frame->height, frame->length);
-        return -15;
+        return status::kInvalidParameter;
     }
     std::lock_guard<std::mutex> guard(m_tableMutex);
     if (m_tableWidth != width || m_tableHeight != height) {
         LOG_PRINTF("no point cloud table for %dx%d.", width, height);
-        return -255;
+        return status::kInternal;
     }
     const uint8_t* row = frame->data;
     for (int y = 0; y < height; ++y, row += 2 * static_cast<size_t>(width)) {

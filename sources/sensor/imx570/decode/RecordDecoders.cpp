@@ -22,6 +22,8 @@ void SetHeader(Frame& frame, int width, int height, uint32_t length, float expos
 
 // The sensor counts exposure in 120 ticks per microsecond; wide, since the count times 1000
 // overflows 32 bits.
+constexpr uint64_t kExposureTicksPerMicrosecond = 120;
+
 float RawExposure(const uint8_t* payload, const tofrecord::RawLayout& layout) {
     if (!layout.hasExposure) {
         return 0.0f;
@@ -30,7 +32,7 @@ float RawExposure(const uint8_t* payload, const tofrecord::RawLayout& layout) {
     for (size_t offset : layout.exposure) {
         count = (count << 8) | payload[offset];
     }
-    return static_cast<float>(count * 1000 / 120);
+    return static_cast<float>(count * 1000 / kExposureTicksPerMicrosecond);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "CalibrationFile.h"
 #include "DecodeKernels.h"
+#include "StatusCodes.h"
 #include "ToFRecordLayout.h"
 #include "log.h"
 
@@ -161,11 +162,11 @@ FrameQueue* TofDecode::QueueFor(FrameType type) {
 
 int TofDecode::GetFrame(FrameType type, Frame** out) {
     if (out == nullptr) {
-        return -1;
+        return status::kFailed;
     }
     FrameQueue* queue = QueueFor(type);
     *out = queue != nullptr ? queue->Pop(type) : nullptr;
-    return *out != nullptr ? 0 : -1;
+    return *out != nullptr ? 0 : status::kFailed;
 }
 
 bool TofDecode::IsFrameReady(FrameType type) {
@@ -176,7 +177,7 @@ bool TofDecode::IsFrameReady(FrameType type) {
 int TofDecode::RecycleFrame(Frame* frame) {
     FrameQueue* queue = frame != nullptr ? QueueFor(frame->frameType) : nullptr;
     if (queue == nullptr) {
-        return -1;
+        return status::kFailed;
     }
     queue->RecycleFrame(frame);
     return 0;
@@ -367,6 +368,7 @@ bool TofDecode::DecodeRaw(const uint8_t* payload, uint8_t type, int range, const
 }
 
 bool TofDecode::FuseDualRange(uint8_t type, int range, const Snapshot& snapshot) {
+    // The dual-range modes of the record's resolution: 9 and 10 at full size, 15 binned.
     const bool dualRange = (type == kRawFull && (snapshot.dataMode == 9 || snapshot.dataMode == 10)) ||
                            (type == kRawBinned && snapshot.dataMode == 15);
     if (!dualRange || !snapshot.dualFreqFusion) {
@@ -403,6 +405,7 @@ bool TofDecode::DecodeComputed(const uint8_t* payload, uint8_t type, int range, 
     if (!DecodeComputedRecord(payload, full ? kComputedFullLayout : kComputedBinnedLayout, range, targets)) {
         return false;
     }
+    // In the single-range multi-frequency modes of the record's resolution the range stays as the mode set it.
     const bool keepsRange = full ? (snapshot.dataMode == 5 || snapshot.dataMode == 7) : snapshot.dataMode == 17;
     if (!keepsRange) {
         FollowDepthRange(range, snapshot);

@@ -129,10 +129,12 @@ private:
     DecodeTargets Targets() { return DecodeTargets{*m_depthFrame, *m_irFrame, *m_confidenceFrame}; }
     void SendToPreProcess(Frame& frame, ALG_ElemType type, bool depthImage);
 
+    // Two frames of each kind wait at most, so a slow consumer gets the newest; the pool also
+    // covers the frame being filled and those the kit holds.
     static constexpr uint32_t kQueuedFrames = 2;
     static constexpr uint32_t kPoolFrames = 8;
     static constexpr uint32_t kFullPixels = 640 * 480;
-    static constexpr int kIrGain = 64;
+    static constexpr int kIrGain = 64;  // 64 / 1024: the 12-bit IR onto 8 bits
 
     Producer* const m_producer;
     const std::string m_calibrationFolder;

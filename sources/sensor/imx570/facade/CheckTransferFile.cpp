@@ -7,20 +7,25 @@
 
 namespace {
 
+// The file kinds of FileTransferParams::type that have a fixed length here.
+constexpr int kIntrinsicType = 4;
+constexpr int kPlanenessType = 5;
 constexpr int kRangeOffsetType = 6;
+constexpr int kIrBackgroundType = 7;
+constexpr int kConfidenceFactorType = 8;
 constexpr long long kFullImageFileLength = 614400;  // one value of 16 bits per 640x480 pixel
 
 long long ExpectedLength(const FileTransferParams& params, const std::function<int(int)>& maxDepthOf) {
     switch (params.type) {
     case kRangeOffsetType:
-        return 2LL * (maxDepthOf(params.number) + 1);
-    case 4:
-    case 5:
-    case 7:
-    case 8:
+        return 2LL * (maxDepthOf(params.number) + 1);  // one 16-bit value per depth from 0 to the maximum
+    case kIntrinsicType:
+    case kPlanenessType:
+    case kIrBackgroundType:
+    case kConfidenceFactorType:
         return kFullImageFileLength;
     default:
-        return 0;
+        return 0;  // no file of another kind can match
     }
 }
 

@@ -1,5 +1,7 @@
 #include "FrameKindSwitches.h"
 
+#include "StatusCodes.h"
+
 int FrameKindSwitches::Set(FrameType type, bool enable) {
     switch (type) {
     case FRAME_DEPTH:
@@ -19,7 +21,7 @@ int FrameKindSwitches::Set(FrameType type, bool enable) {
 
 int FrameKindSwitches::Get(FrameType type, bool* out) const {
     if (out == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     switch (type) {
     case FRAME_DEPTH:

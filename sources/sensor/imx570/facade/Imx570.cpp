@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include "StatusCodes.h"
 #include "ToFRecordHead.h"
 #include "ToFRecordLayout.h"
 
 namespace {
 
 constexpr const char* kVersion = "1.1.11";
+// Not a failure: the multi-frequency data modes pick their depth ranges themselves, so the
+// request is declined and nothing is sent.
+constexpr int kRangeFixedByMode = 1;
 
 }  // namespace
 
@@ -37,7 +41,7 @@ int Imx570::RecycleRawFrame(Frame* frame) {
 
 int Imx570::Init(CommonControl* control, Consumer* consumer, APIImgPreProcess* preprocess) {
     if (control == nullptr || consumer == nullptr) {
-        return -1;
+        return status::kFailed;
     }
     m_tag.Set(control);
     m_protocol.SetCommonControl(control);
@@ -57,7 +61,7 @@ int Imx570::SetConfigFilePath(const char* path) {
 
 int Imx570::SetIntrinsicParams(const double* intrinsic, const double* distortion) {
     if (intrinsic == nullptr || distortion == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     const double* k = intrinsic;
     const double* d = distortion;
@@ -92,7 +96,7 @@ void Imx570::IntrinsicParamsUpdate() {
 
 int Imx570::GetIntrinsic(double* out) {
     if (out == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     const ToFIntrinsics::Matrix matrix = m_intrinsics.Working(IsBinned(), IntrinsicAdjuster());
     std::copy(matrix.begin(), matrix.end(), out);
@@ -101,7 +105,7 @@ int Imx570::GetIntrinsic(double* out) {
 
 int Imx570::GetDistortion(double* out) {
     if (out == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     const ToFIntrinsics::Distortion distortion = m_intrinsics.GetDistortion();
     std::copy(distortion.begin(), distortion.end(), out);
@@ -159,7 +163,7 @@ bool Imx570::IsFrameReady(FrameType type) {
 
 int Imx570::GetFrame(FrameType type, Frame** out) {
     if (out == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     return m_decode.GetFrame(type, out);
 }
@@ -187,11 +191,11 @@ int Imx570::GetIRGMMGain(int* gain) {
 int Imx570::SetDepthRange(const int& range) {
     if (tofrecord::IsMultiFrequencyMode(m_decode.GetDataMode())) {
         CAMERA_LOG(m_tag, "Multi frequency mode reject change depth range");
-        return 1;
+        return kRangeFixedByMode;
     }
     if (!m_modes.IsRangeValid(range)) {
         CAMERA_LOG(m_tag, "invalid depth range %d", range);
-        return -10;
+        return status::kInvalidDepthRange;
     }
     const int ret = m_protocol.SetDepthRange(range);
     if (ret != 0) {
@@ -209,7 +213,7 @@ int Imx570::GetDepthRange(int& range) {
 int Imx570::SetDatamode(const int& mode) {
     if (!m_modes.IsDataModeValid(mode)) {
         CAMERA_LOG(m_tag, "invalid data mode %d", mode);
-        return -15;
+        return status::kInvalidParameter;
     }
     const uint8_t wireMode = static_cast<uint8_t>(mode);  // the list holds bytes only
     int ret = m_protocol.SetDataMode(wireMode);
@@ -217,6 +221,7 @@ int Imx570::SetDatamode(const int& mode) {
         return ret;
     }
     if (tofrecord::IsDualRangeMode(mode)) {
+        // Two ranges: range 5, the longest, is the reference that range 0 is unwrapped against.
         DualRangeParams params{2, 5, 0, 0};
         ret = m_protocol.SetDualFreqMode(params);
         if (ret == 0) {
@@ -309,7 +314,7 @@ int Imx570::GetDistortionCorrectionEnabled(bool* enable) {
 
 int Imx570::GetResolutionList(ResolutionList* list) {
     if (list == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     *list = ResolutionList{1, {{640, 480}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}};
     return 0;
@@ -317,20 +322,20 @@ int Imx570::GetResolutionList(ResolutionList* list) {
 
 int Imx570::ProcessData(uint8_t* record, int size, FrameSyncInfo info) {
     m_intake.Take(record, size, info, m_decode.GetStream());
-    return -1;
+    return status::kFailed;  // on every path: the kit does not look at it
 }
 
 int Imx570::CheckImgData(uint8_t* record, int size) {
     ToFRecordHead head;
     if (!ToFRecordHead::Read(record, size, head)) {
-        return -1;
+        return status::kFailed;
     }
     if (!head.IsToF()) {
-        return -255;
+        return status::kNotMine;  // the kit offers it to the colour plug-in next
     }
     if (!head.HasExpectedLength()) {
         CAMERA_LOG(m_tag, "typeId:%d dataLenth.lenth:%d is invalid.", head.type, head.length);
-        return -1;
+        return status::kFailed;
     }
     return static_cast<int>(m_switches.Reported());
 }

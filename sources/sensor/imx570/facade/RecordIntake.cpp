@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "StatusCodes.h"
+
 RecordIntake::RecordIntake(const CameraTag& tag)
     : m_tag(tag), m_rawQueue(FRAME_RAW_TOF, kQueuedFrames, kPoolFrames), m_rawFrame(m_rawQueue.AllocFrame(FRAME_RAW_TOF)) {}
 
@@ -66,10 +68,10 @@ void RecordIntake::Queue(const FrameSyncInfo& info) {
 
 int RecordIntake::GetRawData(Frame** out) {
     if (out == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     *out = m_rawQueue.Pop(FRAME_RAW_TOF);
-    return *out != nullptr ? 0 : -1;
+    return *out != nullptr ? 0 : status::kFailed;
 }
 
 int RecordIntake::RecycleRawFrame(Frame* frame) {

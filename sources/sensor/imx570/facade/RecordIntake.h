@@ -32,6 +32,7 @@ public:
 
 private:
     static constexpr uint32_t kQueuedFrames = 2;
+    // The queued two, the one being filled, the one being decoded, and one to spare.
     static constexpr uint32_t kPoolFrames = 5;
 
     // Copies the whole record into the frame being filled; false when there is no frame.

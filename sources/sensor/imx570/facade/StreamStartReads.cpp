@@ -6,9 +6,12 @@
 
 namespace {
 
-// The maximum depths the plug-in assumes when the camera gives no range list.
+// The depths in millimetres the plug-in assumes when the camera gives no range list. The
+// maximum is each range's unambiguous distance, its phase factor times 2 pi, where depth wraps.
 constexpr uint16_t kBuiltInDepthMax[6] = {1249, 1874, 2498, 3123, 3747, 7495};
+// The depths used: each range's whole period, except that range 5 is used only to 4.5 m.
 constexpr uint16_t kBuiltInEffectDepthMax[6] = {1249, 1874, 2498, 3123, 3747, 4500};
+// Nearer than 450 mm no range is used.
 constexpr uint16_t kBuiltInEffectDepthMin[6] = {450, 450, 450, 450, 450, 450};
 
 // The data modes whose two frequencies the camera is asked for.

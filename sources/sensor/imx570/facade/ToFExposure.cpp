@@ -2,12 +2,16 @@
 
 #include <limits>
 
+#include "StatusCodes.h"
 #include "ToFRecordLayout.h"
 
 namespace {
 
-constexpr uint32_t kUnitsPerMs = 1000;
-constexpr int32_t kDefaultMaximumMs = 1000;
+constexpr uint32_t kUnitsPerMs = 1000;        // the camera counts exposure in microseconds
+constexpr int32_t kDefaultMaximumMs = 1000;    // when the camera names no maximum of its own
+// The modes of ExposureTimeParams besides the maximum's.
+constexpr int32_t kNoTimeMode = 0;             // reports no time
+constexpr int32_t kManualMode = 1;             // the main exposure, as the application sets it
 
 }  // namespace
 
@@ -24,13 +28,13 @@ bool ToFExposure::ToCameraUnits(int32_t milliseconds, uint32_t& microseconds) co
 }
 
 int ToFExposure::SetExposureTime(ExposureTimeParams params) {
-    if (params.mode != 1) {
+    if (params.mode != kManualMode) {
         CAMERA_LOG(m_tag, "exposureTimeParams.mode:%d is invalid", params.mode);
-        return -15;
+        return status::kInvalidParameter;
     }
     uint32_t microseconds = 0;
     if (!ToCameraUnits(params.exposureTime, microseconds)) {
-        return -15;
+        return status::kInvalidParameter;
     }
     ExposureTime exposure{kMainExposure, microseconds};
     int ret = m_protocol.SetToFExposureTime(exposure);
@@ -43,13 +47,13 @@ int ToFExposure::SetExposureTime(ExposureTimeParams params) {
 
 int ToFExposure::GetExposureTime(ExposureTimeParams* params) {
     if (params == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     switch (params->mode) {
-    case 0:
+    case kNoTimeMode:
         params->exposureTime = 0;
         return 0;
-    case 1: {
+    case kManualMode: {
         ExposureTime exposure{kMainExposure, 0};
         const int ret = m_protocol.GetToFExposureTime(&exposure);
         params->exposureTime = ret == 0 ? static_cast<int32_t>(exposure.exposureTime / kUnitsPerMs) : 0;
@@ -63,7 +67,7 @@ int ToFExposure::GetExposureTime(ExposureTimeParams* params) {
     }
     default:
         CAMERA_LOG(m_tag, "pExposureTimeParams->mode:%d is invalid", params->mode);
-        return -15;
+        return status::kInvalidParameter;
     }
 }
 
@@ -78,7 +82,7 @@ int ToFExposure::GetMaximumExposureTime(int32_t& milliseconds) {
 int ToFExposure::SetHdrExposureTime(int32_t milliseconds) {
     uint32_t microseconds = 0;
     if (!ToCameraUnits(milliseconds, microseconds)) {
-        return -15;
+        return status::kInvalidParameter;
     }
     return m_protocol.SetToFExposureTime(ExposureTime{kHdrExposure, microseconds});
 }
@@ -105,7 +109,7 @@ int ToFExposure::SetExposureControlMode(int mode) {
 
 int ToFExposure::GetExposureControlMode(int* mode) {
     if (mode == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     DSPParameters item{kExposureControlItem, 0, 0, 0};
     const int ret = m_protocol.GetDspStatus(item);
@@ -119,7 +123,7 @@ int ToFExposure::SetHDRModeEnabled(bool enable) {
 
 int ToFExposure::GetHDRModeEnabled(bool* enable) {
     if (enable == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     DSPParameters item{kHdrItem, 0, 0, 0};
     const int ret = m_protocol.GetDspStatus(item);

@@ -1,5 +1,7 @@
 #include "ToFFilterSettings.h"
 
+#include "StatusCodes.h"
+
 ToFFilterSettings::ToFFilterSettings(Protocol& protocol, TofDecode& decode) : m_protocol(protocol), m_decode(decode) {}
 
 int ToFFilterSettings::SetTimeFilterParams(TimeFilterParams params) {
@@ -10,7 +12,7 @@ int ToFFilterSettings::SetTimeFilterParams(TimeFilterParams params) {
 
 int ToFFilterSettings::GetTimeFilterParams(TimeFilterParams* params) {
     if (params == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     DSPParameters item{kTimeFilterItem, 0, params->enable, static_cast<uint16_t>(params->threshold & 0xFFFF)};
     const int ret = m_protocol.GetDspStatus(item);
@@ -28,7 +30,7 @@ int ToFFilterSettings::SetConfidenceFilterParams(ConfidenceFilterParams params) 
 
 int ToFFilterSettings::GetConfidenceFilterParams(ConfidenceFilterParams* params) {
     if (params == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     const int ret = m_protocol.GetConfidenceFilterParams(*params);
     // A failed read leaves the caller's values, which are no setting of the camera.
@@ -43,7 +45,7 @@ int ToFFilterSettings::SetFlyingPixelFilterParams(FlyingPixelFilterParams params
 }
 
 int ToFFilterSettings::GetFlyingPixelFilterParams(FlyingPixelFilterParams* params) {
-    return params == nullptr ? -12 : m_decode.GetFlyingPixelFilterParams(params);
+    return params == nullptr ? status::kNullArgument : m_decode.GetFlyingPixelFilterParams(params);
 }
 
 int ToFFilterSettings::SetFillHoleFilterParams(FillHoleFilterParams params) {
@@ -51,7 +53,7 @@ int ToFFilterSettings::SetFillHoleFilterParams(FillHoleFilterParams params) {
 }
 
 int ToFFilterSettings::GetFillHoleFilterParams(FillHoleFilterParams* params) {
-    return params == nullptr ? -12 : m_decode.GetFillHoleFilterParams(params);
+    return params == nullptr ? status::kNullArgument : m_decode.GetFillHoleFilterParams(params);
 }
 
 int ToFFilterSettings::SetSpatialFilterParams(SpatialFilterParams params) {
@@ -59,7 +61,7 @@ int ToFFilterSettings::SetSpatialFilterParams(SpatialFilterParams params) {
 }
 
 int ToFFilterSettings::GetSpatialFilterParams(SpatialFilterParams* params) {
-    return params == nullptr ? -12 : m_decode.GetSpatialFilterParams(params);
+    return params == nullptr ? status::kNullArgument : m_decode.GetSpatialFilterParams(params);
 }
 
 int ToFFilterSettings::SetDistortionCorrectionEnabled(bool enable) {
@@ -70,7 +72,7 @@ int ToFFilterSettings::SetDistortionCorrectionEnabled(bool enable) {
 
 int ToFFilterSettings::GetDistortionCorrectionEnabled(bool* enable) {
     if (enable == nullptr) {
-        return -12;
+        return status::kNullArgument;
     }
     DSPParameters item{kDistortionCorrectionItem, 0, 0, 0};
     const int ret = m_protocol.GetDspStatus(item);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CheckTransferFile.h"
+#include "StatusCodes.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ const ToFPropertyKey* ToFProperties::Check(const char* key, const void* data, in
     const ToFPropertyKey* entry = FindToFPropertyKey(key);
     if (entry == nullptr || !(set ? entry->settable : entry->gettable)) {
         CAMERA_LOG(m_parts.tag, "pKey:%s is not supported.", key != nullptr ? key : "(null)");
-        status = -255;
+        status = status::kNotMine;
         return nullptr;
     }
     if (entry->size == ToFPropertyKey::kAnySize) {
@@ -64,19 +65,19 @@ const ToFPropertyKey* ToFProperties::Check(const char* key, const void* data, in
     }
     if (size != entry->size) {
         CAMERA_LOG(m_parts.tag, "dataSize:%d is invalid.", size);
-        status = -15;
+        status = status::kInvalidParameter;
         return nullptr;
     }
     if (data == nullptr) {
         CAMERA_LOG(m_parts.tag, "pData:%p is invalid.", data);
-        status = -12;
+        status = status::kNullArgument;
         return nullptr;
     }
     return entry;
 }
 
 int ToFProperties::Finish(int status, int size) const {
-    if (status == -15) {
+    if (status == status::kInvalidParameter) {
         CAMERA_LOG(m_parts.tag, "dataSize:%d is invalid.", size);
     }
     return status;
@@ -161,7 +162,7 @@ int ToFProperties::RunSet(ToFKey key, const void* data) {
         return m_parts.exposure.SetHdrExposureTime(
             Load<int32_t>(static_cast<const uint8_t*>(data) + kExposureTimeOffset));
     default:
-        return -255;  // the table lets no other key through
+        return status::kNotMine;  // the table lets no other key through
     }
 }
 
@@ -171,7 +172,7 @@ int ToFProperties::SetTransferFile(const void* data) {
     TofDecode& decode = m_parts.decode;
     if (!CheckTransferFile(params, [&decode](int range) { return static_cast<int>(decode.GetSonyMaxDepth(range)); },
                            m_parts.tag)) {
-        return -255;
+        return status::kInternal;
     }
     return m_parts.transfer.Start(params);
 }
@@ -212,6 +213,6 @@ int ToFProperties::RunGet(ToFKey key, void* data) {
     case ToFKey::HDRExposureTime:
         return WithExposureTime(data, [&](int32_t& ms) { return m_parts.exposure.GetHdrExposureTime(ms); });
     default:
-        return -255;  // the table lets no other key through
+        return status::kNotMine;  // the table lets no other key through
     }
 }

@@ -7,7 +7,7 @@ namespace {
 
 using Key = ToFPropertyKey;
 
-// Built when the library loads and only read afterwards.
+// Built when the library loads and only read afterwards. Sizes are the bytes of each key's data record.
 const std::map<std::string, ToFPropertyKey> kKeys = {
     {"Py_TemperatureOffsetEnable", {ToFKey::TemperatureOffsetEnable, 1, true, false}},
     {"Py_WDRStyle", {ToFKey::WDRStyle, 1, true, false}},

@@ -4,19 +4,20 @@
 
 #include "ConfidenceTable.h"
 #include "DepthPlane.h"
+#include "StatusCodes.h"
 #include "log.h"
 #include "pathtools.h"
 
 namespace {
 
 constexpr uint16_t kInvalid = 0xFFFF;
-constexpr int kStatusInvalidArgument = -15;
 constexpr char kConfidenceFactorFile[] = "ConfidenceFactor.bin";
 // Depths outside these bounds fail the confidence filter whatever their amplitude.
 constexpr uint32_t kConfidenceNearest = 100;
 constexpr uint32_t kConfidenceFarthest = 4999;
-constexpr uint32_t kMinAmplitude = 10;
-constexpr unsigned kAmplitudeShift = 13;
+constexpr uint32_t kMinAmplitude = 10;    // weaker returns give no usable phase at any depth
+constexpr unsigned kAmplitudeShift = 13;  // the per-pixel factors are fixed point, 8192 for 1.0
+constexpr uint32_t kPercent = 100;        // the amplitude as a percentage of the table's at that depth
 
 uint16_t Saturate16(unsigned value) { return value > 0xFFFFu ? uint16_t{0xFFFF} : static_cast<uint16_t>(value); }
 
@@ -54,7 +55,7 @@ void CheckConfidence(uint16_t* depth, const uint16_t* amplitude, const uint16_t*
         if (CheckExposure) {
             const uint32_t index = std::min(std::max(d, kConfidenceNearest), kConfidenceFarthest) -
                                    static_cast<uint32_t>(kConfidenceTabFirstDepth);
-            weak = weak || limit > static_cast<float>(a * 100) / static_cast<float>(table[index]);
+            weak = weak || limit > static_cast<float>(a * kPercent) / static_cast<float>(table[index]);
         }
         uint16_t out = weak || d > kConfidenceFarthest ? kInvalid : static_cast<uint16_t>(d);
         out = d < kConfidenceNearest ? uint16_t{0} : out;
@@ -97,7 +98,7 @@ template <typename Record>
 int Filter::Load(const Record& source, Record* out, const char* getter) const {
     if (out == nullptr) {
         LOG_PRINTF("%s: params is null", getter);
-        return kStatusInvalidArgument;
+        return status::kInvalidParameter;
     }
     *out = Snapshot(source);
     return 0;

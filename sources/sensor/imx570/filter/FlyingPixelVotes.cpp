@@ -9,17 +9,22 @@ constexpr uint32_t kMaxVotes = 5;
 constexpr uint16_t kInvalid = 0xFFFF;
 constexpr uint32_t kInteriorMinValues = 5;
 constexpr uint32_t kBorderMinValues = 3;
+// The spread limit is (50 - threshold) thousandths of the mean; compared squared, in whole numbers.
+constexpr int64_t kLimitThousandths = 50;
+constexpr uint64_t kThousandSquared = 1000000u;
+// A limit of 3000 thousandths or more: std / mean of positive values stays below sqrt(8) < 3.
+constexpr int64_t kUnreachableThousandths = 3000;
 
 inline uint32_t Valid(uint16_t value) { return static_cast<uint16_t>(value - 1) < 0xFFFE ? 1u : 0u; }
 
 }  // namespace
 
 FlyingPixelVotes::SpreadLimit::SpreadLimit(int32_t threshold) {
-    const int64_t numerator = 50 - static_cast<int64_t>(threshold);
+    const int64_t numerator = kLimitThousandths - static_cast<int64_t>(threshold);
     if (numerator < 0) {
         m_mode = Mode::Always;  // a negative limit: any spread, even none, exceeds it
-    } else if (numerator > 3000) {
-        m_mode = Mode::Never;  // std / mean of positive values stays below sqrt(8) < 3
+    } else if (numerator > kUnreachableThousandths) {
+        m_mode = Mode::Never;
     } else {
         m_numeratorSquare = static_cast<uint64_t>(numerator * numerator);
     }
@@ -32,7 +37,7 @@ bool FlyingPixelVotes::SpreadLimit::Exceeded(uint32_t count, uint64_t sum, uint6
     // Both sides stay below 2^62 for nine 16-bit values.
     const uint64_t sumSquare = sum * sum;
     const uint64_t spread = count * squares - sumSquare;
-    return spread * 1000000u > m_numeratorSquare * sumSquare;
+    return spread * kThousandSquared > m_numeratorSquare * sumSquare;
 }
 
 void FlyingPixelVotes::Apply(const DepthPlane& plane, int32_t threshold) {

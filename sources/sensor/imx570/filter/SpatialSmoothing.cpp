@@ -2,6 +2,13 @@
 
 #include "SmallDivision.h"
 
+namespace {
+
+constexpr uint32_t kDiamondPixels = 12;  // the neighbours within two steps, the pixel itself not
+constexpr int64_t kPercent = 100;        // deviationPercent is in percent of the mean
+
+}  // namespace
+
 void SpatialSmoothing::Apply(const DepthPlane& plane, const SpatialFilterParams& params, DepthLimits limits) {
     if (params.iterations <= 0 || plane.width <= 4 || plane.height <= 4) {
         return;
@@ -31,8 +38,9 @@ void SpatialSmoothing::SmoothRow(const DepthPlane& plane, uint32_t y, const Spat
     const int64_t percent = params.deviationPercent;
     const uint32_t end = plane.width - 2;
     for (uint32_t x = 2; x < end; ++x) {
-        const uint32_t v[12] = {up2[x],       up1[x - 1], up1[x],       up1[x + 1], mid[x - 2],   mid[x - 1],
-                                mid[x + 1],   mid[x + 2], down1[x - 1], down1[x],   down1[x + 1], down2[x]};
+        const uint32_t v[kDiamondPixels] = {up2[x],       up1[x - 1], up1[x],       up1[x + 1],
+                                            mid[x - 2],   mid[x - 1], mid[x + 1],   mid[x + 2],
+                                            down1[x - 1], down1[x],   down1[x + 1], down2[x]};
         uint32_t count = 0;
         uint32_t sum = 0;
         for (uint32_t value : v) {
@@ -40,7 +48,7 @@ void SpatialSmoothing::SmoothRow(const DepthPlane& plane, uint32_t y, const Spat
             count += keep;
             sum += keep * value;
         }
-        const uint32_t mean12 = sum / 12;  // over the whole diamond, kept or not
+        const uint32_t mean12 = sum / kDiamondPixels;  // over the whole diamond, kept or not
         uint32_t deviation = 0;
         for (uint32_t value : v) {
             const uint32_t d = value > mean12 ? value - mean12 : mean12 - value;
@@ -48,7 +56,7 @@ void SpatialSmoothing::SmoothRow(const DepthPlane& plane, uint32_t y, const Spat
         }
         // A count above minCount is at least 1, so the mean below has a divisor.
         const bool smooth = limits.Inside(mid[x]) && count > minCount &&
-                            static_cast<int64_t>(mean12) * percent / 100 > static_cast<int64_t>(deviation);
+                            static_cast<int64_t>(mean12) * percent / kPercent > static_cast<int64_t>(deviation);
         m_sum[x] = sum;
         m_count[x] = smooth ? count : 0u;
     }

@@ -16,8 +16,6 @@ constexpr int kPayload = 64;          // the most a command payload carries
 constexpr int kRegisterPayload = 8;   // address, value, and four bytes the camera does not read
 constexpr int kListHead = 2;          // sub-id, count
 constexpr int kDualRanges = 2;        // the camera fuses exactly two ranges
-constexpr int kConfidenceConfig = 10;  // the DSPConfig of the confidence filter
-constexpr uint8_t kConfidenceItem = 6;
 // Bytes 7-8 of every confidence-filter set carry this fixed value, whatever the threshold.
 constexpr uint16_t kConfidenceExtra = 4600;
 constexpr int kTestModeBytes = 5;        // mode, param1, and param2..4 for the registers
@@ -31,36 +29,9 @@ bool FitsSignedByte(int value) { return value >= INT8_MIN && value <= INT8_MAX; 
 
 }  // namespace
 
-// Where a DSP item sits in the 0x19 payload: class, target and item, and the width of its
-// threshold in a set and in a get (0 none). Class 0 items carry nothing on this side.
-struct Protocol::DspLayout {
-    uint8_t cls;
-    uint8_t target;
-    uint8_t item;
-    int setThreshold;
-    int getThreshold;
-    bool extra;  // 4600 in bytes 7-8 of a set
-    bool comparesThreshold;
-
-    static DspLayout For(int config) {
-        switch (config) {
-            case 0: return {kDspClassSwitch, 1, 0, 0, 0, false, false};
-            case 1: return {kDspClassSwitch, 2, 0, 0, 0, false, false};
-            case 3: return {kDspClassItem, 1, 2, 0, 0, false, false};
-            case 4: return {kDspClassItem, 1, 3, 0, 0, false, false};
-            case 5: return {kDspClassItem, 1, 4, 1, 1, false, true};
-            case 6: return {kDspClassItem, 1, 1, 0, 0, false, false};
-            case 7: return {kDspClassItem, 1, 5, 0, 0, false, false};
-            case 9: return {kDspClassItem, 2, 1, 0, 0, false, false};
-            case kConfidenceConfig: return {kDspClassItem, 1, kConfidenceItem, 2, 2, true, true};
-            case 11: return {kDspClassItem, 1, 7, 2, 2, false, true};
-            case 12: return {kDspClassItem, 1, 8, 1, 1, false, true};
-            case 13: return {kDspClassItem, 1, 9, 0, 0, false, false};
-            case 14: return {kDspClassItem, 1, 10, 2, 2, false, true};
-            case 15: return {kDspClassItem, 1, 11, 0, 2, false, false};
-            default: return {0, 0, 0, 0, 0, false, false};
-        }
-    }
+// A DSP item of the 0x19 payload with the bytes that carry it.
+struct Protocol::DspLayout : DspItem {
+    static DspLayout For(int config) { return {DspItemOf(config)}; }
 
     void Fill(uint8_t* buf, const DSPParameters& p, bool get) const {
         buf[0] = p.option;
@@ -498,9 +469,10 @@ int Protocol::SetDspStatus(const DSPParameters& params) {
 }
 
 int Protocol::QueryConfidence(ConfidenceFilterParams& params) {
-    uint8_t buf[kPayload] = {0, kDspClassItem | kDspGetBit, 1, kConfidenceItem};
+    uint8_t buf[kPayload] = {};
+    DspLayout::For(kDspConfigConfidence).Fill(buf, DSPParameters{kDspConfigConfidence, 0, 0, 0}, true);
     int ret = Exchange(kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0 && buf[3] != kConfidenceItem) ret = status::kNoAnswer;
+    if (ret == 0 && buf[3] != kDspItemConfidence) ret = status::kNoAnswer;
     if (ret == 0) {
         params.enable = buf[4] != 0 ? 1 : 0;
         params.threshold = static_cast<uint16_t>(byteorder::GetLe16(buf + 5));
@@ -525,9 +497,9 @@ int Protocol::SetConfidenceFilterParams(const ConfidenceFilterParams& params) {
         LOG_DEVICE(Tag(), "threshold:%d is invalid.", threshold);
         return status::kInvalidParameter;
     }
-    const DSPParameters dsp{kConfidenceConfig, 0, params.enable, static_cast<uint16_t>(threshold)};
+    const DSPParameters dsp{kDspConfigConfidence, 0, params.enable, static_cast<uint16_t>(threshold)};
     uint8_t buf[kPayload] = {};
-    DspLayout::For(kConfidenceConfig).Fill(buf, dsp, false);
+    DspLayout::For(kDspConfigConfidence).Fill(buf, dsp, false);
     const bool on = params.enable != 0;
     ConfidenceFilterParams last{};
     const Confirmation set = SetConfirmed(kDsp, buf, sizeof(buf), [&] { return QueryConfidence(last); }, [&] {

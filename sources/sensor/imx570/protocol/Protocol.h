@@ -74,7 +74,7 @@ public:
     // Sent without read-back.
     int SetTestModeState(TestMode mode, const TestModeParams& params);
 
-    // Calibration-file transfer, command 0x1d. TransferFile sends the start command only:
+    // Calibration-file transfer, tofcmd::kTransfer. TransferFile sends the start command only:
     // the plug-in's TransferFile controller serves or receives the file and polls. -15 for a
     // type outside 4..8, a host path without a folder or a name too long for the payload.
     int TransferFile(const FileTransferParams& params);
@@ -86,7 +86,7 @@ public:
     int SetOpenState(bool open);
     bool IsOpen() const { return m_isOpen; }
 
-    // Keys 0x0E000001 out-mode list, 0x0E000002 depth-range list, 0x0E000017 DSP status, with
+    // Keys tofcmd::kKeyOutModeList, kKeyDepthRangeList and kKeyDspStatus, with
     // `data` as that record and the size its size (else -15); any other key -255.
     int GetProperty(int key, void* data, int* size);
     int SetProperty(int key, const void* data, int size);

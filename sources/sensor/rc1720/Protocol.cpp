@@ -3,40 +3,41 @@
 #include <algorithm>
 #include <cstring>
 #include <thread>
+#include <type_traits>
 
-#include "ReadBack.h"
+#include "ByteOrder.h"
+#include "ColorCommands.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace rc1720 {
 
 namespace {
 
-constexpr int kCmdResolution = 0x15;
-constexpr int kCmdDsp = 0x19;
-constexpr int kCmdColour = 0x22;
+using namespace colorcmd;
 
-constexpr uint8_t kSubFirmware = 0x01;
-constexpr uint8_t kSubBrightness = 0x02;
-constexpr uint8_t kSubAEMaxExposure = 0x03;
-constexpr uint8_t kSubManualState = 0x05;
-constexpr uint8_t kSubManualTime = 0x06;
-constexpr uint8_t kSubMaxExposure = 0x07;
-constexpr uint8_t kSubGain = 0x08;
-constexpr uint8_t kSubColourResolution = 0x02;
+constexpr int kFirmwareBytes = 30;    // the firmware text's room in its reply
+constexpr int kResolutionReply = 64;  // a whole reply payload
+constexpr int kDspBuffer = 64;        // a DSP command always carries a whole payload
+constexpr int kValueBuffer = 5;       // sub-id and the widest value, the gain's float
+constexpr uint8_t kResolutionApply = 1;  // byte 1 of every resolution set
+// The camera knows 1 (manual) and 3 (automatic) as manual-exposure states.
+constexpr uint8_t kManual = 1;
+constexpr uint8_t kAutomatic = 3;
+// Five reads, 10 ms apart; a read that fails has written its own lines, so only -105 asks
+// for the read-back line.
+const ConfirmRule kConfirm{5, std::chrono::milliseconds(10), false};
 
-constexpr int kFirmwareBytes = 30;
-constexpr int kResolutionReply = 64;
-constexpr int kDspBuffer = 64;
-constexpr int kReads = 5;
-constexpr std::chrono::milliseconds kPause{10};
+bool KnownDsp(int32_t config) { return config == kDspConfigSwitch || config == kDspConfigDistortion; }
 
-constexpr int32_t kDspItemUnused = 2;
-constexpr int32_t kDspItemDistortion = 8;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-void PutLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
+// Where a DSP item sits in the 0x19 payload.
+void FillDsp(uint8_t* buf, const DSPParameters& params, bool get) {
+    const bool item = params.DSPConfig == kDspConfigDistortion;
+    buf[0] = params.option;
+    buf[1] = static_cast<uint8_t>((item ? kDspClassItem : kDspClassSwitch) | (get ? kDspGetBit : 0));
+    buf[2] = kDspTargetColour;
+    if (item) buf[3] = kDspItemDistortion;
+    if (!get) buf[item ? 4 : 3] = params.enable;
 }
 
 }  // namespace
@@ -55,24 +56,71 @@ int Protocol::SetCmd(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type) 
     return ret;
 }
 
-int Protocol::Get(uint8_t sub, uint8_t* buf, int size, const char* operation) {
-    buf[0] = sub;
-    const int ret = SetCmd(kCmdColour, buf, size, size, CMDTYPE_GET);
+int Protocol::Send(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type, const char* operation) {
+    const int ret = SetCmd(cmd, buf, bufSize, len, type);
     if (ret != 0) LogFailure(operation, ret);
     return ret;
 }
 
-int Protocol::Set(uint8_t sub, uint8_t* buf, int size, const char* operation) {
-    buf[0] = sub;
-    const int ret = SetCmd(kCmdColour, buf, size, size, CMDTYPE_SET);
-    if (ret != 0) LogFailure(operation, ret);
+template <typename Query, typename Same>
+Confirmation Protocol::SetConfirmed(int cmd, uint8_t* buf, int size, const char* operation, Query&& query,
+                                    Same&& same) {
+    return SetAndConfirm(
+        kConfirm, m_sleep, [&] { return Send(cmd, buf, size, size, CMDTYPE_SET, operation); }, query, same);
+}
+
+// The colour values of command 0x22: the sub-id, the bytes both ways, and the words of the
+// read-back line "Set <name> value:..; Get<gap>value_:.. .".
+struct ColourValue {
+    uint8_t sub;
+    int size;
+    const char* name;
+    const char* gap;
+};
+
+namespace {
+
+const ColourValue kBrightness{kSubBrightness, 2, "RGBBrightness", " "};
+const ColourValue kAEMaxExposure{kSubAEMaxExposure, 2, "AEMaxExposureTime", "  "};  // its line has two spaces
+const ColourValue kManualState{kSubManualState, 2, "RGBManualExposureState", " "};
+const ColourValue kManualTime{kSubManualTime, 3, "RGBManualExposureTime", " "};
+const ColourValue kMaxExposure{kSubMaxExposure, 2, "RGBMaxExposureTime", " "};  // read only
+const ColourValue kGain{kSubGain, 5, "RGBGain", " "};
+
+}  // namespace
+
+template <typename Value, typename Decode>
+int Protocol::GetValue(const ColourValue& item, const char* operation, Value& value, Decode&& decode) {
+    if (!m_commonControl) return status::kFailed;
+    uint8_t buf[kValueBuffer] = {item.sub};
+    const int ret = Send(kColour, buf, item.size, item.size, CMDTYPE_GET, operation);
+    if (ret == 0) value = decode(buf + 1);
     return ret;
+}
+
+template <typename Value>
+int Protocol::SetValue(const ColourValue& item, uint8_t* buf, const char* operation, Value want,
+                       int (Protocol::*get)(Value&)) {
+    if (!m_commonControl) return status::kFailed;
+    buf[0] = item.sub;
+    Value got{};
+    const Confirmation set = SetConfirmed(
+        kColour, buf, item.size, operation, [&] { return (this->*get)(got); }, [&] { return got == want; });
+    if (!set.writeLine) return set.result;
+    const char* tag = m_commonControl->GetDeviceSN();
+    if constexpr (std::is_floating_point_v<Value>) {
+        LOG_DEVICE_AS(operation, tag, "Set %s value:%f; Get%svalue_:%f .", item.name, want, item.gap, got);
+    } else {
+        LOG_DEVICE_AS(operation, tag, "Set %s value:%d; Get%svalue_:%d .", item.name, static_cast<int>(want),
+                      item.gap, static_cast<int>(got));
+    }
+    return set.result;
 }
 
 int Protocol::GetRGBFWVersion(char* text, int& length) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[1 + kFirmwareBytes] = {};
-    const int ret = Get(kSubFirmware, buf, sizeof(buf), __func__);
+    if (!m_commonControl) return status::kFailed;
+    uint8_t buf[1 + kFirmwareBytes] = {kSubFirmware};
+    const int ret = Send(kColour, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET, __func__);
     if (ret != 0) return ret;
     length = std::clamp(length, 0, kFirmwareBytes);
     if (text != nullptr) std::memcpy(text, buf + 1, static_cast<size_t>(length));
@@ -80,202 +128,114 @@ int Protocol::GetRGBFWVersion(char* text, int& length) {
 }
 
 int Protocol::GetRGBBrightness(int& value) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[2] = {};
-    const int ret = Get(kSubBrightness, buf, sizeof(buf), __func__);
-    if (ret == 0) value = static_cast<int8_t>(buf[1]);
-    return ret;
+    return GetValue(kBrightness, __func__, value, [](const uint8_t* at) { return static_cast<int8_t>(at[0]); });
 }
 
 int Protocol::SetRGBBrightness(int value) {
-    if (!m_commonControl) return -1;
+    if (!m_commonControl) return status::kFailed;
     if (value < INT8_MIN || value > INT8_MAX) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(), "value:%d is invalid.", value);
-        return -15;
+        return status::kInvalidParameter;
     }
-    uint8_t buf[2] = {0, static_cast<uint8_t>(value)};
-    int ret = Set(kSubBrightness, buf, sizeof(buf), __func__);
-    if (ret != 0) return ret;
-    int got = 0;
-    ret = ReadBack(kReads, kPause, m_sleep, [&](bool& matched) {
-        const int r = GetRGBBrightness(got);
-        matched = got == value;
-        return r;
-    });
-    if (ret == -105) LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set RGBBrightness value:%d; Get value_:%d .", value, got);
-    return ret;
+    uint8_t buf[kValueBuffer] = {0, static_cast<uint8_t>(value)};
+    return SetValue(kBrightness, buf, __func__, value, &Protocol::GetRGBBrightness);
 }
 
 int Protocol::GetAEMaxExposureTime(uint8_t& value) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[2] = {};
-    const int ret = Get(kSubAEMaxExposure, buf, sizeof(buf), __func__);
-    if (ret == 0) value = buf[1];
-    return ret;
+    return GetValue(kAEMaxExposure, __func__, value, [](const uint8_t* at) { return at[0]; });
 }
 
 int Protocol::SetAEMaxExposureTime(uint8_t value) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[2] = {0, value};
-    int ret = Set(kSubAEMaxExposure, buf, sizeof(buf), __func__);
-    if (ret != 0) return ret;
-    uint8_t got = 0;
-    ret = ReadBack(kReads, kPause, m_sleep, [&](bool& matched) {
-        const int r = GetAEMaxExposureTime(got);
-        matched = got == value;
-        return r;
-    });
-    if (ret == -105) LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set AEMaxExposureTime value:%d; Get  value_:%d .", value, got);
-    return ret;
+    uint8_t buf[kValueBuffer] = {0, value};
+    return SetValue(kAEMaxExposure, buf, __func__, value, &Protocol::GetAEMaxExposureTime);
 }
 
 int Protocol::GetRGBManualExposureState(uint8_t& manual) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[2] = {};
-    const int ret = Get(kSubManualState, buf, sizeof(buf), __func__);
-    if (ret == 0) manual = buf[1] == 1 ? 1 : 0;
-    return ret;
+    return GetValue(kManualState, __func__, manual,
+                    [](const uint8_t* at) { return static_cast<uint8_t>(at[0] == kManual ? 1 : 0); });
 }
 
 int Protocol::SetRGBManualExposureState(uint8_t state) {
-    if (!m_commonControl) return -1;
-    // The camera knows 1 (manual) and 3 (automatic).
-    uint8_t buf[2] = {0, static_cast<uint8_t>(state == 1 ? 1 : 3)};
-    int ret = Set(kSubManualState, buf, sizeof(buf), __func__);
-    if (ret != 0) return ret;
-    uint8_t got = 0;
-    ret = ReadBack(kReads, kPause, m_sleep, [&](bool& matched) {
-        const int r = GetRGBManualExposureState(got);
-        matched = got == state;
-        return r;
-    });
-    if (ret == -105) LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set RGBManualExposureState value:%d; Get value_:%d .", state, got);
-    return ret;
+    uint8_t buf[kValueBuffer] = {0, state == 1 ? kManual : kAutomatic};
+    return SetValue(kManualState, buf, __func__, state, &Protocol::GetRGBManualExposureState);
 }
 
 int Protocol::GetRGBManualExposureTime(uint16_t& value) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[3] = {};
-    const int ret = Get(kSubManualTime, buf, sizeof(buf), __func__);
-    if (ret == 0) value = Le16(buf + 1);
-    return ret;
+    return GetValue(kManualTime, __func__, value,
+                    [](const uint8_t* at) { return static_cast<uint16_t>(byteorder::GetLe16(at)); });
 }
 
 int Protocol::SetRGBManualExposureTime(uint16_t value) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[3] = {};
-    PutLe16(buf + 1, value);
-    int ret = Set(kSubManualTime, buf, sizeof(buf), __func__);
-    if (ret != 0) return ret;
-    uint16_t got = 0;
-    ret = ReadBack(kReads, kPause, m_sleep, [&](bool& matched) {
-        const int r = GetRGBManualExposureTime(got);
-        matched = got == value;
-        return r;
-    });
-    if (ret == -105) LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set RGBManualExposureTime value:%d; Get value_:%d .", value, got);
-    return ret;
+    uint8_t buf[kValueBuffer] = {};
+    byteorder::PutLe16(buf + 1, value);
+    return SetValue(kManualTime, buf, __func__, value, &Protocol::GetRGBManualExposureTime);
 }
 
 int Protocol::GetRGBMaxExposureTime(uint8_t& value) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[2] = {};
-    const int ret = Get(kSubMaxExposure, buf, sizeof(buf), __func__);
-    if (ret == 0) value = buf[1];
-    return ret;
+    return GetValue(kMaxExposure, __func__, value, [](const uint8_t* at) { return at[0]; });
 }
 
 int Protocol::GetRGBGain(float& gain) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[5] = {};
-    const int ret = Get(kSubGain, buf, sizeof(buf), __func__);
-    if (ret == 0) std::memcpy(&gain, buf + 1, sizeof(gain));
-    return ret;
+    return GetValue(kGain, __func__, gain, [](const uint8_t* at) {
+        float value;
+        std::memcpy(&value, at, sizeof(value));
+        return value;
+    });
 }
 
 int Protocol::SetRGBGain(float gain) {
-    if (!m_commonControl) return -1;
-    uint8_t buf[5] = {};
+    uint8_t buf[kValueBuffer] = {};
     std::memcpy(buf + 1, &gain, sizeof(gain));
-    int ret = Set(kSubGain, buf, sizeof(buf), __func__);
-    if (ret != 0) return ret;
-    float got = 0;
-    ret = ReadBack(kReads, kPause, m_sleep, [&](bool& matched) {
-        const int r = GetRGBGain(got);
-        matched = got == gain;
-        return r;
-    });
-    if (ret == -105) LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set RGBGain value:%f; Get value_:%f .", gain, got);
-    return ret;
+    return SetValue(kGain, buf, __func__, gain, &Protocol::GetRGBGain);
 }
 
 int Protocol::GetColorResolution(int& width, int& height) {
-    if (!m_commonControl) return -1;
+    if (!m_commonControl) return status::kFailed;
     uint8_t buf[kResolutionReply] = {kSubColourResolution};
-    const int ret = SetCmd(kCmdResolution, buf, sizeof(buf), 1, CMDTYPE_GET);
-    if (ret != 0) {
-        LogFailure(__func__, ret);
-        return ret;
-    }
-    width = Le16(buf + 2);
-    height = Le16(buf + 4);
+    const int ret = Send(kResolution, buf, sizeof(buf), 1, CMDTYPE_GET, __func__);
+    if (ret != 0) return ret;
+    width = static_cast<int>(byteorder::GetLe16(buf + 2));
+    height = static_cast<int>(byteorder::GetLe16(buf + 4));
     return 0;
 }
 
 int Protocol::SetColorResolution(int width, int height) {
-    if (!m_commonControl) return -1;
+    if (!m_commonControl) return status::kFailed;
     if (width < 0 || width > UINT16_MAX || height < 0 || height > UINT16_MAX) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(), "w:%d, h:%d is invalid.", width, height);
-        return -15;
+        return status::kInvalidParameter;
     }
-    uint8_t buf[8] = {kSubColourResolution, 1};
-    PutLe16(buf + 2, static_cast<uint16_t>(width));
-    PutLe16(buf + 4, static_cast<uint16_t>(height));
-    int ret = SetCmd(kCmdResolution, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) {
-        LogFailure(__func__, ret);
-        return ret;
-    }
+    uint8_t buf[8] = {kSubColourResolution, kResolutionApply};
+    byteorder::PutLe16(buf + 2, static_cast<uint32_t>(width));
+    byteorder::PutLe16(buf + 4, static_cast<uint32_t>(height));
     int gotWidth = 0;
     int gotHeight = 0;
-    ret = ReadBack(kReads, kPause, m_sleep, [&](bool& matched) {
-        const int r = GetColorResolution(gotWidth, gotHeight);
-        matched = gotWidth == width && gotHeight == height;
-        return r;
-    });
-    if (ret == -105) {
+    const Confirmation set = SetConfirmed(
+        kResolution, buf, sizeof(buf), __func__, [&] { return GetColorResolution(gotWidth, gotHeight); },
+        [&] { return gotWidth == width && gotHeight == height; });
+    if (set.writeLine) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set ColorResolution w:%d, h:%d; Get w_:%d h_:%d.", width,
                    height, gotWidth, gotHeight);
     }
-    return ret;
+    return set.result;
 }
 
 int Protocol::QueryDsp(DSPParameters& params, const char* operation) {
-    uint8_t buf[kDspBuffer] = {params.option};
-    if (params.DSPConfig == kDspItemUnused) {
-        buf[1] = 0x81;
-        buf[2] = 3;
-    } else {
-        buf[1] = 0x82;
-        buf[2] = 3;
-        buf[3] = 1;
-    }
-    const int ret = SetCmd(kCmdDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret != 0) {
-        LogFailure(operation, ret);
-        return ret;
-    }
-    params.enable = params.DSPConfig == kDspItemUnused ? buf[3] : buf[4];
+    uint8_t buf[kDspBuffer] = {};
+    FillDsp(buf, params, true);
+    const int ret = Send(kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET, operation);
+    if (ret != 0) return ret;
+    params.enable = params.DSPConfig == kDspConfigDistortion ? buf[4] : buf[3];
     LOG_DEVICE(m_commonControl->GetDeviceSN(), "option:%d  DSPConfig:%d  enable:%d threshold:%d", params.option,
                params.DSPConfig, params.enable, params.threshold);
     return 0;
 }
 
 int Protocol::GetDspStatus(DSPParameters& params) {
-    if (!m_commonControl) return -1;
-    if (params.DSPConfig != kDspItemUnused && params.DSPConfig != kDspItemDistortion) {
+    if (!m_commonControl) return status::kFailed;
+    if (!KnownDsp(params.DSPConfig)) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(), "type:%d is invalid.", params.DSPConfig);
-        return -255;
+        return status::kNotMine;
     }
     DSPParameters read = params;
     const int ret = QueryDsp(read, __func__);
@@ -284,39 +244,23 @@ int Protocol::GetDspStatus(DSPParameters& params) {
 }
 
 int Protocol::SetDspStatus(const DSPParameters& params) {
-    if (!m_commonControl) return -1;
-    if (params.DSPConfig != kDspItemUnused && params.DSPConfig != kDspItemDistortion) {
+    if (!m_commonControl) return status::kFailed;
+    if (!KnownDsp(params.DSPConfig)) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(), "type:%d is invalid.", params.DSPConfig);
-        return -255;
+        return status::kNotMine;
     }
-    uint8_t buf[kDspBuffer] = {params.option};
-    if (params.DSPConfig == kDspItemUnused) {
-        buf[1] = 1;
-        buf[2] = 3;
-        buf[3] = params.enable;
-    } else {
-        buf[1] = 2;
-        buf[2] = 3;
-        buf[3] = 1;
-        buf[4] = params.enable;
-    }
-    int ret = SetCmd(kCmdDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) {
-        LogFailure(__func__, ret);
-        return ret;
-    }
+    uint8_t buf[kDspBuffer] = {};
+    FillDsp(buf, params, false);
     DSPParameters got = params;
-    ret = ReadBack(kReads, kPause, m_sleep, [&](bool& matched) {
-        const int r = QueryDsp(got, "GetDspStatus");
-        matched = got.enable == params.enable;
-        return r;
-    });
-    if (ret == -105) {
+    const Confirmation set = SetConfirmed(
+        kDsp, buf, sizeof(buf), __func__, [&] { return QueryDsp(got, "GetDspStatus"); },
+        [&] { return got.enable == params.enable; });
+    if (set.writeLine) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(),
                    "Set DspStatus option:%d  DSPConfig:%d  enable:%d threshold:%d ; Get enable:%d threshold:%d",
                    params.option, params.DSPConfig, params.enable, params.threshold, got.enable, got.threshold);
     }
-    return ret;
+    return set.result;
 }
 
 }  // namespace rc1720

@@ -5,8 +5,11 @@
 
 #include "CommonControl.h"
 #include "DSPParameters.h"
+#include "ReadBack.h"
 
 namespace rc1720 {
+
+struct ColourValue;
 
 // The colour sensor's camera commands over the device's command channel. Every set is
 // confirmed by reading it back. Without a command interface every operation gives -1.
@@ -43,8 +46,19 @@ private:
     int SetCmd(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type);
     // The second failure line, under the operation's own name.
     void LogFailure(const char* operation, int ret);
-    int Get(uint8_t sub, uint8_t* buf, int size, const char* operation);
-    int Set(uint8_t sub, uint8_t* buf, int size, const char* operation);
+    // SetCmd, and on failure the second line under `operation`.
+    int Send(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type, const char* operation);
+    // Sends a set of `size` bytes and reads it back with `query` until `same` holds.
+    template <typename Query, typename Same>
+    Confirmation SetConfirmed(int cmd, uint8_t* buf, int size, const char* operation, Query&& query, Same&& same);
+    // A colour value of command 0x22; `decode` reads it from byte 1 of the reply.
+    template <typename Value, typename Decode>
+    int GetValue(const ColourValue& item, const char* operation, Value& value, Decode&& decode);
+    // A set of a colour value from `buf` (byte 0 is filled in), read back with `get` until it
+    // equals `want`; writes the item's read-back line under `operation`.
+    template <typename Value>
+    int SetValue(const ColourValue& item, uint8_t* buf, const char* operation, Value want,
+                 int (Protocol::*get)(Value&));
     int QueryDsp(DSPParameters& params, const char* operation);
 
     CommonControl* m_commonControl = nullptr;

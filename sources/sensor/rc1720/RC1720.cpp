@@ -3,22 +3,38 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
+#include "ByteOrder.h"
+#include "ColorCommands.h"
 #include "ColorProfile.h"
 #include "JpegDecoder.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 namespace {
 
+// Two frames queued each way keep the newest and drop the oldest; the pools leave room for
+// the frames the threads and the application hold meanwhile.
 constexpr uint32_t kRawQueued = 2;
 constexpr uint32_t kRawPool = 5;
 constexpr uint32_t kDecodedQueued = 2;
 constexpr uint32_t kDecodedPool = 12;
-constexpr int kHeaderBytes = 5;
-constexpr int kExposureBytes = 4;
-constexpr int kRawDumpRecords = 3;
-constexpr std::chrono::milliseconds kIdlePause{10};
+constexpr int kHeaderBytes = 5;    // type, 24-bit payload length, one byte not read
+constexpr int kExposureBytes = 4;  // the exposure float that ends the payload
+constexpr int kJpegMarkerBytes = 2;  // a JPEG starts with 0xFF 0xD8
+constexpr int kRawDumpRecords = 3;  // records dumped for each "Py_SaveRawRGBImg"
+constexpr std::chrono::milliseconds kIdlePause{10};  // the decode loop's wait when it found nothing to do
+constexpr float kExposureScale = 1000;  // the frame counts exposure in units 1000 times finer than the record
+// The intrinsics are calibrated at 1600x1200; the smaller modes are the same image scaled.
+constexpr double kScale640 = 0.4;
+constexpr double kScale800 = 0.5;
+// ExposureTimeParams carry thousandths of the camera's unit; its manual exposure time counts
+// in tenths of that unit.
+constexpr int kPerAEUnit = 1000;
+constexpr int kPerManualUnit = 100;
+constexpr int kMaxExposureMode = 255;  // the read-only mode: the camera's maximum exposure
 
 struct RecordSize {
     int width;
@@ -35,9 +51,7 @@ RecordSize SizeOfType(uint8_t type) {
     }
 }
 
-uint32_t RecordLength(const uint8_t* record) {
-    return record[1] | (record[2] << 8) | (static_cast<uint32_t>(record[3]) << 16);
-}
+uint32_t RecordLength(const uint8_t* record) { return byteorder::GetLe24(record + 1); }
 
 // Empties a frame for reuse; its buffer stays.
 void ClearFrame(Frame& frame) {
@@ -73,13 +87,13 @@ RC1720::~RC1720() {
 const char* RC1720::Tag() const { return mCommonControl ? mCommonControl->GetDeviceSN() : "null"; }
 
 int RC1720::SetConfigFilePath(const char* path) {
-    if (path == nullptr) return -1;
+    if (path == nullptr) return status::kFailed;
     rc1720::ReadResolutionList(path, mResolutionList);
     return 0;
 }
 
 int RC1720::Init(CommonControl* control, Consumer* consumer, APIImgPreProcess* preProcess) {
-    if (control == nullptr || consumer == nullptr || preProcess == nullptr) return -1;
+    if (control == nullptr || consumer == nullptr || preProcess == nullptr) return status::kFailed;
     mCommonControl = control;
     mProtocol.SetCommonControl(control);
     mConsumer = consumer;
@@ -93,11 +107,10 @@ void RC1720::IntrinsicFor(int width, int height, bool adjust, double* K) {
         std::lock_guard<std::mutex> lock(mIntrinsicLock);
         std::memcpy(K, mIntrinsic, sizeof(mIntrinsic));
     }
-    // Calibrated at 1600x1200; the smaller modes are scaled images of it.
     double scale = 1.0;
-    if (width == 640 && height == 480) scale = 0.4;
-    if (width == 800 && height == 600) scale = 0.5;
-    for (int i : {0, 2, 4, 5}) K[i] *= scale;
+    if (width == 640 && height == 480) scale = kScale640;
+    if (width == 800 && height == 600) scale = kScale800;
+    for (int i : {0, 2, 4, 5}) K[i] *= scale;  // fx, cx, fy, cy
     if (adjust && mDistortionCorrection && mImgPreProcess) {
         double D[8];
         {
@@ -109,7 +122,7 @@ void RC1720::IntrinsicFor(int width, int height, bool adjust, double* K) {
 }
 
 int RC1720::SetIntrinsicParams(const double* K, const double* D) {
-    if (K == nullptr || D == nullptr) return -12;
+    if (K == nullptr || D == nullptr) return status::kNullArgument;
     {
         std::lock_guard<std::mutex> lock(mIntrinsicLock);
         std::memcpy(mIntrinsic, K, sizeof(mIntrinsic));
@@ -133,13 +146,13 @@ int RC1720::SetIntrinsicParams(const double* K, const double* D) {
 }
 
 int RC1720::GetIntrinsic(double* K) {
-    if (K == nullptr) return -12;
+    if (K == nullptr) return status::kNullArgument;
     IntrinsicFor(mWidth, mHeight, true, K);
     return 0;
 }
 
 int RC1720::GetDistortion(double* D) {
-    if (D == nullptr) return -12;
+    if (D == nullptr) return status::kNullArgument;
     std::lock_guard<std::mutex> lock(mIntrinsicLock);
     std::memcpy(D, mDistortion, sizeof(mDistortion));
     return 0;
@@ -167,11 +180,11 @@ void RC1720::RecycleCache() { mRecycle = true; }
 bool RC1720::IsFrameReady(FrameType) { return mRgbDecodedFrameQ.Size() > 0; }
 
 int RC1720::GetFrame(FrameType type, Frame** frame) {
-    if (frame == nullptr) return -12;
+    if (frame == nullptr) return status::kNullArgument;
     *frame = nullptr;
-    if (type != FRAME_COLOR) return -1;
+    if (type != FRAME_COLOR) return status::kFailed;
     *frame = mRgbDecodedFrameQ.Pop(FRAME_COLOR);
-    return *frame ? 0 : -1;
+    return *frame ? status::kOk : status::kFailed;
 }
 
 int RC1720::RecycleFrame(Frame* frame) { return mRgbDecodedFrameQ.RecycleFrame(frame); }
@@ -182,7 +195,7 @@ int RC1720::SetFrameEnable(FrameType type, bool enable) {
 }
 
 int RC1720::GetFrameEnable(FrameType type, bool* enable) {
-    if (enable == nullptr) return -12;
+    if (enable == nullptr) return status::kNullArgument;
     *enable = type == FRAME_COLOR && mFrameEnable;
     return 0;
 }
@@ -193,14 +206,14 @@ int RC1720::SetPixelFormat(PixelFormat format) {
 }
 
 int RC1720::GetPixelFormat(PixelFormat* format) {
-    if (format == nullptr) return -12;
+    if (format == nullptr) return status::kNullArgument;
     *format = mPixelFormat;
     return 0;
 }
 
 int RC1720::SetDistortionCorrectionEnabled(bool enable) {
     if (mDistortionCorrectionCmd) {
-        const int ret = mProtocol.SetDspStatus({8, 0, static_cast<uint8_t>(enable), 0});
+        const int ret = mProtocol.SetDspStatus({colorcmd::kDspConfigDistortion, 0, static_cast<uint8_t>(enable), 0});
         if (ret != 0) return ret;
     }
     mDistortionCorrection = enable;
@@ -209,7 +222,7 @@ int RC1720::SetDistortionCorrectionEnabled(bool enable) {
 
 bool RC1720::GetDistortionCorrectionEnabled() {
     if (!mDistortionCorrectionCmd) return mDistortionCorrection;
-    DSPParameters params{8, 0, 1, 0};
+    DSPParameters params{colorcmd::kDspConfigDistortion, 0, 1, 0};
     if (mProtocol.GetDspStatus(params) == 0) mDistortionCorrection = params.enable != 0;
     return mDistortionCorrection;
 }
@@ -221,7 +234,7 @@ int RC1720::SetExposureControlMode(int mode) {
 }
 
 int RC1720::GetExposureControlMode(int* mode) {
-    if (mode == nullptr) return -12;
+    if (mode == nullptr) return status::kNullArgument;
     uint8_t manual = 0;
     const int ret = mProtocol.GetRGBManualExposureState(manual);
     *mode = ret == 0 && manual == 1 ? 1 : 0;
@@ -231,52 +244,52 @@ int RC1720::GetExposureControlMode(int* mode) {
 int RC1720::SetExposureTime(ExposureTimeParams params) {
     switch (params.mode) {
         case 0: {
-            const int value = params.exposureTime / 1000;
+            const int value = params.exposureTime / kPerAEUnit;
             if (value < 0 || value > UINT8_MAX) break;  // does not fit the camera's byte
             return mProtocol.SetAEMaxExposureTime(static_cast<uint8_t>(value));
         }
         case 1: {
-            const int value = params.exposureTime / 100;
+            const int value = params.exposureTime / kPerManualUnit;
             if (value < 0 || value > UINT16_MAX) break;
             return mProtocol.SetRGBManualExposureTime(static_cast<uint16_t>(value));
         }
         default:
             LOG_DEVICE(Tag(), "mode:%d is invalid.", params.mode);
-            return -15;
+            return status::kInvalidParameter;
     }
     LOG_DEVICE(Tag(), "exposureTime:%d is invalid.", params.exposureTime);
-    return -15;
+    return status::kInvalidParameter;
 }
 
 int RC1720::GetExposureTime(ExposureTimeParams* params) {
-    if (params == nullptr) return -12;
+    if (params == nullptr) return status::kNullArgument;
     switch (params->mode) {
         case 1: {
             uint16_t value = 0;
             const int ret = mProtocol.GetRGBManualExposureTime(value);
-            params->exposureTime = ret == 0 ? value * 100 : 0;
+            params->exposureTime = ret == 0 ? value * kPerManualUnit : 0;
             return ret;
         }
         case 0: {
             uint8_t value = 0;
             const int ret = mProtocol.GetAEMaxExposureTime(value);
-            params->exposureTime = ret == 0 ? value * 1000 : 0;
+            params->exposureTime = ret == 0 ? value * kPerAEUnit : 0;
             return ret;
         }
-        case 255: {
+        case kMaxExposureMode: {
             uint8_t value = 0;
             const int ret = mProtocol.GetRGBMaxExposureTime(value);
-            if (ret == 0) params->exposureTime = value * 1000;
+            if (ret == 0) params->exposureTime = value * kPerAEUnit;
             return ret;
         }
         default:
             LOG_DEVICE(Tag(), "mode:%d is invalid.", params->mode);
-            return -15;
+            return status::kInvalidParameter;
     }
 }
 
 int RC1720::SetResolution(int width, int height) {
-    const int count = std::clamp(mResolutionList.count, 0, 6);
+    const int count = std::clamp(mResolutionList.count, 0, static_cast<int>(std::size(mResolutionList.resolution)));
     for (int i = 0; i < count; ++i) {
         if (mResolutionList.resolution[i].width != width || mResolutionList.resolution[i].height != height) continue;
         const int ret = mProtocol.SetColorResolution(width, height);
@@ -287,42 +300,43 @@ int RC1720::SetResolution(int width, int height) {
         return ret;
     }
     LOG_DEVICE(Tag(), "w:%d, h:%d is invalid.", width, height);
-    return -15;
+    return status::kInvalidParameter;
 }
 
 int RC1720::GetResolution(int* width, int* height) {
-    if (width == nullptr || height == nullptr) return -12;
+    if (width == nullptr || height == nullptr) return status::kNullArgument;
     return mProtocol.GetColorResolution(*width, *height);
 }
 
 int RC1720::GetResolutionList(ResolutionList* list) {
-    if (list == nullptr) return -12;
+    if (list == nullptr) return status::kNullArgument;
     *list = mResolutionList;
     return 0;
 }
 
 int RC1720::CheckImgData(uint8_t* record, int size) {
-    if (record == nullptr || size < kHeaderBytes) return -1;  // no whole head to read
+    if (record == nullptr || size < kHeaderBytes) return status::kFailed;  // no whole head to read
     const uint8_t type = record[0];
-    if (SizeOfType(type).width == 0) return -255;
+    if (SizeOfType(type).width == 0) return status::kNotMine;
     const uint32_t length = RecordLength(record);
     if (length == 0) {
         LOG_DEVICE(Tag(), "typeId:%d dataLenth.lenth:%d is invalid.", type, 0);
-        return -1;
+        return status::kFailed;
     }
     return mFrameEnable ? static_cast<int>(HAS_COLOR_FRAME) : 0;
 }
 
+// Answers -1 on every path: the kit does not look at it.
 int RC1720::ProcessData(uint8_t* record, int size, FrameSyncInfo info) {
     if (mPtrRaw == nullptr) {
         LOG_DEVICE(Tag(), "mPtrRaw:%p %p is NULL.", static_cast<void*>(mPtrRaw), static_cast<void*>(record));
         mPtrRaw = mRgbRawFrameQ.AllocFrame(FRAME_RAW_COLOR);
-        return -1;
+        return status::kFailed;
     }
     // A record needs its head and at least one payload byte.
     if (record == nullptr || size < kHeaderBytes + 1) {
         LOG_DEVICE(Tag(), "dataSize:%d is too short.", size);
-        return -1;
+        return status::kFailed;
     }
     const uint8_t type = record[0];
     const int64_t length = RecordLength(record);
@@ -330,12 +344,12 @@ int RC1720::ProcessData(uint8_t* record, int size, FrameSyncInfo info) {
     if (unused < length) {
         LOG_DEVICE(Tag(), "dataSize:%d typeId:%d dataLenth.lenth:%d  > unUsed:%d", size, type,
                    static_cast<int>(length), static_cast<int>(unused));
-        return -1;
+        return status::kFailed;
     }
     if (length + kHeaderBytes > mPtrRaw->capacity) {
         LOG_DEVICE(Tag(), "dataLenth.lenth:%d is more than %u.", static_cast<int>(length),
                    mPtrRaw->capacity - kHeaderBytes);
-        return -1;
+        return status::kFailed;
     }
     if (SizeOfType(type).width != 0) {
         const uint32_t total = static_cast<uint32_t>(length) + kHeaderBytes;
@@ -345,17 +359,17 @@ int RC1720::ProcessData(uint8_t* record, int size, FrameSyncInfo info) {
     } else {
         LOG_DEVICE(Tag(), "typeId:%d is non-supported.", type);
     }
-    if (mPtrRaw->length == 0) return -1;
+    if (mPtrRaw->length == 0) return status::kFailed;
     if (!mStreamOn) {
         ClearFrame(*mPtrRaw);
-        return -1;
+        return status::kFailed;
     }
     mPtrRaw->frameIndex = info.frameIndex;
     mPtrRaw->hasFrameType = info.hasFrameType;
     mPtrRaw->timestamp = info.timestamp;
     mRgbRawFrameQ.Push(mPtrRaw);
     mPtrRaw = mRgbRawFrameQ.AllocFrame(FRAME_RAW_COLOR);
-    return -1;
+    return status::kFailed;
 }
 
 void RC1720::DumpRaw(const uint8_t* payload, uint32_t length, uint32_t frameIndex) {
@@ -374,20 +388,20 @@ void RC1720::DumpRaw(const uint8_t* payload, uint32_t length, uint32_t frameInde
 }
 
 int RC1720::GetRGBRawData(Frame** frame) {
-    if (frame == nullptr) return -12;
+    if (frame == nullptr) return status::kNullArgument;
     *frame = mRgbRawFrameQ.Pop(FRAME_RAW_COLOR);
-    return *frame ? 0 : -1;
+    return *frame ? status::kOk : status::kFailed;
 }
 
 int RC1720::RecycleRawColorFrame(Frame* frame) { return mRgbRawFrameQ.RecycleFrame(frame); }
 
 bool RC1720::DecodeRGB(const Frame& raw, Frame& rgb) {
-    if (raw.length < static_cast<uint32_t>(kHeaderBytes + kExposureBytes + 2)) return false;
+    if (raw.length < static_cast<uint32_t>(kHeaderBytes + kExposureBytes + kJpegMarkerBytes)) return false;
     const uint8_t* payload = raw.data + kHeaderBytes;
     const uint32_t length = raw.length - kHeaderBytes;
     float exposure = 0;
     std::memcpy(&exposure, payload + length - kExposureBytes, sizeof(exposure));
-    rgb.exposureTime = exposure * 1000;
+    rgb.exposureTime = exposure * kExposureScale;
     if (payload[0] != 0xFF || payload[1] != 0xD8) return false;
     const RecordSize size = SizeOfType(raw.data[0]);
     rgb.width = static_cast<uint16_t>(size.width);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "RC1720.h"
+#include "StatusCodes.h"
 #include "TerminatedText.h"
 #include "log.h"
 
@@ -24,8 +25,8 @@ const std::map<std::string, PropertyKind> kProperties = {
     {"Py_RGBVersion", kVersion},           {"Py_ColorGain", kColorGain},
 };
 
-constexpr int kMinFirmwareBuffer = 20;
-constexpr int kMaxFirmwareText = 30;
+constexpr int kMinFirmwareBuffer = 20;  // the least a caller may offer for the version text
+constexpr int kMaxFirmwareText = 30;    // the version text's room in the camera's reply
 
 PropertyKind KindOf(const char* key) {
     if (key == nullptr) return kUnknown;
@@ -41,19 +42,19 @@ int RC1720::SetProperty(const char* key, const void* data, int size) {
     const PropertyKind kind = KindOf(key);
     const auto invalidSize = [&] {
         LOG_DEVICE(tag, "dataSize:%d is invalid.", size);
-        return -15;
+        return status::kInvalidParameter;
     };
     int ret = 0;
     switch (kind) {
         case kBrightness: {
-            if (size != 4 || data == nullptr) return invalidSize();
+            if (size != static_cast<int>(sizeof(int)) || data == nullptr) return invalidSize();
             int value = 0;
             std::memcpy(&value, data, sizeof(value));
             ret = mProtocol.SetRGBBrightness(value);
             break;
         }
         case kColorGain: {
-            if (size != 4 || data == nullptr) return invalidSize();
+            if (size != static_cast<int>(sizeof(float)) || data == nullptr) return invalidSize();
             float gain = 0;
             std::memcpy(&gain, data, sizeof(gain));
             ret = mProtocol.SetRGBGain(gain);
@@ -64,12 +65,12 @@ int RC1720::SetProperty(const char* key, const void* data, int size) {
             mSaveRaw = true;
             return 0;
         case kFirmwareVersion:
-            return -255;
+            return status::kNotMine;
         default:
             LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null");
-            return -255;
+            return status::kNotMine;
     }
-    if (ret == -15) return invalidSize();
+    if (ret == status::kInvalidParameter) return invalidSize();
     return ret;
 }
 
@@ -79,12 +80,12 @@ int RC1720::GetProperty(const char* key, void* data, int size) {
     const PropertyKind kind = KindOf(key);
     const auto invalidSize = [&] {
         LOG_DEVICE(tag, "dataSize:%d is invalid.", size);
-        return -15;
+        return status::kInvalidParameter;
     };
     int ret = 0;
     switch (kind) {
         case kBrightness: {
-            if (size != 4 || data == nullptr) return invalidSize();
+            if (size != static_cast<int>(sizeof(int)) || data == nullptr) return invalidSize();
             int value = 0;
             ret = mProtocol.GetRGBBrightness(value);
             if (ret == 0) std::memcpy(data, &value, sizeof(value));
@@ -112,7 +113,7 @@ int RC1720::GetProperty(const char* key, void* data, int size) {
             break;
         }
         case kColorGain: {
-            if (size != 4 || data == nullptr) return invalidSize();
+            if (size != static_cast<int>(sizeof(float)) || data == nullptr) return invalidSize();
             float gain = 0;
             ret = mProtocol.GetRGBGain(gain);
             if (ret == 0) std::memcpy(data, &gain, sizeof(gain));
@@ -120,8 +121,8 @@ int RC1720::GetProperty(const char* key, void* data, int size) {
         }
         default:
             LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null");
-            return -255;
+            return status::kNotMine;
     }
-    if (ret == -15) return invalidSize();
+    if (ret == status::kInvalidParameter) return invalidSize();
     return ret;
 }

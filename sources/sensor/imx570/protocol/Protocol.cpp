@@ -3,100 +3,35 @@
 #include <cstring>
 #include <set>
 
+#include "ByteOrder.h"
+#include "StatusCodes.h"
+#include "ToFCommands.h"
 #include "log.h"
 
 namespace {
 
-constexpr int kCmdInitParams = 0x01;
-constexpr int kCmdExposure = 0x03;
-constexpr int kCmdRegister = 0x05;
-constexpr int kCmdDataMode = 0x06;
-constexpr int kCmdDepthRange = 0x07;
-constexpr int kCmdDualFreq = 0x08;
-constexpr int kCmdMeasuringRange = 0x11;
-constexpr int kCmdLaser = 0x12;
-constexpr int kCmdSensorInfo = 0x13;
-constexpr int kCmdGain = 0x15;
-constexpr int kCmdDsp = 0x19;
-constexpr int kCmdTestMode = 0x1e;
+using namespace tofcmd;
 
-constexpr uint8_t kSubLDState = 0x30;
-constexpr uint8_t kSubCDMAState = 0x31;
-constexpr uint8_t kSubAPCState = 0x08;
-constexpr uint8_t kSubLDDriverChipType = 0x09;
-constexpr uint8_t kSubLDType = 0x0a;
-constexpr uint8_t kSubDepthRangeList = 0x06;
-constexpr uint8_t kSubOutModeList = 0x07;
-constexpr uint8_t kSubIRGMMGain = 0x04;
-
-constexpr int kPayload = 64;
-constexpr int kRegisterPayload = 8;
-constexpr int kListHead = 2;  // sub-id, count
-constexpr int kDualRanges = 2;
-constexpr uint8_t kDspGetBit = 0x80;
-constexpr uint8_t kDspClassSwitch = 1;
-constexpr uint8_t kDspClassItem = 2;
-constexpr int kConfidenceConfig = 10;
-constexpr uint8_t kConfidenceItem = 6;
+constexpr int kPayload = 64;          // the most a command payload carries
+constexpr int kRegisterPayload = 8;   // address, value, and four bytes the camera does not read
+constexpr int kListHead = 2;          // sub-id, count
+constexpr int kDualRanges = 2;        // the camera fuses exactly two ranges
+// Bytes 7-8 of every confidence-filter set carry this fixed value, whatever the threshold.
 constexpr uint16_t kConfidenceExtra = 4600;
-constexpr int kTestModeBytes = 5;
-constexpr int kTestModeWithRegisters = 1;
+constexpr int kTestModeBytes = 5;        // mode, param1, and param2..4 for the registers
+constexpr int kTestModeWithRegisters = 1;  // the mode whose param1 1 also sends param2..4
 
-constexpr int kKeyOutModeList = 0x0E000001;
-constexpr int kKeyDepthRangeList = 0x0E000002;
-constexpr int kKeyDspStatus = 0x0E000017;
-
-void PutU16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t GetU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
+// Every confirmed set: the read-back line also when a read fails.
+const ConfirmRule kConfirm{linktiming::kReadBackReads, linktiming::kReadBackPause, true};
 
 bool FitsByte(int value) { return value >= 0 && value <= UINT8_MAX; }
 bool FitsSignedByte(int value) { return value >= INT8_MIN && value <= INT8_MAX; }
 
 }  // namespace
 
-// Where a DSP item sits in the 0x19 payload: class, target and item, and the width of its
-// threshold in a set and in a get (0 none). Class 0 items carry nothing on this side.
-struct Protocol::DspLayout {
-    uint8_t cls;
-    uint8_t target;
-    uint8_t item;
-    int setThreshold;
-    int getThreshold;
-    bool extra;  // 4600 in bytes 7-8 of a set
-    bool comparesThreshold;
-
-    static DspLayout For(int config) {
-        switch (config) {
-            case 0: return {kDspClassSwitch, 1, 0, 0, 0, false, false};
-            case 1: return {kDspClassSwitch, 2, 0, 0, 0, false, false};
-            case 3: return {kDspClassItem, 1, 2, 0, 0, false, false};
-            case 4: return {kDspClassItem, 1, 3, 0, 0, false, false};
-            case 5: return {kDspClassItem, 1, 4, 1, 1, false, true};
-            case 6: return {kDspClassItem, 1, 1, 0, 0, false, false};
-            case 7: return {kDspClassItem, 1, 5, 0, 0, false, false};
-            case 9: return {kDspClassItem, 2, 1, 0, 0, false, false};
-            case kConfidenceConfig: return {kDspClassItem, 1, kConfidenceItem, 2, 2, true, true};
-            case 11: return {kDspClassItem, 1, 7, 2, 2, false, true};
-            case 12: return {kDspClassItem, 1, 8, 1, 1, false, true};
-            case 13: return {kDspClassItem, 1, 9, 0, 0, false, false};
-            case 14: return {kDspClassItem, 1, 10, 2, 2, false, true};
-            case 15: return {kDspClassItem, 1, 11, 0, 2, false, false};
-            default: return {0, 0, 0, 0, 0, false, false};
-        }
-    }
+// A DSP item of the 0x19 payload with the bytes that carry it.
+struct Protocol::DspLayout : DspItem {
+    static DspLayout For(int config) { return {DspItemOf(config)}; }
 
     void Fill(uint8_t* buf, const DSPParameters& p, bool get) const {
         buf[0] = p.option;
@@ -111,8 +46,8 @@ struct Protocol::DspLayout {
         if (get) return;
         buf[4] = p.enable;
         if (setThreshold == 1) buf[5] = static_cast<uint8_t>(p.threshold);
-        if (setThreshold == 2) PutU16(buf + 5, p.threshold);
-        if (extra) PutU16(buf + 7, kConfidenceExtra);
+        if (setThreshold == 2) byteorder::PutLe16(buf + 5, p.threshold);
+        if (extra) byteorder::PutLe16(buf + 7, kConfidenceExtra);
     }
 
     void Read(const uint8_t* buf, DSPParameters& p) const {
@@ -120,7 +55,7 @@ struct Protocol::DspLayout {
         if (cls != kDspClassItem) return;
         p.enable = buf[4];
         if (getThreshold == 1) p.threshold = buf[5];
-        if (getThreshold == 2) p.threshold = GetU16(buf + 5);
+        if (getThreshold == 2) p.threshold = static_cast<uint16_t>(byteorder::GetLe16(buf + 5));
     }
 };
 
@@ -135,7 +70,7 @@ const char* Protocol::Tag() const {
 
 int Protocol::Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
     CommonControl* control = m_commonControl;
-    if (!control) return -1;
+    if (!control) return status::kFailed;
     return control->SetCmd(cmd, static_cast<char*>(buf), bufSize, static_cast<unsigned char>(len), type);
 }
 
@@ -145,32 +80,26 @@ int Protocol::Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
     return ret;
 }
 
-template <typename Read>
-int Protocol::ReadBack(Read read) {
-    for (int i = 0; i < linktiming::kReadBackReads; ++i) {
-        bool matched = false;
-        const int ret = read(matched);
-        if (ret != 0) return ret;
-        if (matched) return 0;
-        m_sleep(linktiming::kReadBackPause);
-    }
-    return -105;
+template <typename Query, typename Same>
+Confirmation Protocol::SetConfirmed(int cmd, uint8_t* buf, int size, Query&& query, Same&& same) {
+    return SetAndConfirm(
+        kConfirm, m_sleep, [&] { return Command(cmd, buf, size, size, CMDTYPE_SET); }, query, same);
 }
 
 int Protocol::SendCameraInitParamsEnable(bool enable) {
     uint8_t buf[kPayload] = {static_cast<uint8_t>(enable ? 1 : 0)};
-    return Command(kCmdInitParams, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
+    return Command(kInitParams, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
 }
 
 int Protocol::QueryExposure(uint8_t range, uint32_t& exposure) {
     uint8_t buf[sizeof(ExposureTime)] = {range};
-    const int ret = Exchange(kCmdExposure, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0) exposure = GetU32(buf + 1);
+    const int ret = Exchange(kExposure, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    if (ret == 0) exposure = byteorder::GetLe32(buf + 1);
     return ret;
 }
 
 int Protocol::GetToFExposureTime(ExposureTime* exposure) {
-    if (!exposure) return -12;
+    if (!exposure) return status::kNullArgument;
     uint32_t value = 0;
     const int ret = QueryExposure(exposure->range, value);
     if (ret != 0) {
@@ -183,31 +112,27 @@ int Protocol::GetToFExposureTime(ExposureTime* exposure) {
 
 int Protocol::SetToFExposureTime(const ExposureTime& exposure) {
     uint8_t buf[sizeof(ExposureTime)] = {exposure.range};
-    PutU32(buf + 1, exposure.exposureTime);
-    int ret = Command(kCmdExposure, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
+    byteorder::PutLe32(buf + 1, exposure.exposureTime);
     uint32_t last = 0;
-    ret = ReadBack([&](bool& matched) {
-        const int r = QueryExposure(exposure.range, last);
-        matched = last == exposure.exposureTime;
-        return r;
-    });
-    if (ret != 0)
+    const Confirmation set = SetConfirmed(
+        kExposure, buf, sizeof(buf), [&] { return QueryExposure(exposure.range, last); },
+        [&] { return last == exposure.exposureTime; });
+    if (set.writeLine)
         LOG_DEVICE(Tag(), "Set range:%d exposureTime:%d; Get range:%d exposureTime:%d.", exposure.range,
                    static_cast<int>(exposure.exposureTime), exposure.range, static_cast<int>(last));
-    return ret;
+    return set.result;
 }
 
 int Protocol::QueryRegister(uint16_t address, uint16_t& value) {
     uint8_t buf[kRegisterPayload] = {};
-    PutU16(buf, address);
-    const int ret = Exchange(kCmdRegister, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0) value = GetU16(buf + 2);
+    byteorder::PutLe16(buf, address);
+    const int ret = Exchange(kRegister, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    if (ret == 0) value = static_cast<uint16_t>(byteorder::GetLe16(buf + 2));
     return ret;
 }
 
 int Protocol::GetRegVal(uint16_t address, uint16_t* value) {
-    if (!value) return -12;
+    if (!value) return status::kNullArgument;
     const int ret = QueryRegister(address, *value);
     if (ret != 0) LOG_DEVICE(Tag(), "ret:%d is failed.", ret);
     return ret;
@@ -215,18 +140,13 @@ int Protocol::GetRegVal(uint16_t address, uint16_t* value) {
 
 int Protocol::SetRegVal(uint16_t address, uint16_t value) {
     uint8_t buf[kRegisterPayload] = {};
-    PutU16(buf, address);
-    PutU16(buf + 2, value);
-    int ret = Command(kCmdRegister, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
+    byteorder::PutLe16(buf, address);
+    byteorder::PutLe16(buf + 2, value);
     uint16_t last = 0;
-    ret = ReadBack([&](bool& matched) {
-        const int r = QueryRegister(address, last);
-        matched = last == value;
-        return r;
-    });
-    if (ret != 0) LOG_DEVICE(Tag(), "Set RegVal val:%d; Get val:%d .", value, last);
-    return ret;
+    const Confirmation set = SetConfirmed(
+        kRegister, buf, sizeof(buf), [&] { return QueryRegister(address, last); }, [&] { return last == value; });
+    if (set.writeLine) LOG_DEVICE(Tag(), "Set RegVal val:%d; Get val:%d .", value, last);
+    return set.result;
 }
 
 int Protocol::QueryByte(int cmd, uint8_t request, uint8_t& value) {
@@ -237,8 +157,8 @@ int Protocol::QueryByte(int cmd, uint8_t request, uint8_t& value) {
 }
 
 int Protocol::GetDataMode(uint8_t* mode) {
-    if (!mode) return -12;
-    const int ret = QueryByte(kCmdDataMode, *mode, *mode);
+    if (!mode) return status::kNullArgument;
+    const int ret = QueryByte(kDataMode, *mode, *mode);
     if (ret != 0) LOG_DEVICE(Tag(), "ret:%d is failed.", ret);
     return ret;
 }
@@ -246,21 +166,16 @@ int Protocol::GetDataMode(uint8_t* mode) {
 int Protocol::SetDataMode(const uint8_t& mode) {
     const uint8_t want = mode;
     uint8_t buf[1] = {want};
-    int ret = Command(kCmdDataMode, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     uint8_t last = 0;
-    ret = ReadBack([&](bool& matched) {
-        const int r = QueryByte(kCmdDataMode, 0, last);
-        matched = last == want;
-        return r;
-    });
-    if (ret != 0) LOG_DEVICE(Tag(), "Set DataMode:%d; Get DataMode:%d.", want, last);
-    return ret;
+    const Confirmation set = SetConfirmed(
+        kDataMode, buf, sizeof(buf), [&] { return QueryByte(kDataMode, 0, last); }, [&] { return last == want; });
+    if (set.writeLine) LOG_DEVICE(Tag(), "Set DataMode:%d; Get DataMode:%d.", want, last);
+    return set.result;
 }
 
 int Protocol::GetDepthRange(int& range) {
     uint8_t value = 0;
-    const int ret = QueryByte(kCmdDepthRange, 0, value);
+    const int ret = QueryByte(kDepthRange, 0, value);
     if (ret != 0) {
         LOG_DEVICE(Tag(), "ret:%d is failed.", ret);
         return ret;
@@ -274,24 +189,20 @@ int Protocol::SetDepthRange(const DepthRange& range) {
     // The read-back reports a signed byte: nothing else could be confirmed.
     if (!FitsSignedByte(want)) {
         LOG_DEVICE(Tag(), "DepthRange:%d is invalid.", want);
-        return -15;
+        return status::kInvalidParameter;
     }
     uint8_t buf[1] = {static_cast<uint8_t>(want)};
-    int ret = Command(kCmdDepthRange, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     uint8_t last = 0;
-    ret = ReadBack([&](bool& matched) {
-        const int r = QueryByte(kCmdDepthRange, 0, last);
-        matched = static_cast<int8_t>(last) == want;
-        return r;
-    });
-    if (ret != 0) LOG_DEVICE(Tag(), "Set DepthRange:%d; GetDepthRange:%d", want, static_cast<int8_t>(last));
-    return ret;
+    const Confirmation set = SetConfirmed(
+        kDepthRange, buf, sizeof(buf), [&] { return QueryByte(kDepthRange, 0, last); },
+        [&] { return static_cast<int8_t>(last) == want; });
+    if (set.writeLine) LOG_DEVICE(Tag(), "Set DepthRange:%d; GetDepthRange:%d", want, static_cast<int8_t>(last));
+    return set.result;
 }
 
 int Protocol::QueryDualFreq(DualRangeParams& params) {
     uint8_t buf[4] = {};
-    const int ret = Exchange(kCmdDualFreq, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    const int ret = Exchange(kDualFreq, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
     if (ret == 0) {
         params = DualRangeParams{static_cast<int8_t>(buf[0]), static_cast<int8_t>(buf[1]),
                                  static_cast<int8_t>(buf[2]), static_cast<int8_t>(buf[3])};
@@ -300,7 +211,7 @@ int Protocol::QueryDualFreq(DualRangeParams& params) {
 }
 
 int Protocol::GetDualFreqMode(DualRangeParams* params) {
-    if (!params) return -12;
+    if (!params) return status::kNullArgument;
     const int ret = QueryDualFreq(*params);
     if (ret != 0) LOG_DEVICE(Tag(), "ret:%d is failed.", ret);
     return ret;
@@ -309,35 +220,31 @@ int Protocol::GetDualFreqMode(DualRangeParams* params) {
 int Protocol::SetDualFreqMode(DualRangeParams& params) {
     if (params.totalRange != kDualRanges) {
         LOG_DEVICE(Tag(), "wdr range count:%d is invalid.", params.totalRange);
-        return -15;
+        return status::kInvalidParameter;
     }
     if (!FitsSignedByte(params.range1) || !FitsSignedByte(params.range2) || !FitsSignedByte(params.range3)) {
         LOG_DEVICE(Tag(), "wdr ranges:%d %d %d are invalid.", params.range1, params.range2, params.range3);
-        return -15;
+        return status::kInvalidParameter;
     }
     uint8_t buf[4] = {kDualRanges, static_cast<uint8_t>(params.range1), static_cast<uint8_t>(params.range2),
                       static_cast<uint8_t>(params.range3)};
-    int ret = Command(kCmdDualFreq, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     DualRangeParams last{};
-    ret = ReadBack([&](bool& matched) {
-        const int r = QueryDualFreq(last);
-        matched = last.totalRange == params.totalRange && last.range1 == params.range1 &&
-                  last.range2 == params.range2 && last.range3 == params.range3;
-        return r;
+    const Confirmation set = SetConfirmed(kDualFreq, buf, sizeof(buf), [&] { return QueryDualFreq(last); }, [&] {
+        return last.totalRange == params.totalRange && last.range1 == params.range1 &&
+               last.range2 == params.range2 && last.range3 == params.range3;
     });
-    if (ret != 0)
+    if (set.writeLine)
         LOG_DEVICE(Tag(),
                    "Set totalRange:%d, range1:%d, range2:%d,  range3:%d; Get totalRange:%d  range1:%d  range2:%d  "
                    "range3:%d ",
                    params.totalRange, params.range1, params.range2, params.range3, last.totalRange, last.range1,
                    last.range2, last.range3);
-    return ret;
+    return set.result;
 }
 
 int Protocol::QueryMeasuringRange(MeasuringRange& range) {
     uint8_t buf[sizeof(MeasuringRange)] = {range.range};
-    const int ret = Exchange(kCmdMeasuringRange, buf, sizeof(buf), 1, CMDTYPE_GET);
+    const int ret = Exchange(kMeasuringRange, buf, sizeof(buf), 1, CMDTYPE_GET);
     if (ret == 0) std::memcpy(&range, buf, sizeof(range));
     return ret;
 }
@@ -351,24 +258,23 @@ int Protocol::GetMeasuringRange(MeasuringRange& range) {
 int Protocol::SetMeasuringRange(const MeasuringRange& range) {
     uint8_t buf[sizeof(MeasuringRange)];
     std::memcpy(buf, &range, sizeof(buf));
-    int ret = Command(kCmdMeasuringRange, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     MeasuringRange last{};
-    ret = ReadBack([&](bool& matched) {
+    const auto query = [&] {
         last = MeasuringRange{};
         last.range = range.range;
-        const int r = QueryMeasuringRange(last);
-        matched = last.depthMax == range.depthMax && last.effectDepthMax == range.effectDepthMax &&
-                  last.effectDepthMin == range.effectDepthMin;
-        return r;
+        return QueryMeasuringRange(last);
+    };
+    const Confirmation set = SetConfirmed(kMeasuringRange, buf, sizeof(buf), query, [&] {
+        return last.depthMax == range.depthMax && last.effectDepthMax == range.effectDepthMax &&
+               last.effectDepthMin == range.effectDepthMin;
     });
-    if (ret != 0)
+    if (set.writeLine)
         LOG_DEVICE(Tag(),
                    "Set MeasuringRange range:%d, depthMax:%d, effectDepthMax:%d, effectDepthMin:%d; \tGet "
                    "MeasuringRange range:%d  depthMax:%d  effectDepthMax:%d effectDepthMin:%d",
                    range.range, range.depthMax, range.effectDepthMax, range.effectDepthMin, last.range, last.depthMax,
                    last.effectDepthMax, last.effectDepthMin);
-    return ret;
+    return set.result;
 }
 
 int Protocol::QuerySubByte(int cmd, uint8_t sub, int& value) {
@@ -379,23 +285,14 @@ int Protocol::QuerySubByte(int cmd, uint8_t sub, int& value) {
 }
 
 // A one-byte value behind a sub-id: [sub, value], read back from reply byte 1.
-Protocol::ByteSet Protocol::SetSubByte(int cmd, uint8_t sub, int value) {
-    ByteSet set;
+Confirmation Protocol::SetSubByte(int cmd, uint8_t sub, int value, int& last) {
     if (!FitsByte(value)) {
         LOG_DEVICE(Tag(), "value:%d is invalid.", value);
-        set.result = -15;
-        return set;
+        return {status::kInvalidParameter, false};
     }
     uint8_t buf[2] = {sub, static_cast<uint8_t>(value)};
-    set.result = Command(cmd, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (set.result != 0) return set;
-    set.result = ReadBack([&](bool& matched) {
-        const int r = QuerySubByte(cmd, sub, set.last);
-        matched = set.last == value;
-        return r;
-    });
-    set.unconfirmed = set.result != 0;
-    return set;
+    return SetConfirmed(cmd, buf, sizeof(buf), [&] { return QuerySubByte(cmd, sub, last); },
+                        [&] { return last == value; });
 }
 
 int Protocol::GetSubByte(int cmd, uint8_t sub, int& value) {
@@ -404,63 +301,55 @@ int Protocol::GetSubByte(int cmd, uint8_t sub, int& value) {
     return ret;
 }
 
-int Protocol::GetLDState(int& value) { return GetSubByte(kCmdLaser, kSubLDState, value); }
+// The laser settings: one byte behind a sub-id of their command, each read-back line under
+// the operation's own name.
+struct Protocol::LaserItem {
+    int cmd;
+    uint8_t sub;
+    const char* name;  // in the read-back line
+    const char* end;   // after the line's last value
+};
 
-int Protocol::SetLDState(int value) {
-    const ByteSet set = SetSubByte(kCmdLaser, kSubLDState, value);
-    if (set.unconfirmed) LOG_DEVICE(Tag(), "Set LDState value:%d; Get LDState value_:%d", value, set.last);
+int Protocol::SetLaser(const LaserItem& item, const char* operation, int value) {
+    int last = 0;
+    const Confirmation set = SetSubByte(item.cmd, item.sub, value, last);
+    if (set.writeLine)
+        LOG_DEVICE_AS(operation, Tag(), "Set %s value:%d; Get %s value_:%d%s", item.name, value, item.name, last,
+                      item.end);
     return set.result;
 }
 
-int Protocol::GetCDMAState(int& value) { return GetSubByte(kCmdLaser, kSubCDMAState, value); }
-
-int Protocol::SetCDMAState(int value) {
-    const ByteSet set = SetSubByte(kCmdLaser, kSubCDMAState, value);
-    if (set.unconfirmed) LOG_DEVICE(Tag(), "Set CDMAState value:%d; Get CDMAState value_:%d.", value, set.last);
-    return set.result;
-}
-
-int Protocol::GetAPCState(int& value) { return GetSubByte(kCmdSensorInfo, kSubAPCState, value); }
-
-int Protocol::SetAPCState(int value) {
-    const ByteSet set = SetSubByte(kCmdSensorInfo, kSubAPCState, value);
-    if (set.unconfirmed) LOG_DEVICE(Tag(), "Set APCState value:%d; Get APCState value_:%d", value, set.last);
-    return set.result;
-}
-
-int Protocol::GetLDDriverChipType(int& value) { return GetSubByte(kCmdSensorInfo, kSubLDDriverChipType, value); }
-
+int Protocol::SetLDState(int value) { return SetLaser({kLaser, kSubLDState, "LDState", ""}, __func__, value); }
+int Protocol::SetCDMAState(int value) { return SetLaser({kLaser, kSubCDMAState, "CDMAState", "."}, __func__, value); }
+int Protocol::SetAPCState(int value) { return SetLaser({kSensorInfo, kSubAPCState, "APCState", ""}, __func__, value); }
 int Protocol::SetLDDriverChipType(int value) {
-    const ByteSet set = SetSubByte(kCmdSensorInfo, kSubLDDriverChipType, value);
-    if (set.unconfirmed)
-        LOG_DEVICE(Tag(), "Set LDDriverChipType value:%d; Get LDDriverChipType value_:%d", value, set.last);
-    return set.result;
+    return SetLaser({kSensorInfo, kSubLDDriverChipType, "LDDriverChipType", ""}, __func__, value);
 }
+int Protocol::SetLDType(int value) { return SetLaser({kSensorInfo, kSubLDType, "LDType", ""}, __func__, value); }
 
-int Protocol::GetLDType(int& value) { return GetSubByte(kCmdSensorInfo, kSubLDType, value); }
-
-int Protocol::SetLDType(int value) {
-    const ByteSet set = SetSubByte(kCmdSensorInfo, kSubLDType, value);
-    if (set.unconfirmed) LOG_DEVICE(Tag(), "Set LDType value:%d; Get LDType value_:%d", value, set.last);
-    return set.result;
-}
+int Protocol::GetLDState(int& value) { return GetSubByte(kLaser, kSubLDState, value); }
+int Protocol::GetCDMAState(int& value) { return GetSubByte(kLaser, kSubCDMAState, value); }
+int Protocol::GetAPCState(int& value) { return GetSubByte(kSensorInfo, kSubAPCState, value); }
+int Protocol::GetLDDriverChipType(int& value) { return GetSubByte(kSensorInfo, kSubLDDriverChipType, value); }
+int Protocol::GetLDType(int& value) { return GetSubByte(kSensorInfo, kSubLDType, value); }
 
 int Protocol::GetIRGMMGain(int* gain) {
-    if (!gain) return -12;
-    return GetSubByte(kCmdGain, kSubIRGMMGain, *gain);
+    if (!gain) return status::kNullArgument;
+    return GetSubByte(kGain, kSubIRGMMGain, *gain);
 }
 
 int Protocol::SetIRGMMGain(int gain) {
-    const ByteSet set = SetSubByte(kCmdGain, kSubIRGMMGain, gain);
-    if (set.unconfirmed) LOG_DEVICE(Tag(), "Set IRGMMGain %d; Get IRGMMGain gain_:%d .", gain, set.last);
+    int last = 0;
+    const Confirmation set = SetSubByte(kGain, kSubIRGMMGain, gain, last);
+    if (set.writeLine) LOG_DEVICE(Tag(), "Set IRGMMGain %d; Get IRGMMGain gain_:%d .", gain, last);
     return set.result;
 }
 
 // `count` is the camera's own count; at most `room` entries are copied.
 int Protocol::QueryList(uint8_t sub, uint8_t& count, uint8_t* entries, int room) {
     uint8_t buf[kPayload] = {sub};
-    int ret = Exchange(kCmdSensorInfo, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0 && buf[0] != sub) ret = -104;
+    int ret = Exchange(kSensorInfo, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    if (ret == 0 && buf[0] != sub) ret = status::kNoAnswer;
     if (ret != 0) {
         LOG_DEVICE(Tag(), "ret:%d is failed.", ret);
         return ret;
@@ -493,17 +382,18 @@ int Protocol::GetOutModeList(DataModeList& list) {
 int Protocol::SetList(uint8_t sub, uint8_t count, const uint8_t* entries, int room, const ListNames& names) {
     if (count > room) {
         LOG_DEVICE(Tag(), "list count:%d is invalid.", count);
-        return -15;
+        return status::kInvalidParameter;
     }
     uint8_t buf[kPayload] = {sub, count};
     std::memcpy(buf + kListHead, entries, count);
-    int ret = Command(kCmdSensorInfo, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     uint8_t lastCount = 0;
-    ret = ReadBack([&](bool& matched) {
-        uint8_t got[kPayload - kListHead] = {};
-        const int r = QueryList(sub, lastCount, got, room);
-        if (r != 0 || lastCount != count) return r;
+    uint8_t got[kPayload - kListHead] = {};
+    const auto query = [&] {
+        std::memset(got, 0, sizeof(got));
+        return QueryList(sub, lastCount, got, room);
+    };
+    const auto same = [&] {
+        if (lastCount != count) return false;
         if (names.logEntries) {
             for (int i = 0; i < count; ++i) LOG_DEVICE(Tag(), "Get %s:%d.", names.list, got[i]);
         }
@@ -511,14 +401,15 @@ int Protocol::SetList(uint8_t sub, uint8_t count, const uint8_t* entries, int ro
         for (int i = 0; i < count; ++i) {
             if (read.count(entries[i]) == 0) {
                 LOG_DEVICE(Tag(), "Set %s:%d is failed.", names.missing, entries[i]);
-                return 0;
+                return false;
             }
         }
-        matched = true;
-        return 0;
-    });
-    if (ret != 0) LOG_DEVICE(Tag(), "Set %s list.count: %d; Get %s list_.count:%d.", names.list, count, names.list, lastCount);
-    return ret;
+        return true;
+    };
+    const Confirmation set = SetConfirmed(kSensorInfo, buf, sizeof(buf), query, same);
+    if (set.writeLine)
+        LOG_DEVICE(Tag(), "Set %s list.count: %d; Get %s list_.count:%d.", names.list, count, names.list, lastCount);
+    return set.result;
 }
 
 int Protocol::SetDepthRangeList(DepthRangeList& list) {
@@ -535,7 +426,7 @@ int Protocol::QueryDsp(const DSPParameters& request, DSPParameters& reply) {
     const DspLayout layout = DspLayout::For(request.DSPConfig);
     uint8_t buf[kPayload] = {};
     layout.Fill(buf, request, true);
-    const int ret = Exchange(kCmdDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    const int ret = Exchange(kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
     if (ret == 0) layout.Read(buf, reply);
     return ret;
 }
@@ -555,36 +446,36 @@ int Protocol::SetDspStatus(const DSPParameters& params) {
     const DspLayout layout = DspLayout::For(params.DSPConfig);
     if (layout.setThreshold == 1 && !FitsByte(params.threshold)) {
         LOG_DEVICE(Tag(), "DSPConfig:%d threshold:%d is invalid.", params.DSPConfig, params.threshold);
-        return -15;
+        return status::kInvalidParameter;
     }
     uint8_t buf[kPayload] = {};
     layout.Fill(buf, params, false);
-    int ret = Command(kCmdDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     DSPParameters last{};
-    ret = ReadBack([&](bool& matched) {
+    const auto query = [&] {
         last = DSPParameters{params.DSPConfig, params.option, 0, 0};
-        const int r = QueryDsp(last, last);
-        matched = last.enable == params.enable;
-        if (matched && params.enable != 0 && layout.comparesThreshold) matched = last.threshold == params.threshold;
-        return r;
+        return QueryDsp(last, last);
+    };
+    const Confirmation set = SetConfirmed(kDsp, buf, sizeof(buf), query, [&] {
+        return last.enable == params.enable &&
+               (params.enable == 0 || !layout.comparesThreshold || last.threshold == params.threshold);
     });
-    if (ret != 0)
+    if (set.writeLine)
         LOG_DEVICE(Tag(),
                    "Set option:%d  DSPConfig:%d  enable:%d threshold:%d; Get DspStatus option_:%d  DSPConfig_:%d  "
                    "enable_:%d threshold_ :%d",
                    params.option, params.DSPConfig, params.enable, params.threshold, last.option, last.DSPConfig,
                    last.enable, last.threshold);
-    return ret;
+    return set.result;
 }
 
 int Protocol::QueryConfidence(ConfidenceFilterParams& params) {
-    uint8_t buf[kPayload] = {0, kDspClassItem | kDspGetBit, 1, kConfidenceItem};
-    int ret = Exchange(kCmdDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0 && buf[3] != kConfidenceItem) ret = -104;
+    uint8_t buf[kPayload] = {};
+    DspLayout::For(kDspConfigConfidence).Fill(buf, DSPParameters{kDspConfigConfidence, 0, 0, 0}, true);
+    int ret = Exchange(kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    if (ret == 0 && buf[3] != kDspItemConfidence) ret = status::kNoAnswer;
     if (ret == 0) {
         params.enable = buf[4] != 0 ? 1 : 0;
-        params.threshold = GetU16(buf + 5);
+        params.threshold = static_cast<uint16_t>(byteorder::GetLe16(buf + 5));
     }
     return ret;
 }
@@ -604,26 +495,22 @@ int Protocol::SetConfidenceFilterParams(const ConfidenceFilterParams& params) {
     const int threshold = params.threshold;
     if (threshold < 0 || threshold > UINT16_MAX) {
         LOG_DEVICE(Tag(), "threshold:%d is invalid.", threshold);
-        return -15;
+        return status::kInvalidParameter;
     }
-    const DSPParameters dsp{kConfidenceConfig, 0, params.enable, static_cast<uint16_t>(threshold)};
+    const DSPParameters dsp{kDspConfigConfidence, 0, params.enable, static_cast<uint16_t>(threshold)};
     uint8_t buf[kPayload] = {};
-    DspLayout::For(kConfidenceConfig).Fill(buf, dsp, false);
-    int ret = Command(kCmdDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
+    DspLayout::For(kDspConfigConfidence).Fill(buf, dsp, false);
     const bool on = params.enable != 0;
     ConfidenceFilterParams last{};
-    ret = ReadBack([&](bool& matched) {
-        const int r = QueryConfidence(last);
-        matched = r == 0 && (last.enable != 0) == on && (!on || last.threshold == threshold);
-        return r;
+    const Confirmation set = SetConfirmed(kDsp, buf, sizeof(buf), [&] { return QueryConfidence(last); }, [&] {
+        return (last.enable != 0) == on && (!on || last.threshold == threshold);
     });
-    if (ret != 0) {
+    if (set.writeLine) {
         const int lastThreshold = last.threshold;
         LOG_DEVICE(Tag(), "Set ConfidenceFilterParams enable:%d threshold:%d; Get enable:%d threshold:%d .",
                    params.enable, threshold, last.enable, lastThreshold);
     }
-    return ret;
+    return set.result;
 }
 
 int Protocol::SetTestModeState(TestMode mode, const TestModeParams& params) {
@@ -634,7 +521,7 @@ int Protocol::SetTestModeState(TestMode mode, const TestModeParams& params) {
             (registers && (!FitsByte(params.param2) || !FitsByte(params.param3) || !FitsByte(params.param4)))) {
             LOG_DEVICE(Tag(), "TestMode:%d params:%d %d %d %d are invalid.", mode, params.param1, params.param2,
                        params.param3, params.param4);
-            return -15;
+            return status::kInvalidParameter;
         }
         buf[0] = static_cast<uint8_t>(mode + 1);
         buf[1] = static_cast<uint8_t>(params.param1);
@@ -644,12 +531,12 @@ int Protocol::SetTestModeState(TestMode mode, const TestModeParams& params) {
             buf[4] = static_cast<uint8_t>(params.param4);
         }
     }
-    return Command(kCmdTestMode, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
+    return Command(kTestMode, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
 }
 
 int Protocol::SetStream(bool on) {
     CommonControl* control = m_commonControl;
-    if (!control) return -1;
+    if (!control) return status::kFailed;
     return control->SetStreamState(on);
 }
 
@@ -659,39 +546,39 @@ int Protocol::SetOpenState(bool open) {
 }
 
 int Protocol::GetProperty(int key, void* data, int* size) {
-    if (key != kKeyOutModeList && key != kKeyDepthRangeList && key != kKeyDspStatus) return -255;
-    if (!data || !size) return -12;
+    if (key != kKeyOutModeList && key != kKeyDepthRangeList && key != kKeyDspStatus) return status::kNotMine;
+    if (!data || !size) return status::kNullArgument;
     switch (key) {
         case kKeyOutModeList:
-            if (*size != static_cast<int>(sizeof(DataModeList))) return -15;
+            if (*size != static_cast<int>(sizeof(DataModeList))) return status::kInvalidParameter;
             return GetOutModeList(*static_cast<DataModeList*>(data));
         case kKeyDepthRangeList:
-            if (*size != static_cast<int>(sizeof(DepthRangeList))) return -15;
+            if (*size != static_cast<int>(sizeof(DepthRangeList))) return status::kInvalidParameter;
             return GetDepthRangeList(*static_cast<DepthRangeList*>(data));
         default:
-            if (*size != static_cast<int>(sizeof(DSPParameters))) return -15;
+            if (*size != static_cast<int>(sizeof(DSPParameters))) return status::kInvalidParameter;
             return GetDspStatus(*static_cast<DSPParameters*>(data));
     }
 }
 
 int Protocol::SetProperty(int key, const void* data, int size) {
-    if (key != kKeyOutModeList && key != kKeyDepthRangeList && key != kKeyDspStatus) return -255;
-    if (!data) return -12;
+    if (key != kKeyOutModeList && key != kKeyDepthRangeList && key != kKeyDspStatus) return status::kNotMine;
+    if (!data) return status::kNullArgument;
     switch (key) {
         case kKeyOutModeList: {
-            if (size != static_cast<int>(sizeof(DataModeList))) return -15;
+            if (size != static_cast<int>(sizeof(DataModeList))) return status::kInvalidParameter;
             DataModeList list;
             std::memcpy(&list, data, sizeof(list));
             return SetOutModeList(list);
         }
         case kKeyDepthRangeList: {
-            if (size != static_cast<int>(sizeof(DepthRangeList))) return -15;
+            if (size != static_cast<int>(sizeof(DepthRangeList))) return status::kInvalidParameter;
             DepthRangeList list;
             std::memcpy(&list, data, sizeof(list));
             return SetDepthRangeList(list);
         }
         default: {
-            if (size != static_cast<int>(sizeof(DSPParameters))) return -15;
+            if (size != static_cast<int>(sizeof(DSPParameters))) return status::kInvalidParameter;
             DSPParameters params;
             std::memcpy(&params, data, sizeof(params));
             return SetDspStatus(params);

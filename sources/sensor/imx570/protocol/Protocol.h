@@ -6,6 +6,7 @@
 #include "FileTransferParams.h"
 #include "LinkTiming.h"
 #include "ProtocolRecords.h"
+#include "ReadBack.h"
 
 // The ToF plug-in's command set: each sensor setting becomes one camera command on the
 // device's command channel, and most sets are read back until the camera confirms them.
@@ -73,7 +74,7 @@ public:
     // Sent without read-back.
     int SetTestModeState(TestMode mode, const TestModeParams& params);
 
-    // Calibration-file transfer, command 0x1d. TransferFile sends the start command only:
+    // Calibration-file transfer, tofcmd::kTransfer. TransferFile sends the start command only:
     // the plug-in's TransferFile controller serves or receives the file and polls. -15 for a
     // type outside 4..8, a host path without a folder or a name too long for the payload.
     int TransferFile(const FileTransferParams& params);
@@ -85,22 +86,23 @@ public:
     int SetOpenState(bool open);
     bool IsOpen() const { return m_isOpen; }
 
-    // Keys 0x0E000001 out-mode list, 0x0E000002 depth-range list, 0x0E000017 DSP status, with
+    // Keys tofcmd::kKeyOutModeList, kKeyDepthRangeList and kKeyDspStatus, with
     // `data` as that record and the size its size (else -15); any other key -255.
     int GetProperty(int key, void* data, int* size);
     int SetProperty(int key, const void* data, int size);
 
 private:
     struct DspLayout;
+    struct LaserItem;
 
     // Sends and logs "ret:%d is failed." when the exchange fails.
     int Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
     // The exchange alone, for read-backs and polls that log their own lines.
     int Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
-    // Reads a set value back up to five times, pausing after each read that differs.
-    // `read` returns the get's result and tells whether the value matched.
-    template <typename Read>
-    int ReadBack(Read read);
+    // Sends a set of `size` bytes and reads it back with `query` until `same` holds: five
+    // reads at the most, a pause after each one that differs.
+    template <typename Query, typename Same>
+    Confirmation SetConfirmed(int cmd, uint8_t* buf, int size, Query&& query, Same&& same);
     const char* Tag() const;
 
     int QueryExposure(uint8_t range, uint32_t& exposure);
@@ -108,13 +110,6 @@ private:
     int QueryByte(int cmd, uint8_t request, uint8_t& value);
     int QueryDualFreq(DualRangeParams& params);
     int QueryMeasuringRange(MeasuringRange& range);
-    // A set of a one-byte value behind a sub-id; the caller writes the read-back line when
-    // `unconfirmed`, with `last` the last value read.
-    struct ByteSet {
-        int result = 0;
-        bool unconfirmed = false;
-        int last = 0;
-    };
     // The words of a list's read-back lines.
     struct ListNames {
         const char* list;     // "Set %s list.count: ..." and, with logEntries, "Get %s:%d."
@@ -123,7 +118,10 @@ private:
     };
     int QuerySubByte(int cmd, uint8_t sub, int& value);
     int GetSubByte(int cmd, uint8_t sub, int& value);
-    ByteSet SetSubByte(int cmd, uint8_t sub, int value);
+    // A set of a one-byte value behind a sub-id; `last` is the last value read.
+    Confirmation SetSubByte(int cmd, uint8_t sub, int value, int& last);
+    // Writes the read-back line under `operation`.
+    int SetLaser(const LaserItem& item, const char* operation, int value);
     int QueryList(uint8_t sub, uint8_t& count, uint8_t* entries, int room);
     int SetList(uint8_t sub, uint8_t count, const uint8_t* entries, int room, const ListNames& names);
     int QueryDsp(const DSPParameters& request, DSPParameters& reply);

@@ -2,26 +2,30 @@
 
 #include <cstring>
 
+#include "ByteOrder.h"
+#include "StatusCodes.h"
+#include "ToFCommands.h"
 #include "log.h"
 
 namespace {
 
+// The calibration file types, 4 intrinsic to 8 ConfidenceFactor; the others on the same
+// command id are the kit's firmware and JSON transfers.
 constexpr int32_t kFirstType = 4;
 constexpr int32_t kLastType = 8;
-constexpr int32_t kPlaneness = 5;
+constexpr int32_t kPlaneness = 5;  // planeness and rangeOffset files carry an index
 constexpr int32_t kRangeOffset = 6;
-constexpr uint8_t kToCamera = 1;
-constexpr uint8_t kToHost = 2;
-constexpr size_t kHostField = 16;
+constexpr size_t kHostField = 16;  // the host address text, "255.255.255.255" and its NUL
 constexpr size_t kHead = 2 + kHostField;  // type, direction, host address
-constexpr size_t kPayload = 64;
+constexpr size_t kPayload = 64;           // the most a command payload carries
 constexpr size_t kFileFields = 4 + 1 + 4;  // length, checksum, name length
-constexpr size_t kStatusRequest = 2;
+constexpr size_t kStatusRequest = 2;       // type, number
 
 const char* const kKindWords[] = {"intrinsic", "planeness", "rangeOffset", "ir_background", "ConfidenceFactor"};
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+void AppendLe32(std::vector<uint8_t>& out, uint32_t value) {
+    out.resize(out.size() + sizeof(value));
+    byteorder::PutLe32(out.data() + out.size() - sizeof(value), value);
 }
 
 }  // namespace
@@ -50,18 +54,18 @@ bool TransferRequest::Numbered() const { return m_type == kPlaneness || m_type =
 int TransferRequest::Check(const char* tag) const {
     if (m_type < kFirstType || m_type > kLastType) {
         LOG_DEVICE(tag, "type:%d is invalid.", m_type);
-        return -15;
+        return status::kInvalidParameter;
     }
     if (!m_toCamera) return 0;
     // An empty folder is "/": serving it would serve the whole disk.
     if (!m_hasFolder || m_folder.empty() || m_baseName.empty()) {
         LOG_DEVICE(tag, "%s is invalid.", m_fileName.c_str());
-        return -15;
+        return status::kInvalidParameter;
     }
     const size_t room = kPayload - kHead - kFileFields - (Numbered() ? 1 : 0);
     if (m_baseName.size() > room) {
         LOG_DEVICE(tag, "file name:%s is longer than %zu bytes.", m_baseName.c_str(), room);
-        return -15;
+        return status::kInvalidParameter;
     }
     return 0;
 }
@@ -76,13 +80,13 @@ std::string TransferRequest::UploadName() const {
 std::vector<uint8_t> TransferRequest::StartPayload(const char* hostIp) const {
     std::vector<uint8_t> out(kHead, 0);
     out[0] = static_cast<uint8_t>(m_type);
-    out[1] = m_toCamera ? kToCamera : kToHost;
+    out[1] = m_toCamera ? tofcmd::kTransferToCamera : tofcmd::kTransferToHost;
     std::memcpy(out.data() + 2, hostIp, strnlen(hostIp, kHostField));
     if (Numbered()) out.push_back(m_number);
     if (!m_toCamera) return out;
-    PutU32(out, m_fileLength);
+    AppendLe32(out, m_fileLength);
     out.push_back(m_checkSum);
-    PutU32(out, static_cast<uint32_t>(m_baseName.size()));
+    AppendLe32(out, static_cast<uint32_t>(m_baseName.size()));
     out.insert(out.end(), m_baseName.begin(), m_baseName.end());
     return out;
 }

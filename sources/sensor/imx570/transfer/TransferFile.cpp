@@ -1,5 +1,6 @@
 #include "TransferFile.h"
 
+#include "StatusCodes.h"
 #include "TransferRequest.h"
 #include "TransferWorker.h"
 #include "WebServer.h"
@@ -7,9 +8,8 @@
 
 namespace {
 
-constexpr unsigned int kServerPort = 8080;
-const char* const kUploadFolder = "./Config/";
-constexpr int kServerFailed = -22;
+constexpr unsigned int kServerPort = 8080;  // where the camera fetches and posts calibration files
+const char* const kUploadFolder = "./Config/";  // where decoding and filtering read them
 
 }  // namespace
 
@@ -30,20 +30,20 @@ bool TransferFile::IsRunning() const {
 int TransferFile::Start(FileTransferParams& params) {
     std::lock_guard<std::mutex> lock(m_control);
     CommonControl* control = m_protocol.GetCommonControl();
-    if (!control) return -1;
+    if (!control) return status::kFailed;
     const char* tag = control->GetDeviceSN();
     LOG_DEVICE(tag, "%d %.*s %d 0x%x %d %d", params.type, static_cast<int>(sizeof(params.fileName)),
                params.fileName, static_cast<int>(params.fileLength), static_cast<int8_t>(params.checkSum),
                params.direction, params.number);
     if (m_worker && !m_worker->Finished()) {
         LOG_DEVICE(tag, "a transfer is running, type:%d is refused.", params.type);
-        return -1;
+        return status::kFailed;
     }
     // The previous worker has finished; wait for its thread to end before reusing the server.
     m_worker.reset();
 
     const TransferRequest request(params);
-    if (request.Check(tag) != 0) return -15;
+    if (request.Check(tag) != 0) return status::kInvalidParameter;
     const char* host = control->GetHostIP();
     m_server->m_host = host ? host : "null";
     if (request.ToCamera()) {
@@ -58,7 +58,7 @@ int TransferFile::Start(FileTransferParams& params) {
     }
     m_server->m_uploadParam1 = 0;
     m_server->m_uploadParam2 = 0;
-    if (m_server->reStart() != 0) return kServerFailed;
+    if (m_server->reStart() != 0) return status::kServerFailed;
 
     const int ret = m_protocol.TransferFile(params);
     if (ret != 0) {

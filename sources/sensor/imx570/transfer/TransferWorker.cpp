@@ -1,15 +1,9 @@
 #include "TransferWorker.h"
 
 #include "Protocol.h"
+#include "ToFCommands.h"
 #include "WebServer.h"
 #include "log.h"
-
-namespace {
-
-constexpr int kStatusFailed = 0;
-constexpr int kStatusDone = 1;
-
-}  // namespace
 
 TransferWorker::TransferWorker(Protocol& protocol, WebServer& server, const FileTransferParams& params)
     : StoppableThread("TransferFile"), m_protocol(protocol), m_server(server), m_params(params) {}
@@ -29,11 +23,11 @@ void TransferWorker::Run() {
         TransferStatus status{};
         if (m_protocol.GetTransferStatus(m_params, status) != 0) break;
         if (m_params.callback) m_params.callback(status.type, status.number, status.status, m_params.userData);
-        if (status.status == kStatusDone) {
+        if (status.status == tofcmd::kTransferDone) {
             LOG_DEVICE(tag, "transfer OK");
             break;
         }
-        if (status.status == kStatusFailed) {
+        if (status.status == tofcmd::kTransferFailed) {
             LOG_DEVICE(tag, "transfer NG");
             break;
         }

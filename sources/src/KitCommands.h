@@ -6,9 +6,9 @@
 //
 // The sensor plug-ins send their own command sets on the same connection and keep their own
 // catalogues. Where an id is shared, payload byte 0 tells the uses apart, so an id here says
-// nothing about the plug-ins' use of it: the ToF plug-in's 0x12 (laser states) and 0x13 (its
-// lists and laser-driver queries) are not the kit's 0x12 (18, reboot and factory mode) and
-// 0x13 (19, serial number and versions), and its 0x1d carries calibration files.
+// nothing about the plug-ins' use of it: the ToF plug-in's 0x12 (LD and CDMA states) and 0x13
+// (its lists, APC state and laser-driver types) are not the kit's 0x12 (18, reboot and factory
+// mode) and 0x13 (19, serial number and versions), and its 0x1d carries calibration files.
 namespace kitcmd {
 
 constexpr int kWorkMode = 0x02;   // 2; no sub-id, the mode in byte 0

@@ -39,6 +39,7 @@ constexpr uint32_t kMaxReplyBody = 4096;
 // A data frame this long is not well-framed; draining it would only read garbage.
 constexpr uint64_t kMaxDrainedFrame = 64ull * 1024 * 1024;
 
+// A descriptor, or -1 as socket() gives it.
 int MakeSocket() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {

@@ -125,6 +125,12 @@ private:
     int QueryFactoryMode(FactoryMode& fm);
     int QueryMCUParameters(MCUParameters& p);
     int SendTransferFile(uint8_t kind, uint8_t step, const std::string& name);
+    // A transfer's state record (UpgradeState or JsonState): sent as the state byte and two
+    // int32 parameters; reported as three bytes from reply byte `at`.
+    template <typename Record>
+    int SendTransferState(uint8_t kind, const Record& s);
+    template <typename Record>
+    int QueryTransferState(uint8_t kind, uint8_t step, size_t at, Record& s);
     // Restarts the HTTP server on the host address that faces the camera; -22 when it fails.
     int RestartServer();
 

@@ -20,6 +20,11 @@ constexpr size_t kHostField = 16;   // a dotted IPv4 text and its zero
 constexpr size_t kJsonModeHostField = 36;  // the JSON-mode command's wider address field
 constexpr size_t kMaxFileName = kMaxPayload - kFileHead - 1;  // room for the terminating zero
 constexpr size_t kStateRecord = 10;  // kind, state, two int32 parameters
+// Where the camera's three state bytes stand in its reply: behind the kind, or for the JSON
+// transfer behind kind and query step.
+constexpr size_t kFirmwareStateAt = 1;
+constexpr size_t kJsonStateAt = 2;
+constexpr uint8_t kNoStep = 0;
 
 // A path split at its last '/', after backslashes became '/'.
 struct SplitPath {
@@ -44,13 +49,6 @@ SplitPath Split(const char* path) {
 
 // An empty folder means the file lies in "/": serving that would serve the whole disk.
 bool Servable(const SplitPath& split) { return !split.folder.empty() && split.name.size() <= kMaxFileName; }
-
-void PutState(uint8_t* buf, uint8_t kind, int32_t state, int32_t param1, int32_t param2) {
-    buf[0] = kind;
-    buf[1] = static_cast<uint8_t>(state);
-    byteorder::PutLe32(buf + 2, static_cast<uint32_t>(param1));
-    byteorder::PutLe32(buf + 6, static_cast<uint32_t>(param2));
-}
 
 }  // namespace
 
@@ -92,17 +90,27 @@ int DeviceCommonProtocol::StartUpgradeFirmWare(const char* imgPath) {
     return ret;
 }
 
-int DeviceCommonProtocol::SetUpgradeState(const UpgradeState& s) {
-    uint8_t buf[kStateRecord];
-    PutState(buf, transfer::kFirmware, s.state, s.param1, s.param2);
+template <typename Record>
+int DeviceCommonProtocol::SendTransferState(uint8_t kind, const Record& s) {
+    uint8_t buf[kStateRecord] = {kind, static_cast<uint8_t>(s.state)};
+    // The parameters follow kind and state.
+    byteorder::PutLe32(buf + 2, static_cast<uint32_t>(s.param1));
+    byteorder::PutLe32(buf + 6, static_cast<uint32_t>(s.param2));
     return Command(kTransfer, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
 }
 
-int DeviceCommonProtocol::GetUpgradeState(UpgradeState& s) {
-    uint8_t buf[kStateRecord] = {transfer::kFirmware};
+template <typename Record>
+int DeviceCommonProtocol::QueryTransferState(uint8_t kind, uint8_t step, size_t at, Record& s) {
+    uint8_t buf[kStateRecord] = {kind, step};
     const int ret = Command(kTransfer, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0) s = UpgradeState{buf[1], buf[2], buf[3]};
+    if (ret == 0) s = Record{buf[at], buf[at + 1], buf[at + 2]};
     return ret;
+}
+
+int DeviceCommonProtocol::SetUpgradeState(const UpgradeState& s) { return SendTransferState(transfer::kFirmware, s); }
+
+int DeviceCommonProtocol::GetUpgradeState(UpgradeState& s) {
+    return QueryTransferState(transfer::kFirmware, kNoStep, kFirmwareStateAt, s);
 }
 
 int DeviceCommonProtocol::SetToJsonMode_P() {
@@ -142,15 +150,8 @@ int DeviceCommonProtocol::SetJsonPath_P(const char* path) {
     return ret;
 }
 
-int DeviceCommonProtocol::SetJsonState(const JsonState& s) {
-    uint8_t buf[kStateRecord];
-    PutState(buf, transfer::kJson, s.state, s.param1, s.param2);
-    return Command(kTransfer, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-}
+int DeviceCommonProtocol::SetJsonState(const JsonState& s) { return SendTransferState(transfer::kJson, s); }
 
 int DeviceCommonProtocol::GetJsonState(JsonState& s) {
-    uint8_t buf[kStateRecord] = {transfer::kJson, transfer::kJsonStateQuery};
-    const int ret = Command(kTransfer, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0) s = JsonState{buf[2], buf[3], buf[4]};
-    return ret;
+    return QueryTransferState(transfer::kJson, transfer::kJsonStateQuery, kJsonStateAt, s);
 }

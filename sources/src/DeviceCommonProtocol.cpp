@@ -3,26 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "KitCommands.h"
+#include "StatusCodes.h"
 #include "log.h"
+
+using namespace kitcmd;
 
 namespace {
 
-constexpr int kCmdWorkMode = 2;
-constexpr int kCmdFrameRate = 4;
-constexpr int kCmdCalibration = 16;
-constexpr int kCmdStream = 27;
-constexpr int kCmdSoftwareTrigger = 31;
-constexpr int kCmdHeartbeat = 156;
-
-constexpr uint8_t kSubTofIntrinsic = 0;
-constexpr uint8_t kSubTofDistortion = 2;
-constexpr uint8_t kSubColorIntrinsic = 4;
-constexpr uint8_t kSubColorDistortion = 6;
-constexpr uint8_t kSubRotation = 8;
-constexpr uint8_t kSubTranslation = 10;
-constexpr int kRotationLens = 1;
+constexpr int kRotationLens = 1;    // the rotation describes the colour camera's lens
 constexpr int kMaxFrameRate = 127;  // the read-back reports a signed byte
-constexpr int kWorkModes = 3;
+constexpr int kWorkModes = 3;       // active, hardware trigger, software trigger
 
 bool SameDoubles(const double* a, const double* b, int count) {
     for (int i = 0; i < count; ++i) {
@@ -47,14 +38,14 @@ const char* DeviceCommonProtocol::GetHostIP() { return m_pIO ? m_pIO->GetHostIp(
 const char* DeviceCommonProtocol::GetDeviceSN() { return m_pIO ? m_pIO->GetDeviceSN() : "null"; }
 
 int DeviceCommonProtocol::SetOpenState(bool open) {
-    if (!m_pIO) return -1;
+    if (!m_pIO) return status::kFailed;
     if (!open) return m_pIO->CloseDevice();
     m_answered = false;
     return m_pIO->OpenDevice();
 }
 
 int DeviceCommonProtocol::ReadData(unsigned char* buf, int capacity, int* len) {
-    if (!m_pIO) return -1;
+    if (!m_pIO) return status::kFailed;
     return m_pIO->ReadData(buf, capacity, len);
 }
 
@@ -65,10 +56,10 @@ void DeviceCommonProtocol::Shutdown() {
 bool DeviceCommonProtocol::DataLinkLost() const { return m_pIO && m_pIO->DataLinkLost(); }
 
 int DeviceCommonProtocol::Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
-    if (!m_pIO) return -1;
+    if (!m_pIO) return status::kFailed;
     const int ret = m_pIO->SetCmd(cmd, static_cast<char*>(buf), bufSize, static_cast<unsigned char>(len), type);
     // Sets below 0x80 read no reply, so their success says nothing about the camera.
-    const bool readsReply = type != CMDTYPE_SET || (cmd & 0x80) != 0;
+    const bool readsReply = type != CMDTYPE_SET || (cmd & kReplyWanted) != 0;
     if (ret == 0 && readsReply) m_answered = true;
     return ret;
 }
@@ -80,8 +71,8 @@ int DeviceCommonProtocol::Command(int cmd, void* buf, int bufSize, int len, CMDT
 }
 
 int DeviceCommonProtocol::QueryStreamState(bool& state) {
-    uint8_t buf[2] = {0, 0};
-    const int ret = Exchange(kCmdStream, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    uint8_t buf[2] = {0, 0};  // asked with two zero bytes; the state comes back in byte 1
+    const int ret = Exchange(kStream, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
     state = ret == 0 && buf[1] == 1;
     return ret;
 }
@@ -94,7 +85,7 @@ int DeviceCommonProtocol::GetStreamState(bool& state) {
 
 int DeviceCommonProtocol::SetStreamState(bool on) {
     uint8_t value = on ? 1 : 0;
-    int ret = Command(kCmdStream, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    int ret = Command(kStream, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
     if (ret != 0) return ret;
     bool last = false;
     ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
@@ -107,8 +98,8 @@ int DeviceCommonProtocol::SetStreamState(bool on) {
 }
 
 int DeviceCommonProtocol::HeartbeatCheck() {
-    uint8_t buf[8] = {1};
-    return Command(kCmdHeartbeat, buf, sizeof(buf), 1, CMDTYPE_GET);
+    uint8_t buf[8] = {1};  // payload 1; room for a short reply, whose content is not looked at
+    return Command(kHeartbeat, buf, sizeof(buf), 1, CMDTYPE_GET);
 }
 
 int DeviceCommonProtocol::QueryInt8(int cmd, int* value) {
@@ -119,8 +110,8 @@ int DeviceCommonProtocol::QueryInt8(int cmd, int* value) {
 }
 
 int DeviceCommonProtocol::GetWorkMode(int* mode) {
-    if (!mode) return -15;
-    const int ret = QueryInt8(kCmdWorkMode, mode);
+    if (!mode) return status::kInvalidParameter;
+    const int ret = QueryInt8(kWorkMode, mode);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
 }
@@ -130,14 +121,14 @@ int DeviceCommonProtocol::SetWorkMode(int mode) {
     // nobody asked for.
     if (mode < 0 || mode >= kWorkModes) {
         LOG_DEVICE(GetDeviceSN(), "workMode:%d is invalid.", mode);
-        return -15;
+        return status::kInvalidParameter;
     }
     uint8_t value = static_cast<uint8_t>(mode);
-    int ret = Command(kCmdWorkMode, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    int ret = Command(kWorkMode, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
     if (ret != 0) return ret;
     int last = 0;
     ret = ReadBack(linktiming::kWorkModeReads, linktiming::kWorkModePause, [&](bool& matched) {
-        const int r = QueryInt8(kCmdWorkMode, &last);
+        const int r = QueryInt8(kWorkMode, &last);
         matched = r == 0 && last == mode;
         return r;
     });
@@ -147,15 +138,15 @@ int DeviceCommonProtocol::SetWorkMode(int mode) {
 
 int DeviceCommonProtocol::SetSoftwareSlaveTrigger() {
     uint8_t value = 0;
-    const int ret = Exchange(kCmdSoftwareTrigger, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    const int ret = Exchange(kSoftwareTrigger, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
     m_sleep(linktiming::kTriggerPause);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
 }
 
 int DeviceCommonProtocol::GetFrameRate(int* fps) {
-    if (!fps) return -15;
-    const int ret = QueryInt8(kCmdFrameRate, fps);
+    if (!fps) return status::kInvalidParameter;
+    const int ret = QueryInt8(kFrameRate, fps);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
 }
@@ -164,15 +155,15 @@ int DeviceCommonProtocol::SetFrameRate(int fps) {
     // The read-back reports a signed byte, so nothing above 127 could be confirmed.
     if (fps < 0 || fps > kMaxFrameRate) {
         LOG_DEVICE(GetDeviceSN(), "fps:%d is invalid.", fps);
-        return -15;
+        return status::kInvalidParameter;
     }
     m_sleep(linktiming::kFrameRatePause);
     uint8_t value = static_cast<uint8_t>(fps);
-    int ret = Command(kCmdFrameRate, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    int ret = Command(kFrameRate, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
     if (ret != 0) return ret;
     int last = 0;
     ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
-        const int r = QueryInt8(kCmdFrameRate, &last);
+        const int r = QueryInt8(kFrameRate, &last);
         matched = r == 0 && last == fps;
         return r;
     });
@@ -181,37 +172,36 @@ int DeviceCommonProtocol::SetFrameRate(int fps) {
 }
 
 // Calibration values follow the sub-id as little-endian doubles, the host's own layout.
-int DeviceCommonProtocol::QueryDoubles(uint8_t firstSub, double* out, int firstCount, int secondCount) {
-    const int counts[2] = {firstCount, secondCount};
+int DeviceCommonProtocol::QueryDoubles(uint8_t firstSub, double* out, DoubleParts parts) {
+    const int counts[2] = {parts.first, parts.second};
     for (int part = 0; part < 2 && counts[part] > 0; ++part) {
-        uint8_t buf[1 + 9 * sizeof(double)] = {};
+        uint8_t buf[1 + kMostDoubles * sizeof(double)] = {};
         const int size = 1 + counts[part] * static_cast<int>(sizeof(double));
         buf[0] = static_cast<uint8_t>(firstSub + part);
-        const int ret = Exchange(kCmdCalibration, buf, size, 1, CMDTYPE_GET);
+        const int ret = Exchange(kCalibration, buf, size, 1, CMDTYPE_GET);
         if (ret != 0) return ret;
-        std::memcpy(out + (part == 0 ? 0 : firstCount), buf + 1, counts[part] * sizeof(double));
+        std::memcpy(out + (part == 0 ? 0 : parts.first), buf + 1, counts[part] * sizeof(double));
     }
     return 0;
 }
 
-int DeviceCommonProtocol::SendDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount) {
-    const int counts[2] = {firstCount, secondCount};
+int DeviceCommonProtocol::SendDoubles(uint8_t firstSub, const double* values, DoubleParts parts) {
+    const int counts[2] = {parts.first, parts.second};
     for (int part = 0; part < 2 && counts[part] > 0; ++part) {
-        uint8_t buf[1 + 9 * sizeof(double)] = {};
+        uint8_t buf[1 + kMostDoubles * sizeof(double)] = {};
         const int size = 1 + counts[part] * static_cast<int>(sizeof(double));
         buf[0] = static_cast<uint8_t>(firstSub + part);
-        std::memcpy(buf + 1, values + (part == 0 ? 0 : firstCount), counts[part] * sizeof(double));
-        const int ret = Command(kCmdCalibration, buf, size, size, CMDTYPE_SET);
+        std::memcpy(buf + 1, values + (part == 0 ? 0 : parts.first), counts[part] * sizeof(double));
+        const int ret = Command(kCalibration, buf, size, size, CMDTYPE_SET);
         if (ret != 0) return ret;
     }
     return 0;
 }
 
-int DeviceCommonProtocol::ConfirmDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount,
-                                         double* got) {
-    const int total = firstCount + secondCount;
+int DeviceCommonProtocol::ConfirmDoubles(uint8_t firstSub, const double* values, DoubleParts parts, double* got) {
+    const int total = parts.Total();
     return ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
-        const int r = QueryDoubles(firstSub, got, firstCount, secondCount);
+        const int r = QueryDoubles(firstSub, got, parts);
         matched = r == 0 && SameDoubles(values, got, total);
         return r;
     });
@@ -220,7 +210,7 @@ int DeviceCommonProtocol::ConfirmDoubles(uint8_t firstSub, const double* values,
 bool DeviceCommonProtocol::ValidSensor(SensorType type) {
     if (type == SENSOR_TYPE_TOF || type == SENSOR_TYPE_COLOR) return true;
     LOG_DEVICE(GetDeviceSN(), "cameraType:%d is invaild", static_cast<int>(type));
-    LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", -1);
+    LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", status::kFailed);
     return false;
 }
 
@@ -230,9 +220,10 @@ bool DeviceCommonProtocol::ValidSensor(SensorType type) {
 #define EIGHT(a) a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]
 
 int DeviceCommonProtocol::GetCameraIntrinsic(SensorType type, double* K) {
-    if (!ValidSensor(type)) return -1;
-    if (!K) return -15;
-    const int ret = QueryDoubles(type == SENSOR_TYPE_TOF ? kSubTofIntrinsic : kSubColorIntrinsic, K, 4, 5);
+    if (!ValidSensor(type)) return status::kFailed;
+    if (!K) return status::kInvalidParameter;
+    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofIntrinsic : calibration::kColorIntrinsic;
+    const int ret = QueryDoubles(sub, K, kMatrixParts);
     if (ret != 0) {
         LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
         return ret;
@@ -242,23 +233,24 @@ int DeviceCommonProtocol::GetCameraIntrinsic(SensorType type, double* K) {
 }
 
 int DeviceCommonProtocol::SetCameraIntrinsic(SensorType type, const double* K) {
-    if (!ValidSensor(type)) return -1;
-    if (!K) return -15;
-    const uint8_t sub = type == SENSOR_TYPE_TOF ? kSubTofIntrinsic : kSubColorIntrinsic;
-    const int sent = SendDoubles(sub, K, 4, 5);
+    if (!ValidSensor(type)) return status::kFailed;
+    if (!K) return status::kInvalidParameter;
+    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofIntrinsic : calibration::kColorIntrinsic;
+    const int sent = SendDoubles(sub, K, kMatrixParts);
     if (sent != 0) return sent;
-    double got[9] = {};
-    if (ConfirmDoubles(sub, K, 4, 5, got) == 0) return 0;
+    double got[kMatrixParts.Total()] = {};
+    if (ConfirmDoubles(sub, K, kMatrixParts, got) == 0) return 0;
     LOG_DEVICE(GetDeviceSN(),
                "Set type:%d pIntrinsic:" NINE_FORMAT " ;\tGet CameraIntrinsic type:%d pIntrinsic_:" NINE_FORMAT,
                static_cast<int>(type), NINE(K), static_cast<int>(type), NINE(got));
-    return -1;
+    return status::kFailed;
 }
 
 int DeviceCommonProtocol::GetCameraDistortion(SensorType type, double* D) {
-    if (!ValidSensor(type)) return -1;
-    if (!D) return -15;
-    const int ret = QueryDoubles(type == SENSOR_TYPE_TOF ? kSubTofDistortion : kSubColorDistortion, D, 4, 4);
+    if (!ValidSensor(type)) return status::kFailed;
+    if (!D) return status::kInvalidParameter;
+    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofDistortion : calibration::kColorDistortion;
+    const int ret = QueryDoubles(sub, D, kDistortionParts);
     if (ret != 0) {
         LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
         return ret;
@@ -268,22 +260,22 @@ int DeviceCommonProtocol::GetCameraDistortion(SensorType type, double* D) {
 }
 
 int DeviceCommonProtocol::SetCameraDistortion(SensorType type, const double* D) {
-    if (!ValidSensor(type)) return -1;
-    if (!D) return -15;
-    const uint8_t sub = type == SENSOR_TYPE_TOF ? kSubTofDistortion : kSubColorDistortion;
-    const int sent = SendDoubles(sub, D, 4, 4);
+    if (!ValidSensor(type)) return status::kFailed;
+    if (!D) return status::kInvalidParameter;
+    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofDistortion : calibration::kColorDistortion;
+    const int sent = SendDoubles(sub, D, kDistortionParts);
     if (sent != 0) return sent;
-    double got[8] = {};
-    if (ConfirmDoubles(sub, D, 4, 4, got) == 0) return 0;
+    double got[kDistortionParts.Total()] = {};
+    if (ConfirmDoubles(sub, D, kDistortionParts, got) == 0) return 0;
     LOG_DEVICE(GetDeviceSN(),
                "Set type:%d pDistortion:" EIGHT_FORMAT " ;\tGet CameraDistortion type:%d pDistortion_:" EIGHT_FORMAT,
                static_cast<int>(type), EIGHT(D), static_cast<int>(type), EIGHT(got));
-    return -1;
+    return status::kFailed;
 }
 
 int DeviceCommonProtocol::GetCameraRotation(double* R) {
-    if (!R) return -15;
-    const int ret = QueryDoubles(kSubRotation, R, 4, 5);
+    if (!R) return status::kInvalidParameter;
+    const int ret = QueryDoubles(calibration::kRotation, R, kMatrixParts);
     if (ret != 0) {
         LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
         return ret;
@@ -293,19 +285,19 @@ int DeviceCommonProtocol::GetCameraRotation(double* R) {
 }
 
 int DeviceCommonProtocol::SetCameraRotation(const double* R) {
-    if (!R) return -15;
-    const int sent = SendDoubles(kSubRotation, R, 4, 5);
+    if (!R) return status::kInvalidParameter;
+    const int sent = SendDoubles(calibration::kRotation, R, kMatrixParts);
     if (sent != 0) return sent;
-    double got[9] = {};
-    if (ConfirmDoubles(kSubRotation, R, 4, 5, got) == 0) return 0;
+    double got[kMatrixParts.Total()] = {};
+    if (ConfirmDoubles(calibration::kRotation, R, kMatrixParts, got) == 0) return 0;
     LOG_DEVICE(GetDeviceSN(), "Set Lens:%d Rotation:" NINE_FORMAT " ;\tGet Rotation_:" NINE_FORMAT, kRotationLens,
                NINE(R), NINE(got));
-    return -1;
+    return status::kFailed;
 }
 
 int DeviceCommonProtocol::GetCameraTranslation(double* T) {
-    if (!T) return -15;
-    const int ret = QueryDoubles(kSubTranslation, T, 3, 0);
+    if (!T) return status::kInvalidParameter;
+    const int ret = QueryDoubles(calibration::kTranslation, T, kTranslationParts);
     if (ret != 0) {
         LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
         return ret;
@@ -315,11 +307,11 @@ int DeviceCommonProtocol::GetCameraTranslation(double* T) {
 }
 
 int DeviceCommonProtocol::SetCameraTransfer(const double* T) {
-    if (!T) return -15;
-    const int sent = SendDoubles(kSubTranslation, T, 3, 0);
+    if (!T) return status::kInvalidParameter;
+    const int sent = SendDoubles(calibration::kTranslation, T, kTranslationParts);
     if (sent != 0) return sent;
-    double got[3] = {};
-    const int ret = ConfirmDoubles(kSubTranslation, T, 3, 0, got);
+    double got[kTranslationParts.Total()] = {};
+    const int ret = ConfirmDoubles(calibration::kTranslation, T, kTranslationParts, got);
     if (ret != 0) {
         LOG_DEVICE(GetDeviceSN(), "Set Transfer:%08.6f %08.6f %08.6f ;\tGet Transfer_:%08.6f %08.6f %08.6f", T[0],
                    T[1], T[2], got[0], got[1], got[2]);

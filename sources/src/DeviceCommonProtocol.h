@@ -103,9 +103,19 @@ private:
 
     int QueryStreamState(bool& state);
     int QueryInt8(int cmd, int* value);
-    int QueryDoubles(uint8_t firstSub, double* out, int firstCount, int secondCount);
-    int SendDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount);
-    int ConfirmDoubles(uint8_t firstSub, const double* values, int firstCount, int secondCount, double* got);
+    // A calibration value set goes in one or two parts, each behind its own sub-id.
+    struct DoubleParts {
+        int first;
+        int second;
+        constexpr int Total() const { return first + second; }
+    };
+    static constexpr DoubleParts kMatrixParts{4, 5};       // 3x3 doubles in payloads of 33 and 41 bytes
+    static constexpr DoubleParts kDistortionParts{4, 4};   // 8 coefficients
+    static constexpr DoubleParts kTranslationParts{3, 0};  // 3 doubles, one part
+    static constexpr int kMostDoubles = 5;                 // in one part: 41 bytes with the sub-id
+    int QueryDoubles(uint8_t firstSub, double* out, DoubleParts parts);
+    int SendDoubles(uint8_t firstSub, const double* values, DoubleParts parts);
+    int ConfirmDoubles(uint8_t firstSub, const double* values, DoubleParts parts, double* got);
     bool ValidSensor(SensorType type);
     int FetchText(int cmd, uint8_t sub, int count, std::vector<char>& reply);
     int QueryText(int cmd, uint8_t sub, char* out, int capacity, int count);
@@ -115,6 +125,12 @@ private:
     int QueryFactoryMode(FactoryMode& fm);
     int QueryMCUParameters(MCUParameters& p);
     int SendTransferFile(uint8_t kind, uint8_t step, const std::string& name);
+    // A transfer's state record (UpgradeState or JsonState): sent as the state byte and two
+    // int32 parameters; reported as three bytes from reply byte `at`.
+    template <typename Record>
+    int SendTransferState(uint8_t kind, const Record& s);
+    template <typename Record>
+    int QueryTransferState(uint8_t kind, uint8_t step, size_t at, Record& s);
     // Restarts the HTTP server on the host address that faces the camera; -22 when it fails.
     int RestartServer();
 

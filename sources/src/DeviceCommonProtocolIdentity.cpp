@@ -2,33 +2,24 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ByteOrder.h"
 #include "DeviceCommonProtocol.h"
+#include "KitCommands.h"
+#include "StatusCodes.h"
 #include "TerminatedText.h"
 #include "log.h"
 
+using namespace kitcmd;
+
 namespace {
 
-constexpr int kCmdFactory = 18;
-constexpr int kCmdVersion = 19;
-constexpr int kCmdNetwork = 24;
-constexpr int kCmdTriggerSignal = 35;
-
-constexpr uint8_t kSubSensorSN = 0x02;
-constexpr uint8_t kSubFirmwareVersion = 0x03;
-constexpr uint8_t kSubHardwareVersion = 0x04;
-constexpr uint8_t kSubDeviceSN = 0x02;
-constexpr uint8_t kSubMAC = 0x03;
-constexpr uint8_t kSubIP = 0x05;
-constexpr uint8_t kSubMask = 0x06;
-constexpr uint8_t kSubDHCP = 0x07;
-constexpr uint8_t kGetSub = 0x10;  // a network get is its set's sub-id plus 0x10
-constexpr uint8_t kRebootByte = 8;
-
-constexpr int kMaxPayload = 64;
+constexpr int kMaxPayload = 64;     // the transport sends no more payload bytes
 constexpr int kMaxReplyData = 255;  // the reply's data length is one byte
-constexpr int kSNReadBack = 64;
-constexpr int kMACLength = 17;
-constexpr int kMACReadBack = 19;
+constexpr int kSNReadBack = 64;     // a serial number of up to 63 characters and its zero
+constexpr int kMACLength = 17;      // "aa:bb:cc:dd:ee:ff"
+constexpr int kMACReadBack = 19;    // the 17 characters, their zero and one spare byte
+constexpr int kRGBSwitchModes = 3;  // the camera takes the colour switch as its remainder by 3
+constexpr size_t kFactoryModePayload = 6;  // mode, three switches, the colour switch, a zero byte
 
 // A caller's text within its stated length, for log lines and compares.
 std::string BoundedText(const char* text, int len) {
@@ -36,21 +27,17 @@ std::string BoundedText(const char* text, int len) {
     return std::string(text, strnlen(text, static_cast<size_t>(len)));
 }
 
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
 void PutMCU(uint8_t* p, const MCUParameters& m) {
     p[0] = m.signalType;
     p[1] = m.polarity;
-    PutU16(p + 2, m.width);
-    PutU16(p + 4, m.intervalOrDelay);
+    byteorder::PutLe16(p + 2, m.width);
+    byteorder::PutLe16(p + 4, m.intervalOrDelay);
 }
 
-MCUParameters GetMCU(const uint8_t* p) { return MCUParameters{p[0], p[1], GetU16(p + 2), GetU16(p + 4)}; }
+MCUParameters GetMCU(const uint8_t* p) {
+    return MCUParameters{p[0], p[1], static_cast<uint16_t>(byteorder::GetLe16(p + 2)),
+                         static_cast<uint16_t>(byteorder::GetLe16(p + 4))};
+}
 
 bool SameMCU(const MCUParameters& a, const MCUParameters& b) {
     return a.signalType == b.signalType && a.polarity == b.polarity && a.width == b.width &&
@@ -86,18 +73,18 @@ int DeviceCommonProtocol::QueryText(int cmd, uint8_t sub, char* out, int capacit
 }
 
 int DeviceCommonProtocol::GetText(int cmd, uint8_t sub, char* out, int len) {
-    if (!out || len <= 0) return -15;
+    if (!out || len <= 0) return status::kInvalidParameter;
     const int ret = QueryText(cmd, sub, out, len, len);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
 }
 
 int DeviceCommonProtocol::SendText(int cmd, uint8_t sub, const char* text, int len) {
-    if (!text || len < 0) return -15;
+    if (!text || len < 0) return status::kInvalidParameter;
     // Cut short, the text would change the camera to something nobody asked for.
     if (len + 1 > kMaxPayload) {
         LOG_DEVICE(GetDeviceSN(), "length:%d is too long.", len);
-        return -15;
+        return status::kInvalidParameter;
     }
     uint8_t buf[kMaxPayload] = {sub};
     std::memcpy(buf + 1, text, static_cast<size_t>(len));
@@ -115,9 +102,9 @@ int DeviceCommonProtocol::ConfirmText(int cmd, uint8_t getSub, const std::string
 }
 
 int DeviceCommonProtocol::GetFirmwareVersion(char* ver, int len) {
-    if (!ver || len <= 0) return -15;
+    if (!ver || len <= 0) return status::kInvalidParameter;
     std::vector<char> reply;
-    const int ret = FetchText(kCmdVersion, kSubFirmwareVersion, len, reply);
+    const int ret = FetchText(kVersion, version::kFirmwareVersion, len, reply);
     StoreText(ver, len, reply);
     LOG_DEVICE(GetDeviceSN(), "fwVer:%s", ver);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
@@ -125,46 +112,46 @@ int DeviceCommonProtocol::GetFirmwareVersion(char* ver, int len) {
 }
 
 int DeviceCommonProtocol::GetHWVer(char* ver, int len) {
-    if (!ver || len <= 0) return -15;
-    uint8_t prime[kMaxPayload] = {kSubHardwareVersion};
+    if (!ver || len <= 0) return status::kInvalidParameter;
+    uint8_t prime[kMaxPayload] = {version::kHardwareVersion};
     const int primeLength = std::min(len + 1, kMaxPayload);
-    int ret = Command(kCmdVersion, prime, primeLength, primeLength, CMDTYPE_SET);
+    int ret = Command(kVersion, prime, primeLength, primeLength, CMDTYPE_SET);
     if (ret != 0) return ret;
     std::vector<char> reply;
-    ret = FetchText(kCmdVersion, kSubHardwareVersion, len, reply);
+    ret = FetchText(kVersion, version::kHardwareVersion, len, reply);
     StoreText(ver, len, reply);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
 }
 
-int DeviceCommonProtocol::GetSensorSN(char* sn, int len) { return GetText(kCmdVersion, kSubSensorSN, sn, len); }
+int DeviceCommonProtocol::GetSensorSN(char* sn, int len) { return GetText(kVersion, version::kSensorSN, sn, len); }
 
 int DeviceCommonProtocol::SetSN(char* sn, int len) {
-    int ret = SendText(kCmdVersion, kSubSensorSN, sn, len);
+    int ret = SendText(kVersion, version::kSensorSN, sn, len);
     if (ret != 0) return ret;
     const std::string want = BoundedText(sn, len);
     char got[kSNReadBack] = {};
-    ret = ConfirmText(kCmdVersion, kSubSensorSN, want, got, sizeof(got), len);
+    ret = ConfirmText(kVersion, version::kSensorSN, want, got, sizeof(got), len);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set SensorSN:%s; Get SensorSN:%s", want.c_str(), got);
     return ret;
 }
 
 int DeviceCommonProtocol::GetDeviceSN(char* sn, int len) {
-    return GetText(kCmdNetwork, kSubDeviceSN + kGetSub, sn, len);
+    return GetText(kNetwork, network::kDeviceSN + network::kGet, sn, len);
 }
 
 int DeviceCommonProtocol::SetDeviceSN(char* sn, int len) {
-    int ret = SendText(kCmdNetwork, kSubDeviceSN, sn, len);
+    int ret = SendText(kNetwork, network::kDeviceSN, sn, len);
     if (ret != 0) return ret;
     const std::string want = BoundedText(sn, len);
     char got[kSNReadBack] = {};
-    ret = ConfirmText(kCmdNetwork, kSubDeviceSN + kGetSub, want, got, sizeof(got), len);
+    ret = ConfirmText(kNetwork, network::kDeviceSN + network::kGet, want, got, sizeof(got), len);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set deviceSn:%s; Get DeviceSN:%s.", want.c_str(), got);
     return ret;
 }
 
 int DeviceCommonProtocol::GetMACAddress(char* mac, int len) {
-    const int ret = GetText(kCmdNetwork, kSubMAC + kGetSub, mac, len);
+    const int ret = GetText(kNetwork, network::kMAC + network::kGet, mac, len);
     if (ret == 0) LOG_DEVICE(GetDeviceSN(), "macAddr:%s", mac);
     return ret;
 }
@@ -175,75 +162,78 @@ int DeviceCommonProtocol::SetMACAddress(const char* mac, int length) {
     if (length < kMACLength || text.size() != static_cast<size_t>(kMACLength)) {
         LOG_DEVICE(GetDeviceSN(), "length:%d pMACAddress:%s len:%d is invalid.", length, text.c_str(),
                    static_cast<int>(text.size()));
-        return -15;
+        return status::kInvalidParameter;
     }
     // The 17 characters, and their terminating zero when the caller's buffer holds it.
-    int ret = SendText(kCmdNetwork, kSubMAC, mac, std::min(length, kMACLength + 1));
+    int ret = SendText(kNetwork, network::kMAC, mac, std::min(length, kMACLength + 1));
     if (ret != 0) return ret;
     char got[kMACReadBack] = {};
-    ret = ConfirmText(kCmdNetwork, kSubMAC + kGetSub, text, got, sizeof(got), std::min(length, kMACReadBack - 1));
+    ret = ConfirmText(kNetwork, network::kMAC + network::kGet, text, got, sizeof(got),
+                      std::min(length, kMACReadBack - 1));
     if (ret != 0) {
         LOG_DEVICE(GetDeviceSN(), "Set macAddr:%s, length:%d; Get macAddr:%s.", text.c_str(), length, got);
     }
     return ret;
 }
 
-int DeviceCommonProtocol::GetDeviceIPAddr(char* ip, int len) { return GetText(kCmdNetwork, kSubIP + kGetSub, ip, len); }
+int DeviceCommonProtocol::GetDeviceIPAddr(char* ip, int len) {
+    return GetText(kNetwork, network::kIP + network::kGet, ip, len);
+}
 
-int DeviceCommonProtocol::SetDeviceIPAddr(const char* ip, int len) { return SendText(kCmdNetwork, kSubIP, ip, len); }
+int DeviceCommonProtocol::SetDeviceIPAddr(const char* ip, int len) { return SendText(kNetwork, network::kIP, ip, len); }
 
 int DeviceCommonProtocol::GetSubnetMask(char* mask, int len) {
-    const int ret = GetText(kCmdNetwork, kSubMask + kGetSub, mask, len);
+    const int ret = GetText(kNetwork, network::kMask + network::kGet, mask, len);
     if (ret == 0) LOG_DEVICE(GetDeviceSN(), "subnetMask:%s", mask);
     return ret;
 }
 
 int DeviceCommonProtocol::SetSubnetMask(const char* mask, int len) {
-    const int ret = SendText(kCmdNetwork, kSubMask, mask, len);
+    const int ret = SendText(kNetwork, network::kMask, mask, len);
     if (ret == 0) LOG_DEVICE(GetDeviceSN(), "Set subnetMask:%s", BoundedText(mask, len).c_str());
     return ret;
 }
 
 int DeviceCommonProtocol::GetDHCPState(unsigned char& on) {
-    uint8_t buf[2] = {kSubDHCP + kGetSub, 0};
-    const int ret = Command(kCmdNetwork, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    uint8_t buf[2] = {network::kDHCP + network::kGet, 0};
+    const int ret = Command(kNetwork, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
     if (ret == 0) on = buf[1];
     return ret;
 }
 
 int DeviceCommonProtocol::SetDHCPState(unsigned char on) {
-    uint8_t buf[2] = {kSubDHCP, on};
-    return Command(kCmdNetwork, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
+    uint8_t buf[2] = {network::kDHCP, on};
+    return Command(kNetwork, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
 }
 
 int DeviceCommonProtocol::Reboot() {
-    uint8_t value = kRebootByte;
-    return Command(kCmdFactory, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
+    uint8_t value = factory::kReboot;
+    return Command(kFactory, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
 }
 
 int DeviceCommonProtocol::QueryFactoryMode(FactoryMode& fm) {
     uint8_t buf[sizeof(FactoryMode)];
     std::memcpy(buf, &fm, sizeof(buf));
-    const int ret = Exchange(kCmdFactory, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    const int ret = Exchange(kFactory, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
     if (ret == 0) std::memcpy(&fm, buf, sizeof(buf));
     return ret;
 }
 
 int DeviceCommonProtocol::GetFactoryMode(FactoryMode* fm) {
-    if (!fm) return -15;
+    if (!fm) return status::kInvalidParameter;
     const int ret = QueryFactoryMode(*fm);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
 }
 
 int DeviceCommonProtocol::SetFactoryMode(const FactoryMode& fm) {
-    uint8_t buf[6] = {static_cast<uint8_t>(fm.mode),
-                      static_cast<uint8_t>(fm.bImuSwitch != 0),
-                      static_cast<uint8_t>(fm.bAudioSwitch != 0),
-                      static_cast<uint8_t>(fm.bDepthSwitch != 0),
-                      static_cast<uint8_t>(fm.bRGBSwitch % 3),
-                      0};
-    int ret = Command(kCmdFactory, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
+    uint8_t buf[kFactoryModePayload] = {static_cast<uint8_t>(fm.mode),
+                                        static_cast<uint8_t>(fm.bImuSwitch != 0),
+                                        static_cast<uint8_t>(fm.bAudioSwitch != 0),
+                                        static_cast<uint8_t>(fm.bDepthSwitch != 0),
+                                        static_cast<uint8_t>(fm.bRGBSwitch % kRGBSwitchModes),
+                                        0};
+    int ret = Command(kFactory, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
     if (ret != 0) return ret;
     FactoryMode got{};
     ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
@@ -265,13 +255,13 @@ int DeviceCommonProtocol::SetFactoryMode(const FactoryMode& fm) {
 // The record is filled only when the camera answers for the signal that was asked for.
 int DeviceCommonProtocol::QueryMCUParameters(MCUParameters& p) {
     uint8_t buf[sizeof(MCUParameters)] = {p.signalType};
-    const int ret = Exchange(kCmdTriggerSignal, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
+    const int ret = Exchange(kTriggerSignal, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
     if (ret == 0 && buf[0] == p.signalType) p = GetMCU(buf);
     return ret;
 }
 
 int DeviceCommonProtocol::GetMCUParameters(MCUParameters* p) {
-    if (!p) return -15;
+    if (!p) return status::kInvalidParameter;
     const int ret = QueryMCUParameters(*p);
     if (ret != 0) LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
@@ -280,7 +270,7 @@ int DeviceCommonProtocol::GetMCUParameters(MCUParameters* p) {
 int DeviceCommonProtocol::SetMCUParameters(const MCUParameters& p) {
     uint8_t buf[sizeof(MCUParameters)];
     PutMCU(buf, p);
-    int ret = Command(kCmdTriggerSignal, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
+    int ret = Command(kTriggerSignal, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
     if (ret != 0) return ret;
     MCUParameters got{};
     ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {

@@ -1,6 +1,10 @@
 #pragma once
 #include "CommonControl.h"
 
+// The id bit of a command that the camera answers: set for every get, and always answered
+// for the ids of 0x80 or above.
+constexpr int kReplyWanted = 0x80;
+
 // One camera's transport: a command connection and a data connection. It frames bytes
 // and knows nothing of command ids or records.
 class IO {

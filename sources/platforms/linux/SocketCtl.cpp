@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ByteOrder.h"
+#include "StatusCodes.h"
 #include "log.h"
 
 using linktiming::milliseconds;
@@ -25,27 +27,19 @@ const char* basename(const char* path) {
 
 namespace {
 
-constexpr uint32_t kCommandFrameType = 0xAA;
-constexpr uint8_t kCommandMarker = 0xAA;
-constexpr uint32_t kDataFrameType = 1;
-constexpr size_t kHeadSize = 8;
-constexpr size_t kReplyBodyHead = 3;  // marker, id, data length
-constexpr uint8_t kMaxPayload = 64;
-constexpr uint8_t kReplyWanted = 0x80;
-constexpr int kReceiveBufferBytes = 819200;
+constexpr uint32_t kCommandFrameType = 0xAA;  // the head's type word of commands and replies
+constexpr uint8_t kCommandMarker = 0xAA;      // body byte 0 of a command
+constexpr uint32_t kDataFrameType = 1;        // the head's type word of a data frame
+constexpr size_t kHeadSize = 8;               // type word, length word
+constexpr size_t kReplyBodyHead = 3;          // marker, id, data length
+constexpr uint8_t kMaxPayload = 64;           // the camera takes no longer command
+constexpr int kReceiveBufferBytes = 819200;   // a few data frames of headroom while the receive thread is busy
 // A reply carries at most 255 data bytes; anything far beyond is not a reply.
 constexpr uint32_t kMaxReplyBody = 4096;
 // A data frame this long is not well-framed; draining it would only read garbage.
 constexpr uint64_t kMaxDrainedFrame = 64ull * 1024 * 1024;
 
-void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t GetU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
+// A descriptor, or -1 as socket() gives it.
 int MakeSocket() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -114,6 +108,7 @@ SocketCtl::SocketCtl(const char* deviceIp, const char* hostIp, unsigned short da
     : m_dataPort(dataPort), m_cmdPort(cmdPort), m_sleep(std::move(sleep)) {
     if (deviceIp) std::strncpy(m_deviceIP, deviceIp, sizeof(m_deviceIP) - 1);
     if (hostIp) std::strncpy(m_hostIP, hostIp, sizeof(m_hostIP) - 1);
+    // The tag until the loader sets the camera's serial number.
     std::strncpy(m_deviceSN, "quelta", sizeof(m_deviceSN) - 1);
 }
 
@@ -128,7 +123,7 @@ void SocketCtl::SetDeviceSN(const char* sn) {
 }
 
 int SocketCtl::GetPeerIP(char* out) const {
-    if (!out || !std::memchr(m_deviceIP, '.', sizeof(m_deviceIP))) return -1;
+    if (!out || !std::memchr(m_deviceIP, '.', sizeof(m_deviceIP))) return status::kFailed;
     std::memcpy(out, m_deviceIP, sizeof(m_deviceIP));
     return 0;
 }
@@ -168,7 +163,7 @@ int SocketCtl::Connect(int fd, unsigned short port, const char* what) {
     LOG_PRINTF("connect(%s:%d) error, errno[%d], info: %s", m_deviceIP, port, err, std::strerror(err));
     LOG_DEVICE(m_deviceSN, " wait the Camera(%s) connect %s", what, m_deviceIP);
     m_sleep(linktiming::kConnectRetryPause);
-    return -1;
+    return status::kFailed;
 }
 
 void SocketCtl::CloseSockets(int& dataSocket, int& cmdSocket) {
@@ -189,19 +184,19 @@ int SocketCtl::OpenDevice() {
     LOG_DEVICE(m_deviceSN, "m_hostIP:%s, m_deviceIP:%s", m_hostIP, m_deviceIP);
     if (!Bind(cmdSocket, m_hostIP, m_deviceSN)) {
         CloseSockets(dataSocket, cmdSocket);
-        return -255;
+        return status::kInternal;
     }
     if (Connect(cmdSocket, m_cmdPort, "cmd") != 0) {
         CloseSockets(dataSocket, cmdSocket);
-        return -255;
+        return status::kInternal;
     }
     if (!Bind(dataSocket, m_hostIP, m_deviceSN)) {
         CloseSockets(dataSocket, cmdSocket);
-        return -255;
+        return status::kInternal;
     }
     if (Connect(dataSocket, m_dataPort, "data") != 0) {
         CloseSockets(dataSocket, cmdSocket);
-        return -13;
+        return status::kDataConnectionFailed;
     }
     {
         std::lock_guard<std::mutex> data(m_dataMutex);
@@ -294,8 +289,8 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
     uint8_t head[kHeadSize];
     Recv r = RecvExact(m_cmdSocket, head, sizeof(head), firstWait, linktiming::kCmdReadWait);
     if (r != Recv::Ok) return failed(r, true);
-    const uint32_t type = GetU32(head);
-    const uint32_t length = GetU32(head + 4);
+    const uint32_t type = byteorder::GetLe32(head);
+    const uint32_t length = byteorder::GetLe32(head + 4);
     if (type != kCommandFrameType || length > kMaxReplyBody) {
         LOG_DEVICE(m_deviceSN, "reply type:0x%x length:%u skipped cmdid %d", type, length, id);
         r = Drain(m_cmdSocket, std::min(length, kMaxReplyBody), linktiming::kCmdReadWait);
@@ -319,25 +314,26 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
 
 int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) {
     std::lock_guard<std::mutex> lock(m_cmdMutex);
-    if (!m_isOpened || m_cmdSocket < 0) return -104;
+    if (!m_isOpened || m_cmdSocket < 0) return status::kNoAnswer;
 
     const uint8_t n = buf ? std::min(len, kMaxPayload) : 0;
-    uint8_t id = static_cast<uint8_t>(cmd & 0xFF);
+    uint8_t id = static_cast<uint8_t>(cmd & 0xFF);  // the id byte is the command's low byte
     if (type != CMDTYPE_SET) id |= kReplyWanted;
     uint8_t frame[kHeadSize + kReplyBodyHead + kMaxPayload];
-    PutU32(frame, kCommandFrameType);
-    PutU32(frame + 4, n + kReplyBodyHead);
-    frame[8] = kCommandMarker;
-    frame[9] = id;
-    frame[10] = n;
-    if (n > 0) std::memcpy(frame + 11, buf, n);
+    byteorder::PutLe32(frame, kCommandFrameType);
+    byteorder::PutLe32(frame + 4, n + kReplyBodyHead);
+    uint8_t* body = frame + kHeadSize;
+    body[0] = kCommandMarker;
+    body[1] = id;
+    body[2] = n;
+    if (n > 0) std::memcpy(body + kReplyBodyHead, buf, n);
     const size_t total = kHeadSize + kReplyBodyHead + n;
     for (size_t sent = 0; sent < total;) {
         const ssize_t rc = ::send(m_cmdSocket, frame + sent, total - sent, MSG_NOSIGNAL);
         if (rc < 0 && errno == EINTR) continue;
         if (rc <= 0) {
             LOG_DEVICE(m_deviceSN, "SendData err: %d, %s", errno, std::strerror(errno));
-            return -104;
+            return status::kNoAnswer;
         }
         sent += static_cast<size_t>(rc);
     }
@@ -356,7 +352,7 @@ int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYP
             case Reply::TimedOut:
             case Reply::Closed:
             case Reply::Failed:
-                return -104;
+                return status::kNoAnswer;
             case Reply::Mismatched: {
                 const auto* body = reinterpret_cast<const uint8_t*>(m_replyBuf.data());
                 LOG_DEVICE(m_deviceSN, "outIndex:%d cmdid 0x%x: 0x%x 0x%x", linktiming::kRepliesExamined - 1 - attempt,
@@ -365,19 +361,19 @@ int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYP
             }
         }
     }
-    return -104;
+    return status::kNoAnswer;
 }
 
 int SocketCtl::DataLinkFailed(Recv r) {
     m_dataLost = true;
     // The host's own shut-down ends a read in flight the same way; that is no news.
-    if (m_shutDown) return -1;
+    if (m_shutDown) return status::kFailed;
     if (r == Recv::Closed) {
         LOG_DEVICE(m_deviceSN, "the data connection has been closed by the camera");
     } else {
         LOG_DEVICE(m_deviceSN, "the data connection failed: %d, %s", errno, std::strerror(errno));
     }
-    return -1;
+    return status::kFailed;
 }
 
 int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
@@ -391,8 +387,8 @@ int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
             // A camera that sends nothing for a while is slow, not gone.
             if (r == Recv::TimedOut) return 0;
             if (r != Recv::Ok) return DataLinkFailed(r);
-            const uint32_t type = GetU32(head);
-            const uint32_t length = GetU32(head + 4);
+            const uint32_t type = byteorder::GetLe32(head);
+            const uint32_t length = byteorder::GetLe32(head + 4);
             const bool foreign = type != kDataFrameType;
             if (foreign || !buf || capacity < 0 || length > static_cast<uint32_t>(capacity)) {
                 if (foreign) {
@@ -403,9 +399,9 @@ int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
                 }
                 // Skipping the payload keeps the next head in step.
                 *len = 0;
-                if (length > kMaxDrainedFrame) return -1;
+                if (length > kMaxDrainedFrame) return status::kFailed;
                 const Recv d = Drain(m_dataSocket, length, linktiming::kDataReadWait);
-                return d == Recv::Closed || d == Recv::Failed ? DataLinkFailed(d) : -1;
+                return d == Recv::Closed || d == Recv::Failed ? DataLinkFailed(d) : status::kFailed;
             }
             *len = static_cast<int>(length);
             if (length == 0) return 0;
@@ -416,5 +412,5 @@ int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
         }
     }
     m_sleep(linktiming::kClosedReadPause);
-    return -1;
+    return status::kFailed;
 }

@@ -2,7 +2,7 @@
 
 namespace {
 
-constexpr size_t kBlock = 64 * 1024;
+constexpr size_t kBlock = 64 * 1024;  // few reads, and small enough for the stack
 
 template <typename Byte>
 FileSum::Result Sum(FILE* file) {

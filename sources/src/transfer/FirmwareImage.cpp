@@ -14,14 +14,11 @@
 
 namespace {
 
-constexpr int kInvalid = -17;
-constexpr int kLowerVersion = -16;
-
-
 struct Date {
     int year = 0;
     int month = 0;
     int day = 0;
+    // YYYYMMDD as a number, so that a later day compares greater.
     long Key() const { return year * 10000L + month * 100L + day; }
     // Seconds since 1970 of the day's local midnight, for the log line.
     long long Midnight() const {
@@ -29,7 +26,7 @@ struct Date {
         tm.tm_year = year - 1900;
         tm.tm_mon = month - 1;
         tm.tm_mday = day;
-        tm.tm_isdst = -1;
+        tm.tm_isdst = -1;  // whatever daylight saving the day has
         return static_cast<long long>(std::mktime(&tm));
     }
 };
@@ -52,15 +49,18 @@ bool ReadDate(const char* text, Date& date) {
     return date.year >= 0 && date.month >= 0 && date.day >= 0;
 }
 
+constexpr size_t kDateDigits = 8;     // "YYYYMMDD"
+constexpr size_t kVersionDigits = 9;  // more would not fit an int
+
 // The camera's text: any leading text, "YYYYMMDD", '_', one character, the version. The
-// last underscore is the anchor.
+// last underscore is the anchor; at least one character stands before the date.
 bool ReadCameraFirmware(const std::string& text, Date& date, int& version) {
     const size_t anchor = text.rfind('_');
-    if (anchor == std::string::npos || anchor < 9 || text.size() - anchor - 1 < 2) return false;
-    if (!ReadDate(text.c_str() + anchor - 8, date)) return false;
-    const char* digits = text.c_str() + anchor + 2;
+    if (anchor == std::string::npos || anchor < kDateDigits + 1 || text.size() - anchor - 1 < 2) return false;
+    if (!ReadDate(text.c_str() + anchor - kDateDigits, date)) return false;
+    const char* digits = text.c_str() + anchor + 2;  // past the underscore and the one character
     const size_t count = std::strspn(digits, "0123456789");
-    if (count == 0 || count > 9) return false;
+    if (count == 0 || count > kVersionDigits) return false;
     version = Digits(digits, count);
     return true;
 }
@@ -69,6 +69,7 @@ UniqueFile Open(const std::string& path) { return UniqueFile(std::fopen(path.c_s
 
 }  // namespace
 
+// The camera families and the product group their images name.
 int FirmwareImage::ProductGroup(int deviceType) {
     switch (deviceType) {
         case 14: case 15: case 16: case 17: return 11;
@@ -121,31 +122,31 @@ FirmwareImage::Result FirmwareImage::Check(const char* oldFW, const char* imgPat
         return result;
     }
     Date imageDate;
-    if (strnlen(head.build_date, sizeof(head.build_date)) < 8 || !ReadDate(head.build_date, imageDate)) {
+    if (strnlen(head.build_date, sizeof(head.build_date)) < kDateDigits || !ReadDate(head.build_date, imageDate)) {
         LOG_DEVICE(tag, "build_date of %s is invalid.", path.c_str());
         return result;
     }
 
     const uint64_t fileSize = static_cast<uint64_t>(size);
-    int status = 0;
+    int verdict = status::kOk;
     if (imageDate.Key() < cameraDate.Key() || head.flash_type != 0) {
         LOG_DEVICE(tag, "version or flash type check failed:%lld %lld %d.", imageDate.Midnight(), cameraDate.Midnight(),
                    head.flash_type);
-        status = kInvalid;
+        verdict = status::kImageUnusable;
     } else if (head.product_type != ProductGroup(deviceType)) {
         LOG_DEVICE(tag, "product_type:%d is invalid.", head.product_type);
-        status = kInvalid;
+        verdict = status::kImageUnusable;
     } else if (head.version < cameraVersion) {
         LOG_DEVICE(tag, "Version error  %d, %d", head.version, cameraVersion);
-        status = head.file_length == fileSize ? kLowerVersion : kInvalid;
+        verdict = head.file_length == fileSize ? status::kOlderFirmware : status::kImageUnusable;
     }
     if (head.file_length != fileSize) {
         LOG_DEVICE(tag, "Upgrade file:%s size mismatch(%llu, %llu).", imgPath, static_cast<unsigned long long>(fileSize),
                    static_cast<unsigned long long>(head.file_length));
-        if (status == 0) status = kInvalid;
+        if (verdict == status::kOk) verdict = status::kImageUnusable;
     }
-    if (status != 0) {
-        result.status = status;
+    if (verdict != status::kOk) {
+        result.status = verdict;
         return result;
     }
 
@@ -159,7 +160,7 @@ FirmwareImage::Result FirmwareImage::Check(const char* oldFW, const char* imgPat
         LOG_DEVICE(tag, "the checksum of valid data 0x%x != 0x%x is mismatch.", head.data_checksum, payload.sum);
         return result;
     }
-    result.status = 0;
+    result.status = status::kOk;
     result.fileLen = static_cast<uint32_t>(fileSize);
     result.checksum = payload.sum + FileSum::Unsigned(&head, sizeof(head));
     LOG_DEVICE(tag, "m_imgChecksum:0x%0x", result.checksum);

@@ -2,12 +2,14 @@
 #include <cstdint>
 #include <string>
 
+#include "StatusCodes.h"
+
 // Checks a firmware image file against the camera's current firmware before anything is
 // sent: header fields, the file's real length and the payload's byte sum.
 class FirmwareImage {
 public:
     struct Result {
-        int status = -17;       // 0, -16 (lower version, right length) or -17
+        int status = status::kImageUnusable;  // 0, kOlderFirmware (with the right length) or kImageUnusable
         uint32_t fileLen = 0;   // on 0: the file's length
         uint32_t checksum = 0;  // on 0: the unsigned byte sum of the whole file
     };

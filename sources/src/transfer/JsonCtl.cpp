@@ -7,12 +7,18 @@
 #include "CommandRecords.h"
 #include "DeviceCommonProtocol.h"
 #include "FileSum.h"
+#include "StatusCodes.h"
+#include "TransferSteps.h"
 #include "UniqueFile.h"
 #include "UsbStorageList.h"
 #include "log.h"
 #include "pathtools.h"
 
-JsonCtl::JsonCtl(Timing timing) : TransferController("JsonCtl", "JsonCtl::SetDetectParams_P", timing) {}
+using namespace transferstep;
+
+JsonCtl::JsonCtl(Timing timing)
+    : TransferController("JsonCtl", "JsonCtl::SetDetectParams_P", timing,
+                         Following{json::kFollowing, camera::kJsonDone, "Json"}) {}
 
 JsonCtl::~JsonCtl() { StopAndJoin(); }
 
@@ -36,17 +42,17 @@ int JsonCtl::SetImgPath(const char* pImgPath, DeviceCommonProtocol* protocol) {
     if (pImgPath == nullptr || protocol == nullptr) {
         LOG_PRINTF("pImgPath:%p protocol:%p is invalid.", static_cast<const void*>(pImgPath),
                    static_cast<void*>(protocol));
-        return -15;
+        return status::kInvalidParameter;
     }
     // The file goes to the camera whose transfer waits for it, not to another one.
     if (!Serves(protocol)) {
         LOG_DEVICE(Tag().c_str(), "pImgPath:%s is not for the camera of the transfer, status:%d", pImgPath, Status());
-        return -2;
+        return status::kJsonPathRefused;
     }
     StoreImgPath(pImgPath);
     SetProtocol(protocol);
     const int ret = protocol->SetJsonPath_P(pImgPath);
-    if (ret == 0) SetStatus(4);
+    if (ret == 0) SetStatus(json::kFileHandedOver);
     return ret;
 }
 
@@ -56,17 +62,17 @@ int JsonCtl::Copy2U() {
     const usbstorage::Source source = usbstorage::OpenSource(path);
     if (!source.file) {
         LOG_DEVICE(tag.c_str(), "open %s failed. ECode:%d", path.c_str(), source.error);
-        return -1;
+        return status::kFailed;
     }
     // The length kept for the camera is 32 bits wide; a larger file must not wrap.
     if (source.length > std::numeric_limits<uint32_t>::max()) {
         LOG_DEVICE(tag.c_str(), "read IMG_HEAD failed:%llu", static_cast<unsigned long long>(source.length));
-        return -1;
+        return status::kFailed;
     }
     const FileSum::Result sum = FileSum::Signed(source.file.get());
     if (!sum.ok) {
         LOG_DEVICE(tag.c_str(), "read IMG_HEAD failed:%llu", static_cast<unsigned long long>(sum.bytes));
-        return -1;
+        return status::kFailed;
     }
     m_imgFileLen = static_cast<uint32_t>(source.length);
     m_imgChecksum = sum.sum;
@@ -77,58 +83,48 @@ int JsonCtl::Copy2U() {
 int JsonCtl::CopyJson2Local() {
     const std::string tag = Tag();
     const std::vector<std::string> devices = UsbStorageDevices();
-    if (devices.empty()) return -1;
+    if (devices.empty()) return status::kFailed;
     const std::string path = devices.front() + "/Android/data/configOrig.json";
     const usbstorage::Source source = usbstorage::OpenSource(path);
     if (!source.file) {
         LOG_DEVICE(tag.c_str(), "create %s ECode:%d failed.", path.c_str(), source.error);
-        return -1;
+        return status::kFailed;
     }
     const std::string folder = GetConfigPath();
     // Without an application-data folder the copy would land in the working directory.
     if (folder.empty() || (!IsDirectoryExist(folder.c_str()) && !CreateDirectory_(folder.c_str()))) {
         LOG_DEVICE(tag.c_str(), "open %s failed. ECode:%d", folder.c_str(), errno);
-        return -1;
+        return status::kFailed;
     }
     const std::string destPath = Path_Join(folder, "config.json");
-    return usbstorage::CopyFileTo(source.file.get(), destPath, 0, usbstorage::CopyLog::ToLocal, tag) ? 0 : -1;
+    const bool copied = usbstorage::CopyFileTo(source.file.get(), destPath, 0, usbstorage::CopyLog::ToLocal, tag);
+    return copied ? status::kOk : status::kFailed;
 }
 
 TransferController::Pass JsonCtl::Step(int status, DeviceCommonProtocol& protocol) {
+    if (FollowsCamera(status)) return FollowCamera(protocol);
     switch (status) {
-        case 0:
+        case kIdle:
             return Pass::End;
-        case 1:
-            return Reconnecting();
-        case 2:
+        case kSetUp:
+            return Reconnect() ? Pass::Next : Pass::End;
+        case kReconnected:
             if (!CameraReady(protocol, false)) return Pass::Sleep;
-            SetStatus(3);
-            Report(1, 0);
+            SetStatus(json::kWaitingForFile);
+            Report(report::kJsonModeReady, 0);  // parameter 0: a wait begins, no step has passed
             return Pass::Next;
-        case 3:
+        case json::kWaitingForFile:
             return KeepAlive(protocol);
-        case 4:
+        case json::kFileHandedOver:
             if (!CameraReady(protocol, true)) return Pass::Sleep;
-            SetStatus(5);
+            SetStatus(json::kFileReady);
             return Pass::Next;
-        case 5:
+        case json::kFileReady:
             return SendChecksum(protocol);
-        case 6: case 7: case 8: case 9:
-            return FollowCamera(protocol, 5);
         default:
             LOG_DEVICE(Tag().c_str(), "status:%d", status);
             return Pass::End;
     }
-}
-
-TransferController::Pass JsonCtl::Reconnecting() {
-    ResetWaitCount();
-    if (Reconnect()) {
-        ResetWaitCount();
-        return Pass::Next;
-    }
-    if (!StopRequested()) Report(2, -1);
-    return Pass::End;
 }
 
 // Waits without a time-out for the application's file.
@@ -155,21 +151,18 @@ TransferController::Pass JsonCtl::SendChecksum(DeviceCommonProtocol& protocol) {
     m_imgFileLen = static_cast<uint32_t>(sum.bytes);
     LOG_DEVICE(Tag().c_str(), "upgradeFileCheckSum: %d . nFileLen:%u", static_cast<int32_t>(sum.sum),
                m_imgFileLen.load());
-    if (SendCamera(protocol, 2, static_cast<int32_t>(sum.sum), static_cast<int32_t>(m_imgFileLen.load())) != 0) {
-        AbortWithReboot("send Checksum failed.");
-        return Pass::End;
-    }
-    SetStatus(6);
+    if (!SendFileSums(protocol)) return Pass::End;
+    SetStatus(json::kChecksumSent);
     return Pass::Next;
 }
 
 int JsonCtl::OpenDevice_P() {
     DeviceCommonProtocol* protocol = Protocol();
-    if (protocol == nullptr) return -1;
+    if (protocol == nullptr) return status::kFailed;
     protocol->SetOpenState(false);
     const int ret = protocol->SetOpenState(true);
     if (ret == 0) {
-        SetStatus(2);
+        SetStatus(kReconnected);
         return 0;
     }
     LOG_DEVICE(Tag().c_str(), "failed ret:%d", ret);
@@ -178,41 +171,16 @@ int JsonCtl::OpenDevice_P() {
 
 int JsonCtl::ProcessStatus(int status, int params) {
     LOG_DEVICE(Tag().c_str(), "%d,%d", status, params);
-    switch (status) {
-        case 6:
-            LOG_DEVICE(Tag().c_str(), "JsonChecking");
-            return 0;
-        case 7:
-            if (params == 1) return GoOn(4);
-            LOG_DEVICE(Tag().c_str(), "status:%d params:%d", status, params);
-            return FailWithReboot(4, params);
-        case 8:
-            LOG_DEVICE(Tag().c_str(), "JsonDoing percent:%d%%", params);
-            Report(5, params);
-            return 0;
-        case 9:
-            if (params == 1) {
-                LOG_DEVICE(Tag().c_str(), "Json OK.");
-                RebootAndrm();
-                Report(6, 1);
-                return 1;
-            }
-            LOG_DEVICE(Tag().c_str(), "Json NG.");
-            return FailWithReboot(6, params);
-        default:
-            LOG_DEVICE(Tag().c_str(), "invalid status:%d params:%d", status, params);
-            Report(status - 3, -1);
-            return -1;
-    }
+    const int state = status - json::kFollowing;
+    if (state != camera::kChecking) return CommonStep(status, state, params);
+    LOG_DEVICE(Tag().c_str(), "JsonChecking");
+    return result::kGoOn;
 }
 
 int JsonCtl::QueryCamera(DeviceCommonProtocol& protocol, CameraState& out) {
-    JsonState state{};
-    const int ret = protocol.GetJsonState(state);
-    if (ret == 0) out = CameraState{state.state, state.param1, state.param2};
-    return ret;
+    return QueryWith(protocol, &DeviceCommonProtocol::GetJsonState, out);
 }
 
 int JsonCtl::SendCamera(DeviceCommonProtocol& protocol, int state, int param1, int param2) {
-    return protocol.SetJsonState(JsonState{state, param1, param2});
+    return SendWith(protocol, &DeviceCommonProtocol::SetJsonState, state, param1, param2);
 }

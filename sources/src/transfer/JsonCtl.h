@@ -7,9 +7,9 @@
 // mode until the application hands over a file, then fetches that file and reports its check.
 class JsonCtl : public TransferController {
 public:
-    static constexpr int kWaitLimit = 200;
+    static constexpr int kWaitLimit = 200;  // about 20 s of polls without progress
 
-    explicit JsonCtl(Timing timing = Timing{std::chrono::milliseconds(100), kWaitLimit});
+    explicit JsonCtl(Timing timing = Timing{kPoll, kWaitLimit});
     ~JsonCtl() override;
 
     static JsonCtl* GetInstance();
@@ -43,7 +43,6 @@ protected:
     void NoCallback() override;
 
 private:
-    Pass Reconnecting();
     Pass KeepAlive(DeviceCommonProtocol& protocol);
     Pass SendChecksum(DeviceCommonProtocol& protocol);
 };

@@ -3,15 +3,20 @@
 #include <utility>
 
 #include "DeviceCommonProtocol.h"
+#include "StatusCodes.h"
+#include "TransferSteps.h"
 #include "WebServer.h"
 #include "log.h"
 
+using namespace transferstep;
+
 namespace {
-constexpr int kReconnectTries = 3;
+constexpr int kReconnectTries = 3;  // a camera still rebooting into its transfer mode gets two more chances
 }
 
-TransferController::TransferController(const char* threadName, const char* detectedText, Timing timing)
-    : StoppableThread(threadName), m_detectedText(detectedText), m_timing(timing) {}
+TransferController::TransferController(const char* threadName, const char* detectedText, Timing timing,
+                                       Following following)
+    : StoppableThread(threadName), m_detectedText(detectedText), m_timing(timing), m_following(following) {}
 
 TransferController::~TransferController() { StopAndJoin(); }
 
@@ -47,7 +52,7 @@ void TransferController::SetStatus(int status) {
         const int old = m_Status.exchange(status, std::memory_order_acq_rel);
         LOG_DEVICE(Tag().c_str(), "m_Status:%d -> %d", old, status);
     };
-    if (status != 1) {
+    if (status != kSetUp) {
         publish();
         return;
     }
@@ -87,7 +92,7 @@ int TransferController::SetDetectParams_P() {
     LOG_PRINTF("%s", m_detectedText);
     m_detectPending = true;
     std::lock_guard<std::mutex> guard(m_startLock);
-    if (Status() == 1 && !IsRunning()) {
+    if (Status() == kSetUp && !IsRunning()) {
         StartWorker();
         m_detectPending = false;
     }
@@ -100,7 +105,7 @@ void TransferController::RebootAndrm() {
     WebServer::getInstance()->stop();
     m_usbStorage.Clear();
     protocol->Reboot();
-    SetStatus(0);
+    SetStatus(kIdle);
     protocol->SetOpenState(false);
 }
 
@@ -121,13 +126,13 @@ void TransferController::Detach(DeviceCommonProtocol* protocol) {
         SetProtocol(nullptr);
         status = Status();
         if (!EndTransfer()) return;
-        m_Status = 0;
-        // Status 0: the transfer's end was under way and its last report made.
-        if (status == 0) return;
+        m_Status = kIdle;
+        // Idle: the transfer's end was under way and its last report made.
+        if (status == kIdle) return;
         LOG_DEVICE(tag.c_str(), "device closed during the transfer, status:%d", status);
     }
     // Without the start lock: the application may begin the next transfer from the report.
-    Report(status, -1);
+    Report(status, report::kFailed);
 }
 
 void TransferController::Shutdown() {
@@ -143,8 +148,8 @@ void TransferController::Shutdown() {
 
 void TransferController::EndForShutdown() {
     StopAndJoin();
-    // A transfer whose end is under way (its camera rebooted, status 0) is left alone.
-    if (m_active.load() && Status() != 0) RebootAndrm();
+    // A transfer whose end is under way (its camera rebooted, idle) is left alone.
+    if (m_active.load() && Status() != kIdle) RebootAndrm();
     SetProtocol(nullptr);
     EndTransfer();
 }
@@ -177,10 +182,10 @@ bool TransferController::EndTransfer() {
 void TransferController::EndDetached() {
     const int status = Status();
     if (!EndTransfer()) return;
-    m_Status = 0;
+    m_Status = kIdle;
     // The transfer's last word, even when a stop arrived after it ended: whoever stops the
     // worker waits for this report.
-    Deliver(status, -1);
+    Deliver(status, report::kFailed);
 }
 
 void TransferController::StoreImgPath(const std::string& path) {
@@ -222,7 +227,7 @@ std::string TransferController::Tag() const {
 
 int TransferController::Report(int status, int params) {
     // A worker told to stop (its transfer replaced, detached or shut down) reports nothing more.
-    if (OnWorkerThread() && StopRequested()) return -1;
+    if (OnWorkerThread() && StopRequested()) return status::kFailed;
     return Deliver(status, params);
 }
 
@@ -236,25 +241,31 @@ int TransferController::Deliver(int status, int params) {
     }
     if (callback == nullptr) {
         NoCallback();
-        return -1;
+        return status::kFailed;
     }
     callback(status, params, userData);
     return 0;
 }
 
 bool TransferController::Reconnect() {
+    ResetWaitCount();
     for (int tries = 1; tries <= kReconnectTries && !StopRequested(); ++tries) {
-        if (OpenDevice_P() == 0) return true;
+        if (OpenDevice_P() == 0) {
+            ResetWaitCount();
+            return true;
+        }
         LOG_DEVICE(Tag().c_str(), "try:%d", tries);
-        if (!Sleep()) return false;
+        if (!Sleep()) break;
     }
+    // The camera stays waiting for its transfer: no reboot.
+    if (!StopRequested()) Report(report::kReconnected, report::kFailed);
     return false;
 }
 
 bool TransferController::CameraReady(DeviceCommonProtocol& protocol, bool reopenOnFailure) {
     CameraState now;
     const int ret = QueryCamera(protocol, now);
-    if (ret == 0 && now.state == 0 && now.param1 == 1) {
+    if (ret == 0 && now.state == camera::kReady && now.param1 == kPassed) {
         m_waitCount = 0;
         return true;
     }
@@ -263,7 +274,11 @@ bool TransferController::CameraReady(DeviceCommonProtocol& protocol, bool reopen
     return false;
 }
 
-TransferController::Pass TransferController::FollowCamera(DeviceCommonProtocol& protocol, int offset) {
+bool TransferController::FollowsCamera(int status) const {
+    return status >= m_following.offset + camera::kChecking && status <= m_following.offset + m_following.doneState;
+}
+
+TransferController::Pass TransferController::FollowCamera(DeviceCommonProtocol& protocol) {
     CameraState now;
     const int ret = QueryCamera(protocol, now);
     LOG_DEVICE(Tag().c_str(), "WaitCount:%d state:%d,%d temp:%d, %d, %d", m_waitCount, m_last.state, m_last.param1,
@@ -273,8 +288,11 @@ TransferController::Pass TransferController::FollowCamera(DeviceCommonProtocol& 
         return Pass::Sleep;
     }
     // The camera may jump from its last progress step straight to the next state.
-    if (m_last.state == 3 && m_last.param1 <= 99 && now.state == 4 && now.param1 == 1) Report(5, 100);
-    const int next = now.state + offset;
+    const bool progressCut = m_last.state == camera::kProgress && m_last.param1 < report::kFullProgress;
+    if (progressCut && now.state == camera::kAfterProgress && now.param1 == kPassed) {
+        Report(report::kProgress, report::kFullProgress);
+    }
+    const int next = now.state + m_following.offset;
     if (next != Status()) {
         LOG_DEVICE(Tag().c_str(), "%d   %d", Status(), next);
         SetStatus(next);
@@ -282,33 +300,75 @@ TransferController::Pass TransferController::FollowCamera(DeviceCommonProtocol& 
     const int r = ProcessStatus(next, now.param1);
     m_waitCount = 0;
     m_last = now;
-    return r != 0 ? Pass::End : Pass::Sleep;
+    return r != result::kGoOn ? Pass::End : Pass::Sleep;
+}
+
+int TransferController::CommonStep(int status, int state, int params) {
+    if (state == camera::kChecked) {
+        return params == kPassed ? GoOn(report::kChecked) : FailedStep(status, params, report::kChecked);
+    }
+    if (state == camera::kProgress) {
+        LOG_DEVICE(Tag().c_str(), "%sDoing percent:%d%%", m_following.name, params);
+        Report(report::kProgress, params);
+        return result::kGoOn;
+    }
+    if (state == m_following.doneState) return Finish(params);
+    // A camera state we do not know: no reboot.
+    LOG_DEVICE(Tag().c_str(), "invalid status:%d params:%d", status, params);
+    Report(report::OfCameraState(state), report::kFailed);
+    return result::kFailed;
+}
+
+int TransferController::Finish(int params) {
+    const int done = report::OfCameraState(m_following.doneState);
+    if (params != kPassed) {
+        LOG_DEVICE(Tag().c_str(), "%s NG.", m_following.name);
+        return FailWithReboot(done, params);
+    }
+    LOG_DEVICE(Tag().c_str(), "%s OK.", m_following.name);
+    RebootAndrm();
+    Report(done, kPassed);
+    return result::kSucceeded;
 }
 
 int TransferController::GoOn(int reportStatus) {
     DeviceCommonProtocol* protocol = Protocol();
-    if (protocol == nullptr || SendCamera(*protocol, 3, 0, 0) != 0) {
+    if (protocol == nullptr || SendCamera(*protocol, host::kGoOn, 0, 0) != 0) {
         LOG_DEVICE(Tag().c_str(), "send go on failed.");
-        return FailWithReboot(reportStatus, -1);
+        return FailWithReboot(reportStatus, report::kFailed);
     }
-    Report(reportStatus, 1);
-    return 0;
+    Report(reportStatus, kPassed);
+    return result::kGoOn;
 }
 
 int TransferController::FailWithReboot(int reportStatus, int params) {
     RebootAndrm();
-    Report(reportStatus, params != 0 ? params : -1);
-    return -1;
+    Report(reportStatus, params != 0 ? params : report::kFailed);
+    return result::kFailed;
+}
+
+int TransferController::FailedStep(int status, int params, int reportStatus) {
+    LOG_DEVICE(Tag().c_str(), "status:%d params:%d", status, params);
+    return FailWithReboot(reportStatus, params);
 }
 
 void TransferController::AbortWithReboot(const char* what) {
     LOG_DEVICE(Tag().c_str(), "%s", what);
-    FailWithReboot(4, -1);
+    FailWithReboot(report::kChecked, report::kFailed);
+}
+
+bool TransferController::SendFileSums(DeviceCommonProtocol& protocol) {
+    if (SendCamera(protocol, host::kChecksum, static_cast<int32_t>(m_imgChecksum.load()),
+                   static_cast<int32_t>(m_imgFileLen.load())) == 0) {
+        return true;
+    }
+    AbortWithReboot("send Checksum failed.");
+    return false;
 }
 
 TransferController::Pass TransferController::TimeOut() {
     LOG_DEVICE(Tag().c_str(), "timeout on status:%d ", Status());
-    FailWithReboot(m_last.state + 2, -1);
+    FailWithReboot(report::OfCameraState(m_last.state), report::kFailed);
     return Pass::End;
 }
 

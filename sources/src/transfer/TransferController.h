@@ -22,9 +22,17 @@ typedef void (*UpgradeJsonStatusCallback)(int status, int params, void* userData
 // the camera's transfer state, the reboot that ends a transfer, and the stop paths.
 class TransferController : public StoppableThread {
 public:
+    // The camera's transfer state is polled about ten times a second.
+    static constexpr std::chrono::milliseconds kPoll{100};
     struct Timing {
-        std::chrono::milliseconds poll{100};
-        int waitLimit = 0;  // consecutive polls without progress before the time-out
+        std::chrono::milliseconds poll{kPoll};  // between two polls of the camera
+        int waitLimit = 0;                      // consecutive polls without progress before the time-out
+    };
+    // How a controller follows the camera's states.
+    struct Following {
+        int offset;         // the status while the camera is in state c is c + offset
+        int doneState;      // the camera state that ends the transfer
+        const char* name;   // of the lines "<name>Doing percent:%d%", "<name> OK." and "<name> NG."
     };
     using Callback = void (*)(int status, int params, void* userData);
 
@@ -75,7 +83,7 @@ protected:
     enum class Pass { Next, Sleep, End };
 
     // `detectedText`: the log line of each detection the main loop reports.
-    TransferController(const char* threadName, const char* detectedText, Timing timing);
+    TransferController(const char* threadName, const char* detectedText, Timing timing, Following following);
 
     void SetCallback(Callback callback, const void* userData);
     Callback GetCallback() const;
@@ -96,19 +104,43 @@ protected:
     virtual int QueryCamera(DeviceCommonProtocol& protocol, CameraState& out) = 0;
     virtual int SendCamera(DeviceCommonProtocol& protocol, int state, int param1, int param2) = 0;
 
-    // Up to three reconnects with a poll between them; false after the third failure or a stop.
+    // The state commands of the two transfers carry records of the same shape.
+    template <typename Protocol, typename Record>
+    static int QueryWith(Protocol& protocol, int (Protocol::*get)(Record&), CameraState& out) {
+        Record record{};
+        const int ret = (protocol.*get)(record);
+        if (ret == 0) out = CameraState{record.state, record.param1, record.param2};
+        return ret;
+    }
+    template <typename Protocol, typename Record>
+    static int SendWith(Protocol& protocol, int (Protocol::*set)(const Record&), int state, int param1, int param2) {
+        return (protocol.*set)(Record{state, param1, param2});
+    }
+
+    // Up to three reconnects with a poll between them, the poll count cleared before and
+    // after; false after a stop, or after the third failure, reported as (2, -1).
     bool Reconnect();
     // A poll of a camera that is to report state 0 with parameter 1; true when it did.
     bool CameraReady(DeviceCommonProtocol& protocol, bool reopenOnFailure);
-    // Follows the camera's state in the statuses state + `offset`; ends on a final step.
-    Pass FollowCamera(DeviceCommonProtocol& protocol, int offset);
+    // True in the statuses that follow the camera, from its check to its last state.
+    bool FollowsCamera(int status) const;
+    // Follows the camera's state; ends on a final step.
+    Pass FollowCamera(DeviceCommonProtocol& protocol);
+    // The followed states both transfers know, for `state` in `status`: the check, the
+    // progress and the last state; any other ends the transfer without a reboot.
+    int CommonStep(int status, int state, int params);
     // "Go on" after a passed check, reported as (reportStatus, 1); a failed send ends the
     // transfer with a reboot and (reportStatus, -1).
     int GoOn(int reportStatus);
     // A camera-reported failure: reboot, then (reportStatus, params or -1); -1.
     int FailWithReboot(int reportStatus, int params);
+    // The same with the line "status:%d params:%d" first.
+    int FailedStep(int status, int params, int reportStatus);
     // A failure before the camera follows: log, reboot, (4, -1).
     void AbortWithReboot(const char* what);
+    // Sends the file's checksum and length; false after a failed send, which ends the
+    // transfer with a reboot.
+    bool SendFileSums(DeviceCommonProtocol& protocol);
     void ResetWaitCount() { m_waitCount = 0; }
     // False when a stop request ended the wait.
     bool Sleep();
@@ -143,8 +175,12 @@ private:
     int Deliver(int status, int params);
     std::function<void()> Hook(std::function<void()> TransferController::*which);
 
+    // The camera's last state: reboot, then the final report.
+    int Finish(int params);
+
     const char* const m_detectedText;
     const Timing m_timing;
+    const Following m_following;
     std::atomic<int> m_Status{0};
     std::atomic<bool> m_detectPending{false};
     std::atomic<bool> m_active{false};   // a transfer is set up and has not ended

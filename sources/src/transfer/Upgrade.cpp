@@ -5,10 +5,16 @@
 #include "DeviceInfo.h"
 #include "FirmwareImage.h"
 #include "ImgHead.h"
+#include "StatusCodes.h"
+#include "TransferSteps.h"
 #include "UsbStorageList.h"
 #include "log.h"
 
-Upgrade::Upgrade(Timing timing) : TransferController("Upgrade", "SetDetectParams_P", timing) {}
+using namespace transferstep;
+
+Upgrade::Upgrade(Timing timing)
+    : TransferController("Upgrade", "SetDetectParams_P", timing,
+                         Following{upgrade::kFollowing, camera::kFirmwareDone, "Upgrade"}) {}
 
 Upgrade::~Upgrade() { StopAndJoin(); }
 
@@ -22,10 +28,10 @@ int Upgrade::CheckFirmwareVersion(const char* oldFW, const char* pImgPath, Devic
     const char* tag = info != nullptr ? info->serialNumber : "";
     if (info == nullptr) {
         LOG_PRINTF("info is NULL.");
-        return -17;
+        return status::kImageUnusable;
     }
     const FirmwareImage::Result result = FirmwareImage::Check(oldFW, pImgPath, info->deviceType, tag);
-    if (result.status == 0) {
+    if (result.status == status::kOk) {
         m_imgFileLen = result.fileLen;
         m_imgChecksum = result.checksum;
     }
@@ -44,13 +50,13 @@ int Upgrade::Copy2U() {
     const usbstorage::Source source = usbstorage::OpenSource(path);
     if (!source.file) {
         LOG_DEVICE(tag.c_str(), "open %s failed.", path.c_str());
-        return -1;
+        return status::kFailed;
     }
     // Compared in 64 bits: an image of 4 GiB or more never passes for a checked one.
     if (source.length != m_imgFileLen) {
         LOG_DEVICE(tag.c_str(), "%s size is notmatch(%llu,%u).", path.c_str(),
                    static_cast<unsigned long long>(source.length), m_imgFileLen.load());
-        return -1;
+        return status::kFailed;
     }
     const usbstorage::CopyJob job{source.file.get(), "Firmware.img", sizeof(IMG_HEAD), &FileSum::Unsigned, m_imgFileLen,
                                   m_imgChecksum};
@@ -63,20 +69,19 @@ void Upgrade::SetUpgradeStatusCallback(UpgradeStatusCallback const& callback, co
 }
 
 TransferController::Pass Upgrade::Step(int status, DeviceCommonProtocol& protocol) {
+    if (FollowsCamera(status)) return FollowCamera(protocol);
     switch (status) {
-        case 0:
+        case kIdle:
             return Pass::End;
-        case 1:
+        case kSetUp:
             return Reconnecting();
-        case 2:
+        case kReconnected:
             if (!CameraReady(protocol, false)) return Pass::Sleep;
-            SetStatus(3);
-            Report(3, 1);
+            SetStatus(upgrade::kCameraReady);
+            Report(report::kCameraReady, kPassed);
             return Pass::Next;
-        case 3:
+        case upgrade::kCameraReady:
             return SendChecksum(protocol);
-        case 4: case 5: case 6: case 7: case 8: case 9:
-            return FollowCamera(protocol, 3);
         default:
             LOG_DEVICE(Tag().c_str(), "status:%d", status);
             return Pass::End;
@@ -84,34 +89,24 @@ TransferController::Pass Upgrade::Step(int status, DeviceCommonProtocol& protoco
 }
 
 TransferController::Pass Upgrade::Reconnecting() {
-    Report(1, 1);
-    ResetWaitCount();
-    if (Reconnect()) {
-        ResetWaitCount();
-        Report(2, 1);
-        return Pass::Next;
-    }
-    // The camera stays waiting for its upgrade: no reboot.
-    if (!StopRequested()) Report(2, -1);
-    return Pass::End;
+    Report(report::kReconnecting, kPassed);
+    if (!Reconnect()) return Pass::End;
+    Report(report::kReconnected, kPassed);
+    return Pass::Next;
 }
 
 TransferController::Pass Upgrade::SendChecksum(DeviceCommonProtocol& protocol) {
-    if (SendCamera(protocol, 2, static_cast<int32_t>(m_imgChecksum.load()), static_cast<int32_t>(m_imgFileLen.load())) !=
-        0) {
-        AbortWithReboot("send Checksum failed.");
-        return Pass::End;
-    }
+    if (!SendFileSums(protocol)) return Pass::End;
     ResetWaitCount();
-    SetStatus(4);
+    SetStatus(upgrade::kChecksumSent);
     return Pass::Next;
 }
 
 int Upgrade::OpenDevice_P() {
     DeviceCommonProtocol* protocol = Protocol();
-    const int ret = protocol != nullptr ? protocol->SetOpenState(true) : -1;
+    const int ret = protocol != nullptr ? protocol->SetOpenState(true) : status::kFailed;
     if (ret == 0) {
-        SetStatus(2);
+        SetStatus(kReconnected);
         return 0;
     }
     LOG_DEVICE(Tag().c_str(), "Upgrade::OpenDevice failed ret:%d", ret);
@@ -119,48 +114,23 @@ int Upgrade::OpenDevice_P() {
 }
 
 int Upgrade::ProcessStatus(int status, int params) {
-    switch (status) {
-        case 4:
-            return 0;
-        case 5:
-            if (params == 1) return GoOn(4);
-            LOG_DEVICE(Tag().c_str(), "status:%d params:%d", status, params);
-            return FailWithReboot(4, params);
-        case 6:
-            LOG_DEVICE(Tag().c_str(), "UpgradeDoing percent:%d%%", params);
-            Report(5, params);
-            return 0;
-        case 7: case 8:
-            if (params == 1) {
-                Report(status - 1, 1);
-                return 0;
-            }
-            LOG_DEVICE(Tag().c_str(), "status:%d params:%d", status, params);
-            return FailWithReboot(status - 1, params);
-        case 9:
-            if (params == 1) {
-                LOG_DEVICE(Tag().c_str(), "Upgrade OK.");
-                RebootAndrm();
-                Report(8, 1);
-                return 1;
-            }
-            LOG_DEVICE(Tag().c_str(), "Upgrade NG.");
-            return FailWithReboot(8, params);
+    const int state = status - upgrade::kFollowing;
+    switch (state) {
+        case camera::kChecking:
+            return result::kGoOn;
+        case camera::kFirmwareStep1: case camera::kFirmwareStep2:
+            if (params != kPassed) return FailedStep(status, params, report::OfCameraState(state));
+            Report(report::OfCameraState(state), kPassed);
+            return result::kGoOn;
         default:
-            // A camera state we do not know: no reboot.
-            LOG_DEVICE(Tag().c_str(), "invalid status:%d params:%d", status, params);
-            Report(status - 1, -1);
-            return -1;
+            return CommonStep(status, state, params);
     }
 }
 
 int Upgrade::QueryCamera(DeviceCommonProtocol& protocol, CameraState& out) {
-    UpgradeState state{};
-    const int ret = protocol.GetUpgradeState(state);
-    if (ret == 0) out = CameraState{state.state, state.param1, state.param2};
-    return ret;
+    return QueryWith(protocol, &DeviceCommonProtocol::GetUpgradeState, out);
 }
 
 int Upgrade::SendCamera(DeviceCommonProtocol& protocol, int state, int param1, int param2) {
-    return protocol.SetUpgradeState(UpgradeState{state, param1, param2});
+    return SendWith(protocol, &DeviceCommonProtocol::SetUpgradeState, state, param1, param2);
 }

@@ -9,9 +9,9 @@ struct DeviceInfo;
 // camera's fetch of it through the borrowed command set, reporting each step.
 class Upgrade : public TransferController {
 public:
-    static constexpr int kWaitLimit = 600;
+    static constexpr int kWaitLimit = 600;  // about 60 s of polls without progress: flashing takes its time
 
-    explicit Upgrade(Timing timing = Timing{std::chrono::milliseconds(100), kWaitLimit});
+    explicit Upgrade(Timing timing = Timing{kPoll, kWaitLimit});
     ~Upgrade() override;
 
     static Upgrade* GetInstance();

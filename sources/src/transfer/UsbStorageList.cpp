@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "StatusCodes.h"
 #include "log.h"
 #include "pathtools.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr const char* kListCommand = "lsblk | grep disk";
 constexpr size_t kLineMax = 4096;  // line end included
-constexpr size_t kBlock = 512;
+constexpr size_t kBlock = 512;  // the image header's size: the head goes in one block
 
 struct PipeCloser {
     void operator()(FILE* f) const { pclose(f); }
@@ -225,14 +226,14 @@ int CopyToEach(const std::vector<std::string>& entries, const CopyJob& job, cons
     bool allMatched = !entries.empty();
     for (const std::string& entry : entries) {
         const std::string folder = entry + "/Android/data";
-        if (!EnsureFolder(entry + "/Android", t) || !EnsureFolder(folder, t)) return -1;
+        if (!EnsureFolder(entry + "/Android", t) || !EnsureFolder(folder, t)) return status::kFailed;
         LOG_DEVICE(t, "copy begin");
         const std::string destPath = folder + "/" + job.name;
-        if (!CopyFileTo(job.source, destPath, job.headBytes, CopyLog::ToStorage, tag)) return -1;
+        if (!CopyFileTo(job.source, destPath, job.headBytes, CopyLog::ToStorage, tag)) return status::kFailed;
         LOG_DEVICE(t, "copy end");
         if (!CopyMatches(destPath, job, t)) allMatched = false;
     }
-    return allMatched ? 0 : -1;
+    return allMatched ? status::kOk : status::kFailed;
 }
 
 }  // namespace usbstorage

@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config iproute2 util-linux clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjsoncpp-dev libturbojpeg0-dev libcpp-httplib-dev libpng-dev python3
+  clang-format
 )
 
 missing=()

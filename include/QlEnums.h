@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+/* The enumerations below are laid out by hand: the formatter reads QL_ENUM(...){ as a braced list. */
+/* clang-format off */
 #ifdef __cplusplus
 #define QL_ENUM(name) enum name : int32_t
 #define QL_ENUM_END(name)
@@ -43,6 +45,7 @@ QL_ENUM(SensorType){
 
 #undef QL_ENUM
 #undef QL_ENUM_END
+/* clang-format on */
 
 /* Ready bits of the frame-ready query, one per frame type of the group. */
 typedef uint32_t FrameReady;

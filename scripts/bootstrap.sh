@@ -10,6 +10,7 @@ packages=(
   cmake g++ make pkg-config iproute2 util-linux clang libclang-rt-dev
   libgtest-dev libbenchmark-dev
   libjsoncpp-dev libturbojpeg0-dev libcpp-httplib-dev libpng-dev
+  clang-format
 )
 
 missing=()

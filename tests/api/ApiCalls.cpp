@@ -31,7 +31,9 @@ thread_local Buffers b;
 
 }  // namespace
 
+// clang-format off
 #define CALL(expr) {#expr, [](QlDeviceHandle h) { (void)h; return expr; }}
+// clang-format on
 
 std::vector<HandleCall> AllHandleCalls() {
     return {

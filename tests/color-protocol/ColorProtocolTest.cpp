@@ -43,6 +43,8 @@ struct SetCase {
     Bytes readBack;  // the reply that confirms
 };
 
+// One command a row: the bytes sent and the reply, kept by hand.
+// clang-format off
 const SetCase kSetCases[] = {
     {"Brightness", [](rc1720::Protocol& p) { return p.SetRGBBrightness(-5); }, 0x22, {0x02, 0xFB}, 2, {0x02, 0xFB}},
     {"AEMaxExposure", [](rc1720::Protocol& p) { return p.SetAEMaxExposureTime(200); }, 0x22, {0x03, 200}, 2, {0x03, 200}},
@@ -58,6 +60,7 @@ const SetCase kSetCases[] = {
     {"DspUnusedItem", [](rc1720::Protocol& p) { return p.SetDspStatus({2, 0, 1, 0}); }, 0x19,
      [] { Bytes b(64, 0); b[1] = 1; b[2] = 3; b[3] = 1; return b; }(), 64, {0, 0x81, 3, 1}},
 };
+// clang-format on
 
 class ColorSetTest : public ColorProtocolTest, public ::testing::WithParamInterface<SetCase> {};
 
@@ -153,6 +156,8 @@ struct GetCase {
     const char* value;
 };
 
+// One command a row: the bytes sent and the reply, kept by hand.
+// clang-format off
 const GetCase kGetCases[] = {
     {"Brightness", [](rc1720::Protocol& p, std::string& out) { int v = 0; int r = p.GetRGBBrightness(v); out = std::to_string(v); return r; },
      0x22, {0x02, 0}, 2, {0x02, 0xFB}, "-5"},
@@ -171,6 +176,7 @@ const GetCase kGetCases[] = {
     {"DspDistortion", [](rc1720::Protocol& p, std::string& out) { DSPParameters d{8, 4, 0, 0}; int r = p.GetDspStatus(d); out = std::to_string(d.enable); return r; },
      0x19, [] { Bytes b(64, 0); b[0] = 4; b[1] = 0x82; b[2] = 3; b[3] = 1; return b; }(), 64, {4, 0x82, 3, 1, 1}, "1"},
 };
+// clang-format on
 
 class ColorGetTest : public ColorProtocolTest, public ::testing::WithParamInterface<GetCase> {};
 

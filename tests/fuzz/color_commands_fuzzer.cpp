@@ -12,6 +12,8 @@ using fuzzcheck::Check;
 
 void Call(rc1720::Protocol& protocol, uint8_t op, fuzzcheck::Reader& in) {
     const uint8_t arg = in.Byte();
+    // One command a line, kept by hand.
+    // clang-format off
     switch (op % 16) {
     case 0: {
         // A caller's buffer of exactly the length it names: nothing may land beyond it.
@@ -49,6 +51,7 @@ void Call(rc1720::Protocol& protocol, uint8_t op, fuzzcheck::Reader& in) {
     case 14: { DSPParameters p{arg % 4, in.Byte(), 0, 0}; protocol.GetDspStatus(p); break; }
     case 15: { DSPParameters p{arg % 4, in.Byte(), uint8_t(arg & 1), in.Word()}; protocol.SetDspStatus(p); break; }
     }
+    // clang-format on
 }
 
 }  // namespace

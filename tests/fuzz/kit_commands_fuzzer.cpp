@@ -23,6 +23,8 @@ constexpr TextGet kTextGets[] = {
 
 void Call(DeviceCommonProtocol& protocol, uint8_t op, fuzzcheck::Reader& in) {
     const uint8_t arg = in.Byte();
+    // One command a line, kept by hand.
+    // clang-format off
     switch (op % 24) {
     case 0: {
         // A caller's buffer from one byte to a little beyond the widest camera text.
@@ -77,6 +79,7 @@ void Call(DeviceCommonProtocol& protocol, uint8_t op, fuzzcheck::Reader& in) {
     case 22: { JsonState s{}; protocol.GetJsonState(s); break; }
     case 23: { UpgradeState s{arg, 1, 2}; protocol.SetUpgradeState(s); break; }
     }
+    // clang-format on
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ void CheckCount(uint8_t count, size_t room, const char* what) {
 
 void Call(Protocol& protocol, uint8_t op, fuzzcheck::Reader& in) {
     const uint8_t arg = in.Byte();
+    // One command a line, kept by hand.
+    // clang-format off
     switch (op % 22) {
     case 0: { ExposureTime e{arg, 0}; protocol.GetToFExposureTime(&e); break; }
     case 1: protocol.SetToFExposureTime(ExposureTime{uint8_t(arg % 2), in.Word()}); break;
@@ -82,6 +84,7 @@ void Call(Protocol& protocol, uint8_t op, fuzzcheck::Reader& in) {
         break;
     }
     }
+    // clang-format on
 }
 
 }  // namespace

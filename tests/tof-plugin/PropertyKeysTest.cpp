@@ -53,6 +53,8 @@ TEST_P(PropertyKeyTest, ChecksTheKeyThenRunsIt) {
     }
 }
 
+// One key a case: the bytes sent and the reply, kept by hand.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Keys, PropertyKeyTest,
     ::testing::Values(
@@ -120,6 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"ExposureMaxZero", "Py_ToFExposureTimeMax", false, 8, {}, 0, {{0x03, kGet, {255}}},
                 Cat({Int(0), Int(1000)})}),
     [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 class PropertyDispatchTest : public PluginFixture {};
 

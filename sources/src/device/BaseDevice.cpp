@@ -8,6 +8,7 @@
 #include "DeviceTiming.h"
 #include "JsonCtl.h"
 #include "StatusCodes.h"
+#include "TransferSteps.h"
 #include "Upgrade.h"
 #include "log.h"
 
@@ -116,7 +117,7 @@ int BaseDevice::SetUpgradeJsonStatusCallback(UpgradeJsonStatusCallback callback,
     JsonCtl* json = JsonCtl::GetInstance();
     MarkLent();
     json->SetUpgradeJsonStatusCallback(callback, userData, &m_commonProtocol);
-    json->SetStatus(1);
+    json->SetStatus(transferstep::kSetUp);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "StatusCodes.h"
+#include "TransferSteps.h"
 #include "Upgrade.h"
 #include "log.h"
 
@@ -49,7 +50,7 @@ int SensorDevice::StartUpgradeFirmWare(const char* imgPath) {
     MarkLent();
     upgrade->SetImgPath(imgPath, &CommandSet());
     LOG_DEVICE(Tag(), "Upgrade Ready");
-    upgrade->SetStatus(1);
+    upgrade->SetStatus(transferstep::kSetUp);
     return 0;
 }
 

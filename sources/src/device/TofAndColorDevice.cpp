@@ -7,6 +7,7 @@
 #include "ImageProc_ToFAndColor.h"
 #include "JsonCtl.h"
 #include "StatusCodes.h"
+#include "TransferSteps.h"
 #include "log.h"
 
 namespace {
@@ -52,8 +53,6 @@ constexpr int kRotationAt = 34;
 constexpr int kTranslationAt = 43;
 
 constexpr uint16_t kNoDepth = 0xFFFF;  // the depth filters' mark for an invalid pixel
-// The JSON controller's status while the camera waits in JSON mode for the host's file.
-constexpr int kJsonWaitsForFile = 3;
 constexpr uint64_t kDepthBytesPerPixel = 2;  // one 16-bit depth per pixel
 
 }  // namespace
@@ -86,9 +85,9 @@ int TofAndColorDevice::SetJsonPath_P(const char* path) {
         return status::kInvalidParameter;
     }
     JsonCtl* json = JsonCtl::GetInstance();
-    const int status = json->Status();
-    if (status != kJsonWaitsForFile) {
-        LOG_DEVICE(Tag(), "Status:%d.", status);
+    const int state = json->Status();
+    if (state != transferstep::json::kWaitingForFile) {
+        LOG_DEVICE(Tag(), "Status:%d.", state);
         return status::kJsonPathRefused;
     }
     MarkLent();

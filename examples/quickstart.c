@@ -17,8 +17,8 @@
 #include "Torvane_api.h"
 
 #define WAIT_FOR_CAMERA_MS 10000
-#define FRAME_WAIT_MS 1000
-#define MAX_LISTED 8
+#define FRAME_WAIT_MS      1000
+#define MAX_LISTED         8
 
 static int failed(const char* call, int status) {
     fprintf(stderr, "quickstart: %s failed with status %d\n", call, status);
@@ -298,8 +298,8 @@ static int wait_for_camera(QlDeviceInfo* camera) {
     status = QL_GetDeviceInfoList(wanted, list);
     if (status != 0) return failed("QL_GetDeviceInfoList", status);
     for (uint32_t i = 0; i < wanted; ++i) {
-        printf("camera %u: %s  serial %s  alias %s  ip %s  status %d\n", i, list[i].productName,
-               list[i].serialNumber, list[i].alias, list[i].ip, (int)list[i].status);
+        printf("camera %u: %s  serial %s  alias %s  ip %s  status %d\n", i, list[i].productName, list[i].serialNumber,
+               list[i].alias, list[i].ip, (int)list[i].status);
     }
     *camera = list[0];
     return 0;
@@ -400,8 +400,8 @@ static int stream(QlDeviceHandle handle, int count, Frames* frames) {
         ++taken;
         const double elapsed = now_seconds() - start;
         const size_t centre = (size_t)(depth->height / 2) * depth->width + depth->width / 2;
-        printf("frame %u  %ux%u  centre depth %u mm  %.1f fps\n", depth->frameIndex, depth->width,
-               depth->height, pixel16(depth->pFrameData, centre), elapsed > 0 ? taken / elapsed : 0.0);
+        printf("frame %u  %ux%u  centre depth %u mm  %.1f fps\n", depth->frameIndex, depth->width, depth->height,
+               pixel16(depth->pFrameData, centre), elapsed > 0 ? taken / elapsed : 0.0);
         if (taken < count) continue;
         if (take(handle, ready, FRAME_READY_IR, FRAME_IR, "QL_GetFrame(FRAME_IR)", &frames->ir) != 0 ||
             take(handle, ready, FRAME_READY_COLOR, FRAME_COLOR, "QL_GetFrame(FRAME_COLOR)", &frames->colour) != 0 ||

@@ -4,9 +4,9 @@
 #include "QlTypes.h"
 
 enum ALG_ElemType : int32_t {
-    ALG_ELEM_8U = 1,      // 8-bit grey
-    ALG_ELEM_8UC3 = 2,    // 24-bit colour
-    ALG_ELEM_16U = 3,     // 16-bit depth or grey
+    ALG_ELEM_8U = 1,    // 8-bit grey
+    ALG_ELEM_8UC3 = 2,  // 24-bit colour
+    ALG_ELEM_16U = 3,   // 16-bit depth or grey
 };
 
 // An image the preprocessing library works on in place. It carries no capacity: a call
@@ -53,17 +53,14 @@ public:
     // A depth pixel of the ToF image at the size its K holds for, to the colour pixel at
     // colorSize. -1 and {0, 0} when it has no depth, the rig is uncalibrated or the point
     // lands outside the colour image.
-    virtual int MapDepthPointToColor(QlDepthVector3 depthPoint, QlVector2u16 colorSize,
-                                     QlVector2u16* colorPoint) = 0;
+    virtual int MapDepthPointToColor(QlDepthVector3 depthPoint, QlVector2u16 colorSize, QlVector2u16* colorPoint) = 0;
     // Depth-in-colour: writes color's width x height 16-bit pixels, the depth in the colour
     // camera (mm), 0 where nothing lands; the nearer depth wins. 0 when made; the output's
     // element type, width and height are filled in.
-    virtual int MapDepthToColor(const PreProcImage* color, const PreProcImage* depth,
-                                PreProcImage* output) = 0;
+    virtual int MapDepthToColor(const PreProcImage* color, const PreProcImage* depth, PreProcImage* output) = 0;
     // Colour-in-depth: writes depth's width x height 24-bit pixels, the colour pixel each
     // depth pixel lands on, black where it has no depth or lands outside. As MapDepthToColor.
-    virtual int MapColorToDepth(const PreProcImage* depth, const PreProcImage* color,
-                                PreProcImage* output) = 0;
+    virtual int MapColorToDepth(const PreProcImage* depth, const PreProcImage* color, PreProcImage* output) = 0;
     // flipCode 1 horizontal, 0 vertical, -1 both.
     virtual int Flip(PreProcImage* image, int flipCode) = 0;
     // rotationMode 0 90 degrees clockwise, 1 180 degrees, 2 90 degrees counter-clockwise;

@@ -57,12 +57,12 @@ constexpr FrameReady FRAME_READY_COLOR_IN_DEPTH = 0x08;
 constexpr FrameReady FRAME_READY_DEPTH_IN_COLOR = 0x10;
 constexpr FrameReady FRAME_READY_CONFIDENCE = 0x20;
 #else
-#define FRAME_READY_DEPTH ((FrameReady)0x01)
-#define FRAME_READY_IR ((FrameReady)0x02)
-#define FRAME_READY_COLOR ((FrameReady)0x04)
+#define FRAME_READY_DEPTH          ((FrameReady)0x01)
+#define FRAME_READY_IR             ((FrameReady)0x02)
+#define FRAME_READY_COLOR          ((FrameReady)0x04)
 #define FRAME_READY_COLOR_IN_DEPTH ((FrameReady)0x08)
 #define FRAME_READY_DEPTH_IN_COLOR ((FrameReady)0x10)
-#define FRAME_READY_CONFIDENCE ((FrameReady)0x20)
+#define FRAME_READY_CONFIDENCE     ((FrameReady)0x20)
 #endif
 
 #endif

@@ -62,7 +62,7 @@ typedef struct SensorExtrinsicParameters {
 #pragma pack(push, 1)
 #pragma pack(push, 1)
 typedef struct QlFrame {
-    uint32_t frameIndex;      /* counts the data frames of this open, from 1; one group shares it */
+    uint32_t frameIndex; /* counts the data frames of this open, from 1; one group shares it */
     int32_t frameType;
     int32_t pixelFormat;
     uint8_t* pFrameData;      /* the kit's buffer */
@@ -79,11 +79,11 @@ typedef struct QlFrame {
 /* State of a camera of the kit's list. */
 typedef int32_t QlDeviceStatus;
 enum {
-    QlDeviceRemoving = 0,      /* the camera announced it is leaving, or an unknown state */
-    QlDeviceGone = 1,          /* dropped or closed; never handed to the application */
+    QlDeviceRemoving = 0, /* the camera announced it is leaving, or an unknown state */
+    QlDeviceGone = 1,     /* dropped or closed; never handed to the application */
     QlDeviceAvailable = 2,
     QlDeviceOpened = 3,
-    QlUpgradeUnconnected = 4,  /* the camera waits in its upgrade state */
+    QlUpgradeUnconnected = 4, /* the camera waits in its upgrade state */
     QlDeviceCameraState4 = 5
 };
 

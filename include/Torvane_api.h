@@ -211,7 +211,8 @@ QL_EXPORT int QL_SetParamsByJson(QlDeviceHandle handle, const char* path);
 
 /* Calibration and geometry. */
 /* The intrinsics for the current image size of the sensor; -14 a type other than 1 and 2. */
-QL_EXPORT int QL_GetSensorIntrinsicParameters(QlDeviceHandle handle, SensorType type, QlSensorIntrinsicParameters* params);
+QL_EXPORT int QL_GetSensorIntrinsicParameters(QlDeviceHandle handle, SensorType type,
+                                              QlSensorIntrinsicParameters* params);
 /* From the ToF camera to the colour camera (colour cameras). */
 QL_EXPORT int QL_GetSensorExtrinsicParameters(QlDeviceHandle handle, SensorExtrinsicParameters* params);
 /* Switches the FRAME_COLOR_IN_DEPTH frames on or off. */
@@ -221,17 +222,17 @@ QL_EXPORT int QL_GetTransformColorImgToDepthSensorEnabled(QlDeviceHandle handle,
 QL_EXPORT int QL_SetTransformDepthImgToColorSensorEnabled(QlDeviceHandle handle, bool enable);
 QL_EXPORT int QL_GetTransformDepthImgToColorSensorEnabled(QlDeviceHandle handle, bool* enable);
 /* The colour pixel of a depth pixel, for a colour image of colorSize; -1 when it has none. */
-QL_EXPORT int QL_TransformedDepthPointToColorPoint(QlDeviceHandle handle, QlDepthVector3 depthPoint, QlVector2u16 colorSize,
-                                                   QlVector2u16* colorPoint);
+QL_EXPORT int QL_TransformedDepthPointToColorPoint(QlDeviceHandle handle, QlDepthVector3 depthPoint,
+                                                   QlVector2u16 colorSize, QlVector2u16* colorPoint);
 /* A depth (or depth-in-colour) frame as points in mm: x right, y down, z forward; an invalid pixel
  * gives (0, 0, 0). points must hold width x height elements. -5 frame without data, -15 another
  * frame type. */
 QL_EXPORT int QL_ConvertDepthFrameToPointCloudVector(QlDeviceHandle handle, const QlFrame* frame, QlVector3f* points);
 /* Pinhole arithmetic on count elements of the caller's arrays with the given intrinsics. */
-QL_EXPORT int QL_ConvertDepthToPointCloud(QlDeviceHandle handle, const QlDepthVector3* in, QlVector3f* out, int32_t count,
-                                          const QlSensorIntrinsicParameters* params);
-QL_EXPORT int QL_ConvertPointCloudToDepth(QlDeviceHandle handle, const QlVector3f* in, QlDepthVector3* out, int32_t count,
-                                          const QlSensorIntrinsicParameters* params);
+QL_EXPORT int QL_ConvertDepthToPointCloud(QlDeviceHandle handle, const QlDepthVector3* in, QlVector3f* out,
+                                          int32_t count, const QlSensorIntrinsicParameters* params);
+QL_EXPORT int QL_ConvertPointCloudToDepth(QlDeviceHandle handle, const QlVector3f* in, QlDepthVector3* out,
+                                          int32_t count, const QlSensorIntrinsicParameters* params);
 
 /* Maintenance. Texts are NUL-terminated within the size given. */
 /* The camera's firmware version text; len of at least 19, else -15. */

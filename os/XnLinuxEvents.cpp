@@ -7,8 +7,7 @@
 #include "XnLinuxNamedSeam.h"
 
 // ---- XnLinuxPosixEvent ---------------------------------------------------------------------
-XnStatus XnLinuxPosixEvent::Init()
-{
+XnStatus XnLinuxPosixEvent::Init() {
     if (pthread_cond_init(&m_cond, nullptr) != 0) return XN_STATUS_OS_EVENT_CREATION_FAILED;
     if (pthread_mutex_init(&m_mutex, nullptr) != 0) {
         pthread_cond_destroy(&m_cond);
@@ -17,15 +16,13 @@ XnStatus XnLinuxPosixEvent::Init()
     return XN_STATUS_OK;
 }
 
-XnStatus XnLinuxPosixEvent::Destroy()
-{
+XnStatus XnLinuxPosixEvent::Destroy() {
     bool ok = pthread_cond_destroy(&m_cond) == 0;
     ok = (pthread_mutex_destroy(&m_mutex) == 0) && ok;
     return ok ? XN_STATUS_OK : XN_STATUS_OS_EVENT_CLOSE_FAILED;
 }
 
-XnStatus XnLinuxPosixEvent::Set()
-{
+XnStatus XnLinuxPosixEvent::Set() {
     if (pthread_mutex_lock(&m_mutex) != 0) return XN_STATUS_OS_EVENT_SET_FAILED;
     m_bSignaled = TRUE;
     bool ok = pthread_cond_broadcast(&m_cond) == 0;
@@ -33,8 +30,7 @@ XnStatus XnLinuxPosixEvent::Set()
     return ok ? XN_STATUS_OK : XN_STATUS_OS_EVENT_SET_FAILED;
 }
 
-XnStatus XnLinuxPosixEvent::Reset()
-{
+XnStatus XnLinuxPosixEvent::Reset() {
     // Under the lock: the flag is shared with Set and Wait on other threads.
     if (pthread_mutex_lock(&m_mutex) != 0) return XN_STATUS_OS_EVENT_RESET_FAILED;
     m_bSignaled = FALSE;
@@ -42,11 +38,9 @@ XnStatus XnLinuxPosixEvent::Reset()
     return XN_STATUS_OK;
 }
 
-XnStatus XnLinuxPosixEvent::Wait(unsigned int nMilliseconds)
-{
+XnStatus XnLinuxPosixEvent::Wait(unsigned int nMilliseconds) {
     struct timespec deadline;
-    if (nMilliseconds != XN_WAIT_INFINITE &&
-        xnOSGetAbsTimeout(&deadline, nMilliseconds) != XN_STATUS_OK)
+    if (nMilliseconds != XN_WAIT_INFINITE && xnOSGetAbsTimeout(&deadline, nMilliseconds) != XN_STATUS_OK)
         return XN_STATUS_OS_EVENT_WAIT_FAILED;
     if (pthread_mutex_lock(&m_mutex) != 0) return XN_STATUS_OS_EVENT_WAIT_FAILED;
     while (!m_bSignaled) {
@@ -67,14 +61,10 @@ XnStatus XnLinuxPosixEvent::Wait(unsigned int nMilliseconds)
 }
 
 // ---- XnLinuxNamedEvent ---------------------------------------------------------------------
-XnStatus XnLinuxNamedEvent::Init()
-{
-    return m_bCreate ? CreateNamed(m_strName) : OpenNamed(m_strName);
-}
+XnStatus XnLinuxNamedEvent::Init() { return m_bCreate ? CreateNamed(m_strName) : OpenNamed(m_strName); }
 
 // ---- XnLinuxPosixNamedEvent ----------------------------------------------------------------
-XnStatus XnLinuxPosixNamedEvent::CreateNamed(const XnChar* strName)
-{
+XnStatus XnLinuxPosixNamedEvent::CreateNamed(const XnChar* strName) {
     sem_t* sem = sem_open(strName, O_CREAT, 0777, 0);
     if (sem == SEM_FAILED) return XN_STATUS_OS_EVENT_CREATION_FAILED;
     m_pSem = sem;
@@ -86,8 +76,7 @@ XnStatus XnLinuxPosixNamedEvent::Set() { return XN_STATUS_OS_EVENT_SET_FAILED; }
 XnStatus XnLinuxPosixNamedEvent::Reset() { return XN_STATUS_OS_EVENT_RESET_FAILED; }
 XnStatus XnLinuxPosixNamedEvent::Wait(unsigned int) { return XN_STATUS_OS_EVENT_WAIT_FAILED; }
 
-XnStatus XnLinuxPosixNamedEvent::Destroy()
-{
+XnStatus XnLinuxPosixNamedEvent::Destroy() {
     // The semaphore is closed, not unlinked: it stays in the system.
     if (m_pSem == nullptr) return XN_STATUS_OK;
     if (sem_close(m_pSem) != 0) return XN_STATUS_OS_EVENT_CLOSE_FAILED;
@@ -98,8 +87,7 @@ XnStatus XnLinuxPosixNamedEvent::Destroy()
 // ---- C functions ---------------------------------------------------------------------------
 static XnLinuxEvent* AsEvent(XN_EVENT_HANDLE h) { return static_cast<XnLinuxEvent*>(h); }
 
-XnStatus xnOSCreateEvent(XN_EVENT_HANDLE* pEventHandle, XnBool bManualReset)
-{
+XnStatus xnOSCreateEvent(XN_EVENT_HANDLE* pEventHandle, XnBool bManualReset) {
     if (pEventHandle == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     XnLinuxPosixEvent* event = new (std::nothrow) XnLinuxPosixEvent(bManualReset);
     if (event == nullptr) return XN_STATUS_ALLOC_FAILED;
@@ -112,9 +100,8 @@ XnStatus xnOSCreateEvent(XN_EVENT_HANDLE* pEventHandle, XnBool bManualReset)
     return XN_STATUS_OK;
 }
 
-static XnStatus MakeNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName,
-                               XnBool bManualReset, XnBool bCreate)
-{
+static XnStatus MakeNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool bManualReset,
+                               XnBool bCreate) {
     if (cpEventName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pEventHandle == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     *pEventHandle = nullptr;
@@ -129,29 +116,23 @@ static XnStatus MakeNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEv
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSCreateNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool bManualReset)
-{
+XnStatus xnOSCreateNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool bManualReset) {
     return MakeNamedEvent(pEventHandle, cpEventName, bManualReset, TRUE);
 }
 
-XnStatus xnOSCreateNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName,
-                                XnBool bManualReset, XnBool)
-{
+XnStatus xnOSCreateNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool bManualReset, XnBool) {
     return MakeNamedEvent(pEventHandle, cpEventName, bManualReset, TRUE);
 }
 
-XnStatus xnOSOpenNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName)
-{
+XnStatus xnOSOpenNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName) {
     return MakeNamedEvent(pEventHandle, cpEventName, FALSE, FALSE);
 }
 
-XnStatus xnOSOpenNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool)
-{
+XnStatus xnOSOpenNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool) {
     return MakeNamedEvent(pEventHandle, cpEventName, FALSE, FALSE);
 }
 
-XnStatus xnOSCloseEvent(XN_EVENT_HANDLE* pEventHandle)
-{
+XnStatus xnOSCloseEvent(XN_EVENT_HANDLE* pEventHandle) {
     if (pEventHandle == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (*pEventHandle == nullptr) return XN_STATUS_OS_INVALID_EVENT;
     XnStatus rc = AsEvent(*pEventHandle)->Destroy();
@@ -161,26 +142,22 @@ XnStatus xnOSCloseEvent(XN_EVENT_HANDLE* pEventHandle)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSSetEvent(XN_EVENT_HANDLE EventHandle)
-{
+XnStatus xnOSSetEvent(XN_EVENT_HANDLE EventHandle) {
     if (EventHandle == nullptr) return XN_STATUS_OS_INVALID_EVENT;
     return AsEvent(EventHandle)->Set();
 }
 
-XnStatus xnOSResetEvent(XN_EVENT_HANDLE EventHandle)
-{
+XnStatus xnOSResetEvent(XN_EVENT_HANDLE EventHandle) {
     if (EventHandle == nullptr) return XN_STATUS_OS_INVALID_EVENT;
     return AsEvent(EventHandle)->Reset();
 }
 
-XnStatus xnOSWaitEvent(XN_EVENT_HANDLE EventHandle, XnUInt32 nMilliseconds)
-{
+XnStatus xnOSWaitEvent(XN_EVENT_HANDLE EventHandle, XnUInt32 nMilliseconds) {
     if (EventHandle == nullptr) return XN_STATUS_OS_INVALID_EVENT;
     return AsEvent(EventHandle)->Wait(nMilliseconds);
 }
 
-XnBool xnOSIsEventSet(XN_EVENT_HANDLE EventHandle)
-{
+XnBool xnOSIsEventSet(XN_EVENT_HANDLE EventHandle) {
     if (EventHandle == nullptr) return FALSE;
     return AsEvent(EventHandle)->Wait(0) == XN_STATUS_OK ? TRUE : FALSE;
 }

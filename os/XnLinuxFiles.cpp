@@ -13,14 +13,16 @@
 #include "XnOS.h"
 
 namespace {
-int MapOpenFlags(XnUInt32 nFlags)
-{
+int MapOpenFlags(XnUInt32 nFlags) {
     int flags = 0;
     bool read = nFlags & XN_OS_FILE_READ;
     bool write = nFlags & XN_OS_FILE_WRITE;
-    if (read && write) flags = O_RDWR | O_CREAT;
-    else if (write) flags = O_WRONLY | O_CREAT;
-    else flags = O_RDONLY;
+    if (read && write)
+        flags = O_RDWR | O_CREAT;
+    else if (write)
+        flags = O_WRONLY | O_CREAT;
+    else
+        flags = O_RDONLY;
     if (nFlags & XN_OS_FILE_CREATE_NEW_ONLY) flags |= O_EXCL;
     if (nFlags & XN_OS_FILE_TRUNCATE) flags |= O_TRUNC;
     if (nFlags & XN_OS_FILE_APPEND) flags |= O_APPEND;
@@ -29,8 +31,7 @@ int MapOpenFlags(XnUInt32 nFlags)
 }
 
 // Reads until the size is reached or the file ends; a signal does not end the read.
-bool ReadAll(int fd, void* pBuffer, size_t size, size_t* pRead)
-{
+bool ReadAll(int fd, void* pBuffer, size_t size, size_t* pRead) {
     size_t done = 0;
     while (done < size) {
         ssize_t n = read(fd, static_cast<char*>(pBuffer) + done, size - done);
@@ -46,18 +47,16 @@ bool ReadAll(int fd, void* pBuffer, size_t size, size_t* pRead)
     return true;
 }
 
-int ToWhence(XnOSSeekType SeekType)
-{
+int ToWhence(XnOSSeekType SeekType) {
     switch (SeekType) {
-    case XN_OS_SEEK_SET: return SEEK_SET;
-    case XN_OS_SEEK_CUR: return SEEK_CUR;
-    case XN_OS_SEEK_END: return SEEK_END;
+        case XN_OS_SEEK_SET: return SEEK_SET;
+        case XN_OS_SEEK_CUR: return SEEK_CUR;
+        case XN_OS_SEEK_END: return SEEK_END;
     }
     return -1;  // no origin: the caller answers XN_STATUS_OS_INVALID_SEEK_TYPE
 }
 
-XnStatus WriteWholeFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 nBufferSize, XnUInt32 nFlags)
-{
+XnStatus WriteWholeFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 nBufferSize, XnUInt32 nFlags) {
     if (cpFileName == nullptr || pBuffer == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     XN_FILE_HANDLE fd = XN_INVALID_FILE_HANDLE;
     XnStatus rc = xnOSOpenFile(cpFileName, nFlags, &fd);
@@ -68,8 +67,7 @@ XnStatus WriteWholeFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 
 }
 }  // namespace
 
-XnStatus xnOSOpenFile(const XnChar* cpFileName, XnUInt32 nFlags, XN_FILE_HANDLE* pFile)
-{
+XnStatus xnOSOpenFile(const XnChar* cpFileName, XnUInt32 nFlags, XN_FILE_HANDLE* pFile) {
     if (cpFileName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pFile == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     int fd;
@@ -85,8 +83,7 @@ XnStatus xnOSOpenFile(const XnChar* cpFileName, XnUInt32 nFlags, XN_FILE_HANDLE*
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSCloseFile(XN_FILE_HANDLE* pFile)
-{
+XnStatus xnOSCloseFile(XN_FILE_HANDLE* pFile) {
     if (pFile == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (*pFile == XN_INVALID_FILE_HANDLE) return XN_STATUS_OS_INVALID_FILE;
     if (close(*pFile) != 0) return XN_STATUS_OS_FILE_CLOSE_FAILED;
@@ -94,8 +91,7 @@ XnStatus xnOSCloseFile(XN_FILE_HANDLE* pFile)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSReadFile(XN_FILE_HANDLE File, void* pBuffer, XnUInt32* pnBufferSize)
-{
+XnStatus xnOSReadFile(XN_FILE_HANDLE File, void* pBuffer, XnUInt32* pnBufferSize) {
     if (pBuffer == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pnBufferSize == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     if (File == XN_INVALID_FILE_HANDLE) return XN_STATUS_OS_INVALID_FILE;
@@ -105,8 +101,7 @@ XnStatus xnOSReadFile(XN_FILE_HANDLE File, void* pBuffer, XnUInt32* pnBufferSize
     return ok ? XN_STATUS_OK : XN_STATUS_OS_FILE_READ_FAILED;
 }
 
-XnStatus xnOSWriteFile(XN_FILE_HANDLE File, const void* pBuffer, XnUInt32 nBufferSize)
-{
+XnStatus xnOSWriteFile(XN_FILE_HANDLE File, const void* pBuffer, XnUInt32 nBufferSize) {
     if (pBuffer == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (File == XN_INVALID_FILE_HANDLE) return XN_STATUS_OS_INVALID_FILE;
     // A partial write or a signal is not the end: go on with the rest.
@@ -123,8 +118,7 @@ XnStatus xnOSWriteFile(XN_FILE_HANDLE File, const void* pBuffer, XnUInt32 nBuffe
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSSeekFile64(XN_FILE_HANDLE File, XnOSSeekType SeekType, XnInt64 nOffset)
-{
+XnStatus xnOSSeekFile64(XN_FILE_HANDLE File, XnOSSeekType SeekType, XnInt64 nOffset) {
     if (File == XN_INVALID_FILE_HANDLE) return XN_STATUS_OS_INVALID_FILE;
     int whence = ToWhence(SeekType);
     if (whence < 0) return XN_STATUS_OS_INVALID_SEEK_TYPE;
@@ -133,13 +127,11 @@ XnStatus xnOSSeekFile64(XN_FILE_HANDLE File, XnOSSeekType SeekType, XnInt64 nOff
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSSeekFile(XN_FILE_HANDLE File, XnOSSeekType SeekType, XnInt32 nOffset)
-{
+XnStatus xnOSSeekFile(XN_FILE_HANDLE File, XnOSSeekType SeekType, XnInt32 nOffset) {
     return xnOSSeekFile64(File, SeekType, nOffset);
 }
 
-XnStatus xnOSTellFile64(XN_FILE_HANDLE File, XnUInt64* nFilePos)
-{
+XnStatus xnOSTellFile64(XN_FILE_HANDLE File, XnUInt64* nFilePos) {
     if (nFilePos == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     if (File == XN_INVALID_FILE_HANDLE) return XN_STATUS_OS_INVALID_FILE;
     off_t pos = lseek(File, 0, SEEK_CUR);
@@ -148,8 +140,7 @@ XnStatus xnOSTellFile64(XN_FILE_HANDLE File, XnUInt64* nFilePos)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSTellFile(XN_FILE_HANDLE File, XnUInt32* nFilePos)
-{
+XnStatus xnOSTellFile(XN_FILE_HANDLE File, XnUInt32* nFilePos) {
     if (nFilePos == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     XnUInt64 pos = 0;
     XnStatus rc = xnOSTellFile64(File, &pos);
@@ -159,8 +150,7 @@ XnStatus xnOSTellFile(XN_FILE_HANDLE File, XnUInt32* nFilePos)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSTruncateFile64(XN_FILE_HANDLE File, XnUInt64 nSize)
-{
+XnStatus xnOSTruncateFile64(XN_FILE_HANDLE File, XnUInt64 nSize) {
     // The file gets exactly the given length; the position is left where it is.
     if (File == XN_INVALID_FILE_HANDLE) return XN_STATUS_OS_INVALID_FILE;
     if (nSize > static_cast<XnUInt64>(LLONG_MAX)) return XN_STATUS_INTERNAL_BUFFER_TOO_SMALL;
@@ -171,15 +161,13 @@ XnStatus xnOSTruncateFile64(XN_FILE_HANDLE File, XnUInt64 nSize)
     return rc == 0 ? XN_STATUS_OK : XN_STATUS_OS_FILE_WRITE_FAILED;
 }
 
-XnStatus xnOSFlushFile(XN_FILE_HANDLE File)
-{
+XnStatus xnOSFlushFile(XN_FILE_HANDLE File) {
     if (File == XN_INVALID_FILE_HANDLE) return XN_STATUS_OS_INVALID_FILE;
     if (fsync(File) != 0) return XN_STATUS_OS_FILE_FLUSH_FAILED;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSGetFileSize64(const XnChar* cpFileName, XnUInt64* pnFileSize)
-{
+XnStatus xnOSGetFileSize64(const XnChar* cpFileName, XnUInt64* pnFileSize) {
     if (cpFileName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pnFileSize == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     struct stat st;
@@ -188,8 +176,7 @@ XnStatus xnOSGetFileSize64(const XnChar* cpFileName, XnUInt64* pnFileSize)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSGetFileSize(const XnChar* cpFileName, XnUInt32* pnFileSize)
-{
+XnStatus xnOSGetFileSize(const XnChar* cpFileName, XnUInt32* pnFileSize) {
     if (cpFileName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pnFileSize == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     XnUInt64 size = 0;
@@ -200,8 +187,7 @@ XnStatus xnOSGetFileSize(const XnChar* cpFileName, XnUInt32* pnFileSize)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSLoadFile(const XnChar* cpFileName, void* pBuffer, XnUInt32 nBufferSize)
-{
+XnStatus xnOSLoadFile(const XnChar* cpFileName, void* pBuffer, XnUInt32 nBufferSize) {
     if (cpFileName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pBuffer == nullptr || nBufferSize == 0) return XN_STATUS_NULL_OUTPUT_PTR;
     XN_FILE_HANDLE fd = XN_INVALID_FILE_HANDLE;
@@ -214,46 +200,37 @@ XnStatus xnOSLoadFile(const XnChar* cpFileName, void* pBuffer, XnUInt32 nBufferS
     return rc != XN_STATUS_OK ? rc : closeRc;
 }
 
-XnStatus xnOSSaveFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 nBufferSize)
-{
+XnStatus xnOSSaveFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 nBufferSize) {
     return WriteWholeFile(cpFileName, pBuffer, nBufferSize, XN_OS_FILE_WRITE | XN_OS_FILE_TRUNCATE);
 }
 
-XnStatus xnOSAppendFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 nBufferSize)
-{
+XnStatus xnOSAppendFile(const XnChar* cpFileName, const void* pBuffer, XnUInt32 nBufferSize) {
     return WriteWholeFile(cpFileName, pBuffer, nBufferSize, XN_OS_FILE_WRITE | XN_OS_FILE_APPEND);
 }
 
-XnStatus xnOSDeleteFile(const XnChar* cpFileName)
-{
+XnStatus xnOSDeleteFile(const XnChar* cpFileName) {
     if (cpFileName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (unlink(cpFileName) != 0) return XN_STATUS_OS_FAILED_TO_DELETE_FILE;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSDoesFileExist(const XnChar* cpFileName, XnBool* pbResult)
-{
+XnStatus xnOSDoesFileExist(const XnChar* cpFileName, XnBool* pbResult) {
     if (cpFileName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pbResult == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     *pbResult = access(cpFileName, F_OK) == 0 ? TRUE : FALSE;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSFileExists(const XnChar* cpFileName, XnBool* pbResult)
-{
-    return xnOSDoesFileExist(cpFileName, pbResult);
-}
+XnStatus xnOSFileExists(const XnChar* cpFileName, XnBool* pbResult) { return xnOSDoesFileExist(cpFileName, pbResult); }
 
 // ---- Folders and paths ---------------------------------------------------------------------
-XnStatus xnOSCreateDirectory(const XnChar* cpDirName)
-{
+XnStatus xnOSCreateDirectory(const XnChar* cpDirName) {
     if (cpDirName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (mkdir(cpDirName, 0777) != 0) return XN_STATUS_OS_FAILED_TO_CREATE_DIR;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSDoesDirectoryExist(const XnChar* cpDirName, XnBool* pbResult)
-{
+XnStatus xnOSDoesDirectoryExist(const XnChar* cpDirName, XnBool* pbResult) {
     if (cpDirName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pbResult == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     struct stat st;
@@ -261,8 +238,7 @@ XnStatus xnOSDoesDirectoryExist(const XnChar* cpDirName, XnBool* pbResult)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSCountFiles(const XnChar* cpSearchPattern, XnInt32* pnFoundFiles)
-{
+XnStatus xnOSCountFiles(const XnChar* cpSearchPattern, XnInt32* pnFoundFiles) {
     if (cpSearchPattern == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pnFoundFiles == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     glob_t g;
@@ -273,9 +249,7 @@ XnStatus xnOSCountFiles(const XnChar* cpSearchPattern, XnInt32* pnFoundFiles)
 }
 
 XnStatus xnOSGetFileList(const XnChar* cpSearchPattern, const XnChar* cpPrefixPath,
-                         XnChar cpFileList[][XN_FILE_MAX_PATH], XnUInt32 nMaxFiles,
-                         XnInt32* pnFoundFiles)
-{
+                         XnChar cpFileList[][XN_FILE_MAX_PATH], XnUInt32 nMaxFiles, XnInt32* pnFoundFiles) {
     if (cpSearchPattern == nullptr || cpFileList == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pnFoundFiles == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     glob_t g;
@@ -303,8 +277,7 @@ XnStatus xnOSGetFileList(const XnChar* cpSearchPattern, const XnChar* cpPrefixPa
     return XN_STATUS_OK;
 }
 
-static XnStatus PathPart(const XnChar* cpFilePath, XnChar* cpOut, XnUInt32 nBufferSize, bool dir)
-{
+static XnStatus PathPart(const XnChar* cpFilePath, XnChar* cpOut, XnUInt32 nBufferSize, bool dir) {
     if (cpFilePath == nullptr || cpOut == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     char copy[XN_FILE_MAX_PATH];
     if (xnOSStrCopy(copy, cpFilePath, sizeof(copy)) != XN_STATUS_OK) return XN_STATUS_INTERNAL_BUFFER_TOO_SMALL;
@@ -312,61 +285,55 @@ static XnStatus PathPart(const XnChar* cpFilePath, XnChar* cpOut, XnUInt32 nBuff
     return xnOSStrCopy(cpOut, part, nBufferSize);
 }
 
-XnStatus xnOSGetDirName(const XnChar* cpFilePath, XnChar* cpDirName, XnUInt32 nBufferSize)
-{
+XnStatus xnOSGetDirName(const XnChar* cpFilePath, XnChar* cpDirName, XnUInt32 nBufferSize) {
     return PathPart(cpFilePath, cpDirName, nBufferSize, true);
 }
 
-XnStatus xnOSGetFileName(const XnChar* cpFilePath, XnChar* cpFileName, XnUInt32 nBufferSize)
-{
+XnStatus xnOSGetFileName(const XnChar* cpFilePath, XnChar* cpFileName, XnUInt32 nBufferSize) {
     return PathPart(cpFilePath, cpFileName, nBufferSize, false);
 }
 
-XnStatus xnOSGetFullPathName(const XnChar* strFilePath, XnChar* strFullPath, XnUInt32 nBufferSize)
-{
+XnStatus xnOSGetFullPathName(const XnChar* strFilePath, XnChar* strFullPath, XnUInt32 nBufferSize) {
     if (strFilePath == nullptr || strFullPath == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     char* resolved = realpath(strFilePath, nullptr);
     if (resolved == nullptr) return XN_STATUS_ERROR;
     size_t len = strlen(resolved);
     XnStatus rc = XN_STATUS_OK;
-    if (len >= nBufferSize) rc = XN_STATUS_OUTPUT_BUFFER_OVERFLOW;
-    else memcpy(strFullPath, resolved, len + 1);
+    if (len >= nBufferSize)
+        rc = XN_STATUS_OUTPUT_BUFFER_OVERFLOW;
+    else
+        memcpy(strFullPath, resolved, len + 1);
     free(resolved);
     return rc;
 }
 
-XnStatus xnOSGetCurrentDir(XnChar* cpDirName, XnUInt32 nBufferSize)
-{
+XnStatus xnOSGetCurrentDir(XnChar* cpDirName, XnUInt32 nBufferSize) {
     if (cpDirName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (getcwd(cpDirName, nBufferSize) == nullptr)
         return errno == ERANGE ? XN_STATUS_OUTPUT_BUFFER_OVERFLOW : XN_STATUS_ERROR;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSSetCurrentDir(const XnChar* cpDirName)
-{
+XnStatus xnOSSetCurrentDir(const XnChar* cpDirName) {
     if (cpDirName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (chdir(cpDirName) != 0) return XN_STATUS_ERROR;
     return XN_STATUS_OK;
 }
 
-XnBool xnOSIsAbsoluteFilePath(const XnChar* strFilePath)
-{
+XnBool xnOSIsAbsoluteFilePath(const XnChar* strFilePath) {
     return (strFilePath != nullptr && strFilePath[0] == '/') ? TRUE : FALSE;
 }
 
 XnBool xnOSIsDirSep(XnChar c) { return c == '/' ? TRUE : FALSE; }
 
-XnStatus xnOSStripDirSep(XnChar* strDirName)
-{
+XnStatus xnOSStripDirSep(XnChar* strDirName) {
     if (strDirName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     size_t len = strlen(strDirName);
     if (len > 0 && xnOSIsDirSep(strDirName[len - 1])) strDirName[len - 1] = '\0';
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSAppendFilePath(XnChar* strDest, const XnChar* strFileName, XnUInt32 nDestSize)
-{
+XnStatus xnOSAppendFilePath(XnChar* strDest, const XnChar* strFileName, XnUInt32 nDestSize) {
     if (strDest == nullptr || strFileName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (xnOSIsAbsoluteFilePath(strFileName)) return xnOSStrCopy(strDest, strFileName, nDestSize);
     xnOSStripDirSep(strDest);

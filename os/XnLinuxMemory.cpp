@@ -9,15 +9,13 @@ void* xnOSCalloc(XnSizeT nAllocNum, XnSizeT nAllocSize) { return calloc(nAllocNu
 void* xnOSRealloc(void* pMemory, XnSizeT nAllocSize) { return realloc(pMemory, nAllocSize); }
 void xnOSFree(const void* pMemBlock) { free(const_cast<void*>(pMemBlock)); }
 
-void* xnOSMallocAligned(XnSizeT nAllocSize, XnSizeT nAlignment)
-{
+void* xnOSMallocAligned(XnSizeT nAllocSize, XnSizeT nAlignment) {
     void* p = nullptr;
     if (posix_memalign(&p, nAlignment, nAllocSize) != 0) return nullptr;
     return p;
 }
 
-void* xnOSCallocAligned(XnSizeT nAllocNum, XnSizeT nAllocSize, XnSizeT nAlignment)
-{
+void* xnOSCallocAligned(XnSizeT nAllocNum, XnSizeT nAllocSize, XnSizeT nAlignment) {
     // A product that wraps would allocate a block smaller than the caller counts on.
     XnSizeT total = 0;
     if (__builtin_mul_overflow(nAllocNum, nAllocSize, &total)) return nullptr;
@@ -39,8 +37,7 @@ XnUInt64 xnOSEndianSwapUINT64(XnUInt64 nValue) { return __builtin_bswap64(nValue
 XnUInt32 xnOSEndianSwapUINT32(XnUInt32 nValue) { return __builtin_bswap32(nValue); }
 XnUInt16 xnOSEndianSwapUINT16(XnUInt16 nValue) { return __builtin_bswap16(nValue); }
 
-XnFloat xnOSEndianSwapFLOAT(XnFloat fValue)
-{
+XnFloat xnOSEndianSwapFLOAT(XnFloat fValue) {
     XnUInt32 bits;
     memcpy(&bits, &fValue, sizeof(bits));
     bits = __builtin_bswap32(bits);
@@ -48,8 +45,7 @@ XnFloat xnOSEndianSwapFLOAT(XnFloat fValue)
     return fValue;
 }
 
-XnStatus xnOSGetEnvironmentVariable(const XnChar* strEnv, XnChar* strDest, XnUInt32 nDestSize)
-{
+XnStatus xnOSGetEnvironmentVariable(const XnChar* strEnv, XnChar* strDest, XnUInt32 nDestSize) {
     if (strEnv == nullptr || strDest == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     const char* value = getenv(strEnv);
     if (value == nullptr) return XN_STATUS_OS_ENV_VAR_NOT_FOUND;

@@ -6,8 +6,7 @@
 #include "XnLinuxNamedSeam.h"
 #include "XnOS.h"
 
-XnStatus xnOSCreateMutex(XN_MUTEX_HANDLE* pMutexHandle)
-{
+XnStatus xnOSCreateMutex(XN_MUTEX_HANDLE* pMutexHandle) {
     if (pMutexHandle == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     XnMutex* mutex = static_cast<XnMutex*>(calloc(1, sizeof(XnMutex)));
     if (mutex == nullptr) return XN_STATUS_ALLOC_FAILED;
@@ -26,8 +25,7 @@ XnStatus xnOSCreateMutex(XN_MUTEX_HANDLE* pMutexHandle)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSCreateNamedMutexEx(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpMutexName, XnBool)
-{
+XnStatus xnOSCreateNamedMutexEx(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpMutexName, XnBool) {
     if (pMutexHandle == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     XnMutex* mutex = static_cast<XnMutex*>(calloc(1, sizeof(XnMutex)));
     if (mutex == nullptr) return XN_STATUS_ALLOC_FAILED;
@@ -41,13 +39,11 @@ XnStatus xnOSCreateNamedMutexEx(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpM
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSCreateNamedMutex(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpMutexName)
-{
+XnStatus xnOSCreateNamedMutex(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpMutexName) {
     return xnOSCreateNamedMutexEx(pMutexHandle, cpMutexName, FALSE);
 }
 
-XnStatus xnOSCloseMutex(XN_MUTEX_HANDLE* pMutexHandle)
-{
+XnStatus xnOSCloseMutex(XN_MUTEX_HANDLE* pMutexHandle) {
     if (pMutexHandle == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     XnMutex* mutex = *pMutexHandle;
     if (mutex == nullptr) return XN_STATUS_OS_INVALID_MUTEX;
@@ -62,8 +58,7 @@ XnStatus xnOSCloseMutex(XN_MUTEX_HANDLE* pMutexHandle)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSLockMutex(XN_MUTEX_HANDLE MutexHandle, XnUInt32 nMilliseconds)
-{
+XnStatus xnOSLockMutex(XN_MUTEX_HANDLE MutexHandle, XnUInt32 nMilliseconds) {
     if (MutexHandle == nullptr) return XN_STATUS_OS_INVALID_MUTEX;
     if (MutexHandle->bIsNamed) return xnOSNamedMutexLock(MutexHandle, nMilliseconds);
     int rc;
@@ -79,32 +74,27 @@ XnStatus xnOSLockMutex(XN_MUTEX_HANDLE MutexHandle, XnUInt32 nMilliseconds)
     return XN_STATUS_OS_MUTEX_LOCK_FAILED;
 }
 
-XnStatus xnOSUnLockMutex(XN_MUTEX_HANDLE MutexHandle)
-{
+XnStatus xnOSUnLockMutex(XN_MUTEX_HANDLE MutexHandle) {
     if (MutexHandle == nullptr) return XN_STATUS_OS_INVALID_MUTEX;
     if (MutexHandle->bIsNamed) return xnOSNamedMutexUnlock(MutexHandle);
     if (pthread_mutex_unlock(&MutexHandle->ThreadMutex) != 0) return XN_STATUS_OS_MUTEX_UNLOCK_FAILED;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSCreateCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle)
-{
+XnStatus xnOSCreateCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle) {
     return xnOSCreateMutex(pCriticalSectionHandle);
 }
 
-XnStatus xnOSCloseCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle)
-{
+XnStatus xnOSCloseCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle) {
     return xnOSCloseMutex(pCriticalSectionHandle);
 }
 
-XnStatus xnOSEnterCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle)
-{
+XnStatus xnOSEnterCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle) {
     if (pCriticalSectionHandle == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     return xnOSLockMutex(*pCriticalSectionHandle, XN_WAIT_INFINITE);
 }
 
-XnStatus xnOSLeaveCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle)
-{
+XnStatus xnOSLeaveCriticalSection(XN_CRITICAL_SECTION_HANDLE* pCriticalSectionHandle) {
     if (pCriticalSectionHandle == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     return xnOSUnLockMutex(*pCriticalSectionHandle);
 }

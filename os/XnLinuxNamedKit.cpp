@@ -11,7 +11,6 @@ XnStatus xnOSNamedMutexLock(XnMutex*, XnUInt32) { return XN_STATUS_OK; }
 XnStatus xnOSNamedMutexUnlock(XnMutex*) { return XN_STATUS_OK; }
 XnStatus xnOSNamedMutexClose(XnMutex*) { return XN_STATUS_OK; }
 
-XnLinuxNamedEvent* xnOSNewNamedEvent(XnBool bManualReset, const XnChar* cpEventName, XnBool bCreate)
-{
+XnLinuxNamedEvent* xnOSNewNamedEvent(XnBool bManualReset, const XnChar* cpEventName, XnBool bCreate) {
     return new (std::nothrow) XnLinuxPosixNamedEvent(bManualReset, cpEventName, bCreate);
 }

@@ -15,8 +15,7 @@ constexpr int kCriticalRoundRobinPriority = 5;
 }  // namespace
 
 XnStatus xnOSCreateThread(XN_THREAD_PROC_PROTO pThreadProc, XN_THREAD_PARAM pThreadParam,
-                          XN_THREAD_HANDLE* pThreadHandle)
-{
+                          XN_THREAD_HANDLE* pThreadHandle) {
     if (pThreadProc == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (pThreadHandle == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     pthread_t* cell = static_cast<pthread_t*>(malloc(sizeof(pthread_t)));
@@ -30,8 +29,7 @@ XnStatus xnOSCreateThread(XN_THREAD_PROC_PROTO pThreadProc, XN_THREAD_PARAM pThr
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSTerminateThread(XN_THREAD_HANDLE* pThreadHandle)
-{
+XnStatus xnOSTerminateThread(XN_THREAD_HANDLE* pThreadHandle) {
     if (pThreadHandle == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (*pThreadHandle == nullptr) return XN_STATUS_OS_INVALID_THREAD;
     pthread_t thread = **pThreadHandle;
@@ -53,8 +51,7 @@ XnStatus xnOSTerminateThread(XN_THREAD_HANDLE* pThreadHandle)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSCloseThread(XN_THREAD_HANDLE* pThreadHandle)
-{
+XnStatus xnOSCloseThread(XN_THREAD_HANDLE* pThreadHandle) {
     if (pThreadHandle == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     if (*pThreadHandle == nullptr) return XN_STATUS_OS_INVALID_THREAD;
     free(*pThreadHandle);
@@ -62,16 +59,14 @@ XnStatus xnOSCloseThread(XN_THREAD_HANDLE* pThreadHandle)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSWaitForThreadExit(XN_THREAD_HANDLE ThreadHandle, XnUInt32 nMilliseconds)
-{
+XnStatus xnOSWaitForThreadExit(XN_THREAD_HANDLE ThreadHandle, XnUInt32 nMilliseconds) {
     if (ThreadHandle == nullptr) return XN_STATUS_OS_INVALID_THREAD;
     int rc;
     if (nMilliseconds == XN_WAIT_INFINITE) {
         rc = pthread_join(*ThreadHandle, nullptr);
     } else {
         struct timespec deadline;
-        if (xnOSGetAbsTimeout(&deadline, nMilliseconds) != XN_STATUS_OK)
-            return XN_STATUS_OS_THREAD_TERMINATION_FAILED;
+        if (xnOSGetAbsTimeout(&deadline, nMilliseconds) != XN_STATUS_OK) return XN_STATUS_OS_THREAD_TERMINATION_FAILED;
         do {
             rc = pthread_timedjoin_np(*ThreadHandle, nullptr, &deadline);
         } while (rc == EINTR);
@@ -81,19 +76,16 @@ XnStatus xnOSWaitForThreadExit(XN_THREAD_HANDLE ThreadHandle, XnUInt32 nMillisec
     return XN_STATUS_OS_THREAD_TERMINATION_FAILED;
 }
 
-XnStatus xnOSSetThreadPriority(XN_THREAD_HANDLE ThreadHandle, XnThreadPriority nPriority)
-{
+XnStatus xnOSSetThreadPriority(XN_THREAD_HANDLE ThreadHandle, XnThreadPriority nPriority) {
     if (ThreadHandle == nullptr) return XN_STATUS_OS_INVALID_THREAD;
     if (nPriority != XN_PRIORITY_CRITICAL) return XN_STATUS_OS_THREAD_UNSUPPORTED_PRIORITY;
     struct sched_param param = {};
     param.sched_priority = kCriticalRoundRobinPriority;
-    if (pthread_setschedparam(*ThreadHandle, SCHED_RR, &param) != 0)
-        return XN_STATUS_OS_THREAD_SET_PRIORITY_FAILED;
+    if (pthread_setschedparam(*ThreadHandle, SCHED_RR, &param) != 0) return XN_STATUS_OS_THREAD_SET_PRIORITY_FAILED;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSGetCurrentThreadID(XN_THREAD_ID* pThreadID)
-{
+XnStatus xnOSGetCurrentThreadID(XN_THREAD_ID* pThreadID) {
     if (pThreadID == nullptr) return XN_STATUS_NULL_OUTPUT_PTR;
     *pThreadID = static_cast<XN_THREAD_ID>(pthread_self());
     return XN_STATUS_OK;

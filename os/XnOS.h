@@ -66,8 +66,8 @@ extern XnOSTimer g_xnOSHighResGlobalTimer;
 extern XnBool g_xnOSInitialized;
 
 XnStatus xnOSTimeInit();
-XnStatus xnOSGetTimeStamp(XnUInt64* nTimeStamp);          // ms since load
-XnStatus xnOSGetHighResTimeStamp(XnUInt64* nTimeStamp);   // us since load
+XnStatus xnOSGetTimeStamp(XnUInt64* nTimeStamp);         // ms since load
+XnStatus xnOSGetHighResTimeStamp(XnUInt64* nTimeStamp);  // us since load
 XnStatus xnOSStartTimer(XnOSTimer* pTimer);
 XnStatus xnOSStartHighResTimer(XnOSTimer* pTimer);
 XnStatus xnOSQueryTimer(XnOSTimer Timer, XnUInt64* pnTimeSinceStart);
@@ -111,8 +111,7 @@ typedef XN_MUTEX_HANDLE XN_CRITICAL_SECTION_HANDLE;
 
 XnStatus xnOSCreateMutex(XN_MUTEX_HANDLE* pMutexHandle);
 XnStatus xnOSCreateNamedMutex(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpMutexName);
-XnStatus xnOSCreateNamedMutexEx(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpMutexName,
-                                XnBool bAllowOtherUsers);
+XnStatus xnOSCreateNamedMutexEx(XN_MUTEX_HANDLE* pMutexHandle, const XnChar* cpMutexName, XnBool bAllowOtherUsers);
 XnStatus xnOSCloseMutex(XN_MUTEX_HANDLE* pMutexHandle);
 XnStatus xnOSLockMutex(XN_MUTEX_HANDLE MutexHandle, XnUInt32 nMilliseconds);
 XnStatus xnOSUnLockMutex(XN_MUTEX_HANDLE MutexHandle);
@@ -127,14 +126,14 @@ XnStatus xnOSGetEnvironmentVariable(const XnChar* strEnv, XnChar* strDest, XnUIn
 // ---- Files ---------------------------------------------------------------------------------
 typedef int XN_FILE_HANDLE;
 #define XN_INVALID_FILE_HANDLE (-1)
-#define XN_FILE_MAX_PATH 256
+#define XN_FILE_MAX_PATH       256
 
-#define XN_OS_FILE_READ          0x01
-#define XN_OS_FILE_WRITE         0x02
+#define XN_OS_FILE_READ            0x01
+#define XN_OS_FILE_WRITE           0x02
 #define XN_OS_FILE_CREATE_NEW_ONLY 0x04
-#define XN_OS_FILE_TRUNCATE      0x08
-#define XN_OS_FILE_APPEND        0x10
-#define XN_OS_FILE_WRITE_THROUGH 0x20
+#define XN_OS_FILE_TRUNCATE        0x08
+#define XN_OS_FILE_APPEND          0x10
+#define XN_OS_FILE_WRITE_THROUGH   0x20
 
 enum XnOSSeekType {
     XN_OS_SEEK_SET = 0,
@@ -166,8 +165,7 @@ XnStatus xnOSCreateDirectory(const XnChar* cpDirName);
 XnStatus xnOSDoesDirectoryExist(const XnChar* cpDirName, XnBool* pbResult);
 XnStatus xnOSCountFiles(const XnChar* cpSearchPattern, XnInt32* pnFoundFiles);
 XnStatus xnOSGetFileList(const XnChar* cpSearchPattern, const XnChar* cpPrefixPath,
-                         XnChar cpFileList[][XN_FILE_MAX_PATH], XnUInt32 nMaxFiles,
-                         XnInt32* pnFoundFiles);
+                         XnChar cpFileList[][XN_FILE_MAX_PATH], XnUInt32 nMaxFiles, XnInt32* pnFoundFiles);
 XnStatus xnOSGetDirName(const XnChar* cpFilePath, XnChar* cpDirName, XnUInt32 nBufferSize);
 XnStatus xnOSGetFileName(const XnChar* cpFilePath, XnChar* cpFileName, XnUInt32 nBufferSize);
 XnStatus xnOSGetFullPathName(const XnChar* strFilePath, XnChar* strFullPath, XnUInt32 nBufferSize);
@@ -182,18 +180,17 @@ XnStatus xnOSAppendFilePath(XnChar* strDest, const XnChar* strFileName, XnUInt32
 extern const XnUInt32 xnOSStrCRC32Table[256];
 
 XnStatus xnOSStrCopy(XnChar* cpDestString, const XnChar* cpSrcString, XnUInt32 nDestLength);
-XnStatus xnOSStrNCopy(XnChar* cpDestString, const XnChar* cpSrcString, XnUInt32 nCopyLength,
-                      XnUInt32 nDestLength);
+XnStatus xnOSStrNCopy(XnChar* cpDestString, const XnChar* cpSrcString, XnUInt32 nCopyLength, XnUInt32 nDestLength);
 XnStatus xnOSStrAppend(XnChar* cpDestString, const XnChar* cpSrcString, XnUInt32 nDestLength);
 XnStatus xnOSStrPrefix(const XnChar* cpPrefixString, XnChar* cpDestString, XnUInt32 nDestLength);
 XnUInt32 xnOSStrLen(const XnChar* cpString);
 XnInt32 xnOSStrCmp(const XnChar* cpFirstString, const XnChar* cpSecondString);
 XnInt32 xnOSStrCaseCmp(const XnChar* cpFirstString, const XnChar* cpSecondString);
 XnChar* xnOSStrDup(const XnChar* strSource);
-XnStatus xnOSStrFormat(XnChar* cpDestString, XnUInt32 nDestLength, XnUInt32* pnCharsWritten,
-                       const XnChar* cpFormat, ...) __attribute__((format(printf, 4, 5)));
-XnStatus xnOSStrFormatV(XnChar* cpDestString, XnUInt32 nDestLength, XnUInt32* pnCharsWritten,
-                        const XnChar* cpFormat, va_list args);
+XnStatus xnOSStrFormat(XnChar* cpDestString, XnUInt32 nDestLength, XnUInt32* pnCharsWritten, const XnChar* cpFormat,
+                       ...) __attribute__((format(printf, 4, 5)));
+XnStatus xnOSStrFormatV(XnChar* cpDestString, XnUInt32 nDestLength, XnUInt32* pnCharsWritten, const XnChar* cpFormat,
+                        va_list args);
 XnStatus xnOSItoA(XnInt32 nValue, XnChar* cpStr, XnInt32 nBase);
 XnStatus xnOSStrCRC32(const XnChar* cpString, XnUInt32* nCRC32);
 XnStatus xnOSStrNCRC32(const XnUInt8* cpBuffer, XnUInt32 nBufferSize, XnUInt32* nCRC32);
@@ -204,13 +201,11 @@ class _XnEvent;
 typedef _XnEvent* XN_EVENT_HANDLE;
 
 XnStatus xnOSCreateEvent(XN_EVENT_HANDLE* pEventHandle, XnBool bManualReset);
-XnStatus xnOSCreateNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName,
-                              XnBool bManualReset);
-XnStatus xnOSCreateNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName,
-                                XnBool bManualReset, XnBool bAllowOtherUsers);
+XnStatus xnOSCreateNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool bManualReset);
+XnStatus xnOSCreateNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool bManualReset,
+                                XnBool bAllowOtherUsers);
 XnStatus xnOSOpenNamedEvent(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName);
-XnStatus xnOSOpenNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName,
-                              XnBool bAllowOtherUsers);
+XnStatus xnOSOpenNamedEventEx(XN_EVENT_HANDLE* pEventHandle, const XnChar* cpEventName, XnBool bAllowOtherUsers);
 XnStatus xnOSCloseEvent(XN_EVENT_HANDLE* pEventHandle);
 XnStatus xnOSSetEvent(XN_EVENT_HANDLE EventHandle);
 XnStatus xnOSResetEvent(XN_EVENT_HANDLE EventHandle);

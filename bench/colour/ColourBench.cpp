@@ -39,9 +39,9 @@ Size SizeOf(const benchmark::State& state) {
 }
 
 void PerPixel(benchmark::State& state, const Size& size) {
-    state.counters["per_pixel"] = benchmark::Counter(static_cast<double>(size.width) * size.height,
-                                                     benchmark::Counter::kIsIterationInvariantRate |
-                                                         benchmark::Counter::kInvert);
+    state.counters["per_pixel"] =
+        benchmark::Counter(static_cast<double>(size.width) * size.height,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 struct TjDestroy {
@@ -146,8 +146,8 @@ void BM_TurboJpeg(benchmark::State& state) {
     std::vector<uint8_t> pixels(static_cast<size_t>(size.width) * size.height * 3);
     TjHandle handle(tjInitDecompress());
     for (auto _ : state) {
-        if (tjDecompress2(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels.data(),
-                          size.width, 0, size.height, TJPF_BGR, 0) != 0) {
+        if (tjDecompress2(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels.data(), size.width,
+                          0, size.height, TJPF_BGR, 0) != 0) {
             state.SkipWithError(tjGetErrorStr2(handle.get()));
             break;
         }

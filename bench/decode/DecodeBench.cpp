@@ -27,9 +27,8 @@ constexpr uint16_t kEffectDepthMin[6] = {450, 450, 450, 450, 450, 450};
 const camsim::Scene kScene = camsim::Scene::Box(2000, 900);
 
 void PerPixel(benchmark::State& state) {
-    state.counters["per_pixel"] = benchmark::Counter(static_cast<double>(kPixels),
-                                                     benchmark::Counter::kIsIterationInvariantRate |
-                                                         benchmark::Counter::kInvert);
+    state.counters["per_pixel"] = benchmark::Counter(
+        static_cast<double>(kPixels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 std::vector<uint8_t> RawRecord() {
@@ -95,8 +94,7 @@ void BM_ComputedDecode(benchmark::State& state) {
     OwnFrames frames;
     for (auto _ : state) {
         DecodeTargets targets = frames.Targets();
-        benchmark::DoNotOptimize(
-            DecodeComputedRecord(record.data() + 5, tofrecord::kComputedFullLayout, 2, targets));
+        benchmark::DoNotOptimize(DecodeComputedRecord(record.data() + 5, tofrecord::kComputedFullLayout, 2, targets));
         benchmark::ClobberMemory();
     }
     PerPixel(state);

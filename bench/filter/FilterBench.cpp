@@ -176,8 +176,7 @@ void BM_ConfidenceFilter(benchmark::State& state) {
     DepthFrame confidence(values);
     confidence.frame.frameType = FRAME_CONFIDENCE;
     confidence.frame.exposureTime = static_cast<float>(state.range(0));
-    FilterLoop(state, *filter, depth,
-               [&](Filter& f, Frame& frame) { f.ConfidenceFilter(frame, confidence.frame); });
+    FilterLoop(state, *filter, depth, [&](Filter& f, Frame& frame) { f.ConfidenceFilter(frame, confidence.frame); });
 }
 BENCHMARK(BM_ConfidenceFilter)->Arg(0)->Arg(1000);
 

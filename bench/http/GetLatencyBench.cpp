@@ -70,8 +70,8 @@ int main() {
     // The first requests of a process also pay for one-time set-up: the library's, and the
     // allocator's for each worker's first whole image in memory.
     const auto first = testsupport::FirstReplyByteAfter(kLoopback, kPort, kGet, kGiveUpAfter);
-    std::printf("%-28s %8.3f ms\n", "first GET of the process:",
-                first ? static_cast<double>(first->count()) / 1000.0 : -1.0);
+    std::printf("%-28s %8.3f ms\n",
+                "first GET of the process:", first ? static_cast<double>(first->count()) / 1000.0 : -1.0);
     MeasureGets("GET alone:", std::chrono::milliseconds(50));
     {
         std::vector<std::unique_ptr<testsupport::TricklingClient>> tricklers;

@@ -35,7 +35,8 @@ std::vector<uint16_t> Scene() {
     std::vector<uint16_t> depth(kDepthWidth * kDepthHeight);
     for (int y = 0; y < kDepthHeight; ++y)
         for (int x = 0; x < kDepthWidth; ++x)
-            depth[y * kDepthWidth + x] = (x > 200 && x < 400 && y > 150 && y < 350) ? 900 : static_cast<uint16_t>(1500 + x);
+            depth[y * kDepthWidth + x] =
+                (x > 200 && x < 400 && y > 150 && y < 350) ? 900 : static_cast<uint16_t>(1500 + x);
     return depth;
 }
 
@@ -81,8 +82,14 @@ void BM_Memcpy(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_MapDepthToColor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Memcpy)->Arg(kColorWidth * kColorHeight * 2)->Unit(benchmark::kMillisecond)->Name("BM_Memcpy/depthInColorBytes");
+BENCHMARK(BM_Memcpy)
+    ->Arg(kColorWidth* kColorHeight * 2)
+    ->Unit(benchmark::kMillisecond)
+    ->Name("BM_Memcpy/depthInColorBytes");
 BENCHMARK(BM_MapColorToDepth)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Memcpy)->Arg(kDepthWidth * kDepthHeight * 3)->Unit(benchmark::kMillisecond)->Name("BM_Memcpy/colorInDepthBytes");
+BENCHMARK(BM_Memcpy)
+    ->Arg(kDepthWidth* kDepthHeight * 3)
+    ->Unit(benchmark::kMillisecond)
+    ->Name("BM_Memcpy/colorInDepthBytes");
 
 BENCHMARK_MAIN();

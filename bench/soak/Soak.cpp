@@ -5,11 +5,11 @@
 #include <net/if.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -29,8 +29,8 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kReportEvery = 10s;
-constexpr auto kKilledFor = 1500ms;    // a killed camera comes back after this
-constexpr auto kStalledFor = 3000ms;   // longer than a heartbeat's reply wait
+constexpr auto kKilledFor = 1500ms;   // a killed camera comes back after this
+constexpr auto kStalledFor = 3000ms;  // longer than a heartbeat's reply wait
 constexpr int kFailuresBeforeReopen = 5;
 constexpr const char* kInsideMark = "SOAK_IN_PRIVATE_NETWORK";
 
@@ -45,7 +45,15 @@ const char kUsage[] =
     "private network namespace with loopback only.\n";
 
 enum class Disruption {
-    Kill, CameraCloses, DataCloses, DataReset, StallHeartbeat, CloseReopen, StopStart, FrameRate, WorkMode
+    Kill,
+    CameraCloses,
+    DataCloses,
+    DataReset,
+    StallHeartbeat,
+    CloseReopen,
+    StopStart,
+    FrameRate,
+    WorkMode
 };
 
 // In the order of the cycle.
@@ -53,10 +61,14 @@ constexpr struct {
     Disruption what;
     const char* name;
 } kDisruptions[] = {
-    {Disruption::Kill, "kill"},           {Disruption::CloseReopen, "close-reopen"},
-    {Disruption::FrameRate, "frame-rate"}, {Disruption::CameraCloses, "camera-closes"},
-    {Disruption::StopStart, "stop-start"}, {Disruption::DataCloses, "data-closes"},
-    {Disruption::WorkMode, "work-mode"},   {Disruption::StallHeartbeat, "stall-heartbeat"},
+    {Disruption::Kill, "kill"},
+    {Disruption::CloseReopen, "close-reopen"},
+    {Disruption::FrameRate, "frame-rate"},
+    {Disruption::CameraCloses, "camera-closes"},
+    {Disruption::StopStart, "stop-start"},
+    {Disruption::DataCloses, "data-closes"},
+    {Disruption::WorkMode, "work-mode"},
+    {Disruption::StallHeartbeat, "stall-heartbeat"},
     {Disruption::DataReset, "data-reset"},
 };
 
@@ -371,8 +383,8 @@ int main(int argc, char** argv) {
     hotPlug.cameras = &cameras;
     for (int i = 0; i < options.cameras; ++i) {
         const std::string n = std::to_string(i + 2);
-        auto sim = std::make_unique<soak::SimProcess>(CAMERA_SIM_BINARY, "127.0.0." + n, "SOAK000" + n,
-                                                      dir + "/control" + n);
+        auto sim =
+            std::make_unique<soak::SimProcess>(CAMERA_SIM_BINARY, "127.0.0." + n, "SOAK000" + n, dir + "/control" + n);
         if (!sim->Start()) return 1;
         cameras.push_back(std::make_unique<CameraStream>(std::move(sim), tally));
     }
@@ -385,9 +397,8 @@ int main(int argc, char** argv) {
 
     std::printf("soak: %d cameras for %d s, one disruption every %d s; kit log in %s\n", options.cameras,
                 options.seconds, options.every, dir.c_str());
-    std::printf("%6s %6s %9s %5s %7s %8s %9s %8s %11s  %s\n", "t(s)", "opened", "rss(kB)", "fds", "threads",
-                "frames", "total", "hotplug", "disruptions",
-                "[frames per camera] non-zero statuses (call:status=count)");
+    std::printf("%6s %6s %9s %5s %7s %8s %9s %8s %11s  %s\n", "t(s)", "opened", "rss(kB)", "fds", "threads", "frames",
+                "total", "hotplug", "disruptions", "[frames per camera] non-zero statuses (call:status=count)");
     std::fflush(stdout);
 
     Disruptor disruptor(cameras, options);
@@ -419,12 +430,12 @@ int main(int argc, char** argv) {
                 opened += cameras[i]->Opened() ? 1 : 0;
             }
             const soak::ProcessStats stats = soak::ReadProcessStats();
-            const std::string hot = "+" + std::to_string(hotPlug.appeared.load()) + "/-" +
-                                    std::to_string(hotPlug.removed.load());
+            const std::string hot =
+                "+" + std::to_string(hotPlug.appeared.load()) + "/-" + std::to_string(hotPlug.removed.load());
             std::printf("%6ld %6d %9ld %5d %7d %8llu %9llu %8s %11ld [%s]%s\n", t, opened, stats.rssKb, stats.fds,
-                        stats.threads,
-                        static_cast<unsigned long long>(frames - lastFrames), static_cast<unsigned long long>(frames),
-                        hot.c_str(), disruptor.Done(), perCamera.c_str(), tally.TakeInterval().c_str());
+                        stats.threads, static_cast<unsigned long long>(frames - lastFrames),
+                        static_cast<unsigned long long>(frames), hot.c_str(), disruptor.Done(), perCamera.c_str(),
+                        tally.TakeInterval().c_str());
             std::fflush(stdout);
             lastFrames = frames;
         }

@@ -72,8 +72,8 @@ void StoreDepth(uint8_t* pixels, size_t index, uint16_t value) {
 
 }  // namespace
 
-int MapDepthToColor(const PreProcParams& params, const PreProcImage& color,
-                    const PreProcImage& depth, PreProcImage& output) {
+int MapDepthToColor(const PreProcParams& params, const PreProcImage& color, const PreProcImage& depth,
+                    PreProcImage& output) {
     if (!IsUsable(&color, ALG_ELEM_8UC3) || !IsUsable(&depth, ALG_ELEM_16U) || output.data == nullptr) {
         return kRefused;
     }
@@ -94,9 +94,9 @@ int MapDepthToColor(const PreProcParams& params, const PreProcImage& color,
             const RigProjection::Point p = projection->Project(ray, static_cast<float>(d));
             if (!IsRepresentable(p.z)) continue;
             const float slopeU = u + 1 < depth.width ? Slope(d, LoadDepth(depth.data, rowStart + u + 1)) : 0.0f;
-            const float slopeV = v + 1 < depth.height ? Slope(d, LoadDepth(depth.data, rowStart + depth.width + u)) : 0.0f;
-            const RigProjection::Extent half =
-                projection->HalfFootprint(ray, p, static_cast<float>(d), slopeU, slopeV);
+            const float slopeV =
+                v + 1 < depth.height ? Slope(d, LoadDepth(depth.data, rowStart + depth.width + u)) : 0.0f;
+            const RigProjection::Extent half = projection->HalfFootprint(ray, p, static_cast<float>(d), slopeU, slopeV);
             int x0, x1, y0, y1;
             if (!PixelSpan(p.x, std::min(half.halfX, kMaxHalfFootprint) + kSeam, width, x0, x1) ||
                 !PixelSpan(p.y, std::min(half.halfY, kMaxHalfFootprint) + kSeam, height, y0, y1)) {
@@ -118,8 +118,8 @@ int MapDepthToColor(const PreProcParams& params, const PreProcImage& color,
     return kDone;
 }
 
-int MapColorToDepth(const PreProcParams& params, const PreProcImage& depth,
-                    const PreProcImage& color, PreProcImage& output) {
+int MapColorToDepth(const PreProcParams& params, const PreProcImage& depth, const PreProcImage& color,
+                    PreProcImage& output) {
     if (!IsUsable(&depth, ALG_ELEM_16U) || !IsUsable(&color, ALG_ELEM_8UC3) || output.data == nullptr) {
         return kRefused;
     }
@@ -135,8 +135,8 @@ int MapColorToDepth(const PreProcParams& params, const PreProcImage& depth,
             const uint16_t d = LoadDepth(depth.data, rowStart + u);
             int x, y;
             if (HasDepth(d)) {
-                const RigProjection::Point p = projection->Project(
-                    RigProjection::Combine(row, projection->ColumnStep(u)), static_cast<float>(d));
+                const RigProjection::Point p =
+                    projection->Project(RigProjection::Combine(row, projection->ColumnStep(u)), static_cast<float>(d));
                 if (IsRepresentable(p.z) && ToPixel(p.x, color.width, x) && ToPixel(p.y, color.height, y)) {
                     std::memcpy(target, color.data + 3 * (static_cast<size_t>(y) * color.width + x), 3);
                     continue;
@@ -151,13 +151,13 @@ int MapColorToDepth(const PreProcParams& params, const PreProcImage& depth,
     return kDone;
 }
 
-int MapDepthPointToColor(const PreProcParams& params, const QlDepthVector3& point,
-                         const QlVector2u16& colorSize, QlVector2u16& colorPoint) {
+int MapDepthPointToColor(const PreProcParams& params, const QlDepthVector3& point, const QlVector2u16& colorSize,
+                         QlVector2u16& colorPoint) {
     colorPoint = QlVector2u16{0, 0};
     const int depthWidth = params.tof.width;
     const int depthHeight = params.tof.height;
-    if (!HasDepth(point.depthZ) || colorSize.x == 0 || colorSize.y == 0 || point.depthX < 0 ||
-        point.depthY < 0 || point.depthX >= depthWidth || point.depthY >= depthHeight) {
+    if (!HasDepth(point.depthZ) || colorSize.x == 0 || colorSize.y == 0 || point.depthX < 0 || point.depthY < 0 ||
+        point.depthX >= depthWidth || point.depthY >= depthHeight) {
         return kRefused;
     }
     const auto projection = RigProjection::Make(params, depthWidth, depthHeight, colorSize.x, colorSize.y);

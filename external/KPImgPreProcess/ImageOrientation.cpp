@@ -55,9 +55,11 @@ void QuarterTurn(PreProcImage& image, size_t bytes, bool clockwise) {
 int Flip(PreProcImage& image, int flipCode) {
     const size_t bytes = BytesPerPixel(image.elemType);
     switch (flipCode) {
-    case kMirrorLeftRight: MirrorRows(image, bytes); return kDone;
-    case kMirrorTopBottom: MirrorColumns(image, bytes); return kDone;
-    case kMirrorBoth: ReversePixels(image.data, static_cast<size_t>(image.width) * image.height, bytes); return kDone;
+        case kMirrorLeftRight: MirrorRows(image, bytes); return kDone;
+        case kMirrorTopBottom: MirrorColumns(image, bytes); return kDone;
+        case kMirrorBoth:
+            ReversePixels(image.data, static_cast<size_t>(image.width) * image.height, bytes);
+            return kDone;
     }
     return kRefused;
 }
@@ -65,9 +67,9 @@ int Flip(PreProcImage& image, int flipCode) {
 int Rotate(PreProcImage& image, int rotationMode) {
     const size_t bytes = BytesPerPixel(image.elemType);
     switch (rotationMode) {
-    case kTurnClockwise: QuarterTurn(image, bytes, true); return kDone;
-    case kTurnHalf: return Flip(image, kMirrorBoth);  // half a turn is both mirrors
-    case kTurnCounterClockwise: QuarterTurn(image, bytes, false); return kDone;
+        case kTurnClockwise: QuarterTurn(image, bytes, true); return kDone;
+        case kTurnHalf: return Flip(image, kMirrorBoth);  // half a turn is both mirrors
+        case kTurnCounterClockwise: QuarterTurn(image, bytes, false); return kDone;
     }
     return kRefused;
 }

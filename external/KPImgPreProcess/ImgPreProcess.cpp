@@ -45,16 +45,15 @@ void ImgPreProcess::SetCalibrationParams(const double* params, int /*flags*/) {
             p.color.width = PreProcParams::kColorCalibratedWidth;
             p.color.height = PreProcParams::kColorCalibratedHeight;
             std::memcpy(p.depthToColor.rotation.data(), params + kRotationAt, sizeof p.depthToColor.rotation);
-            std::memcpy(p.depthToColor.translation.data(), params + kTranslationAt,
-                        sizeof p.depthToColor.translation);
+            std::memcpy(p.depthToColor.translation.data(), params + kTranslationAt, sizeof p.depthToColor.translation);
         });
         return kDone;
     });
 }
 
 void ImgPreProcess::SetSensorIntrinsic(int sensor, const double* K, int width, int height) {
-    if (K == nullptr || (sensor != 0 && sensor != 1) || width <= 0 || height <= 0 ||
-        width > kMaxImageSide || height > kMaxImageSide) {
+    if (K == nullptr || (sensor != 0 && sensor != 1) || width <= 0 || height <= 0 || width > kMaxImageSide ||
+        height > kMaxImageSide) {
         return;
     }
     Guarded([&] {
@@ -103,8 +102,8 @@ int ImgPreProcess::Undistort(Sensor sensor, PreProcImage& image, UndistortMap::S
         if (!camera.IsCalibrated() || !calibration.distortion.IsFinite() || image.width < 2 || image.height < 2) {
             return kRefused;
         }
-        const auto map = m_undistort[static_cast<int>(sensor)].Get(camera, calibration.distortion,
-                                                                   image.width, image.height);
+        const auto map =
+            m_undistort[static_cast<int>(sensor)].Get(camera, calibration.distortion, image.width, image.height);
         const size_t bytes = ByteCount(image);
         uint8_t* source = ScratchBuffer::ForThisThread(bytes);
         std::memcpy(source, image.data, bytes);
@@ -113,12 +112,10 @@ int ImgPreProcess::Undistort(Sensor sensor, PreProcImage& image, UndistortMap::S
     });
 }
 
-int ImgPreProcess::MapDepthPointToColor(QlDepthVector3 depthPoint, QlVector2u16 colorSize,
-                                        QlVector2u16* colorPoint) {
+int ImgPreProcess::MapDepthPointToColor(QlDepthVector3 depthPoint, QlVector2u16 colorSize, QlVector2u16* colorPoint) {
     if (colorPoint == nullptr) return kRefused;
-    return Guarded([&] {
-        return kpimg::MapDepthPointToColor(*m_params.Snapshot(), depthPoint, colorSize, *colorPoint);
-    });
+    return Guarded(
+        [&] { return kpimg::MapDepthPointToColor(*m_params.Snapshot(), depthPoint, colorSize, *colorPoint); });
 }
 
 int ImgPreProcess::MapDepthToColor(const PreProcImage* color, const PreProcImage* depth, PreProcImage* output) {

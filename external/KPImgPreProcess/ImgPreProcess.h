@@ -14,8 +14,7 @@ public:
     int ProcessImage(PreProcImage* image) override;
     int ProcessColorImage(PreProcImage* image) override;
     void SetDistortionCorrection(bool enable) override;
-    int MapDepthPointToColor(QlDepthVector3 depthPoint, QlVector2u16 colorSize,
-                             QlVector2u16* colorPoint) override;
+    int MapDepthPointToColor(QlDepthVector3 depthPoint, QlVector2u16 colorSize, QlVector2u16* colorPoint) override;
     int MapDepthToColor(const PreProcImage* color, const PreProcImage* depth, PreProcImage* output) override;
     int MapColorToDepth(const PreProcImage* depth, const PreProcImage* color, PreProcImage* output) override;
     int Flip(PreProcImage* image, int flipCode) override;

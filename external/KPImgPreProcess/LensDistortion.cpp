@@ -5,9 +5,7 @@
 
 namespace kpimg {
 
-LensDistortion::LensDistortion(const double* coefficients) {
-    std::copy_n(coefficients, m_c.size(), m_c.begin());
-}
+LensDistortion::LensDistortion(const double* coefficients) { std::copy_n(coefficients, m_c.size(), m_c.begin()); }
 
 bool LensDistortion::IsZero() const {
     return std::all_of(m_c.begin(), m_c.end(), [](double c) { return c == 0.0; });

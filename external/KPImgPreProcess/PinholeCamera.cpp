@@ -4,13 +4,10 @@
 
 namespace kpimg {
 
-PinholeCamera PinholeCamera::FromMatrix(const double* K) {
-    return PinholeCamera{K[0], K[4], K[2], K[5]};
-}
+PinholeCamera PinholeCamera::FromMatrix(const double* K) { return PinholeCamera{K[0], K[4], K[2], K[5]}; }
 
 bool PinholeCamera::IsCalibrated() const {
-    return std::isfinite(fx) && std::isfinite(fy) && std::isfinite(cx) && std::isfinite(cy) &&
-           fx > 0.0 && fy > 0.0;
+    return std::isfinite(fx) && std::isfinite(fy) && std::isfinite(cx) && std::isfinite(cy) && fx > 0.0 && fy > 0.0;
 }
 
 PinholeCamera PinholeCamera::ScaledBy(double sx, double sy) const {

@@ -4,8 +4,8 @@
 
 namespace kpimg {
 
-std::optional<RigProjection> RigProjection::Make(const PreProcParams& params, int depthWidth,
-                                                 int depthHeight, int colorWidth, int colorHeight) {
+std::optional<RigProjection> RigProjection::Make(const PreProcParams& params, int depthWidth, int depthHeight,
+                                                 int colorWidth, int colorHeight) {
     const PinholeCamera depth = params.tof.CameraAt(depthWidth, depthHeight);
     const PinholeCamera color = params.color.CameraAt(colorWidth, colorHeight);
     if (!depth.IsCalibrated() || !color.IsCalibrated() || !params.depthToColor.IsRigid()) {
@@ -15,8 +15,8 @@ std::optional<RigProjection> RigProjection::Make(const PreProcParams& params, in
 }
 
 RigProjection::Camera RigProjection::ToFloat(const PinholeCamera& camera) {
-    return Camera{static_cast<float>(camera.fx), static_cast<float>(camera.fy),
-                  static_cast<float>(camera.cx), static_cast<float>(camera.cy),
+    return Camera{static_cast<float>(camera.fx),       static_cast<float>(camera.fy),
+                  static_cast<float>(camera.cx),       static_cast<float>(camera.cy),
                   static_cast<float>(1.0 / camera.fx), static_cast<float>(1.0 / camera.fy)};
 }
 
@@ -26,8 +26,8 @@ RigProjection::RigProjection(const Camera& depth, const Camera& color, const Rig
     for (int i = 0; i < 3; ++i) m_t[i] = static_cast<float>(rig.translation[i]);
 }
 
-RigProjection::Extent RigProjection::HalfFootprint(const Ray& ray, const Point& p, float depth,
-                                                  float slopeU, float slopeV) const {
+RigProjection::Extent RigProjection::HalfFootprint(const Ray& ray, const Point& p, float depth, float slopeU,
+                                                   float slopeV) const {
     // Movement of the colour-frame point per depth pixel along u and along v.
     const float stepU = depth * m_depth.invFx;
     const float stepV = depth * m_depth.invFy;

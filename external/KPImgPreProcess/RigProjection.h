@@ -20,8 +20,8 @@ public:
     };
 
     // Empty when either camera is uncalibrated or the rig's rotation is not a rotation.
-    static std::optional<RigProjection> Make(const PreProcParams& params, int depthWidth,
-                                             int depthHeight, int colorWidth, int colorHeight);
+    static std::optional<RigProjection> Make(const PreProcParams& params, int depthWidth, int depthHeight,
+                                             int colorWidth, int colorHeight);
 
     Ray RowBase(int v) const {
         const float yn = (static_cast<float>(v) - m_depth.cy) * m_depth.invFy;
@@ -41,9 +41,7 @@ public:
         const float invZ = 1.0f / z;
         return Point{m_color.fx * x * invZ + m_color.cx, m_color.fy * y * invZ + m_color.cy, z};
     }
-    Point ProjectPixel(int u, int v, float depth) const {
-        return Project(Combine(RowBase(v), ColumnStep(u)), depth);
-    }
+    Point ProjectPixel(int u, int v, float depth) const { return Project(Combine(RowBase(v), ColumnStep(u)), depth); }
 
     struct Extent {
         float halfX, halfY;

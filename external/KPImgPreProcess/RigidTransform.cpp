@@ -27,8 +27,8 @@ bool RigidTransform::IsRigid() const {
             if (!(std::fabs(dot - (i == j ? 1.0 : 0.0)) <= kRotationTolerance)) return false;
         }
     }
-    const double det = r[0] * (r[4] * r[8] - r[5] * r[7]) - r[1] * (r[3] * r[8] - r[5] * r[6]) +
-                       r[2] * (r[3] * r[7] - r[4] * r[6]);
+    const double det =
+        r[0] * (r[4] * r[8] - r[5] * r[7]) - r[1] * (r[3] * r[8] - r[5] * r[6]) + r[2] * (r[3] * r[7] - r[4] * r[6]);
     return det > 0.0;
 }
 

@@ -10,8 +10,8 @@ namespace kpimg {
 // A table in use by another thread stays alive until that thread lets it go.
 class UndistortCache {
 public:
-    std::shared_ptr<const UndistortMap> Get(const PinholeCamera& camera, const LensDistortion& distortion,
-                                            int width, int height);
+    std::shared_ptr<const UndistortMap> Get(const PinholeCamera& camera, const LensDistortion& distortion, int width,
+                                            int height);
 
 private:
     std::mutex m_mutex;

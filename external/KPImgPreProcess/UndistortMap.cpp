@@ -32,9 +32,11 @@ void Store(uint8_t* pixels, size_t index, Sample value) {
 
 }  // namespace
 
-UndistortMap::UndistortMap(const PinholeCamera& camera, const LensDistortion& distortion, int width,
-                           int height)
-    : m_camera(camera), m_distortion(distortion), m_width(width), m_height(height),
+UndistortMap::UndistortMap(const PinholeCamera& camera, const LensDistortion& distortion, int width, int height)
+    : m_camera(camera),
+      m_distortion(distortion),
+      m_width(width),
+      m_height(height),
       m_taps(static_cast<size_t>(width) * height) {
     size_t at = 0;
     for (int v = 0; v < height; ++v) {
@@ -59,16 +61,15 @@ UndistortMap::UndistortMap(const PinholeCamera& camera, const LensDistortion& di
     }
 }
 
-bool UndistortMap::IsFor(const PinholeCamera& camera, const LensDistortion& distortion, int width,
-                         int height) const {
+bool UndistortMap::IsFor(const PinholeCamera& camera, const LensDistortion& distortion, int width, int height) const {
     return m_camera == camera && m_distortion == distortion && m_width == width && m_height == height;
 }
 
 void UndistortMap::Apply(const uint8_t* source, PreProcImage& image, Sampling sampling) const {
     switch (image.elemType) {
-    case ALG_ELEM_8U: Resample<uint8_t, 1>(source, image.data, sampling); break;
-    case ALG_ELEM_16U: Resample<uint16_t, 1>(source, image.data, sampling); break;
-    case ALG_ELEM_8UC3: Resample<uint8_t, 3>(source, image.data, sampling); break;
+        case ALG_ELEM_8U: Resample<uint8_t, 1>(source, image.data, sampling); break;
+        case ALG_ELEM_16U: Resample<uint16_t, 1>(source, image.data, sampling); break;
+        case ALG_ELEM_8UC3: Resample<uint8_t, 3>(source, image.data, sampling); break;
     }
 }
 
@@ -97,7 +98,8 @@ void UndistortMap::Resample(const uint8_t* source, uint8_t* target, Sampling sam
             const uint32_t sum = w00 * Load<Sample>(source, in + c) + w10 * Load<Sample>(source, in + Channels + c) +
                                  w01 * Load<Sample>(source, in + down + c) +
                                  w11 * Load<Sample>(source, in + down + Channels + c);
-            Store<Sample>(target, out + c, static_cast<Sample>((sum + (1u << (2 * kWeightBits - 1))) >> (2 * kWeightBits)));
+            Store<Sample>(target, out + c,
+                          static_cast<Sample>((sum + (1u << (2 * kWeightBits - 1))) >> (2 * kWeightBits)));
         }
     }
 }

@@ -19,8 +19,7 @@ constexpr int kMutexSemCount = 2;
 
 }  // namespace
 
-XnStatus xnOSNamedMutexCreate(XnMutex* pMutex, const XnChar* cpMutexName)
-{
+XnStatus xnOSNamedMutexCreate(XnMutex* pMutex, const XnChar* cpMutexName) {
     if (cpMutexName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     // A name of more than 255 characters is refused; a '/' would make the key-file path reach
     // into a folder.
@@ -67,8 +66,7 @@ XnStatus xnOSNamedMutexCreate(XnMutex* pMutex, const XnChar* cpMutexName)
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSNamedMutexLock(XnMutex* pMutex, XnUInt32 nMilliseconds)
-{
+XnStatus xnOSNamedMutexLock(XnMutex* pMutex, XnUInt32 nMilliseconds) {
     // SEM_UNDO gives the lock back when its holder ends without unlocking.
     sembuf take = {kLock, -1, SEM_UNDO};
     const int rc = xnsysv::Operate(pMutex->NamedSem, &take, 1, nMilliseconds);
@@ -76,15 +74,13 @@ XnStatus xnOSNamedMutexLock(XnMutex* pMutex, XnUInt32 nMilliseconds)
     return rc == EAGAIN ? XN_STATUS_OS_MUTEX_TIMEOUT : XN_STATUS_OS_MUTEX_LOCK_FAILED;
 }
 
-XnStatus xnOSNamedMutexUnlock(XnMutex* pMutex)
-{
+XnStatus xnOSNamedMutexUnlock(XnMutex* pMutex) {
     sembuf give = {kLock, 1, SEM_UNDO};
     if (xnsysv::Operate(pMutex->NamedSem, &give, 1, XN_WAIT_INFINITE) != 0) return XN_STATUS_OS_MUTEX_UNLOCK_FAILED;
     return XN_STATUS_OK;
 }
 
-XnStatus xnOSNamedMutexClose(XnMutex* pMutex)
-{
+XnStatus xnOSNamedMutexClose(XnMutex* pMutex) {
     sembuf unreg = {kRegistered, -1, SEM_UNDO | IPC_NOWAIT};
     if (xnsysv::Operate(pMutex->NamedSem, &unreg, 1, XN_WAIT_INFINITE) != 0) return XN_STATUS_OS_MUTEX_CLOSE_FAILED;
     if (xnsysv::GetValue(pMutex->NamedSem, kRegistered) == 0) {
@@ -96,7 +92,6 @@ XnStatus xnOSNamedMutexClose(XnMutex* pMutex)
     return XN_STATUS_OK;
 }
 
-XnLinuxNamedEvent* xnOSNewNamedEvent(XnBool bManualReset, const XnChar* cpEventName, XnBool bCreate)
-{
+XnLinuxNamedEvent* xnOSNewNamedEvent(XnBool bManualReset, const XnChar* cpEventName, XnBool bCreate) {
     return new (std::nothrow) XnLinuxSysVNamedEvent(bManualReset, cpEventName, bCreate);
 }

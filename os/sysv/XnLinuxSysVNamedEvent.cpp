@@ -17,21 +17,16 @@ constexpr int kEventSemCount = 3;
 
 }  // namespace
 
-XnLinuxSysVNamedEvent::~XnLinuxSysVNamedEvent()
-{
-    CloseKeyFile();
-}
+XnLinuxSysVNamedEvent::~XnLinuxSysVNamedEvent() { CloseKeyFile(); }
 
-XnStatus XnLinuxSysVNamedEvent::FormatKeyFilePath(const XnChar* strName)
-{
+XnStatus XnLinuxSysVNamedEvent::FormatKeyFilePath(const XnChar* strName) {
     if (strName == nullptr) return XN_STATUS_NULL_INPUT_PTR;
     // A path cut short would name another event's key file: refuse it instead.
     XnUInt32 length = 0;
     return xnOSStrFormat(m_csSemFileName, sizeof(m_csSemFileName), &length, "/tmp/XnCore.Event.%s.key", strName);
 }
 
-bool XnLinuxSysVNamedEvent::Register()
-{
+bool XnLinuxSysVNamedEvent::Register() {
     // SEM_UNDO takes the registration back when this process ends without Destroy.
     sembuf reg = {kRegistered, 1, SEM_UNDO};
     if (xnsysv::Operate(m_hSem, &reg, 1, XN_WAIT_INFINITE) != 0) return false;
@@ -40,16 +35,14 @@ bool XnLinuxSysVNamedEvent::Register()
     return true;
 }
 
-void XnLinuxSysVNamedEvent::CloseKeyFile()
-{
+void XnLinuxSysVNamedEvent::CloseKeyFile() {
     if (m_hSemFile >= 0) {
         close(m_hSemFile);
         m_hSemFile = -1;
     }
 }
 
-XnStatus XnLinuxSysVNamedEvent::CreateNamed(const XnChar* strName)
-{
+XnStatus XnLinuxSysVNamedEvent::CreateNamed(const XnChar* strName) {
     if (FormatKeyFilePath(strName) != XN_STATUS_OK) return XN_STATUS_OS_EVENT_CREATION_FAILED;
     m_hSemFile = xnsysv::OpenKeyFile(m_csSemFileName);
     if (m_hSemFile < 0) return XN_STATUS_OS_EVENT_CREATION_FAILED;
@@ -76,8 +69,7 @@ XnStatus XnLinuxSysVNamedEvent::CreateNamed(const XnChar* strName)
     return XN_STATUS_OK;
 }
 
-XnStatus XnLinuxSysVNamedEvent::OpenNamed(const XnChar* strName)
-{
+XnStatus XnLinuxSysVNamedEvent::OpenNamed(const XnChar* strName) {
     if (FormatKeyFilePath(strName) != XN_STATUS_OK) return XN_STATUS_OS_EVENT_OPEN_FAILED;
     const key_t key = ftok(m_csSemFileName, 1);
     if (key == -1) return XN_STATUS_OS_EVENT_OPEN_FAILED;
@@ -91,8 +83,7 @@ XnStatus XnLinuxSysVNamedEvent::OpenNamed(const XnChar* strName)
     return XN_STATUS_OK;
 }
 
-XnStatus XnLinuxSysVNamedEvent::Set()
-{
+XnStatus XnLinuxSysVNamedEvent::Set() {
     // Signal only when not signalled, so that it never exceeds 1. No SEM_UNDO: a signal
     // outlives its setter, and the kernel's undo counter would end Set after 32,767 signals.
     sembuf ops[] = {{kSignal, 0, IPC_NOWAIT}, {kSignal, 1, IPC_NOWAIT}};
@@ -102,16 +93,14 @@ XnStatus XnLinuxSysVNamedEvent::Set()
     return XN_STATUS_OK;
 }
 
-XnStatus XnLinuxSysVNamedEvent::Reset()
-{
+XnStatus XnLinuxSysVNamedEvent::Reset() {
     sembuf clear = {kSignal, -1, IPC_NOWAIT};
     const int rc = xnsysv::Operate(m_hSem, &clear, 1, XN_WAIT_INFINITE);
     if (rc != 0 && rc != EAGAIN) return XN_STATUS_OS_EVENT_RESET_FAILED;
     return XN_STATUS_OK;
 }
 
-XnStatus XnLinuxSysVNamedEvent::Wait(unsigned int nMilliseconds)
-{
+XnStatus XnLinuxSysVNamedEvent::Wait(unsigned int nMilliseconds) {
     // Auto-reset consumes the signal; manual-reset takes it and gives it back in one step.
     sembuf ops[] = {{kSignal, -1, 0}, {kSignal, 1, 0}};
     const size_t count = m_bManualReset ? 2 : 1;
@@ -121,12 +110,10 @@ XnStatus XnLinuxSysVNamedEvent::Wait(unsigned int nMilliseconds)
     return XN_STATUS_OS_EVENT_WAIT_FAILED;
 }
 
-XnStatus XnLinuxSysVNamedEvent::Destroy()
-{
+XnStatus XnLinuxSysVNamedEvent::Destroy() {
     if (m_hSem >= 0) {
         sembuf unreg = {kRegistered, -1, SEM_UNDO | IPC_NOWAIT};
-        if (xnsysv::Operate(m_hSem, &unreg, 1, XN_WAIT_INFINITE) == 0 &&
-            xnsysv::GetValue(m_hSem, kRegistered) == 0) {
+        if (xnsysv::Operate(m_hSem, &unreg, 1, XN_WAIT_INFINITE) == 0 && xnsysv::GetValue(m_hSem, kRegistered) == 0) {
             xnsysv::RemoveSet(m_hSem);
             xnOSDeleteFile(m_csSemFileName);
         }

@@ -75,8 +75,8 @@ LocalClock ReadLocalClock() {
 
 }  // namespace
 
-int LogCustom::Initance(const std::string& logDirectory, const std::string& logFileName,
-                        const std::string& logPrefix, bool logToConsole) {
+int LogCustom::Initance(const std::string& logDirectory, const std::string& logFileName, const std::string& logPrefix,
+                        bool logToConsole) {
     std::lock_guard<std::mutex> lifecycle(lifecycleMutex);
     if (g_LogCustom != nullptr) {
         return 0;
@@ -190,8 +190,8 @@ uint64_t LogCustom::GetTimeStampMS() {
 std::string GetTime() {
     const LocalClock clock = ReadLocalClock();
     char text[64];
-    snprintf(text, sizeof text, "%02d:%02d:%02d-%03d", clock.local.tm_hour, clock.local.tm_min,
-             clock.local.tm_sec, clock.milliseconds);
+    snprintf(text, sizeof text, "%02d:%02d:%02d-%03d", clock.local.tm_hour, clock.local.tm_min, clock.local.tm_sec,
+             clock.milliseconds);
     return text;
 }
 
@@ -199,8 +199,8 @@ std::string GetDateTime() {
     const LocalClock clock = ReadLocalClock();
     char text[96];
     snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d-%03d", clock.local.tm_year + 1900,
-             clock.local.tm_mon + 1, clock.local.tm_mday, clock.local.tm_hour, clock.local.tm_min,
-             clock.local.tm_sec, clock.milliseconds);
+             clock.local.tm_mon + 1, clock.local.tm_mday, clock.local.tm_hour, clock.local.tm_min, clock.local.tm_sec,
+             clock.milliseconds);
     return text;
 }
 
@@ -208,8 +208,8 @@ std::string GetTimeAudio() {
     const LocalClock clock = ReadLocalClock();
     char text[96];
     snprintf(text, sizeof text, "%04d%02d%02d_%02d%02d%02d:%02d.pcm", clock.local.tm_year + 1900,
-             clock.local.tm_mon + 1, clock.local.tm_mday, clock.local.tm_hour, clock.local.tm_min,
-             clock.local.tm_sec, clock.milliseconds);
+             clock.local.tm_mon + 1, clock.local.tm_mday, clock.local.tm_hour, clock.local.tm_min, clock.local.tm_sec,
+             clock.milliseconds);
     return text;
 }
 

@@ -8,8 +8,8 @@ class LogCustom {
 public:
     // 0 opened (or a log is already open), 1 the folder neither exists nor can be created,
     // 2 the file cannot be opened.
-    static int Initance(const std::string& logDirectory, const std::string& logFileName,
-                        const std::string& logPrefix, bool logToConsole);
+    static int Initance(const std::string& logDirectory, const std::string& logFileName, const std::string& logPrefix,
+                        bool logToConsole);
     static void Release();
     static void Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
     static uint64_t GetTimeStampMS();
@@ -38,13 +38,13 @@ SourceNameText SourceName(const char* path);
 // continue with its "<tag> ". The macros end each message with its line feed.
 #define LOG_PRINTF(format, ...) \
     LogCustom::Printf("[%s:%d:%s]:" format "\n", logtext::SourceName(__FILE__).text, __LINE__, __func__, ##__VA_ARGS__)
-#define LOG_DEVICE(tag, format, ...)                                                             \
-    LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, __func__, \
-                      (tag), ##__VA_ARGS__)
+#define LOG_DEVICE(tag, format, ...)                                                                                 \
+    LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, __func__, (tag), \
+                      ##__VA_ARGS__)
 // The same under another function's name, for lines written on an operation's behalf.
-#define LOG_PRINTF_AS(function, format, ...)                                                        \
+#define LOG_PRINTF_AS(function, format, ...)                                                               \
     LogCustom::Printf("[%s:%d:%s]:" format "\n", logtext::SourceName(__FILE__).text, __LINE__, (function), \
                       ##__VA_ARGS__)
-#define LOG_DEVICE_AS(function, tag, format, ...)                                                   \
-    LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, (function), \
-                      (tag), ##__VA_ARGS__)
+#define LOG_DEVICE_AS(function, tag, format, ...)                                                                      \
+    LogCustom::Printf("[%s:%d:%s]:<%s> " format "\n", logtext::SourceName(__FILE__).text, __LINE__, (function), (tag), \
+                      ##__VA_ARGS__)

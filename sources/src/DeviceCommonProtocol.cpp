@@ -214,10 +214,10 @@ bool DeviceCommonProtocol::ValidSensor(SensorType type) {
     return false;
 }
 
-#define NINE_FORMAT "%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f"
+#define NINE_FORMAT  "%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f"
 #define EIGHT_FORMAT "%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f\t%08.6f %08.6f"
-#define NINE(a) a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]
-#define EIGHT(a) a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]
+#define NINE(a)      a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]
+#define EIGHT(a)     a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]
 
 int DeviceCommonProtocol::GetCameraIntrinsic(SensorType type, double* K) {
     if (!ValidSensor(type)) return status::kFailed;
@@ -313,8 +313,8 @@ int DeviceCommonProtocol::SetCameraTransfer(const double* T) {
     double got[kTranslationParts.Total()] = {};
     const int ret = ConfirmDoubles(calibration::kTranslation, T, kTranslationParts, got);
     if (ret != 0) {
-        LOG_DEVICE(GetDeviceSN(), "Set Transfer:%08.6f %08.6f %08.6f ;\tGet Transfer_:%08.6f %08.6f %08.6f", T[0],
-                   T[1], T[2], got[0], got[1], got[2]);
+        LOG_DEVICE(GetDeviceSN(), "Set Transfer:%08.6f %08.6f %08.6f ;\tGet Transfer_:%08.6f %08.6f %08.6f", T[0], T[1],
+                   T[2], got[0], got[1], got[2]);
     }
     return ret;
 }

@@ -15,8 +15,7 @@
 // command and its reply through at a time.
 class DeviceCommonProtocol : public CommonControl {
 public:
-    explicit DeviceCommonProtocol(std::unique_ptr<IO> io,
-                                  linktiming::SleepFunction sleep = linktiming::SleepFor);
+    explicit DeviceCommonProtocol(std::unique_ptr<IO> io, linktiming::SleepFunction sleep = linktiming::SleepFor);
     ~DeviceCommonProtocol() override;
     DeviceCommonProtocol(const DeviceCommonProtocol&) = delete;
     DeviceCommonProtocol& operator=(const DeviceCommonProtocol&) = delete;

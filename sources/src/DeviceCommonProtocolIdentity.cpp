@@ -13,12 +13,12 @@ using namespace kitcmd;
 
 namespace {
 
-constexpr int kMaxPayload = 64;     // the transport sends no more payload bytes
-constexpr int kMaxReplyData = 255;  // the reply's data length is one byte
-constexpr int kSNReadBack = 64;     // a serial number of up to 63 characters and its zero
-constexpr int kMACLength = 17;      // "aa:bb:cc:dd:ee:ff"
-constexpr int kMACReadBack = 19;    // the 17 characters, their zero and one spare byte
-constexpr int kRGBSwitchModes = 3;  // the camera takes the colour switch as its remainder by 3
+constexpr int kMaxPayload = 64;            // the transport sends no more payload bytes
+constexpr int kMaxReplyData = 255;         // the reply's data length is one byte
+constexpr int kSNReadBack = 64;            // a serial number of up to 63 characters and its zero
+constexpr int kMACLength = 17;             // "aa:bb:cc:dd:ee:ff"
+constexpr int kMACReadBack = 19;           // the 17 characters, their zero and one spare byte
+constexpr int kRGBSwitchModes = 3;         // the camera takes the colour switch as its remainder by 3
 constexpr size_t kFactoryModePayload = 6;  // mode, three switches, the colour switch, a zero byte
 
 // A caller's text within its stated length, for log lines and compares.

@@ -13,13 +13,13 @@ using namespace kitcmd;
 
 namespace {
 
-constexpr size_t kMaxPayload = 64;  // the transport sends no more payload bytes
-constexpr size_t kAddressAt = 2;    // the host address follows kind and step
-constexpr size_t kFileHead = 18;    // kind, step, 16 bytes of host address
-constexpr size_t kHostField = 16;   // a dotted IPv4 text and its zero
-constexpr size_t kJsonModeHostField = 36;  // the JSON-mode command's wider address field
+constexpr size_t kMaxPayload = 64;                            // the transport sends no more payload bytes
+constexpr size_t kAddressAt = 2;                              // the host address follows kind and step
+constexpr size_t kFileHead = 18;                              // kind, step, 16 bytes of host address
+constexpr size_t kHostField = 16;                             // a dotted IPv4 text and its zero
+constexpr size_t kJsonModeHostField = 36;                     // the JSON-mode command's wider address field
 constexpr size_t kMaxFileName = kMaxPayload - kFileHead - 1;  // room for the terminating zero
-constexpr size_t kStateRecord = 10;  // kind, state, two int32 parameters
+constexpr size_t kStateRecord = 10;                           // kind, state, two int32 parameters
 // Where the camera's three state bytes stand in its reply: behind the kind, or for the JSON
 // transfer behind kind and query step.
 constexpr size_t kFirmwareStateAt = 1;

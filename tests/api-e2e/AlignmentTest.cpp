@@ -15,8 +15,8 @@ using namespace apie2e;
 
 constexpr uint16_t kWallMm = 1800;
 constexpr uint16_t kBoxMm = 1200;
-constexpr FrameReady kAll = FRAME_READY_DEPTH | FRAME_READY_COLOR | FRAME_READY_COLOR_IN_DEPTH |
-                            FRAME_READY_DEPTH_IN_COLOR;
+constexpr FrameReady kAll =
+    FRAME_READY_DEPTH | FRAME_READY_COLOR | FRAME_READY_COLOR_IN_DEPTH | FRAME_READY_DEPTH_IN_COLOR;
 
 struct Resolution {
     int width;

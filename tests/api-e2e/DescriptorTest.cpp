@@ -99,8 +99,8 @@ TEST(Descriptors, EveryDescriptorOfTheKitIsCloseOnExec) {
     ASSERT_EQ(posix_spawnp(&child, "sleep", nullptr, nullptr, argv, environ), 0);
     EXPECT_EQ(QL_CloseDevice(&handle), 0);
     EXPECT_EQ(QL_Shutdown(), 0);
-    EXPECT_TRUE(testsupport::Eventually([] { return !testsupport::UdpPortBound(kDiscoveryPort); },
-                                        std::chrono::seconds(2)));
+    EXPECT_TRUE(
+        testsupport::Eventually([] { return !testsupport::UdpPortBound(kDiscoveryPort); }, std::chrono::seconds(2)));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
 }

@@ -76,9 +76,8 @@ protected:
         std::vector<std::thread> opens;
         for (int i = 0; i < kCameras; ++i) {
             if (i == kSpare) continue;
-            opens.emplace_back([&, i] {
-                took[i] = Took([&] { results[i] = QL_OpenDeviceByIP(CameraIP(i).c_str(), &handles[i]); });
-            });
+            opens.emplace_back(
+                [&, i] { took[i] = Took([&] { results[i] = QL_OpenDeviceByIP(CameraIP(i).c_str(), &handles[i]); }); });
         }
         for (std::thread& open : opens) open.join();
         for (int i = 0; i < kCameras; ++i) ASSERT_EQ(results[i], 0) << i;

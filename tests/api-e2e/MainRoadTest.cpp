@@ -99,7 +99,8 @@ TEST_P(MainRoad, OpenByIpUriAndAliasThenStreamAndClose) {
     QlFrame depth{};
     for (int i = 0; i < 4; ++i) {
         const FrameReady ready = NextGroup(Wanted());
-        ASSERT_EQ(ready & Wanted(), Wanted()) << "depth" << (GetParam().colour ? " and colour" : "") << " ready together";
+        ASSERT_EQ(ready & Wanted(), Wanted())
+            << "depth" << (GetParam().colour ? " and colour" : "") << " ready together";
         ASSERT_EQ(QL_GetFrame(handle, FRAME_DEPTH, &depth), 0);
         indexes.push_back(depth.frameIndex);
         if (GetParam().colour) {

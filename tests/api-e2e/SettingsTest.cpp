@@ -61,7 +61,10 @@ const SettingCase kCases[] = {
          why = Mismatch("gain", gain, 200) + Mismatch("camera", s.irGain, 200);
          return ret;
      }},
-    {"ToFExposureTime", false, [](QlDeviceHandle h) { return QL_SetExposureTime(h, SENSOR_TYPE_TOF, {1, 2}); },
+    {"ToFExposureTime", false,
+     [](QlDeviceHandle h) {
+         return QL_SetExposureTime(h, SENSOR_TYPE_TOF, {1, 2});
+     },
      [](QlDeviceHandle h, const camsim::CameraState&, std::string& why) {
          ExposureTimeParams params{1, -1};
          const int ret = QL_GetExposureTime(h, SENSOR_TYPE_TOF, &params);
@@ -75,28 +78,40 @@ const SettingCase kCases[] = {
          why = Mismatch("hdr", on, 1);
          return ret;
      }},
-    {"TimeFilter", false, [](QlDeviceHandle h) { return QL_SetTimeFilterParams(h, {3, 1}); },
+    {"TimeFilter", false,
+     [](QlDeviceHandle h) {
+         return QL_SetTimeFilterParams(h, {3, 1});
+     },
      [](QlDeviceHandle h, const camsim::CameraState&, std::string& why) {
          QlTimeFilterParams p{-1, 9};
          const int ret = QL_GetTimeFilterParams(h, &p);
          why = Mismatch("threshold", p.threshold, 3) + Mismatch("enable", p.enable, 1);
          return ret;
      }},
-    {"ConfidenceFilter", false, [](QlDeviceHandle h) { return QL_SetConfidenceFilterParams(h, {25, 1}); },
+    {"ConfidenceFilter", false,
+     [](QlDeviceHandle h) {
+         return QL_SetConfidenceFilterParams(h, {25, 1});
+     },
      [](QlDeviceHandle h, const camsim::CameraState&, std::string& why) {
          QlConfidenceFilterParams p{-1, 9};
          const int ret = QL_GetConfidenceFilterParams(h, &p);
          why = Mismatch("threshold", p.threshold, 25) + Mismatch("enable", p.enable, 1);
          return ret;
      }},
-    {"FlyingPixelFilterOff", false, [](QlDeviceHandle h) { return QL_SetFlyingPixelFilterParams(h, {7, 0}); },
+    {"FlyingPixelFilterOff", false,
+     [](QlDeviceHandle h) {
+         return QL_SetFlyingPixelFilterParams(h, {7, 0});
+     },
      [](QlDeviceHandle h, const camsim::CameraState&, std::string& why) {
          QlFlyingPixelFilterParams p{-1, 9};
          const int ret = QL_GetFlyingPixelFilterParams(h, &p);
          why = Mismatch("threshold", p.threshold, 7) + Mismatch("enable", p.enable, 0);
          return ret;
      }},
-    {"FillHoleFilter", false, [](QlDeviceHandle h) { return QL_SetFillHoleFilterParams(h, {4, 2, 3, 1}); },
+    {"FillHoleFilter", false,
+     [](QlDeviceHandle h) {
+         return QL_SetFillHoleFilterParams(h, {4, 2, 3, 1});
+     },
      [](QlDeviceHandle h, const camsim::CameraState&, std::string& why) {
          QlFillHoleFilterParams p{-1, -1, -1, 9};
          const int ret = QL_GetFillHoleFilterParams(h, &p);
@@ -104,8 +119,7 @@ const SettingCase kCases[] = {
                Mismatch("iterations", p.iterations, 3) + Mismatch("enable", p.enable, 1);
          return ret;
      }},
-    {"FillHoleFilterEnableKeepsTheRest",
-     false,
+    {"FillHoleFilterEnableKeepsTheRest", false,
      [](QlDeviceHandle h) {
          const int ret = QL_SetFillHoleFilterParams(h, {4, 2, 3, 1});
          return ret != 0 ? ret : QL_SetFillHoleFilterEnabled(h, false);
@@ -119,7 +133,10 @@ const SettingCase kCases[] = {
                Mismatch("iterations", p.iterations, 3) + Mismatch("enable", p.enable, 0);
          return ret;
      }},
-    {"SpatialFilter", false, [](QlDeviceHandle h) { return QL_SetSpatialFilterParams(h, {5, 10, 2, 1}); },
+    {"SpatialFilter", false,
+     [](QlDeviceHandle h) {
+         return QL_SetSpatialFilterParams(h, {5, 10, 2, 1});
+     },
      [](QlDeviceHandle h, const camsim::CameraState&, std::string& why) {
          QlSpatialFilterParams p{-1, -1, -1, 9};
          const int ret = QL_GetSpatialFilterParams(h, &p);
@@ -135,7 +152,9 @@ const SettingCase kCases[] = {
          return ret;
      }},
     {"InputTriggerSignal", false,
-     [](QlDeviceHandle h) { return QL_SetInputSignalParamsForHWTrigger(h, {300, 1000, 1}); },
+     [](QlDeviceHandle h) {
+         return QL_SetInputSignalParamsForHWTrigger(h, {300, 1000, 1});
+     },
      [](QlDeviceHandle h, const camsim::CameraState& s, std::string& why) {
          QlInputSignalParamsForHWTrigger p{0, 0, 0};
          const int ret = QL_GetInputSignalParamsForHWTrigger(h, &p);
@@ -145,7 +164,10 @@ const SettingCase kCases[] = {
                Mismatch("camera interval", cam.intervalOrDelay, 1000);
          return ret;
      }},
-    {"OutputSignal", false, [](QlDeviceHandle h) { return QL_SetOutputSignalParams(h, {50, 20, 0}); },
+    {"OutputSignal", false,
+     [](QlDeviceHandle h) {
+         return QL_SetOutputSignalParams(h, {50, 20, 0});
+     },
      [](QlDeviceHandle h, const camsim::CameraState& s, std::string& why) {
          QlOutputSignalParams p{1, 1, 1};
          const int ret = QL_GetOutputSignalParams(h, &p);
@@ -206,7 +228,9 @@ const SettingCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Pairs, Settings, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<SettingCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<SettingCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Colour pixel format: the colour frames come in the format asked for.
 class ColourFormat : public KitWithCamera, public ::testing::WithParamInterface<PixelFormat> {};
@@ -220,7 +244,8 @@ TEST_P(ColourFormat, ColourFramesCarryTheFormat) {
     ASSERT_EQ(QL_GetFrame(handle, FRAME_COLOR, &colour), 0);
     EXPECT_EQ(Val(colour.pixelFormat), GetParam());
     // The scene's colour at the centre, in the byte order of the format (within JPEG tolerance).
-    const camsim::Rgb want = ColourCamera().scene.ColourAt(colour.width / 2, colour.height / 2, colour.width, colour.height);
+    const camsim::Rgb want =
+        ColourCamera().scene.ColourAt(colour.width / 2, colour.height / 2, colour.width, colour.height);
     const uint8_t* px = colour.pFrameData + 3 * (size_t(colour.height / 2) * colour.width + colour.width / 2);
     const uint8_t first = GetParam() == PIXEL_FORMAT_RGB ? want.r : want.b;
     const uint8_t last = GetParam() == PIXEL_FORMAT_RGB ? want.b : want.r;

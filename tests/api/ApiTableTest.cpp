@@ -82,9 +82,9 @@ TEST_F(ApiTable, StatusMappingPassesThePublicSetOnly) {
     struct Case {
         int internal, expected;
     };
-    const Case cases[] = {{0, 0},       {-1, -1},     {-19, -19},   {-20, -255},  {-21, -21},  {-23, -23},
-                          {-24, -255},  {-100, -255}, {-101, -101}, {-108, -108}, {-109, -109}, {-110, -255},
-                          {1, -255},    {-255, -255}};
+    const Case cases[] = {{0, 0},       {-1, -1},     {-19, -19},   {-20, -255},  {-21, -21},
+                          {-23, -23},   {-24, -255},  {-100, -255}, {-101, -101}, {-108, -108},
+                          {-109, -109}, {-110, -255}, {1, -255},    {-255, -255}};
     for (const Case& c : cases) {
         device->result = c.internal;
         log.Mark();

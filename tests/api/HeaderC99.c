@@ -30,7 +30,8 @@ LAYOUT(serial, offsetof(QlDeviceInfo, serialNumber) == 384);
 LAYOUT(ip, offsetof(QlDeviceInfo, ip) == 448);
 LAYOUT(status, offsetof(QlDeviceInfo, status) == 465);
 LAYOUT(errorInfo, sizeof(QlDeviceErrorInfo) == 644 && offsetof(QlDeviceErrorInfo, errMsg) == 4);
-LAYOUT(intrinsics, sizeof(QlSensorIntrinsicParameters) == 96 && offsetof(QlSensorIntrinsicParameters, distortion) == 32);
+LAYOUT(intrinsics,
+       sizeof(QlSensorIntrinsicParameters) == 96 && offsetof(QlSensorIntrinsicParameters, distortion) == 32);
 LAYOUT(timeFilter, sizeof(QlTimeFilterParams) == 5 && offsetof(QlTimeFilterParams, enable) == 4);
 LAYOUT(confidenceFilter, sizeof(QlConfidenceFilterParams) == 5 && offsetof(QlConfidenceFilterParams, enable) == 4);
 LAYOUT(flyingFilter, sizeof(QlFlyingPixelFilterParams) == 5 && offsetof(QlFlyingPixelFilterParams, enable) == 4);

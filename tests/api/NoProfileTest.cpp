@@ -37,9 +37,7 @@ public:
     }
     bool Loaded() const { return init && initialize && shutdown && count; }
     // The product profiles that ship with the kit, beside the copy.
-    void PlaceProfiles() const {
-        fs::copy(fs::path(KIT_LIBRARY_PATH).parent_path() / "Config", dir.File("Config"));
-    }
+    void PlaceProfiles() const { fs::copy(fs::path(KIT_LIBRARY_PATH).parent_path() / "Config", dir.File("Config")); }
 
     using Init = int (*)(const char*);
     using Plain = int (*)();
@@ -75,7 +73,8 @@ struct Held {
 };
 
 Held Now(int settleAt) {
-    return {testsupport::ThreadCountSettledAt(settleAt), testsupport::OpenFds(), testsupport::UdpPortBound(kDiscoveryPort)};
+    return {testsupport::ThreadCountSettledAt(settleAt), testsupport::OpenFds(),
+            testsupport::UdpPortBound(kDiscoveryPort)};
 }
 
 void ExpectSame(const Held& before, const Held& after, const std::string& when) {

@@ -354,12 +354,11 @@ TEST_P(RefusedRequest, NothingSentAndServerUntouched) {
     EXPECT_FALSE(transfer->IsRunning());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, RefusedRequest,
-    ::testing::Values(Refused{"firmwareType", 1, "/tmp/x.bin", 0}, Refused{"jsonType", 3, "x", 1},
-                      Refused{"typeAbove", 9, "x", 1}, Refused{"bareName", 4, "intrinsic.bin", 0},
-                      Refused{"nameTooLong", 4, "/tmp/" + std::string(40, 'n') + ".bin", 0}),
-    [](const ::testing::TestParamInfo<Refused>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Requests, RefusedRequest,
+                         ::testing::Values(Refused{"firmwareType", 1, "/tmp/x.bin", 0}, Refused{"jsonType", 3, "x", 1},
+                                           Refused{"typeAbove", 9, "x", 1}, Refused{"bareName", 4, "intrinsic.bin", 0},
+                                           Refused{"nameTooLong", 4, "/tmp/" + std::string(40, 'n') + ".bin", 0}),
+                         [](const ::testing::TestParamInfo<Refused>& info) { return std::string(info.param.name); });
 
 TEST_F(CalibrationTransfer, ServerThatCannotListenGivesMinus22) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);

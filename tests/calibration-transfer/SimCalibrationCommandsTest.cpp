@@ -55,12 +55,12 @@ TEST(SimCalibrationCommands, CameraToHostStart) {
 TEST(SimCalibrationCommands, MalformedStartsChangeNothing) {
     const Bytes good = Cat(Head(4, 1, "h"), {1, 0, 0, 0, 1, 1, 0, 0, 0, 'x'});
     const std::vector<Bytes> bad = {
-        Bytes(good.begin(), good.end() - 1),          // name shorter than its length
-        Cat(good, {'y'}),                             // longer
+        Bytes(good.begin(), good.end() - 1),                // name shorter than its length
+        Cat(good, {'y'}),                                   // longer
         Cat(Head(4, 1, "h"), {1, 0, 0, 0, 1, 0, 0, 0, 0}),  // empty name
-        Cat(Head(4, 2, "h"), {0}),                    // camera to host with a tail
-        Head(5, 2, "h"),                              // numbered without its number
-        Head(4, 3, "h"),                              // no such direction
+        Cat(Head(4, 2, "h"), {0}),                          // camera to host with a tail
+        Head(5, 2, "h"),                                    // numbered without its number
+        Head(4, 3, "h"),                                    // no such direction
     };
     for (const Bytes& payload : bad) {
         CommandHandler h;

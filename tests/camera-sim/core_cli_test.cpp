@@ -57,9 +57,20 @@ TEST(CameraSimCli, ProductTypeAndColourMustFit) {
 // Each is refused before any socket is opened.
 TEST(CameraSimCli, BadArgumentsAreRefusedWithUsage) {
     const char* cases[] = {
-        "--ip 10.0.0.1", "--type 0x100", "--type ten", "--scene wall:", "--record jpeg", "--bogus", "--sn",
-        "--depth-range 6", "--depth-range -1", "--knob 'silent 0x1B'", "--knob bogus", "--control /proc/version",
-        "--control", "--knob",
+        "--ip 10.0.0.1",
+        "--type 0x100",
+        "--type ten",
+        "--scene wall:",
+        "--record jpeg",
+        "--bogus",
+        "--sn",
+        "--depth-range 6",
+        "--depth-range -1",
+        "--knob 'silent 0x1B'",
+        "--knob bogus",
+        "--control /proc/version",
+        "--control",
+        "--knob",
     };
     for (const char* args : cases) {
         const RunResult run = RunSim(args);

@@ -31,9 +31,7 @@ public:
         Add("RefuseSetting " + Num(id) + " " + (firstByte ? Num(*firstByte) : "any") + " " + OnOff(on));
     }
     void SetReplyDelay(std::chrono::milliseconds delay) override { Add("SetReplyDelay " + Num(delay.count())); }
-    void SetDataChunkPause(std::chrono::milliseconds pause) override {
-        Add("SetDataChunkPause " + Num(pause.count()));
-    }
+    void SetDataChunkPause(std::chrono::milliseconds pause) override { Add("SetDataChunkPause " + Num(pause.count())); }
     void Close(camsim::CameraPort port) override { Add("Close " + PortName(port)); }
     void Refuse(camsim::CameraPort port, bool on) override { Add("Refuse " + PortName(port) + " " + OnOff(on)); }
     void ResetData() override { Add("ResetData"); }
@@ -202,8 +200,9 @@ struct Collected {
     std::vector<std::string> lines;
     std::vector<std::string> refused;
     void PollFrom(ControlInput& input) {
-        input.Poll(10ms, [this](const std::string& l) { lines.push_back(l); },
-                   [this](const std::string& r) { refused.push_back(r); });
+        input.Poll(
+            10ms, [this](const std::string& l) { lines.push_back(l); },
+            [this](const std::string& r) { refused.push_back(r); });
     }
 };
 

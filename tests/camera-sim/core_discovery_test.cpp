@@ -7,8 +7,7 @@
 namespace camsim {
 namespace {
 
-std::string TextAt(const DiscoveryDatagram& d, size_t offset, size_t width)
-{
+std::string TextAt(const DiscoveryDatagram& d, size_t offset, size_t width) {
     std::string text;
     for (size_t i = offset; i < offset + width && d[i] != 0; ++i) {
         text.push_back(static_cast<char>(d[i]));
@@ -16,8 +15,7 @@ std::string TextAt(const DiscoveryDatagram& d, size_t offset, size_t width)
     return text;
 }
 
-DiscoveryInfo Camera(AnnouncedState state)
-{
+DiscoveryInfo Camera(AnnouncedState state) {
     DiscoveryInfo info;
     info.tof = 1;
     info.rgb = -1;
@@ -32,8 +30,7 @@ DiscoveryInfo Camera(AnnouncedState state)
 
 class DiscoveryFields : public ::testing::TestWithParam<std::pair<AnnouncedState, int8_t>> {};
 
-TEST_P(DiscoveryFields, EveryFieldAtItsOffset)
-{
+TEST_P(DiscoveryFields, EveryFieldAtItsOffset) {
     const DiscoveryDatagram d = BuildDiscoveryDatagram(Camera(GetParam().first));
     ASSERT_EQ(d.size(), 89u);
     EXPECT_EQ(d[0], 0xAA);
@@ -58,8 +55,7 @@ INSTANTIATE_TEST_SUITE_P(States, DiscoveryFields,
                                            std::make_pair(AnnouncedState::Leaving, int8_t{2}),
                                            std::make_pair(AnnouncedState::UpgradeWaiting, int8_t{3})));
 
-TEST(Discovery, OverLongTextsAreCutAndKeepTheirTerminator)
-{
+TEST(Discovery, OverLongTextsAreCutAndKeepTheirTerminator) {
     DiscoveryInfo info = Camera(AnnouncedState::Normal);
     info.ip = std::string(40, '1');
     info.serialNumber = std::string(40, 'S');
@@ -79,8 +75,7 @@ TEST(Discovery, OverLongTextsAreCutAndKeepTheirTerminator)
     EXPECT_EQ(d[52], 0);
 }
 
-TEST(Discovery, EmptyTextsAreAllZero)
-{
+TEST(Discovery, EmptyTextsAreAllZero) {
     DiscoveryInfo info;
     const DiscoveryDatagram d = BuildDiscoveryDatagram(info);
     for (size_t i = 69; i < 89; ++i) {

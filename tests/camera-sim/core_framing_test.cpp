@@ -86,8 +86,7 @@ TEST(Framing, MalformedHeadsAreRefused) {
     for (const Case& tc : cases) {
         Command c;
         size_t consumed = 0;
-        EXPECT_EQ(ParseCommandFrame(tc.frame.data(), tc.frame.size(), c, consumed), ParseStatus::Malformed)
-            << tc.name;
+        EXPECT_EQ(ParseCommandFrame(tc.frame.data(), tc.frame.size(), c, consumed), ParseStatus::Malformed) << tc.name;
     }
 }
 

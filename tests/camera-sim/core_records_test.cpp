@@ -3,9 +3,9 @@
 
 #include <cmath>
 #include <cstdint>
-#include <utility>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CameraRig.h"
@@ -25,8 +25,7 @@ struct Record {
     size_t payload;  // offset of the payload in the data frame
 };
 
-uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes)
-{
+uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes) {
     uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i) {
         v = (v << 8) | b[at + i];
@@ -34,8 +33,7 @@ uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes)
     return v;
 }
 
-std::vector<Record> Walk(const std::vector<uint8_t>& frame)
-{
+std::vector<Record> Walk(const std::vector<uint8_t>& frame) {
     std::vector<Record> records;
     size_t at = 0;
     while (at + 5 <= frame.size()) {
@@ -50,8 +48,7 @@ std::vector<Record> Walk(const std::vector<uint8_t>& frame)
 
 std::vector<uint8_t> Build(const FrameParams& params) { return BuildDataFramePayload(params); }
 
-Record OnlyToF(const std::vector<Record>& records)
-{
+Record OnlyToF(const std::vector<Record>& records) {
     EXPECT_EQ(records.size(), 2u);
     return records.back();
 }
@@ -68,8 +65,7 @@ struct HeadCase {
 
 class ToFHead : public ::testing::TestWithParam<HeadCase> {};
 
-TEST_P(ToFHead, TypeLengthAndRangeByte)
-{
+TEST_P(ToFHead, TypeLengthAndRangeByte) {
     const HeadCase c = GetParam();
     FrameParams p;
     p.tofKind = c.kind;
@@ -92,8 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ToFHead,
                                            HeadCase{ToFRecordKind::Raw, 15, 2, 0xB2, 1244160},
                                            HeadCase{ToFRecordKind::Raw, 17, 4, 0xB2, 1244160}));
 
-TEST(ToFRecords, RawMarkersTemperatureAndExposureBytes)
-{
+TEST(ToFRecords, RawMarkersTemperatureAndExposureBytes) {
     struct Case {
         uint8_t dataMode;
         std::vector<size_t> markers;
@@ -126,8 +121,7 @@ TEST(ToFRecords, RawMarkersTemperatureAndExposureBytes)
 
 // ---- four-phase decode -------------------------------------------------------
 
-float AtanOptimize(float y, float x)
-{
+float AtanOptimize(float y, float x) {
     if (y == 0.0f) {
         return x < 0.0f ? 3.1415927f : 0.0f;
     }
@@ -148,8 +142,7 @@ const float kFactor[6] = {198.80605f, 298.20908f, 397.6121f, 497.0151f, 596.4181
 const int kMaxDepth[6] = {1249, 1874, 2498, 3123, 3747, 7495};
 const int kTolerance[6] = {5, 6, 7, 8, 9, 15};
 
-std::vector<int> DecodeRaw(const std::vector<uint8_t>& frame, const Record& r, int width, int height)
-{
+std::vector<int> DecodeRaw(const std::vector<uint8_t>& frame, const Record& r, int width, int height) {
     const size_t block = r.length / 4;
     const size_t base = r.payload;
     const int range = r.sensorByte & 0x0F;
@@ -190,8 +183,7 @@ struct RawCase {
 
 class RawDecode : public ::testing::TestWithParam<RawCase> {};
 
-TEST_P(RawDecode, FlatWallDecodesToItsDistanceFullAndBinned)
-{
+TEST_P(RawDecode, FlatWallDecodesToItsDistanceFullAndBinned) {
     const RawCase c = GetParam();
     for (uint8_t mode : {0, 15}) {
         FrameParams p;
@@ -221,8 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Ranges, RawDecode,
 
 // Each range tells distances apart up to its maximum depth: a wall inside decodes to its
 // distance, one beyond it folds back by that distance, as the host's wrap expects.
-TEST(RawDecode, WallsInsideAndBeyondEachRange)
-{
+TEST(RawDecode, WallsInsideAndBeyondEachRange) {
     for (int range = 0; range < 6; ++range) {
         EXPECT_EQ(UnambiguousDistanceMm(static_cast<uint8_t>(range)), kMaxDepth[range]) << range;
         const int inside = kMaxDepth[range] * 4 / 5;
@@ -246,8 +237,7 @@ TEST(RawDecode, WallsInsideAndBeyondEachRange)
     EXPECT_NE(RawWrapNotice(Scene::Wall(1500), 0).find("251 mm"), std::string::npos);
 }
 
-TEST(RawDecode, BoxSceneDecodesPixelByPixel)
-{
+TEST(RawDecode, BoxSceneDecodesPixelByPixel) {
     const Scene scene = Scene::Box(1800, 700);
     FrameParams p;
     p.scene = scene;
@@ -268,8 +258,7 @@ TEST(RawDecode, BoxSceneDecodesPixelByPixel)
 
 // ---- camera-computed records -------------------------------------------------
 
-TEST(ComputedRecords, DepthPlaneIsTheSceneExactly)
-{
+TEST(ComputedRecords, DepthPlaneIsTheSceneExactly) {
     const Scene scenes[] = {Scene::Ramp(500, 4000), Scene::Box(2000, 600)};
     for (const Scene& scene : scenes) {
         for (uint8_t mode : {0, 16}) {
@@ -293,8 +282,7 @@ TEST(ComputedRecords, DepthPlaneIsTheSceneExactly)
     }
 }
 
-TEST(Scene, RampEndsAndParsing)
-{
+TEST(Scene, RampEndsAndParsing) {
     const Scene ramp = Scene::Ramp(500, 4000);
     EXPECT_EQ(ramp.DepthAt(0, 0, 640, 480), 500);
     EXPECT_EQ(ramp.DepthAt(639, 479, 640, 480), 4000);
@@ -307,11 +295,19 @@ TEST(Scene, RampEndsAndParsing)
         Scene expected;
     };
     const Scene none = Scene::Wall(1);
-    const Case cases[] = {{"wall:1500", true, Scene::Wall(1500)},   {"box:1500,800", true, Scene::Box(1500, 800)},
-                          {"ramp:4000,500", true, Scene::Ramp(4000, 500)}, {"box:800,1500", false, none},
-                          {"wall:0", false, none},   {"wall:65001", false, none}, {"wall:", false, none},
-                          {"wall:15x", false, none}, {"wall:-5", false, none},    {"box:1500", false, none},
-                          {"box:1500,", false, none}, {"ramp:1,2,3", false, none}, {"disc:100", false, none},
+    const Case cases[] = {{"wall:1500", true, Scene::Wall(1500)},
+                          {"box:1500,800", true, Scene::Box(1500, 800)},
+                          {"ramp:4000,500", true, Scene::Ramp(4000, 500)},
+                          {"box:800,1500", false, none},
+                          {"wall:0", false, none},
+                          {"wall:65001", false, none},
+                          {"wall:", false, none},
+                          {"wall:15x", false, none},
+                          {"wall:-5", false, none},
+                          {"box:1500", false, none},
+                          {"box:1500,", false, none},
+                          {"ramp:1,2,3", false, none},
+                          {"disc:100", false, none},
                           {"1500", false, none}};
     for (const Case& c : cases) {
         const std::optional<Scene> parsed = Scene::Parse(c.text);
@@ -324,8 +320,7 @@ TEST(Scene, RampEndsAndParsing)
 
 // ---- colour records ----------------------------------------------------------
 
-TEST(ColourRecords, JpegOfTheSceneSizeThenExposureFloat)
-{
+TEST(ColourRecords, JpegOfTheSceneSizeThenExposureFloat) {
     struct Case {
         ColourResolution resolution;
         uint8_t type;
@@ -383,8 +378,7 @@ bool IsBoxColour(Rgb c) { return c.r > c.b + 60; }
 // Both cameras see one 3-D scene: a depth pixel moved into the colour camera with the rig's
 // calibration lands on the box's colour exactly when it is a box pixel. Pixels near the box's
 // edges are left out: there the colour camera, 25 mm aside, sees round the box differently.
-TEST(Geometry, ColourCameraSeesTheBoxWhereTheDepthPixelsOfTheBoxMap)
-{
+TEST(Geometry, ColourCameraSeesTheBoxWhereTheDepthPixelsOfTheBoxMap) {
     const Scene scene = Scene::Box(1800, 1200);
     const CameraRig& rig = Rig();
     const auto nearEdge = [](int v, int low, int high) { return std::abs(v - low) <= 5 || std::abs(v - high) <= 5; };
@@ -419,8 +413,7 @@ TEST(Geometry, ColourCameraSeesTheBoxWhereTheDepthPixelsOfTheBoxMap)
 }
 
 // The colour camera's calibration is its full sensor's; smaller readouts scale it.
-TEST(Geometry, ColourCalibrationIsForTheFullSensorAndScalesWithTheReadout)
-{
+TEST(Geometry, ColourCalibrationIsForTheFullSensorAndScalesWithTheReadout) {
     const CameraRig& rig = Rig();
     EXPECT_EQ(rig.colour.width, 1600);
     EXPECT_EQ(rig.colour.height, 1200);
@@ -436,8 +429,7 @@ TEST(Geometry, ColourCalibrationIsForTheFullSensorAndScalesWithTheReadout)
 
 // ---- host records and the whole frame ------------------------------------------
 
-TEST(DataFrame, RecordsInOrderWithTheirEnvelopes)
-{
+TEST(DataFrame, RecordsInOrderWithTheirEnvelopes) {
     FrameParams p;
     p.scene = Scene::Wall(1234);
     p.tofKind = ToFRecordKind::Computed;
@@ -471,8 +463,7 @@ TEST(DataFrame, RecordsInOrderWithTheirEnvelopes)
     EXPECT_EQ(records[3].type, '4');
 }
 
-TEST(DataFrame, TimestampOnlyWhenNothingElseIsAsked)
-{
+TEST(DataFrame, TimestampOnlyWhenNothingElseIsAsked) {
     FrameParams p;
     p.tofKind = ToFRecordKind::None;
     p.timestamp = 42;
@@ -482,8 +473,7 @@ TEST(DataFrame, TimestampOnlyWhenNothingElseIsAsked)
     EXPECT_EQ(Le(frame, 5, 4), 42u);
 }
 
-TEST(DataFrame, ReusedBufferKeepsItsStorageAndTakesTheNewValues)
-{
+TEST(DataFrame, ReusedBufferKeepsItsStorageAndTakesTheNewValues) {
     DataFrameBuilder builder;
     std::vector<uint8_t> buffer;
     FrameParams p;
@@ -502,8 +492,7 @@ TEST(DataFrame, ReusedBufferKeepsItsStorageAndTakesTheNewValues)
     EXPECT_EQ(buffer, BuildDataFramePayload(p)) << "cached tables must give the same bytes as a fresh builder";
 }
 
-TEST(DataFrame, AlternateRangeOnOddFrames)
-{
+TEST(DataFrame, AlternateRangeOnOddFrames) {
     FrameParams p;
     p.tofKind = ToFRecordKind::Raw;
     p.dataMode = 9;
@@ -518,8 +507,7 @@ TEST(DataFrame, AlternateRangeOnOddFrames)
     }
 }
 
-TEST(DataFrame, ParametersThatCannotBeEncodedAreRefused)
-{
+TEST(DataFrame, ParametersThatCannotBeEncodedAreRefused) {
     FrameParams raw;
     raw.tofKind = ToFRecordKind::Raw;
     raw.depthRange = 6;

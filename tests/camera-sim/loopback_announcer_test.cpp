@@ -27,8 +27,7 @@ struct Received {
 // The host side: what the kit's discovery listens with.
 class Listener {
 public:
-    Listener()
-    {
+    Listener() {
         m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const int on = 1;
         setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof(on));
@@ -43,8 +42,7 @@ public:
     ~Listener() { close(m_fd); }
     bool Bound() const { return m_bound; }
 
-    std::optional<Received> Receive(int flags = 0)
-    {
+    std::optional<Received> Receive(int flags = 0) {
         Received r;
         uint8_t buffer[1024];
         char control[256];
@@ -74,8 +72,7 @@ public:
         return r;
     }
 
-    void Drain()
-    {
+    void Drain() {
         while (Receive(MSG_DONTWAIT)) {
         }
     }
@@ -85,8 +82,7 @@ private:
     bool m_bound = false;
 };
 
-DiscoveryInfo Camera()
-{
+DiscoveryInfo Camera() {
     DiscoveryInfo info;
     info.ip = "127.0.0.5";
     info.serialNumber = "SIM0005";
@@ -94,8 +90,7 @@ DiscoveryInfo Camera()
     return info;
 }
 
-TEST(Announcer, DatagramReachesTheHostPortFromTheCameraAddress)
-{
+TEST(Announcer, DatagramReachesTheHostPortFromTheCameraAddress) {
     Listener host;
     ASSERT_TRUE(host.Bound());
     Announcer announcer(Camera(), "127.0.0.5");
@@ -108,8 +103,7 @@ TEST(Announcer, DatagramReachesTheHostPortFromTheCameraAddress)
     EXPECT_EQ(r->bytes, BuildDiscoveryDatagram(Camera()));
 }
 
-TEST(Announcer, RepeatsAtItsInterval)
-{
+TEST(Announcer, RepeatsAtItsInterval) {
     Listener host;
     ASSERT_TRUE(host.Bound());
     Announcer announcer(Camera(), "127.0.0.5");
@@ -122,8 +116,7 @@ TEST(Announcer, RepeatsAtItsInterval)
     EXPECT_GE(Clock::now() - first, milliseconds(550));
 }
 
-TEST(Announcer, StateChangeIsInTheNextDatagram)
-{
+TEST(Announcer, StateChangeIsInTheNextDatagram) {
     Listener host;
     ASSERT_TRUE(host.Bound());
     Announcer announcer(Camera(), "127.0.0.5");
@@ -139,8 +132,7 @@ TEST(Announcer, StateChangeIsInTheNextDatagram)
     }
 }
 
-TEST(Announcer, StopsPromptlyAndSendsNothingAfter)
-{
+TEST(Announcer, StopsPromptlyAndSendsNothingAfter) {
     Listener host;
     ASSERT_TRUE(host.Bound());
     Announcer announcer(Camera(), "127.0.0.5", "127.0.0.1", 9007, std::chrono::seconds(30));
@@ -154,8 +146,7 @@ TEST(Announcer, StopsPromptlyAndSendsNothingAfter)
     EXPECT_FALSE(host.Receive(MSG_DONTWAIT));
 }
 
-TEST(Announcer, RestartsAfterStop)
-{
+TEST(Announcer, RestartsAfterStop) {
     Listener host;
     ASSERT_TRUE(host.Bound());
     Announcer announcer(Camera(), "127.0.0.5");
@@ -167,8 +158,7 @@ TEST(Announcer, RestartsAfterStop)
     EXPECT_TRUE(host.Receive());
 }
 
-TEST(Announcer, RefusesTargetsOffLoopbackAndUnknownSources)
-{
+TEST(Announcer, RefusesTargetsOffLoopbackAndUnknownSources) {
     struct Case {
         const char* source;
         const char* target;

@@ -104,8 +104,7 @@ public:
             return std::nullopt;
         Command reply;
         size_t consumed = 0;
-        if (ParseReplyFrame(frame.data(), frame.size(), reply, consumed) != ParseStatus::Complete)
-            return std::nullopt;
+        if (ParseReplyFrame(frame.data(), frame.size(), reply, consumed) != ParseStatus::Complete) return std::nullopt;
         return reply;
     }
 
@@ -129,7 +128,8 @@ public:
         const auto end = std::chrono::steady_clock::now() + window;
         int count = 0;
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
             if (left.count() <= 0 || !Frame(left)) return count;
             ++count;
         }

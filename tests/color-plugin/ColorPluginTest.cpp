@@ -120,14 +120,10 @@ struct CheckCase {
 
 TEST_F(ColorPluginTest, CheckImgDataTable) {
     const CheckCase cases[] = {
-        {"640x480", {'4', 1, 0, 0, 0}, true, 4},
-        {"1600x1200", {'6', 0, 0, 1, 0}, true, 4},
-        {"800x600", {'7', 9, 0, 0, 0}, true, 4},
-        {"switched off", {'6', 1, 0, 0, 0}, false, 0},
-        {"length 0", {'6', 0, 0, 0, 0}, true, -1},
-        {"not colour", {0xB6, 1, 0, 0, 0}, true, -255},
-        {"type 5", {'5', 1, 0, 0, 0}, true, -255},
-        {"head cut short", {'6', 1, 0}, true, -1},
+        {"640x480", {'4', 1, 0, 0, 0}, true, 4},   {"1600x1200", {'6', 0, 0, 1, 0}, true, 4},
+        {"800x600", {'7', 9, 0, 0, 0}, true, 4},   {"switched off", {'6', 1, 0, 0, 0}, false, 0},
+        {"length 0", {'6', 0, 0, 0, 0}, true, -1}, {"not colour", {0xB6, 1, 0, 0, 0}, true, -255},
+        {"type 5", {'5', 1, 0, 0, 0}, true, -255}, {"head cut short", {'6', 1, 0}, true, -1},
     };
     for (const CheckCase& c : cases) {
         plugin->SetFrameEnable(FRAME_COLOR, c.enabled);
@@ -192,7 +188,8 @@ TEST_F(ColorPluginTest, WrongSizedJpegGivesNoFrameButLaterRecordsDecode) {
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->frameIndex, 3u);
     plugin->RecycleFrame(frame);
-    EXPECT_NE(testsupport::ReadFile(plugin.Logs().File("rc1720.txt")).find("width or height is not right width:640 height:480, 800 , 600"),
+    EXPECT_NE(testsupport::ReadFile(plugin.Logs().File("rc1720.txt"))
+                  .find("width or height is not right width:640 height:480, 800 , 600"),
               std::string::npos);
 }
 
@@ -212,17 +209,41 @@ struct IntakeCase {
 TEST_F(ColorPluginTest, BadIntakeSizesAreDroppedUncopied) {
     const Bytes good = Record('4', SolidJpeg(640, 480, 1, 2, 3), 0.01f);
     const IntakeCase cases[] = {
-        {"length beyond the data", [](Bytes r) { r.resize(r.size() - 1); return r; }},
-        {"head only", [](Bytes r) { r.resize(5); return r; }},
-        {"three bytes", [](Bytes r) { r.resize(3); return r; }},
-        {"longer than a raw frame", [](Bytes r) { r[1] = 0xFF; r[2] = 0xFF; r[3] = 0xFF; r.resize(0x1000000 + 5); return r; }},
-        {"foreign type", [](Bytes r) { r[0] = 0xB6; return r; }},
+        {"length beyond the data",
+         [](Bytes r) {
+             r.resize(r.size() - 1);
+             return r;
+         }},
+        {"head only",
+         [](Bytes r) {
+             r.resize(5);
+             return r;
+         }},
+        {"three bytes",
+         [](Bytes r) {
+             r.resize(3);
+             return r;
+         }},
+        {"longer than a raw frame",
+         [](Bytes r) {
+             r[1] = 0xFF;
+             r[2] = 0xFF;
+             r[3] = 0xFF;
+             r.resize(0x1000000 + 5);
+             return r;
+         }},
+        {"foreign type",
+         [](Bytes r) {
+             r[0] = 0xB6;
+             return r;
+         }},
     };
     plugin->SetStream(true);
     plugin->SetOpenState(true);
     for (const IntakeCase& c : cases) {
         Bytes record = c.spoil(good);
-        EXPECT_EQ(plugin->ProcessData(record.data(), static_cast<int>(record.size()), FrameSyncInfo{1, 4, 0}), -1) << c.name;
+        EXPECT_EQ(plugin->ProcessData(record.data(), static_cast<int>(record.size()), FrameSyncInfo{1, 4, 0}), -1)
+            << c.name;
     }
     EXPECT_FALSE(consumer.WaitForNotices(1, 300ms));
     EXPECT_EQ(plugin->ProcessData(nullptr, 10, FrameSyncInfo{}), -1);
@@ -253,9 +274,18 @@ struct ProfileCase {
 
 TEST_F(ColorPluginTest, ResolutionListFromTheProfile) {
     const ProfileCase cases[] = {
-        {"three", R"({"colorSensor":[{"type":"rc1720","resolutionList":["640_480","800_600","1600_1200"]}]})", 3, {640, 480}},
-        {"seven capped", R"({"colorSensor":[{"type":"rc1720","resolutionList":["1_2","3_4","5_6","7_8","9_10","11_12","13_14"]}]})", 6, {1, 2}},
-        {"first match wins", R"({"colorSensor":[{"type":"other","resolutionList":["1_1"]},{"type":"rc1720","resolutionList":["2_2"]},{"type":"rc1720","resolutionList":["3_3","4_4"]}]})", 1, {2, 2}},
+        {"three",
+         R"({"colorSensor":[{"type":"rc1720","resolutionList":["640_480","800_600","1600_1200"]}]})",
+         3,
+         {640, 480}},
+        {"seven capped",
+         R"({"colorSensor":[{"type":"rc1720","resolutionList":["1_2","3_4","5_6","7_8","9_10","11_12","13_14"]}]})",
+         6,
+         {1, 2}},
+        {"first match wins",
+         R"({"colorSensor":[{"type":"other","resolutionList":["1_1"]},{"type":"rc1720","resolutionList":["2_2"]},{"type":"rc1720","resolutionList":["3_3","4_4"]}]})",
+         1,
+         {2, 2}},
         {"prefix is not the name", R"({"colorSensor":[{"type":"rc17200","resolutionList":["1_1"]}]})", 0, {0, 0}},
         {"wrong types", R"({"colorSensor":{"type":"rc1720"}})", 0, {0, 0}},
         {"list not an array", R"({"colorSensor":[{"type":"rc1720","resolutionList":"640_480"}]})", 0, {0, 0}},
@@ -281,7 +311,11 @@ TEST_F(ColorPluginTest, ResolutionListFromTheProfile) {
 
 // A resolution reply: sub-id, one byte, width and height.
 Bytes ResolutionReply(int width, int height) {
-    return {0x02, 0, static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
+    return {0x02,
+            0,
+            static_cast<uint8_t>(width),
+            static_cast<uint8_t>(width >> 8),
+            static_cast<uint8_t>(height),
             static_cast<uint8_t>(height >> 8)};
 }
 
@@ -321,7 +355,8 @@ TEST_F(ColorPluginTest, FailedResolutionReadKeepsThePreviousOne) {
 
 TEST_F(ColorPluginTest, SetResolutionOnlyFromTheList) {
     testsupport::TempDir dir;
-    testsupport::WriteFile(dir.File("p.json"), R"({"colorSensor":[{"type":"rc1720","resolutionList":["640_480","800_600","1600_1200"]}]})");
+    testsupport::WriteFile(dir.File("p.json"),
+                           R"({"colorSensor":[{"type":"rc1720","resolutionList":["640_480","800_600","1600_1200"]}]})");
     plugin->SetConfigFilePath(dir.File("p.json").c_str());
     EXPECT_EQ(plugin->SetResolution(1280, 720), -15);
     EXPECT_TRUE(control.SentCommands().empty());
@@ -337,7 +372,7 @@ struct ExposureCase {
     ExposureTimeParams params;
     Bytes reply;  // for a get
     int result;
-    Bytes sent;   // first command's payload; empty when nothing may be sent
+    Bytes sent;  // first command's payload; empty when nothing may be sent
     int32_t readValue;
 };
 
@@ -460,7 +495,8 @@ TEST_F(ColorPluginTest, SaveRawDumpsTheNextThreeRecords) {
         plugin->ProcessData(record.data(), static_cast<int>(record.size()), FrameSyncInfo{index, 4, 0});
     }
     for (int index = 1; index <= 3; ++index) {
-        EXPECT_EQ(testsupport::ReadFile(dir.File("raw_rgb_" + std::to_string(index) + ".jpg")).size(), record.size() - 5);
+        EXPECT_EQ(testsupport::ReadFile(dir.File("raw_rgb_" + std::to_string(index) + ".jpg")).size(),
+                  record.size() - 5);
     }
     EXPECT_TRUE(testsupport::ReadFile(dir.File("raw_rgb_4.jpg")).empty());
 }

@@ -203,7 +203,9 @@ TEST_P(ColorGetTest, FailureLeavesTheValueAndIsLoggedTwice) {
     EXPECT_EQ(GetParam().call(protocol, value), -104);
     const std::string text = log.Text();
     size_t count = 0;
-    for (size_t at = text.find("ret:-104 is failed."); at != std::string::npos; at = text.find("ret:-104 is failed.", at + 1)) ++count;
+    for (size_t at = text.find("ret:-104 is failed."); at != std::string::npos;
+         at = text.find("ret:-104 is failed.", at + 1))
+        ++count;
     EXPECT_EQ(count, 4u);  // two lines for each of the two failures
     EXPECT_NE(text.find(":SetCmd]:<fake-sn> ret:-104 is failed."), std::string::npos);
 }

@@ -60,8 +60,18 @@ private:
 
 struct DepthFrame {
     DepthFrame(uint32_t index, HasFrameType mask) : pixels(kWidth * kHeight * 2, 0x11) {
-        frame = Frame{index, FRAME_DEPTH, PIXEL_FORMAT_DEPTH_MM16, pixels.data(), uint32_t(pixels.size()),
-                      uint32_t(pixels.size()), 1.5f, 3, kWidth, kHeight, mask, 777};
+        frame = Frame{index,
+                      FRAME_DEPTH,
+                      PIXEL_FORMAT_DEPTH_MM16,
+                      pixels.data(),
+                      uint32_t(pixels.size()),
+                      uint32_t(pixels.size()),
+                      1.5f,
+                      3,
+                      kWidth,
+                      kHeight,
+                      mask,
+                      777};
     }
     static constexpr uint16_t kWidth = 4;
     static constexpr uint16_t kHeight = 2;
@@ -185,15 +195,14 @@ TEST_P(ColorDispatchAnswers, DecideWhatEachPlugInGets) {
     EXPECT_FALSE(log.Contains("hasType:-255"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ColorDispatchAnswers,
-    ::testing::Values(AnswerCase{"BothClaim", 1, 4, 1, 1, 0x5, false},
-                      // A plug-in with its kinds switched off skips its record; the walk goes on.
-                      AnswerCase{"ToFKindsOff", 0, 4, 0, 1, 0x4, false},
-                      AnswerCase{"ColourOff", 1, 0, 1, 0, 0x1, false},
-                      // A wrong-length colour record ends the walk before the ToF record.
-                      AnswerCase{"ColourWrongLength", 1, -1, 0, 0, 0, true}),
-    [](const ::testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, ColorDispatchAnswers,
+                         ::testing::Values(AnswerCase{"BothClaim", 1, 4, 1, 1, 0x5, false},
+                                           // A plug-in with its kinds switched off skips its record; the walk goes on.
+                                           AnswerCase{"ToFKindsOff", 0, 4, 0, 1, 0x4, false},
+                                           AnswerCase{"ColourOff", 1, 0, 1, 0, 0x1, false},
+                                           // A wrong-length colour record ends the walk before the ToF record.
+                                           AnswerCase{"ColourWrongLength", 1, -1, 0, 0, 0, true}),
+                         [](const ::testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ColorReceivePathTest, StreamAndCacheReachTheColourPlugIn) {
     path->SetStream(false);
@@ -254,8 +263,8 @@ TEST_F(MappedImagesTest, BothTransformsGiveBothImages) {
     path->SetTransformColorImgToDepthCameraEnabled(true);
     path->SetTransformDepthImgToColorCameraEnabled(true);
     PublishGroup(1, true);
-    EXPECT_EQ(Prepare(), FRAME_READY_DEPTH | FRAME_READY_COLOR | FRAME_READY_COLOR_IN_DEPTH |
-                             FRAME_READY_DEPTH_IN_COLOR);
+    EXPECT_EQ(Prepare(),
+              FRAME_READY_DEPTH | FRAME_READY_COLOR | FRAME_READY_COLOR_IN_DEPTH | FRAME_READY_DEPTH_IN_COLOR);
     Frame out{};
     ASSERT_EQ(path->GetFrame(FRAME_DEPTH_IN_COLOR, &out), 0);
     EXPECT_EQ(Val(out.frameType), FRAME_DEPTH_IN_COLOR);

@@ -51,8 +51,9 @@ public:
             m_buffers.push_back(std::make_unique<uint8_t[]>(bytes));
             std::memset(m_buffers.back().get(), fill, bytes);
             auto frame = std::make_unique<Frame>();
-            *frame = Frame{index, FRAME_COLOR, PIXEL_FORMAT_BGR, m_buffers.back().get(), bytes, bytes, 2.5f, 0,
-                           width, height, groupMask,   555};
+            *frame = Frame{
+                index,     FRAME_COLOR, PIXEL_FORMAT_BGR, m_buffers.back().get(), bytes, bytes, 2.5f, 0, width, height,
+                groupMask, 555};
             m_ready.push_back(frame.get());
             m_frames.push_back(std::move(frame));
             m_drained = false;

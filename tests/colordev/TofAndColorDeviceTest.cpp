@@ -37,10 +37,9 @@ protected:
         color = ownedColor.get();
         DeviceInfo info = devicetest::MakeDeviceInfo();
         info.deviceType = 0x12;
-        device = std::make_unique<TofAndColorDevice>(info, std::move(ownedToF), std::move(ownedColor),
-                                                     std::move(ownedIO),
-                                                     std::make_unique<testsupport::IdentityPreProcess>(),
-                                                     [](linktiming::milliseconds) {});
+        device = std::make_unique<TofAndColorDevice>(
+            info, std::move(ownedToF), std::move(ownedColor), std::move(ownedIO),
+            std::make_unique<testsupport::IdentityPreProcess>(), [](linktiming::milliseconds) {});
     }
 
     // Rotation (subs 8 and 9) and translation (sub 10) fail while the test says so.
@@ -141,12 +140,11 @@ TEST_P(OwnKeys, SetReachesItsPlugIn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, OwnKeys,
-                         ::testing::Values(KeyCase{"Py_RGBFrameEnable", 1, 0, "SetFrameEnable(3,1)"},
-                                           KeyCase{"Py_RGBDistortionCorrectionEnabled", 1, 0,
-                                                   "SetDistortionCorrectionEnabled(1)"},
-                                           KeyCase{"Py_RGBFrameEnable", 2, -15, nullptr},
-                                           KeyCase{"Py_DepthFrameEnable", 1, 0, nullptr}));
+INSTANTIATE_TEST_SUITE_P(
+    Keys, OwnKeys,
+    ::testing::Values(KeyCase{"Py_RGBFrameEnable", 1, 0, "SetFrameEnable(3,1)"},
+                      KeyCase{"Py_RGBDistortionCorrectionEnabled", 1, 0, "SetDistortionCorrectionEnabled(1)"},
+                      KeyCase{"Py_RGBFrameEnable", 2, -15, nullptr}, KeyCase{"Py_DepthFrameEnable", 1, 0, nullptr}));
 
 TEST_F(TofAndColorDeviceTest, ColourDistortionFlagReadsOneByte) {
     uint8_t data[2] = {0, 0};
@@ -211,8 +209,7 @@ TEST_F(TofAndColorDeviceTest, TransformSwitchesReachThePipeline) {
     EXPECT_EQ(device->GetTransformColorImgToDepthCameraEnabled(&on), 0);
     EXPECT_FALSE(on);
     QlVector2u16 point{};
-    EXPECT_EQ(device->TransformedDepthPointToColorPoint(QlDepthVector3{3, 4, 500}, QlVector2u16{640, 480}, &point),
-              0);
+    EXPECT_EQ(device->TransformedDepthPointToColorPoint(QlDepthVector3{3, 4, 500}, QlVector2u16{640, 480}, &point), 0);
     EXPECT_EQ(point.x, 3);
 }
 
@@ -283,13 +280,17 @@ TEST_P(HandOver, OnlyWhileTheCameraWaitsForTheFileAndOnlyThroughTheController) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, HandOver,
-    ::testing::Values(
-        HandOverCase{"Idle", 0, {}, -2, 0, 0, "<SN01> Status:0."},
-        HandOverCase{"Reconnected", 2, {}, -2, 0, 2, "<SN01> Status:2."},
-        HandOverCase{"FileAlreadyHandedOver", 4, {}, -2, 0, 4, "<SN01> Status:4."},
-        HandOverCase{"CameraWaitsAndAccepts", kWaitsForFile, {}, 0, 1, 4, "<SN01> m_Status:3 -> 4"},
-        HandOverCase{"CameraWaitsAndRefuses", kWaitsForFile, {kRefused}, kRefused, 1, kWaitsForFile,
-                     "<SN01> SetJsonPath_P is failed."}),
+    ::testing::Values(HandOverCase{"Idle", 0, {}, -2, 0, 0, "<SN01> Status:0."},
+                      HandOverCase{"Reconnected", 2, {}, -2, 0, 2, "<SN01> Status:2."},
+                      HandOverCase{"FileAlreadyHandedOver", 4, {}, -2, 0, 4, "<SN01> Status:4."},
+                      HandOverCase{"CameraWaitsAndAccepts", kWaitsForFile, {}, 0, 1, 4, "<SN01> m_Status:3 -> 4"},
+                      HandOverCase{"CameraWaitsAndRefuses",
+                                   kWaitsForFile,
+                                   {kRefused},
+                                   kRefused,
+                                   1,
+                                   kWaitsForFile,
+                                   "<SN01> SetJsonPath_P is failed."}),
     [](const ::testing::TestParamInfo<HandOverCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -84,20 +84,18 @@ TEST_P(FramePoolTypes, RecycleClearsAndKeepsTheBuffer) {
     EXPECT_EQ(pool.AllocFrame(type), frame);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllTypes, FramePoolTypes,
-                         ::testing::Values(TypeCase{-2, 4945925, PIXEL_FORMAT_RAW},
-                                           TypeCase{-1, 2073600, PIXEL_FORMAT_RAW},
-                                           TypeCase{0, 614400, PIXEL_FORMAT_DEPTH_MM16},
-                                           TypeCase{1, 614400, PIXEL_FORMAT_GRAY8},
-                                           TypeCase{3, 6220800, PIXEL_FORMAT_RGB},
-                                           TypeCase{8, 614400, PIXEL_FORMAT_GRAY16},
-                                           TypeCase{2, 0, PIXEL_FORMAT_RAW}, TypeCase{4, 0, PIXEL_FORMAT_RAW},
-                                           TypeCase{5, 0, PIXEL_FORMAT_RAW}, TypeCase{6, 0, PIXEL_FORMAT_RAW},
-                                           TypeCase{7, 0, PIXEL_FORMAT_RAW}, TypeCase{42, 0, PIXEL_FORMAT_RAW}),
-                         [](const ::testing::TestParamInfo<TypeCase>& info) {
-                             const int type = info.param.type;
-                             return (type < 0 ? "Minus" : "Type") + std::to_string(type < 0 ? -type : type);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    AllTypes, FramePoolTypes,
+    ::testing::Values(TypeCase{-2, 4945925, PIXEL_FORMAT_RAW}, TypeCase{-1, 2073600, PIXEL_FORMAT_RAW},
+                      TypeCase{0, 614400, PIXEL_FORMAT_DEPTH_MM16}, TypeCase{1, 614400, PIXEL_FORMAT_GRAY8},
+                      TypeCase{3, 6220800, PIXEL_FORMAT_RGB}, TypeCase{8, 614400, PIXEL_FORMAT_GRAY16},
+                      TypeCase{2, 0, PIXEL_FORMAT_RAW}, TypeCase{4, 0, PIXEL_FORMAT_RAW},
+                      TypeCase{5, 0, PIXEL_FORMAT_RAW}, TypeCase{6, 0, PIXEL_FORMAT_RAW},
+                      TypeCase{7, 0, PIXEL_FORMAT_RAW}, TypeCase{42, 0, PIXEL_FORMAT_RAW}),
+    [](const ::testing::TestParamInfo<TypeCase>& info) {
+        const int type = info.param.type;
+        return (type < 0 ? "Minus" : "Type") + std::to_string(type < 0 ? -type : type);
+    });
 
 TEST(FramePool, AllocOfAnotherTypeIsRefusedWhileFramesAreFree) {
     FramePool pool(FRAME_DEPTH, 3);

@@ -69,9 +69,8 @@ TEST_P(FrameQueueDrop, FullQueueDropsItsOldestFrameIntoThePool) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Capacities, FrameQueueDrop,
-                         ::testing::Values(DropCase{2, 2, 3, {2, 3}}, DropCase{0, 1, 2, {2}},
-                                           DropCase{1, 1, 1, {1}}, DropCase{3, 3, 2, {1, 2}},
-                                           DropCase{1, 1, 4, {4}}),
+                         ::testing::Values(DropCase{2, 2, 3, {2, 3}}, DropCase{0, 1, 2, {2}}, DropCase{1, 1, 1, {1}},
+                                           DropCase{3, 3, 2, {1, 2}}, DropCase{1, 1, 4, {4}}),
                          [](const ::testing::TestParamInfo<DropCase>& info) {
                              return "Capacity" + std::to_string(info.param.capacity) + "Pushes" +
                                     std::to_string(info.param.pushes);

@@ -45,20 +45,20 @@ protected:
     void Run() override {
         ++m_trace.runs;
         switch (m_behaviour) {
-        case Behaviour::Cooperative:
-            while (IsRunning()) {
-                ++m_trace.passes;
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            break;
-        case Behaviour::IgnoresStopForOneSecond:
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-            m_trace.afterWait = true;
-            break;
-        case Behaviour::JoinsItself:
-            Join();
-            m_trace.afterWait = true;
-            break;
+            case Behaviour::Cooperative:
+                while (IsRunning()) {
+                    ++m_trace.passes;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+                break;
+            case Behaviour::IgnoresStopForOneSecond:
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+                m_trace.afterWait = true;
+                break;
+            case Behaviour::JoinsItself:
+                Join();
+                m_trace.afterWait = true;
+                break;
         }
         ++m_trace.exits;
     }
@@ -105,14 +105,13 @@ enum class Step { Start, Stop, Join };
 struct SequenceCase {
     const char* label;
     std::vector<Step> steps;
-    int runs;          // how often Run was entered
-    bool running;      // IsRunning at the end
-    bool stillLooping; // the thread keeps running its loop at the end
+    int runs;           // how often Run was entered
+    bool running;       // IsRunning at the end
+    bool stillLooping;  // the thread keeps running its loop at the end
     std::vector<const char*> logged;
 };
 
-class StoppableThreadSequence : public StoppableThreadTest,
-                                public ::testing::WithParamInterface<SequenceCase> {};
+class StoppableThreadSequence : public StoppableThreadTest, public ::testing::WithParamInterface<SequenceCase> {};
 
 TEST_P(StoppableThreadSequence, StartStopJoin) {
     const SequenceCase& c = GetParam();
@@ -120,18 +119,14 @@ TEST_P(StoppableThreadSequence, StartStopJoin) {
     int started = 0;
     for (Step step : c.steps) {
         switch (step) {
-        case Step::Start:
-            EXPECT_EQ(worker.Start(), 0);
-            // Let a thread that was created enter Run before the next step.
-            ++started;
-            Eventually([&] { return m_trace.runs >= std::min(started, c.runs); });
-            break;
-        case Step::Stop:
-            worker.Stop();
-            break;
-        case Step::Join:
-            worker.Join();
-            break;
+            case Step::Start:
+                EXPECT_EQ(worker.Start(), 0);
+                // Let a thread that was created enter Run before the next step.
+                ++started;
+                Eventually([&] { return m_trace.runs >= std::min(started, c.runs); });
+                break;
+            case Step::Stop: worker.Stop(); break;
+            case Step::Join: worker.Join(); break;
         }
     }
     ASSERT_TRUE(Eventually([&] { return m_trace.runs == c.runs; }));
@@ -149,16 +144,32 @@ TEST_P(StoppableThreadSequence, StartStopJoin) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, StoppableThreadSequence,
     ::testing::Values(
-        SequenceCase{"StartStopJoin", {Step::Start, Step::Stop, Step::Join}, 1, false, false,
+        SequenceCase{"StartStopJoin",
+                     {Step::Start, Step::Stop, Step::Join},
+                     1,
+                     false,
+                     false,
                      {"Seq mPtrThreadHandle:", " begin\n", "Seq ret:0\n", "Seq Exit.\n", "Seq end\n"}},
-        SequenceCase{"DoubleStart", {Step::Start, Step::Start}, 1, true, true,
+        SequenceCase{"DoubleStart",
+                     {Step::Start, Step::Start},
+                     1,
+                     true,
+                     true,
                      {"Do not repeat invoke Start:Seq, if not Stop previous.\n"}},
-        SequenceCase{"StartAfterStopWithoutJoin", {Step::Start, Step::Stop, Step::Start}, 1, false, false,
+        SequenceCase{"StartAfterStopWithoutJoin",
+                     {Step::Start, Step::Stop, Step::Start},
+                     1,
+                     false,
+                     false,
                      {"Do not repeat invoke Start:Seq, if not Stop previous.\n"}},
-        SequenceCase{"JoinNeverStarted", {Step::Join}, 0, false, false,
-                     {"Seq mPtrThreadHandle:0 begin\n", "Seq end\n"}},
+        SequenceCase{
+            "JoinNeverStarted", {Step::Join}, 0, false, false, {"Seq mPtrThreadHandle:0 begin\n", "Seq end\n"}},
         SequenceCase{"StopNeverStarted", {Step::Stop}, 0, false, false, {"Seq mPtrThreadHandle:0\n"}},
-        SequenceCase{"RestartAfterStopAndJoin", {Step::Start, Step::Stop, Step::Join, Step::Start}, 2, true, true,
+        SequenceCase{"RestartAfterStopAndJoin",
+                     {Step::Start, Step::Stop, Step::Join, Step::Start},
+                     2,
+                     true,
+                     true,
                      {"Seq Exit.\n"}}),
     [](const ::testing::TestParamInfo<SequenceCase>& info) { return std::string(info.param.label); });
 

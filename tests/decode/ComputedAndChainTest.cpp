@@ -238,8 +238,8 @@ TEST_F(DecodeTest, RangeOperationsHandLimitsOn) {
     decode->SetDepthRange(1);    // ignored in a multi-frequency mode
     decode->SetDualFreqFusionEnable(true);
     using T = std::tuple<int, int, int>;
-    EXPECT_EQ(preprocess.ranges, (std::vector<T>{T{2, 2498, 0}, T{5, 4500, 0}, T{7, 0, 0}, T{5, 4500, 0},
-                                                 T{5, 4500, 0}}));
+    EXPECT_EQ(preprocess.ranges,
+              (std::vector<T>{T{2, 2498, 0}, T{5, 4500, 0}, T{7, 0, 0}, T{5, 4500, 0}, T{5, 4500, 0}}));
 }
 
 TEST_F(DecodeTest, MeasuringRangeLists) {

@@ -20,8 +20,8 @@ std::vector<uint8_t> ComputedRecord(const camsim::Scene& scene, bool binned, uin
 std::vector<uint8_t> ZeroTapRecord(bool binned, uint8_t range, uint16_t temperature) {
     // Built by hand: the simulator writes no taps of zero.
     const size_t block = binned ? 311040 : 1236480;
-    const size_t markers[4] = {binned ? 308553u : 1231433u, binned ? 619593u : 2467913u,
-                               binned ? 930633u : 3704393u, binned ? 1241673u : 4940873u};
+    const size_t markers[4] = {binned ? 308553u : 1231433u, binned ? 619593u : 2467913u, binned ? 930633u : 3704393u,
+                               binned ? 1241673u : 4940873u};
     const size_t payload = 4 * block;
     std::vector<uint8_t> record(5 + payload, 0);
     record[0] = binned ? 0xB2 : 0xB1;
@@ -103,9 +103,8 @@ void DecodeTest::DecodeAndDrop(std::vector<uint8_t>& record) {
 }
 
 oracle::Planes DecodeTest::Expected(const std::vector<uint8_t>& record, int maxDepth, bool temperatureOffset,
-                                    const std::vector<uint16_t>* background,
-                                    const std::vector<uint16_t>* table) const {
-    oracle::RawInput input{record.data() + 5, record[0] == 0xB2, record[4] & 0x0F, maxDepth, temperatureOffset,
-                           background, table};
+                                    const std::vector<uint16_t>* background, const std::vector<uint16_t>* table) const {
+    oracle::RawInput input{
+        record.data() + 5, record[0] == 0xB2, record[4] & 0x0F, maxDepth, temperatureOffset, background, table};
     return oracle::DecodeRaw(input);
 }

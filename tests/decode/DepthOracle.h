@@ -13,7 +13,7 @@ struct RawInput {
     int range;
     int maxDepth;  // 0: no wrap
     bool temperatureOffset;
-    const std::vector<uint16_t>* background;  // null: none
+    const std::vector<uint16_t>* background;   // null: none
     const std::vector<uint16_t>* offsetTable;  // null: none
 };
 

@@ -97,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(Frames, PointCloudRefusal,
                                            RefusalCase{"BinnedFrameInMode0", FRAME_DEPTH, 320, 240, 0},
                                            RefusalCase{"Wider", FRAME_DEPTH, 641, 480, 0},
                                            RefusalCase{"ShortLength", FRAME_DEPTH, 640, 480, 2}),
-                         [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<RefusalCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(PointCloud, NullArguments) {
     ASSERT_EQ(decode->InitDepthFrame2WorldTab(kIntrinsic, nullptr, 0, 0), 0);

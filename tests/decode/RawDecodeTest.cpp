@@ -129,7 +129,7 @@ TEST_F(DecodeTest, ShortOrForeignRecordsAreRefused) {
 struct ZeroCase {
     const char* name;
     int range;
-    bool measuringRanges;    // built-in ranges loaded, else every depthMax is 0
+    bool measuringRanges;  // built-in ranges loaded, else every depthMax is 0
     bool temperatureOffset;
     uint16_t expected;
 };
@@ -155,15 +155,14 @@ TEST_P(ZeroTaps, DepthIsTheWrappedOffset) {
 }
 
 // Temperature word 0x1F0: offset 12 in range 0, -14 in ranges 1 to 5.
-INSTANTIATE_TEST_SUITE_P(
-    Offsets, ZeroTaps,
-    ::testing::Values(ZeroCase{"PositiveOffset", 0, true, true, 12},
-                      ZeroCase{"NegativeOffsetWrapsByDepthMax", 1, true, true, 1874 - 14},
-                      ZeroCase{"NegativeOffsetRange5", 5, true, true, 7495 - 14},
-                      ZeroCase{"OffsetSwitchedOff", 1, true, false, 0},
-                      ZeroCase{"NoMeasuringRangesPositive", 0, false, true, 12},
-                      ZeroCase{"NoMeasuringRangesNegativeBecomesZero", 1, false, true, 0}),
-    [](const ::testing::TestParamInfo<ZeroCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Offsets, ZeroTaps,
+                         ::testing::Values(ZeroCase{"PositiveOffset", 0, true, true, 12},
+                                           ZeroCase{"NegativeOffsetWrapsByDepthMax", 1, true, true, 1874 - 14},
+                                           ZeroCase{"NegativeOffsetRange5", 5, true, true, 7495 - 14},
+                                           ZeroCase{"OffsetSwitchedOff", 1, true, false, 0},
+                                           ZeroCase{"NoMeasuringRangesPositive", 0, false, true, 12},
+                                           ZeroCase{"NoMeasuringRangesNegativeBecomesZero", 1, false, true, 0}),
+                         [](const ::testing::TestParamInfo<ZeroCase>& info) { return std::string(info.param.name); });
 
 TEST_F(DecodeTest, TemperatureOffsetFormula) {
     // raw 0x1F0: T = (4960 - 2960) / 5.4 + 250 = 620.

@@ -44,19 +44,32 @@ struct SizeCase {
 
 TEST_F(BasePropertyTest, KeysAndSizes) {
     const SizeCase cases[] = {
-        {"Py_Intrinsic", 76, false, 0, 2},      {"Py_Intrinsic", 75, false, -255, 0},
-        {"Py_Intrinsic", 77, true, -255, 0},    {"Py_Distortion", 68, false, 0, 2},
-        {"Py_Distortion", 67, true, -255, 0},   {"Py_Rotation", 71, false, -255, 0},
-        {"Py_Rotation", 73, true, -255, 0},     {"Py_Translation", 25, false, -255, 0},
-        {"Py_Translation", 23, true, -255, 0},  {"Py_Serialnumber", 16, false, -9, 0},
-        {"Py_Serialnumber", 17, false, 0, 1},   {"Py_Serialnumber", 16, true, -255, 0},
-        {"Py_DHCPEnable", 2, false, -15, 0},    {"Py_DHCPEnable", 2, true, -255, 0},
-        {"Py_DHCPEnable", 1, true, 0, 1},       {"Py_FactoryMode", 19, false, -15, 0},
-        {"Py_FactoryMode", 19, true, -255, 0},  {"Py_FactoryMode", 20, false, 0, 1},
-        {"Py_MCUparameters", 5, false, -15, 0}, {"Py_MCUparameters", 7, true, -255, 0},
-        {"Py_MACAddress", 18, false, 0, 1},     {"Py_SubnetMask", 16, false, 0, 1},
-        {"Py_IP", 16, false, 0, 1},             {"Py_IP", 8, true, 0, 1},
-        {"Py_NoSuchKey", 4, false, -255, 0},    {"Py_NoSuchKey", 4, true, -255, 0},
+        {"Py_Intrinsic", 76, false, 0, 2},
+        {"Py_Intrinsic", 75, false, -255, 0},
+        {"Py_Intrinsic", 77, true, -255, 0},
+        {"Py_Distortion", 68, false, 0, 2},
+        {"Py_Distortion", 67, true, -255, 0},
+        {"Py_Rotation", 71, false, -255, 0},
+        {"Py_Rotation", 73, true, -255, 0},
+        {"Py_Translation", 25, false, -255, 0},
+        {"Py_Translation", 23, true, -255, 0},
+        {"Py_Serialnumber", 16, false, -9, 0},
+        {"Py_Serialnumber", 17, false, 0, 1},
+        {"Py_Serialnumber", 16, true, -255, 0},
+        {"Py_DHCPEnable", 2, false, -15, 0},
+        {"Py_DHCPEnable", 2, true, -255, 0},
+        {"Py_DHCPEnable", 1, true, 0, 1},
+        {"Py_FactoryMode", 19, false, -15, 0},
+        {"Py_FactoryMode", 19, true, -255, 0},
+        {"Py_FactoryMode", 20, false, 0, 1},
+        {"Py_MCUparameters", 5, false, -15, 0},
+        {"Py_MCUparameters", 7, true, -255, 0},
+        {"Py_MACAddress", 18, false, 0, 1},
+        {"Py_SubnetMask", 16, false, 0, 1},
+        {"Py_IP", 16, false, 0, 1},
+        {"Py_IP", 8, true, 0, 1},
+        {"Py_NoSuchKey", 4, false, -255, 0},
+        {"Py_NoSuchKey", 4, true, -255, 0},
         {"Py_intrinsic", 76, false, -255, 0},
     };
     for (const SizeCase& c : cases) {
@@ -69,8 +82,8 @@ TEST_F(BasePropertyTest, KeysAndSizes) {
             const int32_t sensor = SENSOR_TYPE_TOF;
             std::memcpy(data.data(), &sensor, sizeof(sensor));
         }
-        const int ret = c.set ? device->SetProperty(c.key, data.data(), c.size)
-                              : device->GetProperty(c.key, data.data(), c.size);
+        const int ret =
+            c.set ? device->SetProperty(c.key, data.data(), c.size) : device->GetProperty(c.key, data.data(), c.size);
         EXPECT_EQ(ret, c.result);
         EXPECT_EQ(io->SentCommands().size(), c.commands);
     }

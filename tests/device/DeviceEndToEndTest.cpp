@@ -31,7 +31,9 @@ constexpr FrameReady kToFReady = FRAME_READY_DEPTH | FRAME_READY_IR | FRAME_READ
 
 class DeviceEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(toftest::Plugin::Get().LoadError().empty()) << toftest::Plugin::Get().LoadError(); }
+    void SetUp() override {
+        ASSERT_TRUE(toftest::Plugin::Get().LoadError().empty()) << toftest::Plugin::Get().LoadError();
+    }
 
     void TearDown() override {
         device.reset();

@@ -29,8 +29,8 @@ protected:
         tof = ownedToF.get();
         auto ownedPre = std::make_unique<testsupport::IdentityPreProcess>();
         preProcess = ownedPre.get();
-        device = std::make_unique<tofDevice>(info, std::move(ownedToF), std::move(ownedIO),
-                                             std::move(ownedPre), [this](linktiming::milliseconds d) {
+        device = std::make_unique<tofDevice>(info, std::move(ownedToF), std::move(ownedIO), std::move(ownedPre),
+                                             [this](linktiming::milliseconds d) {
                                                  std::lock_guard<std::mutex> lock(sleepMutex);
                                                  sleeps.push_back(d);
                                              });

@@ -67,8 +67,8 @@ void FakeToF::Produce(FrameType type, uint32_t index, HasFrameType groupMask, ui
         m_buffers.push_back(std::make_unique<uint8_t[]>(bytes));
         std::memset(m_buffers.back().get(), int(index & 0xFF), bytes);
         auto frame = std::make_unique<Frame>();
-        *frame = Frame{index,  type,    FormatOf(type), m_buffers.back().get(), bytes, bytes, 1.0f, 0,
-                       kWidth, kHeight, groupMask,      timestamp};
+        *frame = Frame{index,   type,      FormatOf(type), m_buffers.back().get(), bytes, bytes, 1.0f, 0, kWidth,
+                       kHeight, groupMask, timestamp};
         m_ready[type].push_back(frame.get());
         m_frames.push_back(std::move(frame));
         notify = consumer;

@@ -16,7 +16,7 @@ struct DispatchCase {
     const char* key;
     int size;
     bool set;
-    int pluginResult;      // the plug-in's answer to SetProperty or GetProperty
+    int pluginResult;  // the plug-in's answer to SetProperty or GetProperty
     int result;
     const char* pluginCall;  // the plug-in call the key must reach; "" none
     bool sizeLine;

@@ -25,8 +25,8 @@ TEST_F(SensorSettingsTest, SensorOperationsTakeTheToFSensorOnly) {
     ExposureTimeParams exposure{1, 250};
     const SensorCase cases[] = {
         {"intrinsic", [&](BaseDevice& d, SensorType t) { return d.GetCameraIntrinsic(t, values); }, "GetIntrinsic", 0},
-        {"distortion", [&](BaseDevice& d, SensorType t) { return d.GetCameraDistortion(t, values); },
-         "GetDistortion", 0},
+        {"distortion", [&](BaseDevice& d, SensorType t) { return d.GetCameraDistortion(t, values); }, "GetDistortion",
+         0},
         {"resolutions", [&](BaseDevice& d, SensorType t) { return d.GetSupportedResolutionList(t, &list); },
          "GetResolutionList", 3},
         {"set exposure mode", [&](BaseDevice& d, SensorType t) { return d.SetExposureControlMode(t, 1); },
@@ -138,10 +138,8 @@ TEST_F(PointCloudTest, FramesThatCannotBeConvertedAreRefused) {
         int result;
     };
     const Case cases[] = {
-        {"IR frame", FRAME_IR, 16, true, -15},
-        {"depth-in-colour frame", FRAME_DEPTH_IN_COLOR, 16, true, -15},
-        {"one pixel short", FRAME_DEPTH, 15, true, -15},
-        {"empty", FRAME_DEPTH, 0, true, -15},
+        {"IR frame", FRAME_IR, 16, true, -15},           {"depth-in-colour frame", FRAME_DEPTH_IN_COLOR, 16, true, -15},
+        {"one pixel short", FRAME_DEPTH, 15, true, -15}, {"empty", FRAME_DEPTH, 0, true, -15},
         {"no data", FRAME_DEPTH, 16, false, -5},
     };
     for (const Case& c : cases) {

@@ -197,7 +197,10 @@ INSTANTIATE_TEST_SUITE_P(
     Images, ImageCheckTest,
     ::testing::Values(
         ImageCase{"OlderVersion", Spoilt([](ImageSpec& s) { s.version = 4; }), "FW_20240115_V5", -16},
-        ImageCase{"OlderVersionWrongLength", Spoilt([](ImageSpec& s) { s.version = 4; s.lengthDelta = 1; }),
+        ImageCase{"OlderVersionWrongLength", Spoilt([](ImageSpec& s) {
+                      s.version = 4;
+                      s.lengthDelta = 1;
+                  }),
                   "FW_20240115_V5", -17},
         ImageCase{"SpoiltPayload", Spoilt([](ImageSpec& s) { s.checksumDelta = 1; }), "FW_20240115_V5", -17},
         ImageCase{"OtherProductGroup", Spoilt([](ImageSpec& s) { s.productType = 18; }), "FW_20240115_V5", -17},
@@ -274,8 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"CameraRefusesThePath", true, {kRefused}, kRefused, 1, 0, "<SN01> SetJsonPath_P is failed."},
         JsonCase{"NoJsonCallback", false, {}, -19, 1, 0, "<SN01> UpgradeJsonStatusCallback is null."},
         JsonCase{"HandedToTheController", true, {}, 0, 2, 4, "<SN01> m_Status:0 -> 4"},
-        JsonCase{"ControllersCommandRefused", true, {0, kRefused}, kRefused, 2, 0,
-                 "<SN01> SetJsonPath_P is failed."}),
+        JsonCase{"ControllersCommandRefused", true, {0, kRefused}, kRefused, 2, 0, "<SN01> SetJsonPath_P is failed."}),
     [](const ::testing::TestParamInfo<JsonCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

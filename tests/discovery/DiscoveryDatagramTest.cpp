@@ -40,11 +40,8 @@ TEST(DiscoveryDatagramTest, ShortDatagramsReadAsZeroPadded) {
     DatagramBytes d;
     d.Sn("SN1").Alias("abc");
     const LengthCase cases[] = {
-        {"whole", 89, "abc", "SN1"},
-        {"alias cut", 70, "a", "SN1"},
-        {"no alias", 69, "", "SN1"},
-        {"serial cut", 24, "", "SN"},
-        {"empty", 0, "", ""},
+        {"whole", 89, "abc", "SN1"},  {"alias cut", 70, "a", "SN1"}, {"no alias", 69, "", "SN1"},
+        {"serial cut", 24, "", "SN"}, {"empty", 0, "", ""},
     };
     for (const LengthCase& c : cases) {
         const DiscoveryDatagram parsed = ParseDiscoveryDatagram(d.bytes.data(), c.size);

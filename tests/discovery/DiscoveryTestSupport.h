@@ -12,9 +12,15 @@ struct DatagramBytes {
         return *this;
     }
     DatagramBytes& Ip(const std::string& ip) { return Text(5, 16, ip); }
-    DatagramBytes& Type(uint8_t type) { bytes[21] = type; return *this; }
+    DatagramBytes& Type(uint8_t type) {
+        bytes[21] = type;
+        return *this;
+    }
     DatagramBytes& Sn(const std::string& sn) { return Text(22, 30, sn); }
-    DatagramBytes& State(int8_t state) { bytes[52] = static_cast<uint8_t>(state); return *this; }
+    DatagramBytes& State(int8_t state) {
+        bytes[52] = static_cast<uint8_t>(state);
+        return *this;
+    }
     DatagramBytes& PeerIp(const std::string& ip) { return Text(53, 16, ip); }
     DatagramBytes& Alias(const std::string& alias) { return Text(69, 20, alias); }
 };

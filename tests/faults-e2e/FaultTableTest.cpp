@@ -159,8 +159,7 @@ void Restart(std::unique_ptr<camsim::CameraSim>& sim, const camsim::CameraOption
 
 const LossRow kLossRows[] = {
     {"DataPortClosed", [](auto& sim) { sim->CloseDataConnection(); }, [](auto&, const auto&) {}, 0, false},
-    {"DataPortClosedWhileStopped", [](auto& sim) { sim->CloseDataConnection(); }, [](auto&, const auto&) {}, 0,
-     true},
+    {"DataPortClosedWhileStopped", [](auto& sim) { sim->CloseDataConnection(); }, [](auto&, const auto&) {}, 0, true},
     {"DataPortRefused",
      [](auto& sim) {
          sim->RefuseDataConnections(true);
@@ -168,8 +167,8 @@ const LossRow kLossRows[] = {
      },
      [](auto& sim, const auto&) { sim->RefuseDataConnections(false); }, -13, false},
     {"DataSocketReset", [](auto& sim) { sim->ResetDataConnection(); }, [](auto&, const auto&) {}, 0, false},
-    {"DataSocketResetColourCamera", [](auto& sim) { sim->ResetDataConnection(); }, [](auto&, const auto&) {}, 0,
-     false, true},
+    {"DataSocketResetColourCamera", [](auto& sim) { sim->ResetDataConnection(); }, [](auto&, const auto&) {}, 0, false,
+     true},
     {"CameraKilled", [](auto& sim) { sim->Stop(); }, Restart, 0, false},
     {"BothPortsRefused",
      [](auto& sim) {
@@ -209,8 +208,7 @@ TEST_P(SurvivedFault, FramesFlowAndNoLossIsReported) {
 
 const SurvivedRow kSurvivedRows[] = {
     {"CommandRepliesLate", [](auto& sim) { sim.SetReplyDelay(300ms); }, [](auto& sim) { sim.SetReplyDelay(0ms); }},
-    {"ForeignDataFrames", [](auto& sim) { sim.InjectDataFault(camsim::DataFault::ForeignType, 10); },
-     [](auto&) {}},
+    {"ForeignDataFrames", [](auto& sim) { sim.InjectDataFault(camsim::DataFault::ForeignType, 10); }, [](auto&) {}},
     {"DataTrickles", [](auto& sim) { sim.SetSlowSending(1ms); }, [](auto& sim) { sim.SetSlowSending(0ms); }},
 };
 

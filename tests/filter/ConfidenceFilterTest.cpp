@@ -70,19 +70,20 @@ TEST_P(ConfidencePixelTest, OnePixel) {
 
 // At 1000 mm the table holds 340: with exposure 1e6 and threshold 15 the amplitude must
 // reach 15 * 340 / 100 = 51.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConfidencePixelTest,
-    ::testing::Values(PixelCase{"too near", 50, 1000, 0, 15, 0}, PixelCase{"just too near", 99, 1000, 0, 15, 0},
-                      PixelCase{"invalid 0 stays 0", 0, 1000, 0, 15, 0},
-                      PixelCase{"nearest kept", 100, 1000, 0, 15, 100},
-                      PixelCase{"farthest kept", 4999, 1000, 0, 15, 4999},
-                      PixelCase{"just too far", 5000, 1000, 0, 15, X}, PixelCase{"too far", 6000, 60000, 0, 15, X},
-                      PixelCase{"amplitude below 10", 1000, 9, 0, 15, X},
-                      PixelCase{"amplitude 10 without exposure", 1000, 10, 0, 15, 1000},
-                      PixelCase{"amplitude too low for the exposure", 1000, 50, 1e6f, 15, X},
-                      PixelCase{"amplitude enough for the exposure", 1000, 52, 1e6f, 15, 1000},
-                      PixelCase{"threshold 0 ignores the exposure", 1000, 10, 1e6f, 0, 1000},
-                      PixelCase{"negative exposure ignored", 1000, 10, -1e6f, 15, 1000}));
+INSTANTIATE_TEST_SUITE_P(Cases, ConfidencePixelTest,
+                         ::testing::Values(PixelCase{"too near", 50, 1000, 0, 15, 0},
+                                           PixelCase{"just too near", 99, 1000, 0, 15, 0},
+                                           PixelCase{"invalid 0 stays 0", 0, 1000, 0, 15, 0},
+                                           PixelCase{"nearest kept", 100, 1000, 0, 15, 100},
+                                           PixelCase{"farthest kept", 4999, 1000, 0, 15, 4999},
+                                           PixelCase{"just too far", 5000, 1000, 0, 15, X},
+                                           PixelCase{"too far", 6000, 60000, 0, 15, X},
+                                           PixelCase{"amplitude below 10", 1000, 9, 0, 15, X},
+                                           PixelCase{"amplitude 10 without exposure", 1000, 10, 0, 15, 1000},
+                                           PixelCase{"amplitude too low for the exposure", 1000, 50, 1e6f, 15, X},
+                                           PixelCase{"amplitude enough for the exposure", 1000, 52, 1e6f, 15, 1000},
+                                           PixelCase{"threshold 0 ignores the exposure", 1000, 10, 1e6f, 0, 1000},
+                                           PixelCase{"negative exposure ignored", 1000, 10, -1e6f, 15, 1000}));
 
 TEST_F(ConfidenceFilterTest, LargestFactorTimesAmplitudeDoesNotWrapNegative) {
     WriteFactors(std::vector<uint16_t>(kFactors, 0xFFFF));

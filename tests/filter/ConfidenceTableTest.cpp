@@ -17,10 +17,9 @@ TEST_P(ConfidenceTableRowTest, HoldsTheCalibratedValue) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ConfidenceTableRowTest,
                          ::testing::Values(Row{100, 32593}, Row{101, 31956}, Row{150, 14592}, Row{200, 8250},
-                                           Row{300, 3694}, Row{400, 2089}, Row{600, 935}, Row{800, 529},
-                                           Row{1000, 340}, Row{1500, 152}, Row{2000, 86}, Row{2500, 55},
-                                           Row{3000, 39}, Row{3500, 28}, Row{4000, 22}, Row{4500, 17},
-                                           Row{4999, 14}, Row{7495, 6}));
+                                           Row{300, 3694}, Row{400, 2089}, Row{600, 935}, Row{800, 529}, Row{1000, 340},
+                                           Row{1500, 152}, Row{2000, 86}, Row{2500, 55}, Row{3000, 39}, Row{3500, 28},
+                                           Row{4000, 22}, Row{4500, 17}, Row{4999, 14}, Row{7495, 6}));
 
 TEST(ConfidenceTableTest, CoversEveryDepthAndNeverRises) {
     const auto& table = pConfidenceTab();

@@ -29,8 +29,7 @@ void DepthImage::Bind() {
     m_frame.length = m_frame.capacity;
 }
 
-std::vector<uint16_t> RandomDepth(uint32_t count, uint32_t seed, uint16_t low, uint16_t high,
-                                  double invalidShare) {
+std::vector<uint16_t> RandomDepth(uint32_t count, uint32_t seed, uint16_t low, uint16_t high, double invalidShare) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> depth(low, high);
     std::uniform_real_distribution<double> share(0.0, 1.0);

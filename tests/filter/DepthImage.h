@@ -29,7 +29,6 @@ private:
 };
 
 // Deterministic depth values in [low, high], with a share of 0 and 0xFFFF pixels.
-std::vector<uint16_t> RandomDepth(uint32_t count, uint32_t seed, uint16_t low, uint16_t high,
-                                  double invalidShare);
+std::vector<uint16_t> RandomDepth(uint32_t count, uint32_t seed, uint16_t low, uint16_t high, double invalidShare);
 
 }  // namespace filtertest

@@ -82,7 +82,7 @@ TEST_F(FillHoleFilterTest, LargeHoleClosesFurtherWithEachIteration) {
 TEST_F(FillHoleFilterTest, HoleNextToAFilledHoleSeesTheOldValue) {
     // (1, 2) has three valid neighbours before the pass; filling (1, 1) first must not give it a fourth.
     DepthImage image(4, {1000, 1000, 1000, 0,  //
-                         1000, 0, 0, 0,  //
+                         1000, 0, 0, 0,        //
                          1000, 1000, 0, 0});
     filter.FillHoleFilter(image.frame());
     EXPECT_EQ(image.at(1, 1), 1000);
@@ -102,8 +102,7 @@ struct FillReferenceCase {
     double invalidShare;
 };
 
-class FillHoleReferenceTest : public FillHoleFilterTest,
-                              public ::testing::WithParamInterface<FillReferenceCase> {};
+class FillHoleReferenceTest : public FillHoleFilterTest, public ::testing::WithParamInterface<FillReferenceCase> {};
 
 TEST_P(FillHoleReferenceTest, MatchesThePlainForm) {
     const FillReferenceCase& c = GetParam();

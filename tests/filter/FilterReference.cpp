@@ -130,8 +130,8 @@ std::vector<uint16_t> SpatialReference(const std::vector<uint16_t>& in, Size siz
     return out;
 }
 
-std::vector<uint16_t> FillHoleReference(const std::vector<uint16_t>& in, Size size,
-                                        const FillHoleFilterParams& params, uint16_t minDepth, uint16_t maxDepth) {
+std::vector<uint16_t> FillHoleReference(const std::vector<uint16_t>& in, Size size, const FillHoleFilterParams& params,
+                                        uint16_t minDepth, uint16_t maxDepth) {
     std::vector<uint16_t> out = in;
     if (params.iterations <= 0 || size.width <= 2 || size.height <= 2) {
         return out;

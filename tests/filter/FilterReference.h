@@ -16,7 +16,7 @@ struct Size {
 std::vector<uint16_t> FlyingPixelReference(const std::vector<uint16_t>& in, Size size, int32_t threshold);
 std::vector<uint16_t> SpatialReference(const std::vector<uint16_t>& in, Size size, const SpatialFilterParams& params,
                                        uint16_t minDepth, uint16_t maxDepth);
-std::vector<uint16_t> FillHoleReference(const std::vector<uint16_t>& in, Size size,
-                                        const FillHoleFilterParams& params, uint16_t minDepth, uint16_t maxDepth);
+std::vector<uint16_t> FillHoleReference(const std::vector<uint16_t>& in, Size size, const FillHoleFilterParams& params,
+                                        uint16_t minDepth, uint16_t maxDepth);
 
 }  // namespace filtertest

@@ -18,7 +18,7 @@ protected:
 };
 
 TEST_F(FlyingPixelFilterTest, LoneValidPixelIsInvalidated) {
-    DepthImage image(3, {0, 0, 0,  //
+    DepthImage image(3, {0, 0, 0,     //
                          0, 1000, 0,  //
                          0, 0, 0});
     filter.FlyingPixelFilter(image.frame());
@@ -45,7 +45,7 @@ TEST_F(FlyingPixelFilterTest, SpikeTakesItsDirectNeighboursButNotTheDiagonals) {
 
 TEST_F(FlyingPixelFilterTest, BorderPixelWithFewerThanThreeValuesIsInvalidated) {
     DepthImage image(5, {0, 0, 1000, 1000, 0,  //
-                         0, 0, 0, 0, 0,  //
+                         0, 0, 0, 0, 0,        //
                          0, 0, 0, 0, 0});
     filter.FlyingPixelFilter(image.frame());
     EXPECT_EQ(image.at(0, 2), X);
@@ -54,7 +54,7 @@ TEST_F(FlyingPixelFilterTest, BorderPixelWithFewerThanThreeValuesIsInvalidated) 
 
 TEST_F(FlyingPixelFilterTest, LoneCornerPixelStaysSinceCornersOwnNoWindow) {
     DepthImage image(4, {1000, 0, 0, 0,  //
-                         0, 0, 0, 0,  //
+                         0, 0, 0, 0,     //
                          0, 0, 0, 0});
     filter.FlyingPixelFilter(image.frame());
     EXPECT_EQ(image.at(0, 0), 1000);
@@ -95,13 +95,12 @@ struct ReferenceCase {
     double invalidShare;
 };
 
-class FlyingPixelReferenceTest : public FlyingPixelFilterTest,
-                                 public ::testing::WithParamInterface<ReferenceCase> {};
+class FlyingPixelReferenceTest : public FlyingPixelFilterTest, public ::testing::WithParamInterface<ReferenceCase> {};
 
 TEST_P(FlyingPixelReferenceTest, MatchesThePlainForm) {
     const ReferenceCase& c = GetParam();
-    const auto input = filtertest::RandomDepth(c.width * c.height, c.width * 31 + c.height, c.low, c.high,
-                                               c.invalidShare);
+    const auto input =
+        filtertest::RandomDepth(c.width * c.height, c.width * 31 + c.height, c.low, c.high, c.invalidShare);
     DepthImage image(static_cast<uint16_t>(c.width), static_cast<uint16_t>(c.height));
     image.Assign(input);
     filter.SetFlyingPixelFilterParams({1, c.threshold});

@@ -21,8 +21,8 @@ struct SpatialCase {
     const char* name;
     SpatialFilterParams params;
     uint16_t centre;
-    uint16_t neighbour;    // all twelve diamond neighbours
-    uint16_t outlier;      // replaces the neighbour at (0, 2) when not 0
+    uint16_t neighbour;  // all twelve diamond neighbours
+    uint16_t outlier;    // replaces the neighbour at (0, 2) when not 0
     uint16_t maxDepth;
     uint16_t expected;
 };
@@ -44,20 +44,19 @@ TEST_P(SpatialCaseTest, CentreOfAFiveByFiveFrame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SpatialCaseTest,
-    ::testing::Values(
-        SpatialCase{"small variation averaged", {1, 7, 50, 1}, 1010, 1000, 0, 7495, 1000},
-        SpatialCase{"mean of the kept neighbours", {1, 7, 50, 1}, 1010, 1000, 1240, 7495, 1020},
-        SpatialCase{"too few neighbours above validCount", {1, 12, 50, 1}, 1010, 1000, 0, 7495, 1010},
-        SpatialCase{"negative validCount counts as 0", {1, -5, 50, 1}, 1010, 1000, 0, 7495, 1000},
-        SpatialCase{"deviation too large", {1, 7, 50, 1}, 1010, 1000, 3000, 7495, 1010},
-        SpatialCase{"centre outside the limits", {1, 7, 50, 1}, 1010, 1000, 0, 1010, 1010},
-        // A neighbour outside the limits is left out of the sum but m12 still divides by 12.
-        SpatialCase{"excluded neighbour lowers m12", {1, 7, 50, 1}, 1010, 1000, 8000, 7495, 1010},
-        SpatialCase{"excluded neighbour, wider deviation", {1, 7, 250, 1}, 1010, 1000, 8000, 7495, 1000},
-        // m12 * percent beyond 32 bits must not turn negative.
-        SpatialCase{"huge deviationPercent", {1, 7, INT32_MAX, 1}, 1010, 1000, 3000, 7495, 1166},
-        SpatialCase{"zero iterations", {1, 7, 50, 0}, 1010, 1000, 0, 7495, 1010},
-        SpatialCase{"disabled", {0, 7, 50, 1}, 1010, 1000, 0, 7495, 1010}));
+    ::testing::Values(SpatialCase{"small variation averaged", {1, 7, 50, 1}, 1010, 1000, 0, 7495, 1000},
+                      SpatialCase{"mean of the kept neighbours", {1, 7, 50, 1}, 1010, 1000, 1240, 7495, 1020},
+                      SpatialCase{"too few neighbours above validCount", {1, 12, 50, 1}, 1010, 1000, 0, 7495, 1010},
+                      SpatialCase{"negative validCount counts as 0", {1, -5, 50, 1}, 1010, 1000, 0, 7495, 1000},
+                      SpatialCase{"deviation too large", {1, 7, 50, 1}, 1010, 1000, 3000, 7495, 1010},
+                      SpatialCase{"centre outside the limits", {1, 7, 50, 1}, 1010, 1000, 0, 1010, 1010},
+                      // A neighbour outside the limits is left out of the sum but m12 still divides by 12.
+                      SpatialCase{"excluded neighbour lowers m12", {1, 7, 50, 1}, 1010, 1000, 8000, 7495, 1010},
+                      SpatialCase{"excluded neighbour, wider deviation", {1, 7, 250, 1}, 1010, 1000, 8000, 7495, 1000},
+                      // m12 * percent beyond 32 bits must not turn negative.
+                      SpatialCase{"huge deviationPercent", {1, 7, INT32_MAX, 1}, 1010, 1000, 3000, 7495, 1166},
+                      SpatialCase{"zero iterations", {1, 7, 50, 0}, 1010, 1000, 0, 7495, 1010},
+                      SpatialCase{"disabled", {0, 7, 50, 1}, 1010, 1000, 0, 7495, 1010}));
 
 TEST_F(SpatialFilterTest, FramesOfFourOrFewerColumnsOrRowsAreLeftAlone) {
     filter.SetSpatialFilterParams({1, 7, 50, 1});
@@ -88,8 +87,7 @@ struct SpatialReferenceCase {
     uint16_t maxDepth;
 };
 
-class SpatialReferenceTest : public SpatialFilterTest,
-                             public ::testing::WithParamInterface<SpatialReferenceCase> {};
+class SpatialReferenceTest : public SpatialFilterTest, public ::testing::WithParamInterface<SpatialReferenceCase> {};
 
 TEST_P(SpatialReferenceTest, EachPassReadsTheFrameAsItWasBeforeIt) {
     const SpatialReferenceCase& c = GetParam();
@@ -103,12 +101,11 @@ TEST_P(SpatialReferenceTest, EachPassReadsTheFrameAsItWasBeforeIt) {
               filtertest::SpatialReference(input, {c.width, c.height}, c.params, c.minDepth, c.maxDepth));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Frames, SpatialReferenceTest,
-    ::testing::Values(SpatialReferenceCase{5, 5, {1, 7, 50, 1}, 0, 7495},
-                      SpatialReferenceCase{9, 7, {1, 7, 50, 3}, 0, 7495},
-                      SpatialReferenceCase{31, 17, {1, 4, 90, 2}, 960, 1040},
-                      SpatialReferenceCase{64, 48, {1, 0, 200, 1}, 0, 1000},
-                      SpatialReferenceCase{640, 480, {1, 7, 50, 1}, 0, 7495}));
+INSTANTIATE_TEST_SUITE_P(Frames, SpatialReferenceTest,
+                         ::testing::Values(SpatialReferenceCase{5, 5, {1, 7, 50, 1}, 0, 7495},
+                                           SpatialReferenceCase{9, 7, {1, 7, 50, 3}, 0, 7495},
+                                           SpatialReferenceCase{31, 17, {1, 4, 90, 2}, 960, 1040},
+                                           SpatialReferenceCase{64, 48, {1, 0, 200, 1}, 0, 1000},
+                                           SpatialReferenceCase{640, 480, {1, 7, 50, 1}, 0, 7495}));
 
 }  // namespace

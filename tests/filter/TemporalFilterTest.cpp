@@ -41,21 +41,20 @@ TEST_P(TemporalTierTest, BlendsByHowFarTheValuesLie) {
 }
 
 // Current 1000: the tiers end at differences 15, 31 and 62.
-INSTANTIATE_TEST_SUITE_P(
-    Tiers, TemporalTierTest,
-    ::testing::Values(TierCase{2, 1010, 1000, 1007},  // (3p + c) / 4: mostly previous
-                      TierCase{2, 990, 1000, 992},
-                      TierCase{2, 1020, 1000, 1010},  // (p + c) / 2
-                      TierCase{2, 1050, 1000, 1012},  // (3c + p) / 4: mostly current
-                      TierCase{2, 1100, 1000, 1000},  // too far: current kept
-                      TierCase{2, 1000, 1000, 1000},
-                      // With k = 1 every tier is the average.
-                      TierCase{1, 1010, 1000, 1005}, TierCase{1, 1020, 1000, 1010}, TierCase{1, 1050, 1000, 1025},
-                      // k = 0 keeps the current value in the outer tiers.
-                      TierCase{0, 1010, 1000, 1000},
-                      // p * 2^k beyond 32 bits is still exact; k counts modulo 32.
-                      TierCase{20, 60000, 59500, 59999}, TierCase{31, 60000, 59500, 59999},
-                      TierCase{-1, 60000, 59500, 59999}, TierCase{33, 60000, 59500, 59750}));
+INSTANTIATE_TEST_SUITE_P(Tiers, TemporalTierTest,
+                         ::testing::Values(TierCase{2, 1010, 1000, 1007},  // (3p + c) / 4: mostly previous
+                                           TierCase{2, 990, 1000, 992}, TierCase{2, 1020, 1000, 1010},  // (p + c) / 2
+                                           TierCase{2, 1050, 1000, 1012},  // (3c + p) / 4: mostly current
+                                           TierCase{2, 1100, 1000, 1000},  // too far: current kept
+                                           TierCase{2, 1000, 1000, 1000},
+                                           // With k = 1 every tier is the average.
+                                           TierCase{1, 1010, 1000, 1005}, TierCase{1, 1020, 1000, 1010},
+                                           TierCase{1, 1050, 1000, 1025},
+                                           // k = 0 keeps the current value in the outer tiers.
+                                           TierCase{0, 1010, 1000, 1000},
+                                           // p * 2^k beyond 32 bits is still exact; k counts modulo 32.
+                                           TierCase{20, 60000, 59500, 59999}, TierCase{31, 60000, 59500, 59999},
+                                           TierCase{-1, 60000, 59500, 59999}, TierCase{33, 60000, 59500, 59750}));
 
 TEST_F(TemporalFilterTest, PixelsOutsideTheLimitsKeepTheirValue) {
     filter.SetTimeFilterParams({1, 1});

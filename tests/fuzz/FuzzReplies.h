@@ -41,9 +41,7 @@ public:
     explicit TextBuffer(int size) : m_bytes(static_cast<size_t>(size), '\x5A') {}
     char* data() { return m_bytes.data(); }
     int size() const { return static_cast<int>(m_bytes.size()); }
-    void CheckTerminated(const char* what) const {
-        fuzzcheck::CheckTerminated(m_bytes.data(), m_bytes.size(), what);
-    }
+    void CheckTerminated(const char* what) const { fuzzcheck::CheckTerminated(m_bytes.data(), m_bytes.size(), what); }
 
 private:
     std::vector<char> m_bytes;

@@ -48,7 +48,8 @@ void CheckFrame(TofDecode& decode, FrameType type, const std::vector<uint8_t>& r
     Frame* frame = nullptr;
     if (decode.GetFrame(type, &frame) != 0 || frame == nullptr) return;
     const bool binned = record[0] == kRawBinned || record[0] == kComputedBinned;
-    Check(frame->width == (binned ? 320 : 640) && frame->height == (binned ? 240 : 480), "frame size of another record");
+    Check(frame->width == (binned ? 320 : 640) && frame->height == (binned ? 240 : 480),
+          "frame size of another record");
     const uint32_t bytes = frame->pixelFormat == PIXEL_FORMAT_GRAY8 ? 1 : 2;
     Check(frame->length == uint32_t(frame->width) * frame->height * bytes, "frame length is not its image",
           std::to_string(frame->length));
@@ -98,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     decode.SetConfidenceFilterParams({uint8_t((filters[0] >> 1) & 1), filters[2]});
     decode.SetFlyingPixelFilterParams({uint8_t((filters[0] >> 2) & 1), filters[1]});
     decode.SetSpatialFilterParams({uint8_t((filters[0] >> 3) & 1), filters[2] & 7, filters[1], (filters[0] >> 5) & 3});
-    decode.SetFillHoleFilterParams({uint8_t((filters[0] >> 4) & 1), filters[2] & 7, filters[1] & 15, (filters[0] >> 5) & 3});
+    decode.SetFillHoleFilterParams(
+        {uint8_t((filters[0] >> 4) & 1), filters[2] & 7, filters[1] & 15, (filters[0] >> 5) & 3});
     uint16_t depthMax[6], effectMax[6], effectMin[6];
     for (int r = 0; r < 6; ++r) {
         depthMax[r] = in.Word();

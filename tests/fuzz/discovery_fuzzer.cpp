@@ -20,8 +20,8 @@ using fuzzcheck::CheckTerminated;
 std::string g_moduleDir;
 
 void WriteProfile(const std::string& name, const std::string& productName) {
-    const std::string text = R"({"productName":")" + productName +
-                             R"(","connectType":"socket","toFSensor":[{"type":"halden_tof"}]})";
+    const std::string text =
+        R"({"productName":")" + productName + R"(","connectType":"socket","toFSensor":[{"type":"halden_tof"}]})";
     fuzzcheck::WriteBytes(g_moduleDir + "/Config/" + name, text.data(), text.size());
 }
 

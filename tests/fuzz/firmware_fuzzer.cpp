@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(image.size() >= sizeof(IMG_HEAD), "an image shorter than its header was accepted");
     IMG_HEAD head;
     std::memcpy(&head, image.data(), sizeof(head));
-    Check(head.file_length == image.size() && result.fileLen == image.size(), "an image of the wrong length was accepted");
+    Check(head.file_length == image.size() && result.fileLen == image.size(),
+          "an image of the wrong length was accepted");
     uint32_t payloadSum = 0, wholeSum = 0;
     for (size_t i = 0; i < image.size(); ++i) {
         wholeSum += image[i];

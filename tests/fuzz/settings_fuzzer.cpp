@@ -28,9 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (failAt != 0) device.failures[failAt % 32] = -105;
     const int result = ApplySettingsFile(device, g_path.c_str(), device.Switches());
     // A file that cannot be read, parsed or typed applies nothing.
-    if (result == -15 && !device.calls.empty()) fuzzcheck::Fail("a refused file changed the device:", device.calls.front());
+    if (result == -15 && !device.calls.empty())
+        fuzzcheck::Fail("a refused file changed the device:", device.calls.front());
     // Otherwise the result is the first failing operation's.
-    Check(result == 0 || result == -15 || (result == -105 && !device.calls.empty()), "an error from nowhere:",
-          std::to_string(result));
+    Check(result == 0 || result == -15 || (result == -105 && !device.calls.empty()),
+          "an error from nowhere:", std::to_string(result));
     return 0;
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Color_API.h"
 #include "ColorRecordDispatch.h"
+#include "Color_API.h"
 #include "DeviceErrorList.h"
 #include "FakeCommonControl.h"
 #include "FakeConsumer.h"

@@ -47,11 +47,10 @@ httplib::Result HttpTest::Upload(const std::string& name, const std::string& off
     return Client(port).Post(target.c_str(), body, "application/octet-stream");
 }
 
-httplib::Result HttpTest::UploadWith(const std::string& name, const std::string& offset,
-                                     const std::string& checksum, const std::string& length,
-                                     const std::string& body) const {
-    const std::string target = "/upload?name=" + name + "&offset=" + offset + "&checksum=" + checksum +
-                               "&fileDatalength=" + length;
+httplib::Result HttpTest::UploadWith(const std::string& name, const std::string& offset, const std::string& checksum,
+                                     const std::string& length, const std::string& body) const {
+    const std::string target =
+        "/upload?name=" + name + "&offset=" + offset + "&checksum=" + checksum + "&fileDatalength=" + length;
     return Client().Post(target.c_str(), body, "application/octet-stream");
 }
 

@@ -87,12 +87,13 @@ TEST_F(ConnectionTest, TricklingClientsDoNotHoldAFetch) {
 TEST_F(ConnectionTest, ARequestThatTricklesInIsCutWithinItsBudget) {
     // No silence is long enough for a per-read time-out: only a bound on the whole
     // request ends these.
-    const std::string upload = "POST /upload?name=config.json&offset=0&checksum=0&fileDatalength=64 HTTP/1.1\r\n"
-                               "Host: 127.0.0.1\r\nContent-Length: 64\r\n\r\n";
+    const std::string upload =
+        "POST /upload?name=config.json&offset=0&checksum=0&fileDatalength=64 HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\nContent-Length: 64\r\n\r\n";
     struct Case {
         const char* label;
-        std::string fast;     // sent at once
-        std::string trickled; // then a byte every 400 ms
+        std::string fast;      // sent at once
+        std::string trickled;  // then a byte every 400 ms
     };
     const Case cases[] = {
         {"head", "", kHead},
@@ -129,11 +130,13 @@ TEST_F(ConnectionTest, ABodyThatFlowsAtASaneRateMayTakeLongerThanTheBudget) {
 TEST_F(ConnectionTest, AnOversizedHeadIsRefusedWithoutHoldingOthers) {
     const std::string heads[] = {
         "GET /firmware.img?" + std::string(16 * 1024, 'q') + " HTTP/1.1\r\n\r\n",
-        "GET /firmware.img HTTP/1.1\r\n" + [] {
-            std::string lines;
-            for (int i = 0; i < 2000; ++i) lines += "X-Filler-" + std::to_string(i) + ": x\r\n";
-            return lines;
-        }() + "\r\n",
+        "GET /firmware.img HTTP/1.1\r\n" +
+            [] {
+                std::string lines;
+                for (int i = 0; i < 2000; ++i) lines += "X-Filler-" + std::to_string(i) + ": x\r\n";
+                return lines;
+            }() +
+            "\r\n",
     };
     for (const std::string& head : heads) {
         SCOPED_TRACE(head.substr(0, 40));
@@ -157,10 +160,12 @@ TEST_F(ConnectionTest, ConnectionsBeyondTheBoundAreRefusedAtOnce) {
         return trickler->Received().rfind("HTTP/1.1 503 ", 0) == 0;
     };
     size_t refused = 0;
-    ASSERT_TRUE(Eventually([&] {
-        refused = static_cast<size_t>(std::count_if(tricklers.begin(), tricklers.end(), refusedOne));
-        return refused > 0;
-    }, seconds(2)));
+    ASSERT_TRUE(Eventually(
+        [&] {
+            refused = static_cast<size_t>(std::count_if(tricklers.begin(), tricklers.end(), refusedOne));
+            return refused > 0;
+        },
+        seconds(2)));
     EXPECT_LT(refused, tricklers.size());
     for (const auto& trickler : tricklers) {
         if (refusedOne(trickler)) {
@@ -242,10 +247,12 @@ TEST_F(ConnectionTest, ServerSocketsAreCloseOnExec) {
         return fds;
     };
     std::vector<int> fds;
-    ASSERT_TRUE(Eventually([&] {
-        fds = socketFds();
-        return fds.size() >= 3;
-    }, seconds(2)));
+    ASSERT_TRUE(Eventually(
+        [&] {
+            fds = socketFds();
+            return fds.size() >= 3;
+        },
+        seconds(2)));
     for (const int fd : fds) {
         EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "fd " << fd;
     }

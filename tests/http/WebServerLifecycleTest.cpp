@@ -52,8 +52,7 @@ TEST_F(LifecycleTest, SecondInstanceOnTheSamePortFailsAndLeavesItStopped) {
     EXPECT_NE(other.start(), 0);  // not taken for running after the failure
     EXPECT_TRUE(Serves());
     const std::string log = LogText();
-    EXPECT_NE(log.find("Cannot listen on http://127.0.0.1:18080. Use http://ADDR:PORT or :PORT\n"),
-              std::string::npos);
+    EXPECT_NE(log.find("Cannot listen on http://127.0.0.1:18080. Use http://ADDR:PORT or :PORT\n"), std::string::npos);
     EXPECT_NE(log.find("updateServerParameters fail! result: -1\n"), std::string::npos);
 
     m_server->stop();

@@ -48,8 +48,7 @@ TEST_F(UploadTest, RefusedChunkAnswers400AndLeavesTheFileAsItWas) {
     const RefusedCase cases[] = {
         {"name off by one", "config.jsom", "0", "", "", "abc", "name required"},
         {"name missing", "", "0", "", "", "abc", "name required"},
-        {"declared 100, sent 99", "config.json", "0", "", "100", body99,
-         "check (" + path + ") failed: 100 99"},
+        {"declared 100, sent 99", "config.json", "0", "", "100", body99, "check (" + path + ") failed: 100 99"},
         {"byte sum differs", "config.json", "0", "1", "", "abc", "check (" + path + ") failed: 38 1"},
         {"offset beyond the end", "config.json", "4", "", "", "abc", "beyond end"},
         {"offset not a number", "config.json", "4k", "", "", "abc", "invalid"},

@@ -32,66 +32,86 @@ protected:
 TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
     const double k[9] = {1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5};
     const ExchangeCase cases[] = {
-        {"stream state on", {{0, Bytes{0, 1}}},
+        {"stream state on",
+         {{0, Bytes{0, 1}}},
          [](DeviceCommonProtocol& p) {
              bool on = false;
              int r = p.GetStreamState(on);
              EXPECT_TRUE(on);
              return r;
          },
-         0, {{27, GET, {0, 0}}}},
-        {"stream state 2 is off", {{0, Bytes{0, 2}}},
+         0,
+         {{27, GET, {0, 0}}}},
+        {"stream state 2 is off",
+         {{0, Bytes{0, 2}}},
          [](DeviceCommonProtocol& p) {
              bool on = true;
              int r = p.GetStreamState(on);
              EXPECT_FALSE(on);
              return r;
          },
-         0, {{27, GET, {0, 0}}}},
-        {"stream state failed is off", {{-104, std::nullopt}},
+         0,
+         {{27, GET, {0, 0}}}},
+        {"stream state failed is off",
+         {{-104, std::nullopt}},
          [](DeviceCommonProtocol& p) {
              bool on = true;
              int r = p.GetStreamState(on);
              EXPECT_FALSE(on);
              return r;
          },
-         -104, {{27, GET, {0, 0}}}},
-        {"heartbeat ignores the data", {{0, Bytes{0x42, 0x42}}},
-         [](DeviceCommonProtocol& p) { return p.HeartbeatCheck(); }, 0, {{156, GET, {1}}}},
-        {"heartbeat failure", {{-104, std::nullopt}}, [](DeviceCommonProtocol& p) { return p.HeartbeatCheck(); },
-         -104, {{156, GET, {1}}}},
-        {"work mode is signed", {{0, Bytes{0xFF}}},
+         -104,
+         {{27, GET, {0, 0}}}},
+        {"heartbeat ignores the data",
+         {{0, Bytes{0x42, 0x42}}},
+         [](DeviceCommonProtocol& p) { return p.HeartbeatCheck(); },
+         0,
+         {{156, GET, {1}}}},
+        {"heartbeat failure",
+         {{-104, std::nullopt}},
+         [](DeviceCommonProtocol& p) { return p.HeartbeatCheck(); },
+         -104,
+         {{156, GET, {1}}}},
+        {"work mode is signed",
+         {{0, Bytes{0xFF}}},
          [](DeviceCommonProtocol& p) {
              int mode = 5;
              int r = p.GetWorkMode(&mode);
              EXPECT_EQ(mode, -1);
              return r;
          },
-         0, {{2, GET, {0}}}},
-        {"work mode without matching reply leaves the output", {{-104, std::nullopt}},
+         0,
+         {{2, GET, {0}}}},
+        {"work mode without matching reply leaves the output",
+         {{-104, std::nullopt}},
          [](DeviceCommonProtocol& p) {
              int mode = 5;
              int r = p.GetWorkMode(&mode);
              EXPECT_EQ(mode, 5);
              return r;
          },
-         -104, {{2, GET, {0}}}},
-        {"failed frame-rate get leaves the output", {{-104, std::nullopt}},
+         -104,
+         {{2, GET, {0}}}},
+        {"failed frame-rate get leaves the output",
+         {{-104, std::nullopt}},
          [](DeviceCommonProtocol& p) {
              int fps = 17;
              int r = p.GetFrameRate(&fps);
              EXPECT_EQ(fps, 17);
              return r;
          },
-         -104, {{4, GET, {0}}}},
-        {"frame rate", {{0, Bytes{30}}},
+         -104,
+         {{4, GET, {0}}}},
+        {"frame rate",
+         {{0, Bytes{30}}},
          [](DeviceCommonProtocol& p) {
              int fps = 0;
              int r = p.GetFrameRate(&fps);
              EXPECT_EQ(fps, 30);
              return r;
          },
-         0, {{4, GET, {0}}}},
+         0,
+         {{4, GET, {0}}}},
         {"colour intrinsic in two parts",
          {{0, Doubles(0xFF, {k[0], k[1], k[2], k[3]})}, {0, Doubles(0xFF, {k[4], k[5], k[6], k[7], k[8]})}},
          [&](DeviceCommonProtocol& p) {
@@ -100,8 +120,10 @@ TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
              for (int i = 0; i < 9; ++i) EXPECT_EQ(out[i], k[i]);
              return r;
          },
-         0, {{16, GET, {4}}, {16, GET, {5}}}},
-        {"tof intrinsic second part fails", {{0, Doubles(0, {k[0], k[1], k[2], k[3]})}, {-104, std::nullopt}},
+         0,
+         {{16, GET, {4}}, {16, GET, {5}}}},
+        {"tof intrinsic second part fails",
+         {{0, Doubles(0, {k[0], k[1], k[2], k[3]})}, {-104, std::nullopt}},
          [&](DeviceCommonProtocol& p) {
              double out[9] = {};
              int r = p.GetCameraIntrinsic(SENSOR_TYPE_TOF, out);
@@ -109,8 +131,10 @@ TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
              EXPECT_EQ(out[4], 0.0);
              return r;
          },
-         -104, {{16, GET, {0}}, {16, GET, {1}}}},
-        {"tof distortion", {{0, Doubles(0, {1, 2, 3, 4})}, {0, Doubles(0, {5, 6, 7, 8})}},
+         -104,
+         {{16, GET, {0}}, {16, GET, {1}}}},
+        {"tof distortion",
+         {{0, Doubles(0, {1, 2, 3, 4})}, {0, Doubles(0, {5, 6, 7, 8})}},
          [](DeviceCommonProtocol& p) {
              double out[8] = {};
              int r = p.GetCameraDistortion(SENSOR_TYPE_TOF, out);
@@ -118,24 +142,30 @@ TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
              EXPECT_EQ(out[7], 8);
              return r;
          },
-         0, {{16, GET, {2}}, {16, GET, {3}}}},
-        {"colour distortion without a matching reply", {{-104, std::nullopt}},
+         0,
+         {{16, GET, {2}}, {16, GET, {3}}}},
+        {"colour distortion without a matching reply",
+         {{-104, std::nullopt}},
          [](DeviceCommonProtocol& p) {
              double out[8] = {9, 9, 9, 9, 9, 9, 9, 9};
              int r = p.GetCameraDistortion(SENSOR_TYPE_COLOR, out);
              EXPECT_EQ(out[0], 9.0);  // the caller's values stay
              return r;
          },
-         -104, {{16, GET, {6}}}},
-        {"rotation", {{0, Doubles(0, {1, 2, 3, 4})}, {0, Doubles(0, {5, 6, 7, 8, 9})}},
+         -104,
+         {{16, GET, {6}}}},
+        {"rotation",
+         {{0, Doubles(0, {1, 2, 3, 4})}, {0, Doubles(0, {5, 6, 7, 8, 9})}},
          [](DeviceCommonProtocol& p) {
              double out[9] = {};
              int r = p.GetCameraRotation(out);
              EXPECT_EQ(out[8], 9);
              return r;
          },
-         0, {{16, GET, {8}}, {16, GET, {9}}}},
-        {"translation", {{0, Doubles(0, {-1, -2, -3})}},
+         0,
+         {{16, GET, {8}}, {16, GET, {9}}}},
+        {"translation",
+         {{0, Doubles(0, {-1, -2, -3})}},
          [](DeviceCommonProtocol& p) {
              double out[3] = {};
              int r = p.GetCameraTranslation(out);
@@ -143,19 +173,24 @@ TEST_F(CommandSetTest, GetsSendTheirPayloadAndParseTheReply) {
              EXPECT_EQ(out[2], -3);
              return r;
          },
-         0, {{16, GET, {10}}}},
-        {"intrinsic of an invalid sensor", {},
+         0,
+         {{16, GET, {10}}}},
+        {"intrinsic of an invalid sensor",
+         {},
          [](DeviceCommonProtocol& p) {
              double out[9] = {};
              return p.GetCameraIntrinsic(static_cast<SensorType>(3), out);
          },
-         -1, {}},
-        {"calibration set of an invalid sensor", {},
+         -1,
+         {}},
+        {"calibration set of an invalid sensor",
+         {},
          [](DeviceCommonProtocol& p) {
              const double d[8] = {};
              return p.SetCameraDistortion(static_cast<SensorType>(0), d);
          },
-         -1, {}},
+         -1,
+         {}},
     };
     for (const ExchangeCase& c : cases) Run(c);
     EXPECT_TRUE(log.Contains("<SN01> cameraType:3 is invaild"));
@@ -184,24 +219,42 @@ TEST_F(CommandSetTest, SetsSendTheirPayload) {
     const double t[3] = {0.25, -0.5, 2};
     const double k[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     const ExchangeCase cases[] = {
-        {"stream on", {{0, std::nullopt}, {0, Bytes{0, 1}}}, [](DeviceCommonProtocol& p) { return p.SetStreamState(true); },
-         0, {{27, SET, {1}}, {27, GET, {0, 0}}}},
-        {"stream off", {{0, std::nullopt}, {0, Bytes{0, 0}}},
-         [](DeviceCommonProtocol& p) { return p.SetStreamState(false); }, 0, {{27, SET, {0}}, {27, GET, {0, 0}}}},
-        {"work mode 2", {{0, std::nullopt}, {0, Bytes{2}}}, [](DeviceCommonProtocol& p) { return p.SetWorkMode(2); },
-         0, {{2, SET, {2}}, {2, GET, {0}}}},
+        {"stream on",
+         {{0, std::nullopt}, {0, Bytes{0, 1}}},
+         [](DeviceCommonProtocol& p) { return p.SetStreamState(true); },
+         0,
+         {{27, SET, {1}}, {27, GET, {0, 0}}}},
+        {"stream off",
+         {{0, std::nullopt}, {0, Bytes{0, 0}}},
+         [](DeviceCommonProtocol& p) { return p.SetStreamState(false); },
+         0,
+         {{27, SET, {0}}, {27, GET, {0, 0}}}},
+        {"work mode 2",
+         {{0, std::nullopt}, {0, Bytes{2}}},
+         [](DeviceCommonProtocol& p) { return p.SetWorkMode(2); },
+         0,
+         {{2, SET, {2}}, {2, GET, {0}}}},
         {"trigger", {}, [](DeviceCommonProtocol& p) { return p.SetSoftwareSlaveTrigger(); }, 0, {{31, SET, {0}}}},
-        {"frame rate 127", {{0, std::nullopt}, {0, Bytes{127}}},
-         [](DeviceCommonProtocol& p) { return p.SetFrameRate(127); }, 0, {{4, SET, {127}}, {4, GET, {0}}}},
-        {"translation", {{0, std::nullopt}, {0, Doubles(0, {t[0], t[1], t[2]})}},
-         [&](DeviceCommonProtocol& p) { return p.SetCameraTransfer(t); }, 0,
+        {"frame rate 127",
+         {{0, std::nullopt}, {0, Bytes{127}}},
+         [](DeviceCommonProtocol& p) { return p.SetFrameRate(127); },
+         0,
+         {{4, SET, {127}}, {4, GET, {0}}}},
+        {"translation",
+         {{0, std::nullopt}, {0, Doubles(0, {t[0], t[1], t[2]})}},
+         [&](DeviceCommonProtocol& p) { return p.SetCameraTransfer(t); },
+         0,
          {{16, SET, Doubles(10, {t[0], t[1], t[2]})}, {16, GET, {10}}}},
         {"colour intrinsic",
          {{0, std::nullopt}, {0, std::nullopt}, {0, Doubles(0, {1, 2, 3, 4})}, {0, Doubles(0, {5, 6, 7, 8, 9})}},
-         [&](DeviceCommonProtocol& p) { return p.SetCameraIntrinsic(SENSOR_TYPE_COLOR, k); }, 0,
+         [&](DeviceCommonProtocol& p) { return p.SetCameraIntrinsic(SENSOR_TYPE_COLOR, k); },
+         0,
          {{16, SET, Doubles(4, {1, 2, 3, 4})}, {16, SET, Doubles(5, {5, 6, 7, 8, 9})}, {16, GET, {4}}, {16, GET, {5}}}},
-        {"rotation first part fails", {{-104, std::nullopt}},
-         [&](DeviceCommonProtocol& p) { return p.SetCameraRotation(k); }, -104, {{16, SET, Doubles(8, {1, 2, 3, 4})}}},
+        {"rotation first part fails",
+         {{-104, std::nullopt}},
+         [&](DeviceCommonProtocol& p) { return p.SetCameraRotation(k); },
+         -104,
+         {{16, SET, Doubles(8, {1, 2, 3, 4})}}},
     };
     for (const ExchangeCase& c : cases) Run(c);
 }
@@ -231,7 +284,8 @@ TEST_F(CommandSetTest, FailedReadBackStopsAtOnceWithItsResult) {
     EXPECT_EQ(proto->SetFrameRate(30), -104);
     EXPECT_EQ(Sent().size(), 3u);
     // The pause before the send, then one after the differing read.
-    EXPECT_EQ(sleeps, (std::vector<linktiming::milliseconds>{linktiming::milliseconds(500), linktiming::milliseconds(10)}));
+    EXPECT_EQ(sleeps,
+              (std::vector<linktiming::milliseconds>{linktiming::milliseconds(500), linktiming::milliseconds(10)}));
     EXPECT_TRUE(log.Contains("Set FrameRate:30; Get FrameRate fps_:7."));
 }
 
@@ -252,8 +306,8 @@ TEST_F(CommandSetTest, WorkModeReadsTwelveTimes) {
 
 TEST_F(CommandSetTest, ValuesTheWireCannotCarryAreRefused) {
     const std::function<int()> ops[] = {
-        [&] { return proto->SetWorkMode(3); }, [&] { return proto->SetWorkMode(4); },
-        [&] { return proto->SetWorkMode(-1); }, [&] { return proto->SetFrameRate(128); },
+        [&] { return proto->SetWorkMode(3); },    [&] { return proto->SetWorkMode(4); },
+        [&] { return proto->SetWorkMode(-1); },   [&] { return proto->SetFrameRate(128); },
         [&] { return proto->SetFrameRate(200); }, [&] { return proto->SetFrameRate(-1); },
     };
     for (const auto& op : ops) EXPECT_EQ(op(), -15);

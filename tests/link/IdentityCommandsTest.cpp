@@ -22,8 +22,7 @@ TEST_F(IdentityCommandsTest, TextGetsAreBoundedAndTerminated) {
     const TextGetCase cases[] = {
         {"firmware version", &DeviceCommonProtocol::GetFirmwareVersion, 19, 3},
         {"sensor serial number", &DeviceCommonProtocol::GetSensorSN, 19, 2},
-        {"device serial number",
-         [](DeviceCommonProtocol& p, char* b, int l) { return p.GetDeviceSN(b, l); }, 24, 0x12},
+        {"device serial number", [](DeviceCommonProtocol& p, char* b, int l) { return p.GetDeviceSN(b, l); }, 24, 0x12},
         {"MAC address", &DeviceCommonProtocol::GetMACAddress, 24, 0x13},
         {"IP address", &DeviceCommonProtocol::GetDeviceIPAddr, 24, 0x15},
         {"subnet mask", &DeviceCommonProtocol::GetSubnetMask, 24, 0x16},
@@ -164,8 +163,9 @@ TEST_F(IdentityCommandsTest, FactoryModeRoundTrip) {
     });
     EXPECT_EQ(proto->SetFactoryMode(FactoryMode{1, 5, 1, 0, 4}), -105);
     EXPECT_EQ(Sent()[0], (Wire{18, SET, {1, 1, 1, 0, 1, 0}}));
-    EXPECT_TRUE(log.Contains("Set FactoryMode bAudioSwitch:1 bDepthSwitch:0 bImuSwitch:5 bRGBSwitch:4 mode:1 ;\tGet "
-                             "FactoryMode bAudioSwitch:1 bDepthSwitch:0 bImuSwitch:1 bRGBSwitch:1 mode:1 "));
+    EXPECT_TRUE(
+        log.Contains("Set FactoryMode bAudioSwitch:1 bDepthSwitch:0 bImuSwitch:5 bRGBSwitch:4 mode:1 ;\tGet "
+                     "FactoryMode bAudioSwitch:1 bDepthSwitch:0 bImuSwitch:1 bRGBSwitch:1 mode:1 "));
 
     io->SetResponder(nullptr);
     io->ClearSent();

@@ -67,8 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     true},
         AppDataCase{"ConfigMissing", [](const std::string&) {}, false},
-        AppDataCase{"ConfigIsAFile",
-                    [](const std::string& home) { testsupport::WriteFile(home + "/.config", "x"); }, false}),
+        AppDataCase{"ConfigIsAFile", [](const std::string& home) { testsupport::WriteFile(home + "/.config", "x"); },
+                    false}),
     [](const ::testing::TestParamInfo<AppDataCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FakeHome, EmptyHomeGivesNoFolder) {

@@ -104,7 +104,9 @@ TEST_P(LogRotation, MovesAFullFileToTheBackupBeforeTheNextLine) {
 INSTANTIATE_TEST_SUITE_P(Sizes, LogRotation,
                          ::testing::Values(RotationCase{"AtTheLimit", kLargestLogBytes, false},
                                            RotationCase{"OneBytePast", kLargestLogBytes + 1, true}),
-                         [](const ::testing::TestParamInfo<RotationCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<RotationCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(LogFileTest, FullFileThatCannotBeMovedIsStartedAfresh) {
     const std::string path = LogPath("stuck");
@@ -237,7 +239,8 @@ INSTANTIATE_TEST_SUITE_P(
                             testsupport::WriteFile(dir.File("plain"), "x");
                             return dir.File("plain/logs");
                         },
-                        1, [](const std::string& folder) { return "CreateDirectory " + folder + " failed errorcode:"; }},
+                        1,
+                        [](const std::string& folder) { return "CreateDirectory " + folder + " failed errorcode:"; }},
         OpenFailureCase{"TwoMissingLevels", [](const testsupport::TempDir& dir) { return dir.File("a/b"); }, 1,
                         [](const std::string& folder) { return "CreateDirectory " + folder + " failed errorcode:"; }},
         OpenFailureCase{"FileNameHeldByAFolder",
@@ -245,7 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
                             mkdir(dir.File("busy.txt").c_str(), 0777);
                             return dir.Path();
                         },
-                        2, [](const std::string& folder) { return "fopen_s " + folder + "/busy.txt failed errorcode:"; }}),
+                        2,
+                        [](const std::string& folder) { return "fopen_s " + folder + "/busy.txt failed errorcode:"; }}),
     [](const ::testing::TestParamInfo<OpenFailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LogFileTest, MessagesBeforeInitanceAreDropped) {

@@ -24,12 +24,12 @@ TEST_P(TimeTextTest, HasItsFixedLayout) {
     EXPECT_TRUE(std::regex_match(text, std::regex(GetParam().pattern))) << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Helpers, TimeTextTest,
-    ::testing::Values(FormatCase{"GetTime", &GetTime, R"(\d{2}:\d{2}:\d{2}-\d{3})"},
-                      FormatCase{"GetDateTime", &GetDateTime, R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}-\d{3})"},
-                      FormatCase{"GetTimeAudio", &GetTimeAudio, R"(\d{8}_\d{6}:\d{2,3}\.pcm)"}),
-    [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Helpers, TimeTextTest,
+                         ::testing::Values(FormatCase{"GetTime", &GetTime, R"(\d{2}:\d{2}:\d{2}-\d{3})"},
+                                           FormatCase{"GetDateTime", &GetDateTime,
+                                                      R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}-\d{3})"},
+                                           FormatCase{"GetTimeAudio", &GetTimeAudio, R"(\d{8}_\d{6}:\d{2,3}\.pcm)"}),
+                         [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
 
 TEST(TimeText, DateTimeIsTheLocalDate) {
     const std::time_t now = std::time(nullptr);

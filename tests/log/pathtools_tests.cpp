@@ -25,26 +25,15 @@ TEST_P(CompactTest, ResolvesDotComponents) {
     EXPECT_EQ(GetParam().expected, Path_Compact(GetParam().input, GetParam().slash));
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, CompactTest,
-                         ::testing::Values(TextCase{"/a/b/../c", 0, "/a/c"},
-                                           TextCase{"a/../c", 0, "c"},
-                                           TextCase{"/a/b/..", 0, "/a/"},
-                                           TextCase{"/../x", 0, ""},
-                                           TextCase{"./x/y", 0, "x/y"},
-                                           TextCase{"a/./b", 0, "a/b"},
-                                           TextCase{"a/././b", 0, "a/b"},
-                                           TextCase{"/a/.", 0, "/a/"},
-                                           TextCase{"a/b/../../c", 0, "c"},
-                                           TextCase{"/a/b/./../c", 0, "/a/c"},
-                                           TextCase{"/a/../..", 0, ""},
-                                           TextCase{"/a/..", 0, "/"},
-                                           TextCase{"a/..", 0, ""},
-                                           TextCase{"../x", 0, "../x"},
-                                           TextCase{"a/..b/c", 0, "a/..b/c"},
-                                           TextCase{"a\\b\\..\\c", 0, "a/c"},
-                                           TextCase{"/a/b/../c", '\\', "\\a\\c"},
-                                           TextCase{"x/y", 0, "x/y"},
-                                           TextCase{"", 0, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Paths, CompactTest,
+    ::testing::Values(TextCase{"/a/b/../c", 0, "/a/c"}, TextCase{"a/../c", 0, "c"}, TextCase{"/a/b/..", 0, "/a/"},
+                      TextCase{"/../x", 0, ""}, TextCase{"./x/y", 0, "x/y"}, TextCase{"a/./b", 0, "a/b"},
+                      TextCase{"a/././b", 0, "a/b"}, TextCase{"/a/.", 0, "/a/"}, TextCase{"a/b/../../c", 0, "c"},
+                      TextCase{"/a/b/./../c", 0, "/a/c"}, TextCase{"/a/../..", 0, ""}, TextCase{"/a/..", 0, "/"},
+                      TextCase{"a/..", 0, ""}, TextCase{"../x", 0, "../x"}, TextCase{"a/..b/c", 0, "a/..b/c"},
+                      TextCase{"a\\b\\..\\c", 0, "a/c"}, TextCase{"/a/b/../c", '\\', "\\a\\c"},
+                      TextCase{"x/y", 0, "x/y"}, TextCase{"", 0, ""}));
 
 class FixSlashesTest : public ::testing::TestWithParam<TextCase> {};
 
@@ -53,10 +42,8 @@ TEST_P(FixSlashesTest, ReplacesBothSlashKinds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, FixSlashesTest,
-                         ::testing::Values(TextCase{"a\\b/c", 0, "a/b/c"},
-                                           TextCase{"a\\b/c", '\\', "a\\b\\c"},
-                                           TextCase{"abc", 0, "abc"},
-                                           TextCase{"", 0, ""}));
+                         ::testing::Values(TextCase{"a\\b/c", 0, "a/b/c"}, TextCase{"a\\b/c", '\\', "a\\b\\c"},
+                                           TextCase{"abc", 0, "abc"}, TextCase{"", 0, ""}));
 
 class StripFilenameTest : public ::testing::TestWithParam<TextCase> {};
 
@@ -65,12 +52,9 @@ TEST_P(StripFilenameTest, KeepsThePartBeforeTheLastSlash) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, StripFilenameTest,
-                         ::testing::Values(TextCase{"/a/b/c.txt", 0, "/a/b"},
-                                           TextCase{"name", 0, "name"},
-                                           TextCase{"/name", 0, ""},
-                                           TextCase{"a/b/", 0, "a/b"},
-                                           TextCase{"a\\b", '\\', "a"},
-                                           TextCase{"a\\b", 0, "a\\b"},
+                         ::testing::Values(TextCase{"/a/b/c.txt", 0, "/a/b"}, TextCase{"name", 0, "name"},
+                                           TextCase{"/name", 0, ""}, TextCase{"a/b/", 0, "a/b"},
+                                           TextCase{"a\\b", '\\', "a"}, TextCase{"a\\b", 0, "a\\b"},
                                            TextCase{"", 0, ""}));
 
 struct PairCase {
@@ -91,12 +75,9 @@ TEST_P(JoinTest, PutsOneSlashBetween) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, JoinTest,
-                         ::testing::Values(PairCase{"/a", "b", 0, "/a/b"},
-                                           PairCase{"/a/", "b", 0, "/a/b"},
-                                           PairCase{"/a\\", "b", 0, "/a/b"},
-                                           PairCase{"/a//", "b", 0, "/a//b"},
-                                           PairCase{"", "b", 0, "/b"},
-                                           PairCase{"a", "b", '\\', "a\\b"}));
+                         ::testing::Values(PairCase{"/a", "b", 0, "/a/b"}, PairCase{"/a/", "b", 0, "/a/b"},
+                                           PairCase{"/a\\", "b", 0, "/a/b"}, PairCase{"/a//", "b", 0, "/a//b"},
+                                           PairCase{"", "b", 0, "/b"}, PairCase{"a", "b", '\\', "a\\b"}));
 
 class MakeAbsoluteTest : public ::testing::TestWithParam<PairCase> {};
 
@@ -105,14 +86,11 @@ TEST_P(MakeAbsoluteTest, ResolvesAgainstAnAbsoluteBaseOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, MakeAbsoluteTest,
-                         ::testing::Values(PairCase{"b/c", "/a", 0, "/a/b/c"},
-                                           PairCase{"x", "/a/", 0, "/a/x"},
+                         ::testing::Values(PairCase{"b/c", "/a", 0, "/a/b/c"}, PairCase{"x", "/a/", 0, "/a/x"},
                                            PairCase{"./Config/", "/h/.config/Quelta", 0, "/h/.config/Quelta/Config/"},
                                            PairCase{"../b", "/a/c", 0, "/a/b"},
-                                           PairCase{"/x/../y", "rel", 0, "/x/../y"},
-                                           PairCase{"C:x", "rel", 0, "C:x"},
-                                           PairCase{"b", "rel", 0, ""},
-                                           PairCase{"b", "", 0, ""},
+                                           PairCase{"/x/../y", "rel", 0, "/x/../y"}, PairCase{"C:x", "rel", 0, "C:x"},
+                                           PairCase{"b", "rel", 0, ""}, PairCase{"b", "", 0, ""},
                                            PairCase{"../../x", "/a", 0, ""}));
 
 struct AbsoluteCase {
@@ -129,10 +107,9 @@ TEST_P(IsAbsoluteTest, KnowsRootsAndDrives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, IsAbsoluteTest,
-                         ::testing::Values(AbsoluteCase{"", false}, AbsoluteCase{"/x", true},
-                                           AbsoluteCase{"\\x", true}, AbsoluteCase{"C:\\x", true},
-                                           AbsoluteCase{"a:b", true}, AbsoluteCase{"a/b", false},
-                                           AbsoluteCase{"./a", false}));
+                         ::testing::Values(AbsoluteCase{"", false}, AbsoluteCase{"/x", true}, AbsoluteCase{"\\x", true},
+                                           AbsoluteCase{"C:\\x", true}, AbsoluteCase{"a:b", true},
+                                           AbsoluteCase{"a/b", false}, AbsoluteCase{"./a", false}));
 
 TEST(PathSlash, IsTheForwardSlash) { EXPECT_EQ('/', Path_GetSlash()); }
 

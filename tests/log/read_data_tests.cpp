@@ -58,8 +58,7 @@ TEST_P(ReadDataTest, ReadsOnlyAFileThatFits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ReadDataTest,
-                         ::testing::Values(ReadCase{"ExactCapacity", 64, 64, true},
-                                           ReadCase{"Smaller", 10, 64, true},
+                         ::testing::Values(ReadCase{"ExactCapacity", 64, 64, true}, ReadCase{"Smaller", 10, 64, true},
                                            ReadCase{"EmptyFile", 0, 64, true},
                                            ReadCase{"OneByteTooMany", 65, 64, false},
                                            ReadCase{"NoCapacity", 1, 0, false}),
@@ -95,7 +94,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, ReadDataBadPath,
                                            BadPathCase{"MissingFile", false, "missing.bin"},
                                            // A folder opens, but has no size to read.
                                            BadPathCase{"Folder", false, "folder"}),
-                         [](const ::testing::TestParamInfo<BadPathCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<BadPathCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(ReadDataNullBuffer, Fails) {
     testsupport::TempDir dir;

@@ -44,39 +44,136 @@ struct LoaderCase {
 };
 
 const LoaderCase kCases[] = {
-    {"ToFOnly", {{"libfaketof.so", "tof_a"}, {"libfakecolor.so", "color"}}, R"([{"type":"faketof"}])", "[]",
-     "socket", {"+tof_a"}, {}, Outcome::ToFDevice, ""},
-    {"ColourNameMatchingNoFileGivesAToFDevice", {{"libfaketof.so", "tof_a"}}, R"([{"type":"faketof"}])",
-     R"([{"type":"nosuchcolour"}])", "socket", {"+tof_a"}, {}, Outcome::ToFDevice, ""},
+    {"ToFOnly",
+     {{"libfaketof.so", "tof_a"}, {"libfakecolor.so", "color"}},
+     R"([{"type":"faketof"}])",
+     "[]",
+     "socket",
+     {"+tof_a"},
+     {},
+     Outcome::ToFDevice,
+     ""},
+    {"ColourNameMatchingNoFileGivesAToFDevice",
+     {{"libfaketof.so", "tof_a"}},
+     R"([{"type":"faketof"}])",
+     R"([{"type":"nosuchcolour"}])",
+     "socket",
+     {"+tof_a"},
+     {},
+     Outcome::ToFDevice,
+     ""},
     // The colour file sorts after the ToF file and is still loaded first.
-    {"ColourIsLoadedBeforeToFAndBothMakeAToFAndColourDevice", {{"libaaa_faketof.so", "tof_a"}, {"libzzz_fakecolor.so", "color"}},
-     R"([{"type":"faketof"}])", R"([{"type":"fakecolor"}])", "socket", {"+color", "+tof_a"}, {},
-     Outcome::ToFAndColour, ""},
-    {"LastMatchIsKeptAndTheFirstDestroyed", {{"libfaketof_1.so", "tof_a"}, {"libfaketof_2.so", "tof_b"}},
-     R"([{"type":"faketof"}])", "[]", "socket", {"+tof_a", "+tof_b", "-tof_a"}, {}, Outcome::ToFDevice, ""},
-    {"OnlyTheFirstModuleNameCounts", {{"libfaketof.so", "tof_a"}, {"libother.so", "tof_b"}},
-     R"([{"type":"faketof"},{"type":"other"}])", "[]", "socket", {"+tof_a"}, {}, Outcome::ToFDevice, ""},
-    {"LastMatchFailingLeavesNone", {{"libfaketof_1.so", "tof_a"}, {"libfaketof_2.so", "junk"}},
-     R"([{"type":"faketof"}])", "[]", "socket", {"+tof_a", "-tof_a"}, {}, Outcome::Null, "Open Error:"},
-    {"NoToFMatchFreesTheColour", {{"libfakecolor.so", "color"}}, R"([{"type":"faketof"}])",
-     R"([{"type":"fakecolor"}])", "socket", {"+color"}, {"-color"}, Outcome::Null, ""},
-    {"NoToFModuleFreesTheColour", {{"libfakecolor.so", "color"}, {"libfaketof.so", "tof_a"}}, "[]",
-     R"([{"type":"fakecolor"}])", "socket", {"+color"}, {"-color"}, Outcome::Null, ""},
-    {"EmptyToFNameLoadsNothing", {{"libfaketof.so", "tof_a"}}, R"([{"type":""}])", "[]", "socket", {}, {},
-     Outcome::Null, ""},
-    {"UsbLinkBuildsNothingAfterLoading", {{"libfaketof.so", "tof_a"}}, R"([{"type":"faketof"}])", "[]", "usb",
-     {"+tof_a"}, {"-tof_a"}, Outcome::Null, ""},
-    {"UnknownLinkBuildsNothing", {{"libfaketof.so", "tof_a"}}, R"([{"type":"faketof"}])", "[]", "pcie",
-     {"+tof_a"}, {"-tof_a"}, Outcome::Null, ""},
-    {"MissingFactoryIsLogged", {{"libfaketof.so", "color"}}, R"([{"type":"faketof"}])", "[]", "socket", {}, {},
-     Outcome::Null, "Dlsym Error:"},
-    {"FileThatIsNoLibraryIsLogged", {{"libfaketof.so", "junk"}}, R"([{"type":"faketof"}])", "[]", "socket", {}, {},
-     Outcome::Null, "Open Error:"},
+    {"ColourIsLoadedBeforeToFAndBothMakeAToFAndColourDevice",
+     {{"libaaa_faketof.so", "tof_a"}, {"libzzz_fakecolor.so", "color"}},
+     R"([{"type":"faketof"}])",
+     R"([{"type":"fakecolor"}])",
+     "socket",
+     {"+color", "+tof_a"},
+     {},
+     Outcome::ToFAndColour,
+     ""},
+    {"LastMatchIsKeptAndTheFirstDestroyed",
+     {{"libfaketof_1.so", "tof_a"}, {"libfaketof_2.so", "tof_b"}},
+     R"([{"type":"faketof"}])",
+     "[]",
+     "socket",
+     {"+tof_a", "+tof_b", "-tof_a"},
+     {},
+     Outcome::ToFDevice,
+     ""},
+    {"OnlyTheFirstModuleNameCounts",
+     {{"libfaketof.so", "tof_a"}, {"libother.so", "tof_b"}},
+     R"([{"type":"faketof"},{"type":"other"}])",
+     "[]",
+     "socket",
+     {"+tof_a"},
+     {},
+     Outcome::ToFDevice,
+     ""},
+    {"LastMatchFailingLeavesNone",
+     {{"libfaketof_1.so", "tof_a"}, {"libfaketof_2.so", "junk"}},
+     R"([{"type":"faketof"}])",
+     "[]",
+     "socket",
+     {"+tof_a", "-tof_a"},
+     {},
+     Outcome::Null,
+     "Open Error:"},
+    {"NoToFMatchFreesTheColour",
+     {{"libfakecolor.so", "color"}},
+     R"([{"type":"faketof"}])",
+     R"([{"type":"fakecolor"}])",
+     "socket",
+     {"+color"},
+     {"-color"},
+     Outcome::Null,
+     ""},
+    {"NoToFModuleFreesTheColour",
+     {{"libfakecolor.so", "color"}, {"libfaketof.so", "tof_a"}},
+     "[]",
+     R"([{"type":"fakecolor"}])",
+     "socket",
+     {"+color"},
+     {"-color"},
+     Outcome::Null,
+     ""},
+    {"EmptyToFNameLoadsNothing",
+     {{"libfaketof.so", "tof_a"}},
+     R"([{"type":""}])",
+     "[]",
+     "socket",
+     {},
+     {},
+     Outcome::Null,
+     ""},
+    {"UsbLinkBuildsNothingAfterLoading",
+     {{"libfaketof.so", "tof_a"}},
+     R"([{"type":"faketof"}])",
+     "[]",
+     "usb",
+     {"+tof_a"},
+     {"-tof_a"},
+     Outcome::Null,
+     ""},
+    {"UnknownLinkBuildsNothing",
+     {{"libfaketof.so", "tof_a"}},
+     R"([{"type":"faketof"}])",
+     "[]",
+     "pcie",
+     {"+tof_a"},
+     {"-tof_a"},
+     Outcome::Null,
+     ""},
+    {"MissingFactoryIsLogged",
+     {{"libfaketof.so", "color"}},
+     R"([{"type":"faketof"}])",
+     "[]",
+     "socket",
+     {},
+     {},
+     Outcome::Null,
+     "Dlsym Error:"},
+    {"FileThatIsNoLibraryIsLogged",
+     {{"libfaketof.so", "junk"}},
+     R"([{"type":"faketof"}])",
+     "[]",
+     "socket",
+     {},
+     {},
+     Outcome::Null,
+     "Open Error:"},
     // The folder's name holds the colour module's name: only file names count, so the ToF
     // file is not taken for a colour plug-in.
-    {"FolderNamedLikeAModuleMatchesNothing", {{"libfakecolor.so", "color"}, {"libfaketof.so", "tof_a"}},
-     R"([{"type":"faketof"}])", R"([{"type":"fakecolor"}])", "socket", {"+color", "+tof_a"}, {},
-     Outcome::ToFAndColour, "", "fakecolor_kit"},
+    {"FolderNamedLikeAModuleMatchesNothing",
+     {{"libfakecolor.so", "color"}, {"libfaketof.so", "tof_a"}},
+     R"([{"type":"faketof"}])",
+     R"([{"type":"fakecolor"}])",
+     "socket",
+     {"+color", "+tof_a"},
+     {},
+     Outcome::ToFAndColour,
+     "",
+     "fakecolor_kit"},
 };
 
 class Loader : public ::testing::TestWithParam<LoaderCase> {
@@ -94,8 +191,8 @@ protected:
         }
         getFiles(module + "/Drivers/", EnumSocketDevice::m_driverlist, ".so");
         const std::string profile = dir.File("Test_11.json");
-        testsupport::WriteFile(profile, R"({"productName":"Test","connectType":")" + c.link + R"(","toFSensor":)" + c.tof +
-                                            R"(,"colorSensor":)" + c.color + "}");
+        testsupport::WriteFile(profile, R"({"productName":"Test","connectType":")" + c.link + R"(","toFSensor":)" +
+                                            c.tof + R"(,"colorSensor":)" + c.color + "}");
         ASSERT_TRUE(info.config.Init(profile));
         std::strncpy(info.serialNumber, "SN1", sizeof(info.serialNumber) - 1);
         std::strncpy(info.ip, "127.0.0.2", sizeof(info.ip) - 1);
@@ -130,15 +227,9 @@ TEST_P(Loader, LoadsTheProfilesPluginsAndBuildsTheDevice) {
     EXPECT_EQ(atEnd, expectedAtEnd);
 
     switch (c.outcome) {
-        case Outcome::Null:
-            EXPECT_EQ(device, nullptr);
-            break;
-        case Outcome::ToFDevice:
-            EXPECT_NE(dynamic_cast<tofDevice*>(device.get()), nullptr);
-            break;
-        case Outcome::ToFAndColour:
-            EXPECT_NE(dynamic_cast<TofAndColorDevice*>(device.get()), nullptr);
-            break;
+        case Outcome::Null: EXPECT_EQ(device, nullptr); break;
+        case Outcome::ToFDevice: EXPECT_NE(dynamic_cast<tofDevice*>(device.get()), nullptr); break;
+        case Outcome::ToFAndColour: EXPECT_NE(dynamic_cast<TofAndColorDevice*>(device.get()), nullptr); break;
     }
     if (!c.logged.empty()) {
         EXPECT_TRUE(log.Contains(c.logged)) << log.Text();

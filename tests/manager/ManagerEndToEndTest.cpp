@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "CameraSim.h"
-#include "Eventually.h"
 #include "DeviceManager.h"
+#include "Eventually.h"
 #include "HotplugRecorder.h"
 #include "KitLogPath.h"
 #include "LogCapture.h"

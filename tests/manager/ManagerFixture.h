@@ -100,7 +100,7 @@ public:
         std::string hostIP;
     };
     std::map<std::string, Announcement> announcing;
-    std::set<std::string> offSubnet;  // camera addresses outside every host subnet
+    std::set<std::string> offSubnet;    // camera addresses outside every host subnet
     std::set<std::string> unbuildable;  // serial numbers whose device cannot be built
     HotplugRecorder reports;
     std::thread kitCaller;  // a device worker's call into the kit, joined before the manager goes

@@ -151,18 +151,17 @@ TEST_P(Property, WritesBothAddressesBehindTheText) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, Property,
-    ::testing::Values(PropertyCase{"ByIP", "Py_IPNotMatchByIP", "10.1.2.3", 32, 0},
-                      PropertyCase{"ByURI", "Py_IPNotMatchByURI", "Test:SN5", 32, 0},
-                      PropertyCase{"BySN", "Py_IPNotMatchBySN", "SN5", 32, 0},
-                      PropertyCase{"OneByteTooMany", "Py_IPNotMatchByIP", "10.1.2.3", 33, -15},
-                      PropertyCase{"OneByteShort", "Py_IPNotMatchByIP", "10.1.2.3", 31, -15},
-                      PropertyCase{"NoSuchCamera", "Py_IPNotMatchByIP", "10.1.2.4", 32, -15},
-                      PropertyCase{"UnknownKey", "Py_IPNotMatchByAlias", "10.1.2.3", 32, -15},
-                      // The size ends before the text's NUL: the text is not read beyond it.
-                      PropertyCase{"NoNulWithinTheSize", "Py_IPNotMatchByIP", "10.1.2.3", 0, -15}),
-    [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Keys, Property,
+                         ::testing::Values(PropertyCase{"ByIP", "Py_IPNotMatchByIP", "10.1.2.3", 32, 0},
+                                           PropertyCase{"ByURI", "Py_IPNotMatchByURI", "Test:SN5", 32, 0},
+                                           PropertyCase{"BySN", "Py_IPNotMatchBySN", "SN5", 32, 0},
+                                           PropertyCase{"OneByteTooMany", "Py_IPNotMatchByIP", "10.1.2.3", 33, -15},
+                                           PropertyCase{"OneByteShort", "Py_IPNotMatchByIP", "10.1.2.3", 31, -15},
+                                           PropertyCase{"NoSuchCamera", "Py_IPNotMatchByIP", "10.1.2.4", 32, -15},
+                                           PropertyCase{"UnknownKey", "Py_IPNotMatchByAlias", "10.1.2.3", 32, -15},
+                                           // The size ends before the text's NUL: the text is not read beyond it.
+                                           PropertyCase{"NoNulWithinTheSize", "Py_IPNotMatchByIP", "10.1.2.3", 0, -15}),
+                         [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
 
 TEST_F(Query, PropertySizeAndPointerChecks) {
     char data[64] = "127.0.0.2";

@@ -15,8 +15,7 @@
 namespace {
 
 // Starts n waiters with a limited wait each; returns how many were released.
-int ReleasedWaiters(XN_EVENT_HANDLE ev, int n, XnUInt32 waitMs)
-{
+int ReleasedWaiters(XN_EVENT_HANDLE ev, int n, XnUInt32 waitMs) {
     std::atomic<int> ready{0}, released{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < n; ++i)
@@ -31,8 +30,7 @@ int ReleasedWaiters(XN_EVENT_HANDLE ev, int n, XnUInt32 waitMs)
     return released.load();
 }
 
-TEST(EventsTest, AutoResetReleasesExactlyOneOfThree)
-{
+TEST(EventsTest, AutoResetReleasesExactlyOneOfThree) {
     XN_EVENT_HANDLE ev = nullptr;
     ASSERT_EQ(0u, xnOSCreateEvent(&ev, FALSE));
     EXPECT_EQ(1, ReleasedWaiters(ev, 3, 400));
@@ -41,8 +39,7 @@ TEST(EventsTest, AutoResetReleasesExactlyOneOfThree)
     EXPECT_EQ(nullptr, ev);
 }
 
-TEST(EventsTest, ManualResetReleasesAll)
-{
+TEST(EventsTest, ManualResetReleasesAll) {
     XN_EVENT_HANDLE ev = nullptr;
     ASSERT_EQ(0u, xnOSCreateEvent(&ev, TRUE));
     EXPECT_EQ(3, ReleasedWaiters(ev, 3, 2000));
@@ -54,8 +51,7 @@ TEST(EventsTest, ManualResetReleasesAll)
     EXPECT_EQ(0u, xnOSCloseEvent(&ev));
 }
 
-TEST(EventsTest, AutoResetSecondWaitZeroTimesOut)
-{
+TEST(EventsTest, AutoResetSecondWaitZeroTimesOut) {
     XN_EVENT_HANDLE ev = nullptr;
     ASSERT_EQ(0u, xnOSCreateEvent(&ev, FALSE));
     EXPECT_EQ(0u, xnOSSetEvent(ev));
@@ -63,13 +59,12 @@ TEST(EventsTest, AutoResetSecondWaitZeroTimesOut)
     EXPECT_EQ(0u, xnOSWaitEvent(ev, 0));
     EXPECT_EQ(0x20022u, xnOSWaitEvent(ev, 0));
     EXPECT_EQ(0u, xnOSSetEvent(ev));
-    EXPECT_TRUE(xnOSIsEventSet(ev));   // consumes the signal
+    EXPECT_TRUE(xnOSIsEventSet(ev));  // consumes the signal
     EXPECT_FALSE(xnOSIsEventSet(ev));
     EXPECT_EQ(0u, xnOSCloseEvent(&ev));
 }
 
-TEST(EventsTest, TimedWaits)
-{
+TEST(EventsTest, TimedWaits) {
     XN_EVENT_HANDLE ev = nullptr;
     ASSERT_EQ(0u, xnOSCreateEvent(&ev, FALSE));
     auto start = std::chrono::steady_clock::now();
@@ -96,8 +91,7 @@ TEST(EventsTest, TimedWaits)
     EXPECT_EQ(0u, xnOSCloseEvent(&ev));
 }
 
-TEST(EventsTest, NullHandles)
-{
+TEST(EventsTest, NullHandles) {
     XN_EVENT_HANDLE ev = nullptr;
     EXPECT_EQ(0x10004u, xnOSCreateEvent(nullptr, FALSE));
     EXPECT_EQ(0x10004u, xnOSCloseEvent(nullptr));
@@ -111,8 +105,7 @@ TEST(EventsTest, NullHandles)
     EXPECT_EQ(0x10004u, xnOSOpenNamedEvent(&ev, nullptr));
 }
 
-TEST(EventsTest, NamedEventCreateAndDestroy)
-{
+TEST(EventsTest, NamedEventCreateAndDestroy) {
     std::string name = "/xnos_test_" + std::to_string(getpid()) + "_" +
                        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     XN_EVENT_HANDLE ev = reinterpret_cast<XN_EVENT_HANDLE>(0x1);

@@ -22,17 +22,12 @@ struct OpenCase {
     int extra;       // other open flags expected on the descriptor
 };
 
-TEST(FilesTest, OpenFlagMappingAndResults)
-{
+TEST(FilesTest, OpenFlagMappingAndResults) {
     const OpenCase cases[] = {
-        {0x1, false, 0x20004, 0, 0},
-        {0x1, true, 0, O_RDONLY, 0},
-        {0x2, false, 0, O_WRONLY, 0},
-        {0x3, false, 0, O_RDWR, 0},
-        {0x6, true, 0x20006, 0, 0},
-        {0x6, false, 0, O_WRONLY, 0},
-        {0x12, true, 0, O_WRONLY, O_APPEND},
-        {0x22, true, 0, O_WRONLY, O_SYNC},
+        {0x1, false, 0x20004, 0, 0},         {0x1, true, 0, O_RDONLY, 0},
+        {0x2, false, 0, O_WRONLY, 0},        {0x3, false, 0, O_RDWR, 0},
+        {0x6, true, 0x20006, 0, 0},          {0x6, false, 0, O_WRONLY, 0},
+        {0x12, true, 0, O_WRONLY, O_APPEND}, {0x22, true, 0, O_WRONLY, O_SYNC},
         {0x21, true, 0, O_RDONLY, 0},  // write-through needs write
     };
     TempDir dir;
@@ -75,8 +70,7 @@ TEST(FilesTest, OpenFlagMappingAndResults)
     EXPECT_EQ(0x10005u, xnOSOpenFile(t.c_str(), 0x1, nullptr));
 }
 
-TEST(FilesTest, ReadWriteSeekTell)
-{
+TEST(FilesTest, ReadWriteSeekTell) {
     TempDir dir;
     std::string path = dir.File("rw");
     XN_FILE_HANDLE fd = XN_INVALID_FILE_HANDLE;
@@ -105,8 +99,7 @@ TEST(FilesTest, ReadWriteSeekTell)
     EXPECT_EQ(0x20038u, xnOSFlushFile(fd));
 }
 
-TEST(FilesTest, TellBeyond4GiBOnSparseFile)
-{
+TEST(FilesTest, TellBeyond4GiBOnSparseFile) {
     TempDir dir;
     std::string path = dir.File("sparse");
     XN_FILE_HANDLE fd = XN_INVALID_FILE_HANDLE;
@@ -129,8 +122,7 @@ TEST(FilesTest, TellBeyond4GiBOnSparseFile)
     xnOSCloseFile(&fd);
 }
 
-TEST(FilesTest, TruncateSetsTheGivenSize)
-{
+TEST(FilesTest, TruncateSetsTheGivenSize) {
     TempDir dir;
     std::string path = dir.File("t");
     testsupport::WriteFile(path, "0123456789");
@@ -154,8 +146,7 @@ TEST(FilesTest, TruncateSetsTheGivenSize)
     xnOSCloseFile(&fd);
 }
 
-TEST(FilesTest, WholeFileHelpers)
-{
+TEST(FilesTest, WholeFileHelpers) {
     TempDir dir;
     std::string path = dir.File("w");
     EXPECT_EQ(0u, xnOSSaveFile(path.c_str(), "hello", 5));
@@ -179,8 +170,7 @@ TEST(FilesTest, WholeFileHelpers)
     EXPECT_EQ(0x20042u, xnOSDeleteFile(path.c_str()));
 }
 
-TEST(FilesTest, Folders)
-{
+TEST(FilesTest, Folders) {
     TempDir dir;
     std::string sub = dir.File("sub");
     EXPECT_EQ(0u, xnOSCreateDirectory(sub.c_str()));
@@ -208,8 +198,7 @@ TEST(FilesTest, Folders)
     EXPECT_EQ(0x10001u, xnOSSetCurrentDir(dir.File("missing").c_str()));
 }
 
-TEST(FilesTest, PathHelpers)
-{
+TEST(FilesTest, PathHelpers) {
     char buf[256];
     EXPECT_EQ(0u, xnOSGetDirName("/a/b/c.txt", buf, sizeof(buf)));
     EXPECT_STREQ("/a/b", buf);
@@ -239,8 +228,7 @@ TEST(FilesTest, PathHelpers)
     EXPECT_EQ(0x10008u, xnOSAppendFilePath(small, "long", sizeof(small)));
 }
 
-TEST(FilesTest, FileLists)
-{
+TEST(FilesTest, FileLists) {
     TempDir dir;
     for (const char* n : {"b.bin", "a.bin", "c.bin", "d.txt"}) testsupport::WriteFile(dir.File(n), "x");
     std::string pattern = dir.Path() + "/*.bin";

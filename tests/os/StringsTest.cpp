@@ -14,8 +14,7 @@ struct CopyCase {
     XnStatus expected;
 };
 
-TEST(StringsTest, StrCopyLimits)
-{
+TEST(StringsTest, StrCopyLimits) {
     const CopyCase cases[] = {
         {255, 256, 0}, {256, 256, 0x10008}, {0, 1, 0}, {1, 1, 0x10008}, {0, 0, 0x10008}, {10, 256, 0},
     };
@@ -34,8 +33,7 @@ TEST(StringsTest, StrCopyLimits)
     EXPECT_EQ(0x10004u, xnOSStrCopy(dst, nullptr, 4));
 }
 
-TEST(StringsTest, StrNCopyRefusesUnterminatedCopy)
-{
+TEST(StringsTest, StrNCopyRefusesUnterminatedCopy) {
     char dst[8];
     EXPECT_EQ(0x10008u, xnOSStrNCopy(dst, "abc", 9, sizeof(dst)));  // size below count
     // Eight characters into eight: no room for the NUL, refused.
@@ -48,8 +46,7 @@ TEST(StringsTest, StrNCopyRefusesUnterminatedCopy)
     EXPECT_STREQ("ab", dst);
 }
 
-TEST(StringsTest, AppendPrefixAndFormatLimits)
-{
+TEST(StringsTest, AppendPrefixAndFormatLimits) {
     char buf[8] = "abc";
     EXPECT_EQ(0u, xnOSStrAppend(buf, "defg", sizeof(buf)));
     EXPECT_STREQ("abcdefg", buf);
@@ -75,8 +72,7 @@ TEST(StringsTest, AppendPrefixAndFormatLimits)
     EXPECT_EQ(0x10005u, xnOSStrFormat(f, sizeof(f), nullptr, "x"));
 }
 
-TEST(StringsTest, LenCmpDup)
-{
+TEST(StringsTest, LenCmpDup) {
     EXPECT_EQ(0u, xnOSStrLen(nullptr));
     EXPECT_EQ(3u, xnOSStrLen("abc"));
     EXPECT_EQ(0, xnOSStrCmp("a", "a"));
@@ -96,12 +92,23 @@ struct ItoACase {
     const char* expected;
 };
 
-TEST(StringsTest, ItoATable)
-{
+TEST(StringsTest, ItoATable) {
     const ItoACase cases[] = {
-        {-255, 16, "-ff"}, {255, 16, "ff"}, {-255, 36, ""}, {10, 36, ""}, {10, 1, ""}, {10, 0, ""},
-        {5, 2, "101"}, {-5, 2, "-101"}, {0, 10, "0"}, {0, 2, "0"}, {34, 35, "y"}, {35, 35, "10"},
-        {123456, 10, "123456"}, {-2147483647 - 1, 10, "-2147483648"}, {2147483647, 16, "7fffffff"},
+        {-255, 16, "-ff"},
+        {255, 16, "ff"},
+        {-255, 36, ""},
+        {10, 36, ""},
+        {10, 1, ""},
+        {10, 0, ""},
+        {5, 2, "101"},
+        {-5, 2, "-101"},
+        {0, 10, "0"},
+        {0, 2, "0"},
+        {34, 35, "y"},
+        {35, 35, "10"},
+        {123456, 10, "123456"},
+        {-2147483647 - 1, 10, "-2147483648"},
+        {2147483647, 16, "7fffffff"},
         {-2147483647 - 1, 2, "-10000000000000000000000000000000"},
     };
     for (const auto& c : cases) {
@@ -112,8 +119,7 @@ TEST(StringsTest, ItoATable)
     }
 }
 
-TEST(StringsTest, Crc32)
-{
+TEST(StringsTest, Crc32) {
     XnUInt32 crc = 1;
     ASSERT_EQ(0u, xnOSStrCRC32("123456789", &crc));
     EXPECT_EQ(0xCBF43926u, crc);

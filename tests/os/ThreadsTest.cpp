@@ -12,16 +12,14 @@ namespace {
 std::atomic<bool> g_release{false};
 std::atomic<bool> g_ended{false};
 
-void* WaitForRelease(void*)
-{
+void* WaitForRelease(void*) {
     while (!g_release.load()) xnOSSleep(1);
     g_ended = true;
     return nullptr;
 }
 
 // Ignores cancellation altogether: a cancel never ends it.
-void* IgnoreCancellation(void*)
-{
+void* IgnoreCancellation(void*) {
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
     while (!g_release.load()) {
         struct timespec t = {0, 1000000};
@@ -31,30 +29,26 @@ void* IgnoreCancellation(void*)
     return nullptr;
 }
 
-void* Blocking(void*)
-{
+void* Blocking(void*) {
     for (;;) xnOSSleep(10);  // cancellable in nanosleep
     return nullptr;
 }
 
 class ThreadsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         g_release = false;
         g_ended = false;
     }
 };
 
-TEST_F(ThreadsTest, CreateRejectsNullArguments)
-{
+TEST_F(ThreadsTest, CreateRejectsNullArguments) {
     XN_THREAD_HANDLE h = nullptr;
     EXPECT_EQ(0x10004u, xnOSCreateThread(nullptr, nullptr, &h));
     EXPECT_EQ(0x10005u, xnOSCreateThread(WaitForRelease, nullptr, nullptr));
 }
 
-TEST_F(ThreadsTest, WaitTimeoutZeroOnRunningThreadThenInfiniteAfterEnd)
-{
+TEST_F(ThreadsTest, WaitTimeoutZeroOnRunningThreadThenInfiniteAfterEnd) {
     XN_THREAD_HANDLE h = nullptr;
     ASSERT_EQ(0u, xnOSCreateThread(WaitForRelease, nullptr, &h));
     ASSERT_NE(nullptr, h);
@@ -67,8 +61,7 @@ TEST_F(ThreadsTest, WaitTimeoutZeroOnRunningThreadThenInfiniteAfterEnd)
     EXPECT_EQ(nullptr, h);
 }
 
-TEST_F(ThreadsTest, NullHandles)
-{
+TEST_F(ThreadsTest, NullHandles) {
     XN_THREAD_HANDLE h = nullptr;
     EXPECT_EQ(0x2003Bu, xnOSWaitForThreadExit(nullptr, 0));
     EXPECT_EQ(0x10004u, xnOSCloseThread(nullptr));
@@ -78,8 +71,7 @@ TEST_F(ThreadsTest, NullHandles)
     EXPECT_EQ(0x2003Bu, xnOSSetThreadPriority(nullptr, XN_PRIORITY_CRITICAL));
 }
 
-TEST_F(ThreadsTest, TerminateCancelsABlockedThread)
-{
+TEST_F(ThreadsTest, TerminateCancelsABlockedThread) {
 #if defined(__SANITIZE_ADDRESS__)
     // GCC 12's ASan reports a false stack-buffer-underflow (sigaltstack interceptor) when a
     // cancelled thread unwinds; the cancellation path itself is checked in the plain build.
@@ -93,8 +85,7 @@ TEST_F(ThreadsTest, TerminateCancelsABlockedThread)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
 }
 
-TEST_F(ThreadsTest, TerminateOfThreadIgnoringCancellationIsBounded)
-{
+TEST_F(ThreadsTest, TerminateOfThreadIgnoringCancellationIsBounded) {
     XN_THREAD_HANDLE h = nullptr;
     ASSERT_EQ(0u, xnOSCreateThread(IgnoreCancellation, nullptr, &h));
     auto start = std::chrono::steady_clock::now();
@@ -109,8 +100,7 @@ TEST_F(ThreadsTest, TerminateOfThreadIgnoringCancellationIsBounded)
     EXPECT_TRUE(g_ended.load());
 }
 
-TEST_F(ThreadsTest, PriorityOtherThanCriticalIsRefusedAndChangesNothing)
-{
+TEST_F(ThreadsTest, PriorityOtherThanCriticalIsRefusedAndChangesNothing) {
     XN_THREAD_HANDLE h = nullptr;
     ASSERT_EQ(0u, xnOSCreateThread(WaitForRelease, nullptr, &h));
     int policyBefore = -1, policyAfter = -1;
@@ -126,8 +116,7 @@ TEST_F(ThreadsTest, PriorityOtherThanCriticalIsRefusedAndChangesNothing)
     EXPECT_EQ(0u, xnOSCloseThread(&h));
 }
 
-TEST_F(ThreadsTest, CurrentThreadId)
-{
+TEST_F(ThreadsTest, CurrentThreadId) {
     XN_THREAD_ID id = 0;
     EXPECT_EQ(0x10005u, xnOSGetCurrentThreadID(nullptr));
     EXPECT_EQ(0u, xnOSGetCurrentThreadID(&id));

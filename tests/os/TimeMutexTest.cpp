@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(TimeTest, InitialisedAtLoad)
-{
+TEST(TimeTest, InitialisedAtLoad) {
     EXPECT_TRUE(g_xnOSInitialized);
     EXPECT_TRUE(g_xnOSHighResGlobalTimer.bHighRes);
     EXPECT_NE(0, g_xnOSHighResGlobalTimer.tStartTime.tv_sec);
@@ -20,8 +19,7 @@ TEST(TimeTest, InitialisedAtLoad)
     EXPECT_EQ(before.tStartTime.tv_nsec, g_xnOSHighResGlobalTimer.tStartTime.tv_nsec);
 }
 
-TEST(TimeTest, TimeStampsCountFromLoad)
-{
+TEST(TimeTest, TimeStampsCountFromLoad) {
     XnUInt64 ms = 0, us = 0;
     EXPECT_EQ(0x10005u, xnOSGetTimeStamp(nullptr));
     EXPECT_EQ(0x10005u, xnOSGetHighResTimeStamp(nullptr));
@@ -37,11 +35,10 @@ struct TimeoutCase {
     long nsec;
 };
 
-TEST(TimeTest, GetTimeoutTable)
-{
+TEST(TimeTest, GetTimeoutTable) {
     const TimeoutCase cases[] = {
-        {0, 0, 0}, {1, 0, 1000000}, {999, 0, 999000000}, {1000, 1, 0},
-        {2500, 2, 500000000}, {0xFFFFFFFEu, 4294967, 294000000},
+        {0, 0, 0},    {1, 0, 1000000},      {999, 0, 999000000},
+        {1000, 1, 0}, {2500, 2, 500000000}, {0xFFFFFFFEu, 4294967, 294000000},
     };
     for (const auto& c : cases) {
         struct timespec t = {};
@@ -51,8 +48,7 @@ TEST(TimeTest, GetTimeoutTable)
     }
 }
 
-TEST(TimeTest, GetAbsTimeoutCarriesNanoseconds)
-{
+TEST(TimeTest, GetAbsTimeoutCarriesNanoseconds) {
     // Loop until "now" was read with at least 0.5 s past its second, so 1999 ms must carry.
     for (XnUInt32 ms : {1999u, 999u, 1u, 0u, 60000u}) {
         struct timespec before, t, after;
@@ -67,8 +63,7 @@ TEST(TimeTest, GetAbsTimeoutCarriesNanoseconds)
     }
 }
 
-TEST(TimeTest, GetAbsTimeoutAtHalfPastASecond)
-{
+TEST(TimeTest, GetAbsTimeoutAtHalfPastASecond) {
     // Wait until the wall clock is at about 0.5 s past a second, then ask for 1999 ms.
     struct timespec now;
     for (;;) {
@@ -84,8 +79,7 @@ TEST(TimeTest, GetAbsTimeoutAtHalfPastASecond)
     EXPECT_LT(t.tv_nsec, 560000000L);
 }
 
-TEST(TimeTest, TimerMillisecondsAndMicroseconds)
-{
+TEST(TimeTest, TimerMillisecondsAndMicroseconds) {
     XnOSTimer ms = {}, us = {};
     EXPECT_EQ(0x10004u, xnOSStartTimer(nullptr));
     ASSERT_EQ(0u, xnOSStartTimer(&ms));
@@ -106,8 +100,7 @@ TEST(TimeTest, TimerMillisecondsAndMicroseconds)
     EXPECT_EQ(0, ms.bHighRes);
 }
 
-TEST(TimeTest, SleepAndEpoch)
-{
+TEST(TimeTest, SleepAndEpoch) {
     XnOSTimer t;
     xnOSStartHighResTimer(&t);
     EXPECT_EQ(0u, xnOSSleep(20));
@@ -119,8 +112,7 @@ TEST(TimeTest, SleepAndEpoch)
     EXPECT_GT(epoch, 1600000000u);
 }
 
-TEST(MemoryTest, AlignedAllocation)
-{
+TEST(MemoryTest, AlignedAllocation) {
     void* p = xnOSMallocAligned(100, 64);
     ASSERT_NE(nullptr, p);
     EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(p) % 64);
@@ -135,8 +127,7 @@ TEST(MemoryTest, AlignedAllocation)
     EXPECT_EQ(nullptr, xnOSRecalloc(nullptr, 1, 10));
 }
 
-TEST(MemoryTest, EndianSwaps)
-{
+TEST(MemoryTest, EndianSwaps) {
     EXPECT_EQ(0x0807060504030201ull, xnOSEndianSwapUINT64(0x0102030405060708ull));
     EXPECT_EQ(0x04030201u, xnOSEndianSwapUINT32(0x01020304u));
     EXPECT_EQ(0x0201u, xnOSEndianSwapUINT16(0x0102u));
@@ -150,8 +141,7 @@ TEST(MemoryTest, EndianSwaps)
     EXPECT_EQ(0xAB, buf[3]);
 }
 
-TEST(EnvTest, EnvironmentVariable)
-{
+TEST(EnvTest, EnvironmentVariable) {
     char buf[16];
     setenv("XN_OS_TEST_VAR", "value", 1);
     EXPECT_EQ(0u, xnOSGetEnvironmentVariable("XN_OS_TEST_VAR", buf, sizeof(buf)));
@@ -162,8 +152,7 @@ TEST(EnvTest, EnvironmentVariable)
     EXPECT_EQ(0x10004u, xnOSGetEnvironmentVariable(nullptr, buf, sizeof(buf)));
 }
 
-TEST(MutexTest, NamedMutexRefusedInKitAndHandleUntouched)
-{
+TEST(MutexTest, NamedMutexRefusedInKitAndHandleUntouched) {
     XN_MUTEX_HANDLE sentinel = reinterpret_cast<XN_MUTEX_HANDLE>(0x1234);
     XN_MUTEX_HANDLE h = sentinel;
     EXPECT_EQ(0x20019u, xnOSCreateNamedMutex(&h, "kit_named"));
@@ -173,8 +162,7 @@ TEST(MutexTest, NamedMutexRefusedInKitAndHandleUntouched)
     EXPECT_EQ(0x10005u, xnOSCreateNamedMutex(nullptr, "kit_named"));
 }
 
-TEST(MutexTest, RecursiveLockAndOtherThreadTimesOut)
-{
+TEST(MutexTest, RecursiveLockAndOtherThreadTimesOut) {
     XN_MUTEX_HANDLE m = nullptr;
     ASSERT_EQ(0u, xnOSCreateMutex(&m));
     ASSERT_NE(nullptr, m);
@@ -197,8 +185,7 @@ TEST(MutexTest, RecursiveLockAndOtherThreadTimesOut)
     EXPECT_EQ(nullptr, m);
 }
 
-TEST(MutexTest, NullHandles)
-{
+TEST(MutexTest, NullHandles) {
     XN_MUTEX_HANDLE m = nullptr;
     EXPECT_EQ(0x10005u, xnOSCreateMutex(nullptr));
     EXPECT_EQ(0x10004u, xnOSCloseMutex(nullptr));
@@ -207,8 +194,7 @@ TEST(MutexTest, NullHandles)
     EXPECT_EQ(0x2003Au, xnOSUnLockMutex(nullptr));
 }
 
-TEST(MutexTest, CriticalSection)
-{
+TEST(MutexTest, CriticalSection) {
     XN_CRITICAL_SECTION_HANDLE cs = nullptr;
     ASSERT_EQ(0u, xnOSCreateCriticalSection(&cs));
     EXPECT_EQ(0u, xnOSEnterCriticalSection(&cs));

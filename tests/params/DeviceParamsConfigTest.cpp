@@ -91,8 +91,7 @@ struct MismatchCase {
     int session;
 };
 
-class DeviceParamsMismatchTest : public DeviceParamsFileTest,
-                                 public ::testing::WithParamInterface<MismatchCase> {};
+class DeviceParamsMismatchTest : public DeviceParamsFileTest, public ::testing::WithParamInterface<MismatchCase> {};
 
 TEST_P(DeviceParamsMismatchTest, FileNotFittingTheCameraSkipsTheSession) {
     Write("config_hx23.ini", std::string("[settings]\n") + GetParam().settings +
@@ -122,15 +121,15 @@ struct ListCase {
 
 TEST_F(DeviceParamsFileTest, ListValueForms) {
     const ListCase cases[] = {
-        {"5", 0, 0},          // no comma fills nothing
-        {",1,2", 0, 0},       // a leading comma fills nothing
-        {"1.5,x", 1.5, 0},    // an element that is not a number reads as 0
+        {"5", 0, 0},        // no comma fills nothing
+        {",1,2", 0, 0},     // a leading comma fills nothing
+        {"1.5,x", 1.5, 0},  // an element that is not a number reads as 0
         {"-2,3e1", -2, 30},
     };
     for (const ListCase& c : cases) {
         DeviceParamsConfig fresh;
-        Write("config_hx22.ini", std::string("[settings]\nDeviceType=18\nSessionCount=1\n[session1]\nDepthDistortion=") +
-                                     c.text + "\n");
+        Write("config_hx22.ini",
+              std::string("[settings]\nDeviceType=18\nSessionCount=1\n[session1]\nDepthDistortion=") + c.text + "\n");
         fresh.ReadIni(dir.Path(), 18, 0);
         EXPECT_DOUBLE_EQ(fresh.DepthDistortion[0], c.first) << c.text;
         EXPECT_DOUBLE_EQ(fresh.DepthDistortion[1], c.second) << c.text;

@@ -50,12 +50,12 @@ TEST_P(IniGrammarTest, ReadsAsTheGrammarSays) {
     EXPECT_EQ(ini.GetValue(c.section, c.key), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, IniGrammarTest, ::testing::ValuesIn(kGrammarCases),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, IniGrammarTest, ::testing::ValuesIn(kGrammarCases), [](const auto& info) {
+    std::string n = info.param.name;
+    for (char& ch : n)
+        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return n;
+});
 
 TEST(IniConfigTest, UnreadablePathsLeaveContentUnchanged) {
     testsupport::TempDir dir;

@@ -127,7 +127,8 @@ TEST_P(LargerColorImage, DepthFillsTheColorImageWithoutHoles) {
     Calibrate(calibration);
     Image depth(ALG_ELEM_16U, 640, 480);
     for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x) depth.SetDepth(x, y, static_cast<uint16_t>(GetParam().baseDepth + GetParam().depthPerColumn * x));
+        for (int x = 0; x < 640; ++x)
+            depth.SetDepth(x, y, static_cast<uint16_t>(GetParam().baseDepth + GetParam().depthPerColumn * x));
     Image color(ALG_ELEM_8UC3, 1600, 1200);
     Image depthInColor(ALG_ELEM_16U, 1600, 1200);
     ASSERT_EQ(m_preProcess->MapDepthToColor(color.Descriptor(), depth.Descriptor(), depthInColor.Descriptor()), 0);
@@ -138,12 +139,13 @@ TEST_P(LargerColorImage, DepthFillsTheColorImageWithoutHoles) {
 
 INSTANTIATE_TEST_SUITE_P(Rigs, LargerColorImage,
                          ::testing::Values(HoleCase{"plane", 0, 1000, 0}, HoleCase{"ramp", 0, 1000, 2},
-                                           HoleCase{"nearingRamp", 0, 3000, -3},
-                                           HoleCase{"turned", 2, 1000, 0}, HoleCase{"turnedRamp", -2, 1000, 3}),
+                                           HoleCase{"nearingRamp", 0, 3000, -3}, HoleCase{"turned", 2, 1000, 0},
+                                           HoleCase{"turnedRamp", -2, 1000, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Mapping, PlaneFillsTheLargerColorImageAtItsDepth) {
-    Calibrate(SameCameras(25));  // 1250 * 25 / 1000 = 31.25 px to the right; depth column 0 covers colour columns 31 to 33
+    Calibrate(
+        SameCameras(25));  // 1250 * 25 / 1000 = 31.25 px to the right; depth column 0 covers colour columns 31 to 33
     Image depth = Plane(640, 480, 1000);
     Image color(ALG_ELEM_8UC3, 1600, 1200);
     Image depthInColor(ALG_ELEM_16U, 1600, 1200);
@@ -170,8 +172,8 @@ TEST_F(Mapping, PointMapAgreesWithTheColorInDepthImage) {
     for (int y = 0; y < 480; ++y) {
         for (int x = 0; x < 640; ++x) {
             QlVector2u16 point{7, 7};
-            const int result = m_preProcess->MapDepthPointToColor(
-                QlDepthVector3{x, y, depth.Depth(x, y)}, QlVector2u16{1600, 1200}, &point);
+            const int result = m_preProcess->MapDepthPointToColor(QlDepthVector3{x, y, depth.Depth(x, y)},
+                                                                  QlVector2u16{1600, 1200}, &point);
             int cx, cy;
             const bool seen = DecodeCoordinates(colorInDepth.Pixel(x, y), cx, cy);
             ASSERT_EQ(result == 0, seen) << x << "," << y;
@@ -257,8 +259,10 @@ TEST_P(Uncalibrated, MappingsRefuseAndLeaveTheOutputAlone) {
     Image colorInDepth(ALG_ELEM_8UC3, 640, 480, 0xAB);
     EXPECT_EQ(m_preProcess->MapDepthToColor(color.Descriptor(), depth.Descriptor(), depthInColor.Descriptor()), -1);
     EXPECT_EQ(m_preProcess->MapColorToDepth(depth.Descriptor(), color.Descriptor(), colorInDepth.Descriptor()), -1);
-    EXPECT_TRUE(std::all_of(depthInColor.Bytes().begin(), depthInColor.Bytes().end(), [](uint8_t b) { return b == 0xAB; }));
-    EXPECT_TRUE(std::all_of(colorInDepth.Bytes().begin(), colorInDepth.Bytes().end(), [](uint8_t b) { return b == 0xAB; }));
+    EXPECT_TRUE(
+        std::all_of(depthInColor.Bytes().begin(), depthInColor.Bytes().end(), [](uint8_t b) { return b == 0xAB; }));
+    EXPECT_TRUE(
+        std::all_of(colorInDepth.Bytes().begin(), colorInDepth.Bytes().end(), [](uint8_t b) { return b == 0xAB; }));
     QlVector2u16 point{9, 9};
     EXPECT_EQ(m_preProcess->MapDepthPointToColor(QlDepthVector3{100, 100, 1000}, QlVector2u16{640, 480}, &point), -1);
     EXPECT_EQ(point.x, 0);
@@ -267,7 +271,11 @@ TEST_P(Uncalibrated, MappingsRefuseAndLeaveTheOutputAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Uncalibrated,
-    ::testing::Values(UncalibratedCase{"nothingSet", [](Calibration& c) { c = Calibration{}; c.rotation = {}; }},
+    ::testing::Values(UncalibratedCase{"nothingSet",
+                                       [](Calibration& c) {
+                                           c = Calibration{};
+                                           c.rotation = {};
+                                       }},
                       UncalibratedCase{"tofFocalZero", [](Calibration& c) { c.tof.fx = 0; }},
                       UncalibratedCase{"colorFocalZero", [](Calibration& c) { c.color.fy = 0; }},
                       UncalibratedCase{"rotationUnread", [](Calibration& c) { c.rotation = {}; }},
@@ -304,15 +312,17 @@ TEST_P(BadImages, AreRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadImages,
-    ::testing::Values(BadImageCase{"noDepthData", [](PreProcImage&, PreProcImage& d, PreProcImage&) { d.data = nullptr; }},
-                      BadImageCase{"noColorData", [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.data = nullptr; }},
-                      BadImageCase{"noOutput", [](PreProcImage&, PreProcImage&, PreProcImage& o) { o.data = nullptr; }},
-                      BadImageCase{"depthIs8Bit", [](PreProcImage&, PreProcImage& d, PreProcImage&) { d.elemType = ALG_ELEM_8U; }},
-                      BadImageCase{"swapped", [](PreProcImage& c, PreProcImage& d, PreProcImage&) { std::swap(c, d); }},
-                      BadImageCase{"unknownType", [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.elemType = static_cast<ALG_ElemType>(7); }},
-                      BadImageCase{"zeroWidth", [](PreProcImage&, PreProcImage& d, PreProcImage&) { d.width = 0; }},
-                      BadImageCase{"negativeHeight", [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.height = -48; }},
-                      BadImageCase{"hugeSide", [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.width = 1 << 20; }}),
+    ::testing::Values(
+        BadImageCase{"noDepthData", [](PreProcImage&, PreProcImage& d, PreProcImage&) { d.data = nullptr; }},
+        BadImageCase{"noColorData", [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.data = nullptr; }},
+        BadImageCase{"noOutput", [](PreProcImage&, PreProcImage&, PreProcImage& o) { o.data = nullptr; }},
+        BadImageCase{"depthIs8Bit", [](PreProcImage&, PreProcImage& d, PreProcImage&) { d.elemType = ALG_ELEM_8U; }},
+        BadImageCase{"swapped", [](PreProcImage& c, PreProcImage& d, PreProcImage&) { std::swap(c, d); }},
+        BadImageCase{"unknownType",
+                     [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.elemType = static_cast<ALG_ElemType>(7); }},
+        BadImageCase{"zeroWidth", [](PreProcImage&, PreProcImage& d, PreProcImage&) { d.width = 0; }},
+        BadImageCase{"negativeHeight", [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.height = -48; }},
+        BadImageCase{"hugeSide", [](PreProcImage& c, PreProcImage&, PreProcImage&) { c.width = 1 << 20; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Mapping, NullDescriptorsAreRefused) {

@@ -14,8 +14,8 @@ struct OrientationCase {
     const char* name;
     Operation operation;
     int code;
-    int width, height;          // after the operation
-    std::vector<int> pixels;    // which pixel of the 3x2 image (numbered 1 to 6) lands where
+    int width, height;        // after the operation
+    std::vector<int> pixels;  // which pixel of the 3x2 image (numbered 1 to 6) lands where
 };
 
 // The 3x2 image   1 2 3
@@ -37,7 +37,8 @@ int Bytes(ALG_ElemType type) { return type == ALG_ELEM_8U ? 1 : type == ALG_ELEM
 Image Numbered(ALG_ElemType type) {
     Image image(type, 3, 2);
     for (int k = 1; k <= 6; ++k)
-        for (int b = 0; b < Bytes(type); ++b) image.Bytes()[(k - 1) * Bytes(type) + b] = static_cast<uint8_t>(16 * k + b);
+        for (int b = 0; b < Bytes(type); ++b)
+            image.Bytes()[(k - 1) * Bytes(type) + b] = static_cast<uint8_t>(16 * k + b);
     return image;
 }
 
@@ -63,7 +64,8 @@ TEST_P(Orientation, MovesEveryPixelWhole) {
     EXPECT_EQ(image.Bytes(), expected.Bytes());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Orientation, ::testing::Combine(::testing::ValuesIn(kCases), ::testing::ValuesIn(kTypes)),
+INSTANTIATE_TEST_SUITE_P(Table, Orientation,
+                         ::testing::Combine(::testing::ValuesIn(kCases), ::testing::ValuesIn(kTypes)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" +
                                     std::to_string(Bytes(std::get<1>(info.param)) * 8) + "bit";

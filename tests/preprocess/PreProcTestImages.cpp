@@ -6,7 +6,10 @@
 namespace preproc_test {
 
 Image::Image(ALG_ElemType type, int width, int height, uint8_t fill)
-    : m_bytes(static_cast<size_t>(width) * height * (type == ALG_ELEM_8U ? 1 : type == ALG_ELEM_16U ? 2 : 3),
+    : m_bytes(static_cast<size_t>(width) * height *
+                  (type == ALG_ELEM_8U    ? 1
+                   : type == ALG_ELEM_16U ? 2
+                                          : 3),
               fill),
       m_descriptor{m_bytes.data(), type, width, height} {}
 

@@ -17,8 +17,8 @@ const Camera kToF{500, 500, 319.5, 239.5};
 // Reference of the rational model, independent of the library's.
 void Distort(const std::array<double, 8>& d, double x, double y, double& xd, double& yd) {
     const double r2 = x * x + y * y;
-    const double radial = (1 + d[0] * r2 + d[1] * r2 * r2 + d[4] * r2 * r2 * r2) /
-                          (1 + d[5] * r2 + d[6] * r2 * r2 + d[7] * r2 * r2 * r2);
+    const double radial =
+        (1 + d[0] * r2 + d[1] * r2 * r2 + d[4] * r2 * r2 * r2) / (1 + d[5] * r2 + d[6] * r2 * r2 + d[7] * r2 * r2 * r2);
     xd = x * radial + 2 * d[2] * x * y + d[3] * (r2 + 2 * x * x);
     yd = y * radial + d[2] * (r2 + 2 * y * y) + 2 * d[3] * x * y;
 }
@@ -87,7 +87,9 @@ TEST_F(Undistortion, RoundTripLandsEveryPixelWithinHalfAPixel) {
 TEST_F(Undistortion, DepthKeepsSourceValuesAndLandsWithinAPixel) {
     Calibrate(kLens, {});
     // Checkerboard of 16 px squares in the ideal image, as the lens shows it.
-    auto square = [](double u, double v) { return ((static_cast<int>(std::floor(u / 16)) + static_cast<int>(std::floor(v / 16))) & 1) ? 2000 : 1000; };
+    auto square = [](double u, double v) {
+        return ((static_cast<int>(std::floor(u / 16)) + static_cast<int>(std::floor(v / 16))) & 1) ? 2000 : 1000;
+    };
     Image depth(ALG_ELEM_16U, 640, 480);
     for (int v = 0; v < 480; ++v) {
         for (int u = 0; u < 640; ++u) {

@@ -65,7 +65,8 @@ TEST_F(SettingsEndToEnd, FirstFailureStopsTheWalkAndLeavesWhatWentBefore) {
     const std::string path = files.File("settings.json");
     // A frame rate the camera refuses ends the walk before the work mode is set.
     sim->RefuseSetting(0x04, std::nullopt, true);
-    testsupport::WriteFile(path, R"({"Control": {"FrameRate": 20, "IRGmmGain": 41, "WorkMode": "SoftwareTriggerMode"}})");
+    testsupport::WriteFile(path,
+                           R"({"Control": {"FrameRate": 20, "IRGmmGain": 41, "WorkMode": "SoftwareTriggerMode"}})");
     EXPECT_NE(QL_SetParamsByJson(handle, path.c_str()), 0);
     const camsim::CameraState state = sim->State();
     EXPECT_EQ(state.frameRate, 30);

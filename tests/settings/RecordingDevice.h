@@ -63,8 +63,7 @@ public:
         if (std::strcmp(key, "Py_MCUparameters") == 0 && dataSize == 6) {
             MCUParameters p{};
             std::memcpy(&p, data, sizeof(p));
-            return Record("SetProperty", key, int(p.signalType), int(p.polarity), int(p.width),
-                          int(p.intervalOrDelay));
+            return Record("SetProperty", key, int(p.signalType), int(p.polarity), int(p.width), int(p.intervalOrDelay));
         }
         return Record("SetProperty", key, dataSize);
     }

@@ -85,7 +85,8 @@ TEST_F(SetParamsByJsonTest, FilterSwitchesChangeOnlyTheEnableThroughTheDevice) {
 
 TEST_F(SetParamsByJsonTest, UnsupportedOperationIsMappedAndLogged) {
     device->failures = {{1, -20}};
-    const std::string path = Write(R"({"ExposureTime": {"HDR_Mode": true}, "Control": {"ColorResolution": "800*600"}})");
+    const std::string path =
+        Write(R"({"ExposureTime": {"HDR_Mode": true}, "Control": {"ColorResolution": "800*600"}})");
     EXPECT_EQ(QL_SetParamsByJson(handle, path.c_str()), -255);
     EXPECT_EQ(device->calls, (Calls{"SetHDRModeEnabled(1)", "SetColorResolution(800,600)"}));
     EXPECT_TRUE(log.Contains("<SN01> SetColorResolution fail : -20")) << log.Text();

@@ -1,7 +1,7 @@
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 

@@ -13,7 +13,10 @@ public:
     void SetCalibrationParams(const double*, int) override { ++calibrationCalls; }
     void SetSensorIntrinsic(int, const double*, int, int) override {}
     void SetDepthRangeValue(int, int, int) override {}
-    int ProcessImage(PreProcImage*) override { ++processImageCalls; return 0; }
+    int ProcessImage(PreProcImage*) override {
+        ++processImageCalls;
+        return 0;
+    }
     int ProcessColorImage(PreProcImage*) override { return 0; }
     void SetDistortionCorrection(bool) override {}
     int MapDepthPointToColor(QlDepthVector3 point, QlVector2u16, QlVector2u16* out) override {
@@ -21,17 +24,18 @@ public:
         out->y = static_cast<uint16_t>(point.depthY);
         return 0;
     }
-    int MapDepthToColor(const PreProcImage* color, const PreProcImage* depth,
-                        PreProcImage* output) override {
+    int MapDepthToColor(const PreProcImage* color, const PreProcImage* depth, PreProcImage* output) override {
         return CopyInto(depth, color, output);
     }
-    int MapColorToDepth(const PreProcImage* depth, const PreProcImage* color,
-                        PreProcImage* output) override {
+    int MapColorToDepth(const PreProcImage* depth, const PreProcImage* color, PreProcImage* output) override {
         return CopyInto(color, depth, output);
     }
     int Flip(PreProcImage*, int) override { return 0; }
     int Rotate(PreProcImage*, int) override { return 0; }
-    int ProcessDepthImage(PreProcImage*) override { ++processDepthCalls; return 0; }
+    int ProcessDepthImage(PreProcImage*) override {
+        ++processDepthCalls;
+        return 0;
+    }
     int AdjustIntrinsic(double*, const double*, int) override { return 0; }
     void SetDeviceTag(const char*) override {}
 
@@ -41,12 +45,10 @@ public:
 
 private:
     // The source's pixels at the target's size, when the sizes agree; else -1.
-    static int CopyInto(const PreProcImage* source, const PreProcImage* target,
-                        PreProcImage* output) {
+    static int CopyInto(const PreProcImage* source, const PreProcImage* target, PreProcImage* output) {
         if (source->width != target->width || source->height != target->height) return -1;
         int bytes = source->elemType == ALG_ELEM_8U ? 1 : source->elemType == ALG_ELEM_8UC3 ? 3 : 2;
-        std::memcpy(output->data, source->data,
-                    static_cast<size_t>(source->width) * source->height * bytes);
+        std::memcpy(output->data, source->data, static_cast<size_t>(source->width) * source->height * bytes);
         output->elemType = source->elemType;
         output->width = source->width;
         output->height = source->height;

@@ -38,7 +38,9 @@ class TricklingClient {
 public:
     TricklingClient(const char* ip, uint16_t port, const std::string& atOnce, std::string bytes,
                     std::chrono::milliseconds every)
-        : m_fd(ConnectTcp(ip, port)), m_bytes(std::move(bytes)), m_every(every),
+        : m_fd(ConnectTcp(ip, port)),
+          m_bytes(std::move(bytes)),
+          m_every(every),
           m_begun(std::chrono::steady_clock::now()) {
         if (m_fd < 0) return;
         send(m_fd, atOnce.data(), atOnce.size(), MSG_NOSIGNAL);
@@ -78,8 +80,8 @@ private:
                 ssize_t got;
                 while ((got = recv(m_fd, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0) m_received.append(buffer, got);
                 if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-                    m_lasted = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - m_begun);
+                    m_lasted = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                                     m_begun);
                     m_ended = true;
                     return;
                 }

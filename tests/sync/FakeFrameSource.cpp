@@ -20,7 +20,7 @@ uint8_t FakeFrameSource::PixelPattern(FrameType type, uint32_t index, uint32_t o
 }
 
 Frame* FakeFrameSource::Queue(FrameType type, uint32_t index, HasFrameType groupMask) {
-    const PixelFormat format = type == FRAME_COLOR ? PIXEL_FORMAT_RGB
+    const PixelFormat format = type == FRAME_COLOR   ? PIXEL_FORMAT_RGB
                                : type == FRAME_DEPTH ? PIXEL_FORMAT_DEPTH_MM16
                                                      : PIXEL_FORMAT_GRAY16;
     return Queue(type, index, groupMask, format, kWidth * kHeight * BytesPerPixel(type, format));

@@ -18,14 +18,10 @@ constexpr HasFrameType kDepthAndIR = HAS_DEPTH_FRAME | HAS_IR_FRAME;
 
 HasFrameType BitOf(FrameType type) {
     switch (type) {
-    case FRAME_IR:
-        return HAS_IR_FRAME;
-    case FRAME_CONFIDENCE:
-        return HAS_CONFIDENCE_FRAME;
-    case FRAME_COLOR:
-        return HAS_COLOR_FRAME;
-    default:
-        return HAS_DEPTH_FRAME;
+        case FRAME_IR: return HAS_IR_FRAME;
+        case FRAME_CONFIDENCE: return HAS_CONFIDENCE_FRAME;
+        case FRAME_COLOR: return HAS_COLOR_FRAME;
+        default: return HAS_DEPTH_FRAME;
     }
 }
 
@@ -427,8 +423,8 @@ TEST(SyncElementSize, BytesPerPixelOfEachFormat) {
     const struct {
         PixelFormat format;
         uint32_t bytes;
-    } cases[] = {{PIXEL_FORMAT_DEPTH_MM16, 2}, {PIXEL_FORMAT_GRAY16, 2}, {PIXEL_FORMAT_GRAY8, 1},
-                 {PIXEL_FORMAT_RGB, 3},        {PIXEL_FORMAT_BGR, 3},    {PIXEL_FORMAT_RAW, 0},
+    } cases[] = {{PIXEL_FORMAT_DEPTH_MM16, 2},    {PIXEL_FORMAT_GRAY16, 2}, {PIXEL_FORMAT_GRAY8, 1},
+                 {PIXEL_FORMAT_RGB, 3},           {PIXEL_FORMAT_BGR, 3},    {PIXEL_FORMAT_RAW, 0},
                  {static_cast<PixelFormat>(9), 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(Sync::getElementSize(c.format), c.bytes) << c.format;

@@ -8,13 +8,11 @@
 #include <chrono>
 #include <thread>
 
-bool Channel::Send(int32_t value) const
-{
+bool Channel::Send(int32_t value) const {
     return write(mWrite, &value, sizeof(value)) == static_cast<ssize_t>(sizeof(value));
 }
 
-bool Channel::Receive(int32_t* value, int timeoutMs) const
-{
+bool Channel::Receive(int32_t* value, int timeoutMs) const {
     pollfd readable{mRead, POLLIN, 0};
     if (poll(&readable, 1, timeoutMs) != 1) {
         return false;
@@ -22,8 +20,7 @@ bool Channel::Receive(int32_t* value, int timeoutMs) const
     return read(mRead, value, sizeof(*value)) == static_cast<ssize_t>(sizeof(*value));
 }
 
-ChildProcess::ChildProcess(const std::function<int(const Channel&)>& body)
-{
+ChildProcess::ChildProcess(const std::function<int(const Channel&)>& body) {
     int toChild[2];
     int toParent[2];
     if (pipe(toChild) != 0) {
@@ -47,8 +44,7 @@ ChildProcess::ChildProcess(const std::function<int(const Channel&)>& body)
     mLink = Channel(toParent[0], toChild[1]);
 }
 
-ChildProcess::~ChildProcess()
-{
+ChildProcess::~ChildProcess() {
     if (mPid > 0) {
         Kill();
         waitpid(mPid, nullptr, 0);
@@ -60,8 +56,7 @@ ChildProcess::~ChildProcess()
     }
 }
 
-int ChildProcess::Wait(int timeoutMs)
-{
+int ChildProcess::Wait(int timeoutMs) {
     if (mPid <= 0) {
         return -1;
     }
@@ -77,8 +72,7 @@ int ChildProcess::Wait(int timeoutMs)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void ChildProcess::Kill()
-{
+void ChildProcess::Kill() {
     if (mPid > 0) {
         kill(mPid, SIGKILL);
     }

@@ -24,31 +24,22 @@ constexpr int kChildMs = 10000;
 // status.
 enum Command : int32_t { kSet = 1, kReset = 2, kWait0 = 3, kQuit = 4 };
 
-XnStatus RunCommand(XN_EVENT_HANDLE event, int32_t command)
-{
+XnStatus RunCommand(XN_EVENT_HANDLE event, int32_t command) {
     switch (command) {
-    case kSet:
-        return xnOSSetEvent(event);
-    case kReset:
-        return xnOSResetEvent(event);
-    case kWait0:
-        return xnOSWaitEvent(event, 0);
-    default:
-        return XN_STATUS_ERROR;
+        case kSet: return xnOSSetEvent(event);
+        case kReset: return xnOSResetEvent(event);
+        case kWait0: return xnOSWaitEvent(event, 0);
+        default: return XN_STATUS_ERROR;
     }
 }
 
 enum class Join { kCreateAuto, kCreateManual, kOpen };
 
-XnStatus JoinEvent(XN_EVENT_HANDLE* event, const std::string& name, Join how)
-{
+XnStatus JoinEvent(XN_EVENT_HANDLE* event, const std::string& name, Join how) {
     switch (how) {
-    case Join::kCreateAuto:
-        return xnOSCreateNamedEvent(event, name.c_str(), FALSE);
-    case Join::kCreateManual:
-        return xnOSCreateNamedEvent(event, name.c_str(), TRUE);
-    case Join::kOpen:
-        return xnOSOpenNamedEvent(event, name.c_str());
+        case Join::kCreateAuto: return xnOSCreateNamedEvent(event, name.c_str(), FALSE);
+        case Join::kCreateManual: return xnOSCreateNamedEvent(event, name.c_str(), TRUE);
+        case Join::kOpen: return xnOSOpenNamedEvent(event, name.c_str());
     }
     return XN_STATUS_ERROR;
 }
@@ -67,23 +58,20 @@ public:
                   link.Send(static_cast<int32_t>(RunCommand(event, command)));
               }
               return xnOSCloseEvent(&event) == XN_STATUS_OK ? 0 : 2;
-          })
-    {
+          }) {
         int32_t joined = -1;
         mJoined = mChild.Link().Receive(&joined, kChildMs) ? static_cast<XnStatus>(joined) : XN_STATUS_ERROR;
     }
 
     XnStatus Joined() const { return mJoined; }
 
-    XnStatus Do(int32_t command)
-    {
+    XnStatus Do(int32_t command) {
         int32_t status = -1;
         if (!mChild.Link().Send(command) || !mChild.Link().Receive(&status, kChildMs)) return XN_STATUS_ERROR;
         return static_cast<XnStatus>(status);
     }
 
-    int Quit()
-    {
+    int Quit() {
         mChild.Link().Send(kQuit);
         return mChild.Wait(kChildMs);
     }
@@ -114,11 +102,17 @@ constexpr bool PEER = true;
 constexpr bool SELF = false;
 
 const EventCase kCases[] = {
-    {"auto-reset: two sets give one wait", false, Join::kOpen,
+    {"auto-reset: two sets give one wait",
+     false,
+     Join::kOpen,
      {{SELF, kSet, OK}, {SELF, kSet, OK}, {PEER, kWait0, OK}, {PEER, kWait0, TIMEOUT}, {SELF, kWait0, TIMEOUT}}},
-    {"auto-reset: the peer's signal is consumed here", false, Join::kCreateAuto,
+    {"auto-reset: the peer's signal is consumed here",
+     false,
+     Join::kCreateAuto,
      {{PEER, kSet, OK}, {SELF, kWait0, OK}, {SELF, kWait0, TIMEOUT}, {PEER, kWait0, TIMEOUT}}},
-    {"manual-reset stays signalled until reset", true, Join::kOpen,
+    {"manual-reset stays signalled until reset",
+     true,
+     Join::kOpen,
      {{SELF, kSet, OK},
       {PEER, kWait0, OK},
       {PEER, kWait0, OK},
@@ -127,16 +121,21 @@ const EventCase kCases[] = {
       {PEER, kReset, OK},
       {SELF, kWait0, TIMEOUT},
       {PEER, kWait0, TIMEOUT}}},
-    {"reset of a clear event changes nothing", false, Join::kOpen,
+    {"reset of a clear event changes nothing",
+     false,
+     Join::kOpen,
      {{SELF, kReset, OK}, {PEER, kReset, OK}, {PEER, kSet, OK}, {SELF, kWait0, OK}}},
-    {"an auto-reset joiner follows a manual-reset creator", true, Join::kCreateAuto,
+    {"an auto-reset joiner follows a manual-reset creator",
+     true,
+     Join::kCreateAuto,
      {{SELF, kSet, OK}, {PEER, kWait0, OK}, {PEER, kWait0, OK}, {SELF, kReset, OK}, {PEER, kWait0, TIMEOUT}}},
-    {"a manual-reset joiner follows an auto-reset creator", false, Join::kCreateManual,
+    {"a manual-reset joiner follows an auto-reset creator",
+     false,
+     Join::kCreateManual,
      {{PEER, kSet, OK}, {PEER, kWait0, OK}, {PEER, kWait0, TIMEOUT}}},
 };
 
-TEST(SysVNamedEvent, SignalsAcrossProcesses)
-{
+TEST(SysVNamedEvent, SignalsAcrossProcesses) {
     for (const EventCase& c : kCases) {
         SCOPED_TRACE(c.what);
         NamedObjectNames names;
@@ -156,8 +155,7 @@ TEST(SysVNamedEvent, SignalsAcrossProcesses)
     }
 }
 
-TEST(SysVNamedEvent, ABlockedWaiterWakesOnAnotherProcessesSet)
-{
+TEST(SysVNamedEvent, ABlockedWaiterWakesOnAnotherProcessesSet) {
     NamedObjectNames names;
     const std::string name = names.New("wake");
     XN_EVENT_HANDLE event = nullptr;
@@ -182,8 +180,7 @@ TEST(SysVNamedEvent, ABlockedWaiterWakesOnAnotherProcessesSet)
 
 // A signal belongs to the event, not to its setter: neither the setter's end nor the
 // number of signals it gave may take it back.
-TEST(SysVNamedEvent, ASignalOutlivesItsSetter)
-{
+TEST(SysVNamedEvent, ASignalOutlivesItsSetter) {
     NamedObjectNames names;
     const std::string name = names.New("outlive");
     XN_EVENT_HANDLE event = nullptr;
@@ -203,8 +200,7 @@ TEST(SysVNamedEvent, ASignalOutlivesItsSetter)
     EXPECT_EQ(xnOSCloseEvent(&event), OK);
 }
 
-TEST(SysVNamedEvent, FortyThousandSetWaitPairsAcrossProcesses)
-{
+TEST(SysVNamedEvent, FortyThousandSetWaitPairsAcrossProcesses) {
     NamedObjectNames names;
     const std::string pingName = names.New("ping");
     const std::string pongName = names.New("pong");
@@ -235,8 +231,7 @@ TEST(SysVNamedEvent, FortyThousandSetWaitPairsAcrossProcesses)
     EXPECT_EQ(xnOSCloseEvent(&pong), OK);
 }
 
-TEST(SysVNamedEvent, TheLastCloseRemovesTheSetAndKeyFile)
-{
+TEST(SysVNamedEvent, TheLastCloseRemovesTheSetAndKeyFile) {
     NamedObjectNames names;
     const std::string name = names.New("close");
     const std::string keyFile = NamedObjectNames::EventKeyFile(name);
@@ -258,8 +253,7 @@ TEST(SysVNamedEvent, TheLastCloseRemovesTheSetAndKeyFile)
 }
 
 // A handle whose process was killed leaves no registration: the survivor's close is last.
-TEST(SysVNamedEvent, AKilledHandleHolderLeavesNoRegistration)
-{
+TEST(SysVNamedEvent, AKilledHandleHolderLeavesNoRegistration) {
     NamedObjectNames names;
     const std::string name = names.New("killedholder");
     const std::string keyFile = NamedObjectNames::EventKeyFile(name);
@@ -275,8 +269,7 @@ TEST(SysVNamedEvent, AKilledHandleHolderLeavesNoRegistration)
 
 // A set that nobody has open any more is reset by the next creator: no stale signal, and
 // the new creator's reset mode.
-TEST(SysVNamedEvent, ANewCreatorResetsAnAbandonedSet)
-{
+TEST(SysVNamedEvent, ANewCreatorResetsAnAbandonedSet) {
     NamedObjectNames names;
     const std::string name = names.New("abandoned");
     {
@@ -302,8 +295,7 @@ TEST(SysVNamedEvent, ANewCreatorResetsAnAbandonedSet)
     EXPECT_EQ(xnOSCloseEvent(&event), OK);
 }
 
-TEST(SysVNamedEvent, OpenNeedsAnEventThatSomebodyHasOpen)
-{
+TEST(SysVNamedEvent, OpenNeedsAnEventThatSomebodyHasOpen) {
     NamedObjectNames names;
     const std::string noKeyFile = names.New("nokey");
     const std::string noSet = names.New("noset");
@@ -318,8 +310,7 @@ TEST(SysVNamedEvent, OpenNeedsAnEventThatSomebodyHasOpen)
     }
 }
 
-TEST(SysVNamedEvent, CreationRefusesNamesItCannotUse)
-{
+TEST(SysVNamedEvent, CreationRefusesNamesItCannotUse) {
     NamedObjectNames names;
     const std::string base = names.New("refused");
     const size_t fixedLength = NamedObjectNames::EventKeyFile("").size();
@@ -342,8 +333,7 @@ TEST(SysVNamedEvent, CreationRefusesNamesItCannotUse)
     EXPECT_EQ(xnOSCloseEvent(&event), OK);
 }
 
-size_t OpenDescriptorCount()
-{
+size_t OpenDescriptorCount() {
     size_t count = 0;
     DIR* dir = opendir("/proc/self/fd");
     while (dir != nullptr && readdir(dir) != nullptr) {
@@ -354,8 +344,7 @@ size_t OpenDescriptorCount()
 }
 
 // Creating, joining and closing leave no key-file descriptor open.
-TEST(SysVNamedEvent, ClosingReleasesTheKeyFileDescriptor)
-{
+TEST(SysVNamedEvent, ClosingReleasesTheKeyFileDescriptor) {
     NamedObjectNames names;
     const std::string name = names.New("fds");
     const size_t before = OpenDescriptorCount();
@@ -375,8 +364,7 @@ TEST(SysVNamedEvent, ClosingReleasesTheKeyFileDescriptor)
 
 // The class on its own, as the named variant of the layer's event: Init creates or opens
 // after the stored flag.
-TEST(SysVNamedEvent, InitCreatesOrOpensAfterTheCreateFlag)
-{
+TEST(SysVNamedEvent, InitCreatesOrOpensAfterTheCreateFlag) {
     NamedObjectNames names;
     const std::string name = names.New("init");
     XnLinuxSysVNamedEvent opener(FALSE, name.c_str(), FALSE);
@@ -395,8 +383,7 @@ TEST(SysVNamedEvent, InitCreatesOrOpensAfterTheCreateFlag)
 }
 
 // A set removed behind the handles' back: Set, Reset and Wait report their failure.
-TEST(SysVNamedEvent, ReportsFailuresOfARemovedSet)
-{
+TEST(SysVNamedEvent, ReportsFailuresOfARemovedSet) {
     NamedObjectNames names;
     const std::string name = names.New("gone");
     XN_EVENT_HANDLE event = nullptr;

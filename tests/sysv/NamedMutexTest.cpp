@@ -21,13 +21,9 @@ using Clock = std::chrono::steady_clock;
 constexpr int kChildMs = 10000;
 enum : int32_t { kReady = 1, kGo = 2 };
 
-int RegistrationCount(const XN_MUTEX_HANDLE mutex)
-{
-    return semctl(mutex->NamedSem, 1, GETVAL);
-}
+int RegistrationCount(const XN_MUTEX_HANDLE mutex) { return semctl(mutex->NamedSem, 1, GETVAL); }
 
-TEST(SysVNamedMutex, HandlesOfOneNameShareASetUntilTheLastClose)
-{
+TEST(SysVNamedMutex, HandlesOfOneNameShareASetUntilTheLastClose) {
     NamedObjectNames names;
     const std::string name = names.New("share");
     const std::string keyFile = NamedObjectNames::MutexKeyFile(name);
@@ -64,8 +60,7 @@ TEST(SysVNamedMutex, HandlesOfOneNameShareASetUntilTheLastClose)
     EXPECT_FALSE(FileExists(keyFile));
 }
 
-TEST(SysVNamedMutex, TimedLockAgainstAnotherProcessTimesOutThenSucceeds)
-{
+TEST(SysVNamedMutex, TimedLockAgainstAnotherProcessTimesOutThenSucceeds) {
     NamedObjectNames names;
     const std::string name = names.New("timed");
     ChildProcess holder([&](const Channel& link) {
@@ -95,8 +90,7 @@ TEST(SysVNamedMutex, TimedLockAgainstAnotherProcessTimesOutThenSucceeds)
     EXPECT_EQ(xnOSCloseMutex(&mutex), XN_STATUS_OK);
 }
 
-TEST(SysVNamedMutex, AKilledHolderReleasesItsLockAndRegistration)
-{
+TEST(SysVNamedMutex, AKilledHolderReleasesItsLockAndRegistration) {
     NamedObjectNames names;
     const std::string name = names.New("killed");
     XN_MUTEX_HANDLE mutex = nullptr;
@@ -125,8 +119,7 @@ TEST(SysVNamedMutex, AKilledHolderReleasesItsLockAndRegistration)
 }
 
 // Processes incrementing one shared counter under the mutex lose no increment.
-TEST(SysVNamedMutex, ExcludesOtherProcesses)
-{
+TEST(SysVNamedMutex, ExcludesOtherProcesses) {
     NamedObjectNames names;
     const std::string name = names.New("exclusion");
     void* shared = mmap(nullptr, sizeof(int), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
@@ -159,8 +152,7 @@ TEST(SysVNamedMutex, ExcludesOtherProcesses)
     EXPECT_FALSE(FileExists(NamedObjectNames::MutexKeyFile(name)));
 }
 
-TEST(SysVNamedMutex, SlashesInTheNameBecomeUnderscores)
-{
+TEST(SysVNamedMutex, SlashesInTheNameBecomeUnderscores) {
     NamedObjectNames names;
     const std::string base = names.New("slash");
     names.Adopt(base + "_a_b");
@@ -174,8 +166,7 @@ TEST(SysVNamedMutex, SlashesInTheNameBecomeUnderscores)
 
 // The key-file path holds 255 characters: a name that does not fit is refused, never cut to
 // the key file of some other name.
-TEST(SysVNamedMutex, RefusesNamesWhoseKeyFileDoesNotFit)
-{
+TEST(SysVNamedMutex, RefusesNamesWhoseKeyFileDoesNotFit) {
     NamedObjectNames names;
     const std::string base = names.New("long");
     const size_t fixedLength = NamedObjectNames::MutexKeyFile("").size();
@@ -210,8 +201,7 @@ TEST(SysVNamedMutex, RefusesNamesWhoseKeyFileDoesNotFit)
     }
 }
 
-TEST(SysVNamedMutex, CreationFailures)
-{
+TEST(SysVNamedMutex, CreationFailures) {
     NamedObjectNames names;
     XN_MUTEX_HANDLE mutex = nullptr;
     EXPECT_EQ(xnOSCreateNamedMutex(nullptr, "x"), XN_STATUS_NULL_OUTPUT_PTR);
@@ -229,8 +219,7 @@ TEST(SysVNamedMutex, CreationFailures)
 
 // A set removed behind the handle's back: every operation reports its failure, and a failed
 // close keeps the record.
-TEST(SysVNamedMutex, ReportsFailuresOfARemovedSet)
-{
+TEST(SysVNamedMutex, ReportsFailuresOfARemovedSet) {
     NamedObjectNames names;
     const std::string name = names.New("removed");
     XN_MUTEX_HANDLE mutex = nullptr;

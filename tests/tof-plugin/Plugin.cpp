@@ -32,8 +32,6 @@ std::unique_ptr<ToF_API> Plugin::Create() const {
     return std::unique_ptr<ToF_API>(m_factory(m_logDir.c_str()));
 }
 
-std::string Plugin::LogText() const {
-    return testsupport::ReadFile(m_logDir + "/halden_tof.txt");
-}
+std::string Plugin::LogText() const { return testsupport::ReadFile(m_logDir + "/halden_tof.txt"); }
 
 }  // namespace toftest

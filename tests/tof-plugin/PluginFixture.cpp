@@ -91,8 +91,6 @@ std::ostream& operator<<(std::ostream& out, const Wire& wire) {
     return out << '}';
 }
 
-bool operator==(const Wire& a, const Wire& b) {
-    return a.cmd == b.cmd && a.type == b.type && a.payload == b.payload;
-}
+bool operator==(const Wire& a, const Wire& b) { return a.cmd == b.cmd && a.type == b.type && a.payload == b.payload; }
 
 }  // namespace toftest

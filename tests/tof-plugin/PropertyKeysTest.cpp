@@ -45,7 +45,8 @@ TEST_P(PropertyKeyTest, ChecksTheKeyThenRunsIt) {
     const KeyCase& c = GetParam();
     Bytes data = c.data;
     data.resize(std::max<size_t>(data.size(), static_cast<size_t>(std::max(c.size, 1))), 0);
-    const int ret = c.set ? m_tof->SetProperty(c.key, data.data(), c.size) : m_tof->GetProperty(c.key, data.data(), c.size);
+    const int ret =
+        c.set ? m_tof->SetProperty(c.key, data.data(), c.size) : m_tof->GetProperty(c.key, data.data(), c.size);
     EXPECT_EQ(c.expected, ret);
     ExpectSent(c.sent);
     if (!c.out.empty()) {

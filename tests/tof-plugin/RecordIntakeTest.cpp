@@ -27,11 +27,11 @@ class CheckImgDataTest : public PluginFixture, public ::testing::WithParamInterf
 
 uint32_t LengthOf(uint8_t type) {
     switch (type) {
-    case 0xB1: return 4945920;
-    case 0xB2: return 1244160;
-    case 0xB6: return 1536000;
-    case 0xB7: return 384000;
-    default: return 1000;
+        case 0xB1: return 4945920;
+        case 0xB2: return 1244160;
+        case 0xB6: return 1536000;
+        case 0xB7: return 384000;
+        default: return 1000;
     }
 }
 
@@ -44,25 +44,23 @@ TEST_P(CheckImgDataTest, AnswersTheFrameKindsTheRecordMakes) {
     EXPECT_EQ(c.expected, m_tof->CheckImgData(head.data(), static_cast<int>(head.size())));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Records, CheckImgDataTest,
-    ::testing::Values(
-        CheckCase{"B1Default", 0xB1, 0, true, true, false, 3},
-        CheckCase{"B2Default", 0xB2, 0, true, true, false, 3},
-        CheckCase{"B6Default", 0xB6, 0, true, true, false, 3},
-        CheckCase{"B7Default", 0xB7, 0, true, true, false, 3},
-        CheckCase{"B6IrOnly", 0xB6, 0, false, true, false, 3},
-        CheckCase{"B6DepthOnly", 0xB6, 0, true, false, false, 3},
-        CheckCase{"B6ConfidenceAlone", 0xB6, 0, false, false, true, 11},
-        CheckCase{"B1AllOn", 0xB1, 0, true, true, true, 11},
-        CheckCase{"B7AllOff", 0xB7, 0, false, false, false, 0},
-        CheckCase{"B1OneShort", 0xB1, -1, true, true, false, -1},
-        CheckCase{"B2OneLong", 0xB2, 1, true, true, false, -1},
-        CheckCase{"B6Short", 0xB6, -1000, false, false, true, -1},
-        CheckCase{"B7AllOffWrongLength", 0xB7, 5, false, false, false, -1},
-        CheckCase{"ForeignType", 0x34, 0, true, true, false, -255},
-        CheckCase{"ColourType", 0xB3, 0, true, true, true, -255}),
-    [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Records, CheckImgDataTest,
+                         ::testing::Values(CheckCase{"B1Default", 0xB1, 0, true, true, false, 3},
+                                           CheckCase{"B2Default", 0xB2, 0, true, true, false, 3},
+                                           CheckCase{"B6Default", 0xB6, 0, true, true, false, 3},
+                                           CheckCase{"B7Default", 0xB7, 0, true, true, false, 3},
+                                           CheckCase{"B6IrOnly", 0xB6, 0, false, true, false, 3},
+                                           CheckCase{"B6DepthOnly", 0xB6, 0, true, false, false, 3},
+                                           CheckCase{"B6ConfidenceAlone", 0xB6, 0, false, false, true, 11},
+                                           CheckCase{"B1AllOn", 0xB1, 0, true, true, true, 11},
+                                           CheckCase{"B7AllOff", 0xB7, 0, false, false, false, 0},
+                                           CheckCase{"B1OneShort", 0xB1, -1, true, true, false, -1},
+                                           CheckCase{"B2OneLong", 0xB2, 1, true, true, false, -1},
+                                           CheckCase{"B6Short", 0xB6, -1000, false, false, true, -1},
+                                           CheckCase{"B7AllOffWrongLength", 0xB7, 5, false, false, false, -1},
+                                           CheckCase{"ForeignType", 0x34, 0, true, true, false, -255},
+                                           CheckCase{"ColourType", 0xB3, 0, true, true, true, -255}),
+                         [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
 
 class RecordCheckTest : public PluginFixture {};
 
@@ -159,8 +157,8 @@ TEST_F(IntakeTest, RawRecordIsDecodedByThePlugin) {
 
 struct SizeCase {
     const char* name;
-    Bytes head;   // the record's first bytes
-    int size;     // the size handed over; the buffer holds exactly max(size, head) bytes
+    Bytes head;  // the record's first bytes
+    int size;    // the size handed over; the buffer holds exactly max(size, head) bytes
 };
 
 class ProcessDataSizeTest : public IntakeTest, public ::testing::WithParamInterface<SizeCase> {};
@@ -174,20 +172,18 @@ TEST_P(ProcessDataSizeTest, RecordThatDoesNotFitIsDroppedAndNothingQueued) {
     ExpectNextFrameIs(2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, ProcessDataSizeTest,
-    ::testing::Values(
-        // The length field says more than the record holds.
-        SizeCase{"B6InHundredBytes", Head(0xB6, 1536000), 100},
-        SizeCase{"B7OneByteShort", Head(0xB7, 384000), 384004},
-        // Shorter than a head: nothing is read beyond the size.
-        SizeCase{"ThreeBytes", Bytes{0xB6, 0, 0}, 3},
-        SizeCase{"Empty", Bytes{}, 0},
-        SizeCase{"NegativeSize", Head(0xB6, 0), -5},
-        // Fits, but is not a length the type has.
-        SizeCase{"B6WrongLength", Head(0xB6, 1000), 1005},
-        SizeCase{"ForeignType", Head(0x34, 20), 25}),
-    [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, ProcessDataSizeTest,
+                         ::testing::Values(
+                             // The length field says more than the record holds.
+                             SizeCase{"B6InHundredBytes", Head(0xB6, 1536000), 100},
+                             SizeCase{"B7OneByteShort", Head(0xB7, 384000), 384004},
+                             // Shorter than a head: nothing is read beyond the size.
+                             SizeCase{"ThreeBytes", Bytes{0xB6, 0, 0}, 3}, SizeCase{"Empty", Bytes{}, 0},
+                             SizeCase{"NegativeSize", Head(0xB6, 0), -5},
+                             // Fits, but is not a length the type has.
+                             SizeCase{"B6WrongLength", Head(0xB6, 1000), 1005},
+                             SizeCase{"ForeignType", Head(0x34, 20), 25}),
+                         [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(IntakeTest, DataSizeLineNamesTheShortRecord) {
     Bytes record = Head(0xB6, 1536000);

@@ -41,16 +41,16 @@ TEST_P(DataModeRulesTest, SendsOnlyListedModesAndTheDualRangeParameters) {
 INSTANTIATE_TEST_SUITE_P(
     Modes, DataModeRulesTest,
     ::testing::Values(
-        DataModeCase{"NotInList", 4, -15, {}},
-        DataModeCase{"Negative", -1, -15, {}},
+        DataModeCase{"NotInList", 4, -15, {}}, DataModeCase{"Negative", -1, -15, {}},
         // 265 would be 9 in one byte: it is refused, not truncated.
-        DataModeCase{"BeyondAByte", 265, -15, {}},
-        DataModeCase{"Plain", 1, 0, {{0x06, kSet, {1}}, {0x06, kGet, {}}}},
+        DataModeCase{"BeyondAByte", 265, -15, {}}, DataModeCase{"Plain", 1, 0, {{0x06, kSet, {1}}, {0x06, kGet, {}}}},
         DataModeCase{"MultiFrequencyNotDualRange", 5, 0, {{0x06, kSet, {5}}, {0x06, kGet, {}}}},
         DataModeCase{"Binned", 14, 0, {{0x06, kSet, {14}}, {0x06, kGet, {}}}},
-        DataModeCase{"DualRange9", 9, 0,
-                     {{0x06, kSet, {9}}, {0x06, kGet, {}}, {0x08, kSet, {2, 5, 0, 0}}, {0x08, kGet, {}}}},
-        DataModeCase{"DualRange15", 15, 0,
+        DataModeCase{
+            "DualRange9", 9, 0, {{0x06, kSet, {9}}, {0x06, kGet, {}}, {0x08, kSet, {2, 5, 0, 0}}, {0x08, kGet, {}}}},
+        DataModeCase{"DualRange15",
+                     15,
+                     0,
                      {{0x06, kSet, {15}}, {0x06, kGet, {}}, {0x08, kSet, {2, 5, 0, 0}}, {0x08, kGet, {}}}}),
     [](const ::testing::TestParamInfo<DataModeCase>& info) { return std::string(info.param.name); });
 
@@ -92,14 +92,12 @@ TEST_P(DepthRangeRulesTest, RefusesInMultiFrequencyModesAndOutsideTheList) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, DepthRangeRulesTest,
-    ::testing::Values(
-        DepthRangeCase{"DualRangeMode10", 10, 2, 1, {}},
-        DepthRangeCase{"MultiFrequencyMode5", 5, 2, 1, {}},
-        DepthRangeCase{"MultiFrequencyMode17", 17, 0, 1, {}},
-        DepthRangeCase{"BinnedMode14", 14, 2, 0, {{0x07, kSet, {2}}, {0x07, kGet, {}}}},
-        DepthRangeCase{"Listed", 1, 5, 0, {{0x07, kSet, {5}}, {0x07, kGet, {}}}},
-        DepthRangeCase{"NotListed", 1, 6, -10, {}},
-        DepthRangeCase{"Negative", 1, -1, -10, {}}),
+    ::testing::Values(DepthRangeCase{"DualRangeMode10", 10, 2, 1, {}},
+                      DepthRangeCase{"MultiFrequencyMode5", 5, 2, 1, {}},
+                      DepthRangeCase{"MultiFrequencyMode17", 17, 0, 1, {}},
+                      DepthRangeCase{"BinnedMode14", 14, 2, 0, {{0x07, kSet, {2}}, {0x07, kGet, {}}}},
+                      DepthRangeCase{"Listed", 1, 5, 0, {{0x07, kSet, {5}}, {0x07, kGet, {}}}},
+                      DepthRangeCase{"NotListed", 1, 6, -10, {}}, DepthRangeCase{"Negative", 1, -1, -10, {}}),
     [](const ::testing::TestParamInfo<DepthRangeCase>& info) { return std::string(info.param.name); });
 
 // The first stream start after an open reads the camera's lists; later starts do not.
@@ -191,14 +189,15 @@ TEST_P(DualFrequencyReadTest, FailedReadKeepsTheDecoderParameters) {
     EXPECT_EQ(c.irPixelFormat, ir.pixelFormat);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reads, DualFrequencyReadTest,
-    ::testing::Values(
-        // The decoder keeps its {2, 5, 0, 0}: range 5 is the reference.
-        DualFrequencyCase{"Failed", true, PIXEL_FORMAT_GRAY16},
-        // The camera's {2, 0, 5, 0}: range 5 is unwrapped and goes on.
-        DualFrequencyCase{"Read", false, PIXEL_FORMAT_GRAY8}),
-    [](const ::testing::TestParamInfo<DualFrequencyCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Reads, DualFrequencyReadTest,
+                         ::testing::Values(
+                             // The decoder keeps its {2, 5, 0, 0}: range 5 is the reference.
+                             DualFrequencyCase{"Failed", true, PIXEL_FORMAT_GRAY16},
+                             // The camera's {2, 0, 5, 0}: range 5 is unwrapped and goes on.
+                             DualFrequencyCase{"Read", false, PIXEL_FORMAT_GRAY8}),
+                         [](const ::testing::TestParamInfo<DualFrequencyCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct SetExposureCase {
     const char* name;
@@ -221,21 +220,23 @@ TEST_P(SetExposureTest, SendsTheTimeInMicroseconds) {
 INSTANTIATE_TEST_SUITE_P(
     Modes, SetExposureTest,
     ::testing::Values(
-        SetExposureCase{"Automatic", 0, 20, 1, -15, {}},
-        SetExposureCase{"UnknownMode", 2, 20, 1, -15, {}},
+        SetExposureCase{"Automatic", 0, 20, 1, -15, {}}, SetExposureCase{"UnknownMode", 2, 20, 1, -15, {}},
         SetExposureCase{"Manual", 1, 20, 1, 0, {{0x03, kSet, Le32(0, 20000)}, {0x03, kGet, {0}}}},
-        SetExposureCase{"ManualMultiFrequency", 1, 20, 9, 0,
-                        {{0x03, kSet, Le32(0, 20000)}, {0x03, kGet, {0}}, {0x03, kSet, Le32(1, 20000)},
-                         {0x03, kGet, {1}}}},
-        SetExposureCase{"Negative", 1, -1, 1, -15, {}},
-        SetExposureCase{"BeyondTheWire", 1, 5000000, 1, -15, {}}),
+        SetExposureCase{
+            "ManualMultiFrequency",
+            1,
+            20,
+            9,
+            0,
+            {{0x03, kSet, Le32(0, 20000)}, {0x03, kGet, {0}}, {0x03, kSet, Le32(1, 20000)}, {0x03, kGet, {1}}}},
+        SetExposureCase{"Negative", 1, -1, 1, -15, {}}, SetExposureCase{"BeyondTheWire", 1, 5000000, 1, -15, {}}),
     [](const ::testing::TestParamInfo<SetExposureCase>& info) { return std::string(info.param.name); });
 
 struct GetExposureCase {
     const char* name;
     int mode;
-    uint8_t range;        // the camera exposure the mode reads
-    uint32_t camera;      // its value, microseconds
+    uint8_t range;    // the camera exposure the mode reads
+    uint32_t camera;  // its value, microseconds
     bool readFails;
     int expected;
     int milliseconds;
@@ -252,17 +253,17 @@ TEST_P(GetExposureTest, ReportsMillisecondsByMode) {
     EXPECT_EQ(c.milliseconds, +params.exposureTime);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, GetExposureTest,
-    ::testing::Values(
-        GetExposureCase{"Automatic", 0, 0, 20000, false, 0, 0},
-        GetExposureCase{"Manual", 1, 0, 20999, false, 0, 20},
-        GetExposureCase{"ManualReadFails", 1, 0, 20000, true, -104, 0},
-        GetExposureCase{"Maximum", 255, 255, 3000000, false, 0, 3000},
-        GetExposureCase{"MaximumZero", 255, 255, 0, false, 0, 1000},
-        GetExposureCase{"MaximumReadFails", 255, 255, 3000000, true, -104, 1000},
-        GetExposureCase{"UnknownMode", 3, 0, 20000, false, -15, -7}),
-    [](const ::testing::TestParamInfo<GetExposureCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Modes, GetExposureTest,
+                         ::testing::Values(GetExposureCase{"Automatic", 0, 0, 20000, false, 0, 0},
+                                           GetExposureCase{"Manual", 1, 0, 20999, false, 0, 20},
+                                           GetExposureCase{"ManualReadFails", 1, 0, 20000, true, -104, 0},
+                                           GetExposureCase{"Maximum", 255, 255, 3000000, false, 0, 3000},
+                                           GetExposureCase{"MaximumZero", 255, 255, 0, false, 0, 1000},
+                                           GetExposureCase{"MaximumReadFails", 255, 255, 3000000, true, -104, 1000},
+                                           GetExposureCase{"UnknownMode", 3, 0, 20000, false, -15, -7}),
+                         [](const ::testing::TestParamInfo<GetExposureCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(SettingsTest, ExposureControlModeIsDspItem14) {
     m_camera.state.dsp[camsim::DspKey{2, 1, 10}] = camsim::DspSetting{0, 77, 0};
@@ -413,16 +414,16 @@ TEST_P(IntrinsicsTest, BinnedModesHalveTheFocalLengthsAndCentre) {
     EXPECT_EQ(kD, distortion);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, IntrinsicsTest,
-    ::testing::Values(
-        IntrinsicsCase{"FullResolution", 1, false, false, 0},
-        IntrinsicsCase{"Binned15", 15, false, true, 0},
-        IntrinsicsCase{"Binned18", 18, false, true, 0},
-        IntrinsicsCase{"Mode13IsFull", 13, false, false, 0},
-        IntrinsicsCase{"BinnedCorrected", 14, true, true, (240 << 16) | 320},
-        IntrinsicsCase{"FullCorrected", 2, true, false, (480 << 16) | 640}),
-    [](const ::testing::TestParamInfo<IntrinsicsCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Modes, IntrinsicsTest,
+                         ::testing::Values(IntrinsicsCase{"FullResolution", 1, false, false, 0},
+                                           IntrinsicsCase{"Binned15", 15, false, true, 0},
+                                           IntrinsicsCase{"Binned18", 18, false, true, 0},
+                                           IntrinsicsCase{"Mode13IsFull", 13, false, false, 0},
+                                           IntrinsicsCase{"BinnedCorrected", 14, true, true, (240 << 16) | 320},
+                                           IntrinsicsCase{"FullCorrected", 2, true, false, (480 << 16) | 640}),
+                         [](const ::testing::TestParamInfo<IntrinsicsCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(SettingsTest, ResolutionListIsOneFullImage) {
     ResolutionList list{};

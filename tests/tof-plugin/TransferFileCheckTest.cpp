@@ -100,21 +100,20 @@ TEST_P(TransferFileCheckTest, OffersOnlyFilesOfTheLengthTheirTypeNeeds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TransferFileCheckTest,
-    ::testing::Values(
-        FileCase{"Intrinsic", 4, 0, 614400, Ranges::None, 0},
-        FileCase{"IntrinsicOneShort", 4, 0, 614399, Ranges::None, kFileCheckFailed},
-        FileCase{"Planeness", 5, 2, 614400, Ranges::None, 0},
-        FileCase{"IrBackgroundOneLong", 7, 0, 614401, Ranges::None, kFileCheckFailed},
-        FileCase{"ConfidenceFactor", 8, 0, 614400, Ranges::None, 0},
-        // 2 x (7495 + 1) for range 5, whether the camera or the built-in table gave it.
-        FileCase{"RangeOffsetFromTheCamera", 6, 5, 14992, Ranges::Camera, 0},
-        FileCase{"RangeOffsetBuiltIn", 6, 5, 14992, Ranges::BuiltIn, 0},
-        FileCase{"RangeOffsetWrongLength", 6, 5, 14990, Ranges::Camera, kFileCheckFailed},
-        FileCase{"RangeOffsetOfRange0", 6, 0, 2500, Ranges::Camera, 0},
-        // Another type expects an empty file; the transfer itself then refuses the type.
-        FileCase{"UnknownTypeEmpty", 9, 0, 0, Ranges::None, -15},
-        FileCase{"UnknownTypeWithBytes", 9, 0, 10, Ranges::None, kFileCheckFailed},
-        FileCase{"Missing", 4, 0, -1, Ranges::None, kFileCheckFailed}),
+    ::testing::Values(FileCase{"Intrinsic", 4, 0, 614400, Ranges::None, 0},
+                      FileCase{"IntrinsicOneShort", 4, 0, 614399, Ranges::None, kFileCheckFailed},
+                      FileCase{"Planeness", 5, 2, 614400, Ranges::None, 0},
+                      FileCase{"IrBackgroundOneLong", 7, 0, 614401, Ranges::None, kFileCheckFailed},
+                      FileCase{"ConfidenceFactor", 8, 0, 614400, Ranges::None, 0},
+                      // 2 x (7495 + 1) for range 5, whether the camera or the built-in table gave it.
+                      FileCase{"RangeOffsetFromTheCamera", 6, 5, 14992, Ranges::Camera, 0},
+                      FileCase{"RangeOffsetBuiltIn", 6, 5, 14992, Ranges::BuiltIn, 0},
+                      FileCase{"RangeOffsetWrongLength", 6, 5, 14990, Ranges::Camera, kFileCheckFailed},
+                      FileCase{"RangeOffsetOfRange0", 6, 0, 2500, Ranges::Camera, 0},
+                      // Another type expects an empty file; the transfer itself then refuses the type.
+                      FileCase{"UnknownTypeEmpty", 9, 0, 0, Ranges::None, -15},
+                      FileCase{"UnknownTypeWithBytes", 9, 0, 10, Ranges::None, kFileCheckFailed},
+                      FileCase{"Missing", 4, 0, -1, Ranges::None, kFileCheckFailed}),
     [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
 class TransferFileRefusalTest : public PluginFixture {};

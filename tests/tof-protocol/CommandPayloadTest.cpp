@@ -134,22 +134,31 @@ TEST_P(PlainSetTest, SendsOneCommand) {
     EXPECT_EQ(Sent(), (std::vector<Wire>{GetParam().wire}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Operations, PlainSetTest,
-    ::testing::Values(
-        PlainSet{"initParams", [](Protocol& p) { return p.SendCameraInitParamsEnable(true); },
-                 {0x01, kSet, Padded({1}, 64), 64}},
-        PlainSet{"testModeZero", [](Protocol& p) { return p.SetTestModeState(0, TestModeParams{3, 7, 8, 9}); },
-                 {0x1e, kSet, {1, 3, 0, 0, 0}, 5}},
-        PlainSet{"testModeRegisters", [](Protocol& p) { return p.SetTestModeState(1, TestModeParams{1, 7, 8, 9}); },
-                 {0x1e, kSet, {2, 1, 7, 8, 9}, 5}},
-        PlainSet{"testModeOneWithoutRegisters",
-                 [](Protocol& p) { return p.SetTestModeState(1, TestModeParams{2, 7, 8, 9}); },
-                 {0x1e, kSet, {2, 2, 0, 0, 0}, 5}},
-        PlainSet{"testModeOtherSendsZeros",
-                 [](Protocol& p) { return p.SetTestModeState(2, TestModeParams{1, 700, 800, 900}); },
-                 {0x1e, kSet, {0, 0, 0, 0, 0}, 5}}),
-    [](const ::testing::TestParamInfo<PlainSet>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Operations, PlainSetTest,
+                         ::testing::Values(PlainSet{"initParams",
+                                                    [](Protocol& p) { return p.SendCameraInitParamsEnable(true); },
+                                                    {0x01, kSet, Padded({1}, 64), 64}},
+                                           PlainSet{"testModeZero",
+                                                    [](Protocol& p) {
+                                                        return p.SetTestModeState(0, TestModeParams{3, 7, 8, 9});
+                                                    },
+                                                    {0x1e, kSet, {1, 3, 0, 0, 0}, 5}},
+                                           PlainSet{"testModeRegisters",
+                                                    [](Protocol& p) {
+                                                        return p.SetTestModeState(1, TestModeParams{1, 7, 8, 9});
+                                                    },
+                                                    {0x1e, kSet, {2, 1, 7, 8, 9}, 5}},
+                                           PlainSet{"testModeOneWithoutRegisters",
+                                                    [](Protocol& p) {
+                                                        return p.SetTestModeState(1, TestModeParams{2, 7, 8, 9});
+                                                    },
+                                                    {0x1e, kSet, {2, 2, 0, 0, 0}, 5}},
+                                           PlainSet{"testModeOtherSendsZeros",
+                                                    [](Protocol& p) {
+                                                        return p.SetTestModeState(2, TestModeParams{1, 700, 800, 900});
+                                                    },
+                                                    {0x1e, kSet, {0, 0, 0, 0, 0}, 5}}),
+                         [](const ::testing::TestParamInfo<PlainSet>& info) { return std::string(info.param.name); });
 
 // A get: the request on the wire, and what it makes of the camera's reply.
 struct Get {
@@ -172,124 +181,156 @@ TEST_P(GetTest, RequestsAndParses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, GetTest,
-    ::testing::Values(
-        Get{"exposureKeepsRange", {9, 0xC8, 0, 0, 0}, {0x03, kGet, {254, 0, 0, 0, 0}, 5},
-            [](Protocol& p) {
-                ExposureTime e{254, 0};
-                ASSERT_EQ(p.GetToFExposureTime(&e), 0);
-                EXPECT_EQ(e.range, 254);
-                EXPECT_EQ(+e.exposureTime, 200u);
-            }},
-        Get{"register", {0x10, 0, 0xCD, 0xAB}, {0x05, kGet, {0x10, 0, 0, 0, 0, 0, 0, 0}, 8},
-            [](Protocol& p) {
-                uint16_t v = 0;
-                ASSERT_EQ(p.GetRegVal(0x10, &v), 0);
-                EXPECT_EQ(v, 0xABCD);
-            }},
-        Get{"dataModeSendsCallersByte", {9}, {0x06, kGet, {4}, 1},
-            [](Protocol& p) {
-                uint8_t m = 4;
-                ASSERT_EQ(p.GetDataMode(&m), 0);
-                EXPECT_EQ(m, 9);
-            }},
-        Get{"depthRangeSigned", {0xFE}, {0x07, kGet, {0}, 1},
-            [](Protocol& p) {
-                int r = 0;
-                ASSERT_EQ(p.GetDepthRange(r), 0);
-                EXPECT_EQ(r, -2);
-            }},
-        Get{"dualFreqSigned", {2, 0xFF, 5, 0}, {0x08, kGet, {0, 0, 0, 0}, 4},
-            [](Protocol& p) {
-                DualRangeParams d{};
-                ASSERT_EQ(p.GetDualFreqMode(&d), 0);
-                EXPECT_EQ(d.totalRange, 2);
-                EXPECT_EQ(d.range1, -1);
-                EXPECT_EQ(d.range2, 5);
-                EXPECT_EQ(d.range3, 0);
-            }},
-        Get{"measuringRangeReplacesRecord", {3, 0xE2, 0x04, 50, 0, 0xE1, 0x04}, {0x11, kGet, {3}, 7},
-            [](Protocol& p) {
-                MeasuringRange m{3, 1, 1, 1};
-                ASSERT_EQ(p.GetMeasuringRange(m), 0);
-                EXPECT_EQ(m.range, 3);
-                EXPECT_EQ(+m.effectDepthMax, 1250);
-                EXPECT_EQ(+m.effectDepthMin, 50);
-                EXPECT_EQ(+m.depthMax, 1249);
-            }},
-        Get{"ldStateUnsigned", {0x30, 200}, {0x12, kGet, {0x30, 0}, 2},
-            [](Protocol& p) {
-                int v = 0;
-                ASSERT_EQ(p.GetLDState(v), 0);
-                EXPECT_EQ(v, 200);
-            }},
-        Get{"ldType", {0x0a, 2}, {0x13, kGet, {0x0a, 0}, 2},
-            [](Protocol& p) {
-                int v = 0;
-                ASSERT_EQ(p.GetLDType(v), 0);
-                EXPECT_EQ(v, 2);
-            }},
-        Get{"irGainUnsigned", {4, 0xF0}, {0x15, kGet, {4, 0}, 2},
-            [](Protocol& p) {
-                int g = 0;
-                ASSERT_EQ(p.GetIRGMMGain(&g), 0);
-                EXPECT_EQ(g, 240);
-            }},
-        Get{"depthRangeList", {6, 3, 0, 2, 5}, {0x13, kGet, Padded({6}, 64), 64},
-            [](Protocol& p) {
-                DepthRangeList l{};
-                ASSERT_EQ(p.GetDepthRangeList(l), 0);
-                EXPECT_EQ(l.count, 3);
-                EXPECT_EQ(Bytes(l.ranges, l.ranges + 3), (Bytes{0, 2, 5}));
-            }},
-        Get{"depthRangeListClampedToRoom", Padded({6, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 64),
-            {0x13, kGet, Padded({6}, 64), 64},
-            [](Protocol& p) {
-                DepthRangeList l{};
-                ASSERT_EQ(p.GetDepthRangeList(l), 0);
-                EXPECT_EQ(l.count, 9);
-                EXPECT_EQ(Bytes(l.ranges, l.ranges + 9), (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-            }},
-        Get{"outModeListClampedToRoom", Padded({7, 200}, 64), {0x13, kGet, Padded({7}, 64), 64},
-            [](Protocol& p) {
-                DataModeList l{};
-                ASSERT_EQ(p.GetOutModeList(l), 0);
-                EXPECT_EQ(l.count, 32);
-            }},
-        Get{"dspOneByteThreshold", {0, 0x82, 1, 4, 1, 0xC8, 0x01}, {0x19, kGet, Padded({0, 0x82, 1, 4}, 64), 64},
-            [](Protocol& p) {
-                DSPParameters d{5, 0, 0, 0};
-                ASSERT_EQ(p.GetDspStatus(d), 0);
-                EXPECT_EQ(d.enable, 1);
-                EXPECT_EQ(d.threshold, 200);
-            }},
-        Get{"dspTwoByteThreshold", {2, 0x82, 1, 7, 1, 0x2C, 0x01}, {0x19, kGet, Padded({2, 0x82, 1, 7}, 64), 64},
-            [](Protocol& p) {
-                DSPParameters d{11, 2, 0, 0};
-                ASSERT_EQ(p.GetDspStatus(d), 0);
-                EXPECT_EQ(d.enable, 1);
-                EXPECT_EQ(d.threshold, 300);
-            }},
-        Get{"dspClassOne", {0, 0x81, 1, 1, 9, 9}, {0x19, kGet, Padded({0, 0x81, 1}, 64), 64},
-            [](Protocol& p) {
-                DSPParameters d{0, 0, 0, 77};
-                ASSERT_EQ(p.GetDspStatus(d), 0);
-                EXPECT_EQ(d.enable, 1);
-                EXPECT_EQ(d.threshold, 77);
-            }},
-        Get{"dspColourItemTakesNothing", {5, 5, 5, 5, 5, 5}, {0x19, kGet, Padded({5}, 64), 64},
-            [](Protocol& p) {
-                DSPParameters d{2, 5, 1, 3};
-                ASSERT_EQ(p.GetDspStatus(d), 0);
-                EXPECT_EQ(d.enable, 1);
-                EXPECT_EQ(d.threshold, 3);
-            }},
-        Get{"confidenceFilter", {0, 0x82, 1, 6, 7, 0x10, 0x27}, {0x19, kGet, Padded({0, 0x82, 1, 6}, 64), 64},
-            [](Protocol& p) {
-                ConfidenceFilterParams c{};
-                ASSERT_EQ(p.GetConfidenceFilterParams(c), 0);
-                EXPECT_EQ(c.enable, 1);
-                EXPECT_EQ(+c.threshold, 10000);
-            }}),
+    ::testing::Values(Get{"exposureKeepsRange",
+                          {9, 0xC8, 0, 0, 0},
+                          {0x03, kGet, {254, 0, 0, 0, 0}, 5},
+                          [](Protocol& p) {
+                              ExposureTime e{254, 0};
+                              ASSERT_EQ(p.GetToFExposureTime(&e), 0);
+                              EXPECT_EQ(e.range, 254);
+                              EXPECT_EQ(+e.exposureTime, 200u);
+                          }},
+                      Get{"register",
+                          {0x10, 0, 0xCD, 0xAB},
+                          {0x05, kGet, {0x10, 0, 0, 0, 0, 0, 0, 0}, 8},
+                          [](Protocol& p) {
+                              uint16_t v = 0;
+                              ASSERT_EQ(p.GetRegVal(0x10, &v), 0);
+                              EXPECT_EQ(v, 0xABCD);
+                          }},
+                      Get{"dataModeSendsCallersByte",
+                          {9},
+                          {0x06, kGet, {4}, 1},
+                          [](Protocol& p) {
+                              uint8_t m = 4;
+                              ASSERT_EQ(p.GetDataMode(&m), 0);
+                              EXPECT_EQ(m, 9);
+                          }},
+                      Get{"depthRangeSigned",
+                          {0xFE},
+                          {0x07, kGet, {0}, 1},
+                          [](Protocol& p) {
+                              int r = 0;
+                              ASSERT_EQ(p.GetDepthRange(r), 0);
+                              EXPECT_EQ(r, -2);
+                          }},
+                      Get{"dualFreqSigned",
+                          {2, 0xFF, 5, 0},
+                          {0x08, kGet, {0, 0, 0, 0}, 4},
+                          [](Protocol& p) {
+                              DualRangeParams d{};
+                              ASSERT_EQ(p.GetDualFreqMode(&d), 0);
+                              EXPECT_EQ(d.totalRange, 2);
+                              EXPECT_EQ(d.range1, -1);
+                              EXPECT_EQ(d.range2, 5);
+                              EXPECT_EQ(d.range3, 0);
+                          }},
+                      Get{"measuringRangeReplacesRecord",
+                          {3, 0xE2, 0x04, 50, 0, 0xE1, 0x04},
+                          {0x11, kGet, {3}, 7},
+                          [](Protocol& p) {
+                              MeasuringRange m{3, 1, 1, 1};
+                              ASSERT_EQ(p.GetMeasuringRange(m), 0);
+                              EXPECT_EQ(m.range, 3);
+                              EXPECT_EQ(+m.effectDepthMax, 1250);
+                              EXPECT_EQ(+m.effectDepthMin, 50);
+                              EXPECT_EQ(+m.depthMax, 1249);
+                          }},
+                      Get{"ldStateUnsigned",
+                          {0x30, 200},
+                          {0x12, kGet, {0x30, 0}, 2},
+                          [](Protocol& p) {
+                              int v = 0;
+                              ASSERT_EQ(p.GetLDState(v), 0);
+                              EXPECT_EQ(v, 200);
+                          }},
+                      Get{"ldType",
+                          {0x0a, 2},
+                          {0x13, kGet, {0x0a, 0}, 2},
+                          [](Protocol& p) {
+                              int v = 0;
+                              ASSERT_EQ(p.GetLDType(v), 0);
+                              EXPECT_EQ(v, 2);
+                          }},
+                      Get{"irGainUnsigned",
+                          {4, 0xF0},
+                          {0x15, kGet, {4, 0}, 2},
+                          [](Protocol& p) {
+                              int g = 0;
+                              ASSERT_EQ(p.GetIRGMMGain(&g), 0);
+                              EXPECT_EQ(g, 240);
+                          }},
+                      Get{"depthRangeList",
+                          {6, 3, 0, 2, 5},
+                          {0x13, kGet, Padded({6}, 64), 64},
+                          [](Protocol& p) {
+                              DepthRangeList l{};
+                              ASSERT_EQ(p.GetDepthRangeList(l), 0);
+                              EXPECT_EQ(l.count, 3);
+                              EXPECT_EQ(Bytes(l.ranges, l.ranges + 3), (Bytes{0, 2, 5}));
+                          }},
+                      Get{"depthRangeListClampedToRoom",
+                          Padded({6, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 64),
+                          {0x13, kGet, Padded({6}, 64), 64},
+                          [](Protocol& p) {
+                              DepthRangeList l{};
+                              ASSERT_EQ(p.GetDepthRangeList(l), 0);
+                              EXPECT_EQ(l.count, 9);
+                              EXPECT_EQ(Bytes(l.ranges, l.ranges + 9), (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+                          }},
+                      Get{"outModeListClampedToRoom",
+                          Padded({7, 200}, 64),
+                          {0x13, kGet, Padded({7}, 64), 64},
+                          [](Protocol& p) {
+                              DataModeList l{};
+                              ASSERT_EQ(p.GetOutModeList(l), 0);
+                              EXPECT_EQ(l.count, 32);
+                          }},
+                      Get{"dspOneByteThreshold",
+                          {0, 0x82, 1, 4, 1, 0xC8, 0x01},
+                          {0x19, kGet, Padded({0, 0x82, 1, 4}, 64), 64},
+                          [](Protocol& p) {
+                              DSPParameters d{5, 0, 0, 0};
+                              ASSERT_EQ(p.GetDspStatus(d), 0);
+                              EXPECT_EQ(d.enable, 1);
+                              EXPECT_EQ(d.threshold, 200);
+                          }},
+                      Get{"dspTwoByteThreshold",
+                          {2, 0x82, 1, 7, 1, 0x2C, 0x01},
+                          {0x19, kGet, Padded({2, 0x82, 1, 7}, 64), 64},
+                          [](Protocol& p) {
+                              DSPParameters d{11, 2, 0, 0};
+                              ASSERT_EQ(p.GetDspStatus(d), 0);
+                              EXPECT_EQ(d.enable, 1);
+                              EXPECT_EQ(d.threshold, 300);
+                          }},
+                      Get{"dspClassOne",
+                          {0, 0x81, 1, 1, 9, 9},
+                          {0x19, kGet, Padded({0, 0x81, 1}, 64), 64},
+                          [](Protocol& p) {
+                              DSPParameters d{0, 0, 0, 77};
+                              ASSERT_EQ(p.GetDspStatus(d), 0);
+                              EXPECT_EQ(d.enable, 1);
+                              EXPECT_EQ(d.threshold, 77);
+                          }},
+                      Get{"dspColourItemTakesNothing",
+                          {5, 5, 5, 5, 5, 5},
+                          {0x19, kGet, Padded({5}, 64), 64},
+                          [](Protocol& p) {
+                              DSPParameters d{2, 5, 1, 3};
+                              ASSERT_EQ(p.GetDspStatus(d), 0);
+                              EXPECT_EQ(d.enable, 1);
+                              EXPECT_EQ(d.threshold, 3);
+                          }},
+                      Get{"confidenceFilter",
+                          {0, 0x82, 1, 6, 7, 0x10, 0x27},
+                          {0x19, kGet, Padded({0, 0x82, 1, 6}, 64), 64},
+                          [](Protocol& p) {
+                              ConfidenceFilterParams c{};
+                              ASSERT_EQ(p.GetConfidenceFilterParams(c), 0);
+                              EXPECT_EQ(c.enable, 1);
+                              EXPECT_EQ(+c.threshold, 10000);
+                          }}),
     [](const ::testing::TestParamInfo<Get>& info) { return std::string(info.param.name); });
 
 TEST_F(ProtocolFixture, SetStreamPassesTheInterfacesResult) {

@@ -98,8 +98,9 @@ TEST_F(ProtocolFixture, ListMissingEntryIsLoggedAndRetried) {
 
 TEST_F(ProtocolFixture, ListCountAboveRoomIsNotMistakenForTheRequest) {
     control.Push(0);
-    control.SetResponder(
-        [](const Fake::Sent&) { return Fake::Reply{0, Bytes{6, 12, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}; });
+    control.SetResponder([](const Fake::Sent&) {
+        return Fake::Reply{0, Bytes{6, 12, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
+    });
     DepthRangeList list{9, {0, 1, 2, 3, 4, 5, 6, 7, 8}};
     EXPECT_EQ(protocol.SetDepthRangeList(list), -105);
 }
@@ -126,8 +127,9 @@ TEST_F(ProtocolFixture, MeasuringRangeReadBackAsksForTheSameRange) {
     control.SetResponder([](const Fake::Sent& s) { return Fake::Reply{0, Bytes{s.payload[0], 1, 0, 1, 0, 1, 0}}; });
     EXPECT_EQ(protocol.SetMeasuringRange(MeasuringRange{4, 2, 2, 2}), -105);
     for (const Wire& w : Sent()) EXPECT_EQ(w.payload[0], 4);
-    EXPECT_TRUE(log.Contains("Set MeasuringRange range:4, depthMax:2, effectDepthMax:2, effectDepthMin:2; \tGet "
-                             "MeasuringRange range:4  depthMax:1  effectDepthMax:1 effectDepthMin:1"))
+    EXPECT_TRUE(
+        log.Contains("Set MeasuringRange range:4, depthMax:2, effectDepthMax:2, effectDepthMin:2; \tGet "
+                     "MeasuringRange range:4  depthMax:1  effectDepthMax:1 effectDepthMin:1"))
         << log.Text();
 }
 

@@ -25,55 +25,73 @@ TEST_P(RefusalTest, NothingSent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, RefusalTest,
-    ::testing::Values(
-        Refusal{"ldStateAboveByte", [](Protocol& p) { return p.SetLDState(256); }, -15},
-        Refusal{"cdmaNegative", [](Protocol& p) { return p.SetCDMAState(-1); }, -15},
-        Refusal{"apcAboveByte", [](Protocol& p) { return p.SetAPCState(300); }, -15},
-        Refusal{"chipTypeAboveByte", [](Protocol& p) { return p.SetLDDriverChipType(1000); }, -15},
-        Refusal{"ldTypeNegative", [](Protocol& p) { return p.SetLDType(-5); }, -15},
-        Refusal{"gainAboveByte", [](Protocol& p) { return p.SetIRGMMGain(256); }, -15},
-        Refusal{"gainNegative", [](Protocol& p) { return p.SetIRGMMGain(-1); }, -15},
-        Refusal{"depthRangeAboveSignedByte", [](Protocol& p) { return p.SetDepthRange(200); }, -15},
-        Refusal{"dualFreqCount",
-                [](Protocol& p) {
-                    DualRangeParams d{3, 1, 2, 0};
-                    return p.SetDualFreqMode(d);
-                },
-                -15},
-        Refusal{"dualFreqRangeAboveByte",
-                [](Protocol& p) {
-                    DualRangeParams d{2, 300, 2, 0};
-                    return p.SetDualFreqMode(d);
-                },
-                -15},
-        Refusal{"dspOneByteThreshold", [](Protocol& p) { return p.SetDspStatus(DSPParameters{5, 0, 1, 300}); }, -15},
-        Refusal{"dspOneByteThresholdItem12",
-                [](Protocol& p) { return p.SetDspStatus(DSPParameters{12, 0, 1, 256}); }, -15},
-        Refusal{"confidenceThresholdAbove16Bits",
-                [](Protocol& p) { return p.SetConfidenceFilterParams(ConfidenceFilterParams{1, 70000}); }, -15},
-        Refusal{"confidenceThresholdNegative",
-                [](Protocol& p) { return p.SetConfidenceFilterParams(ConfidenceFilterParams{1, -1}); }, -15},
-        Refusal{"depthRangeListAboveRoom",
-                [](Protocol& p) {
-                    DepthRangeList l{10, {}};
-                    return p.SetDepthRangeList(l);
-                },
-                -15},
-        Refusal{"outModeListAboveRoom",
-                [](Protocol& p) {
-                    DataModeList l{33, {}};
-                    return p.SetOutModeList(l);
-                },
-                -15},
-        Refusal{"testModeParamAboveByte",
-                [](Protocol& p) { return p.SetTestModeState(0, TestModeParams{256, 0, 0, 0}); }, -15},
-        Refusal{"testModeRegisterAboveByte",
-                [](Protocol& p) { return p.SetTestModeState(1, TestModeParams{1, 2, 3, 999}); }, -15},
-        Refusal{"nullExposure", [](Protocol& p) { return p.GetToFExposureTime(nullptr); }, -12},
-        Refusal{"nullRegister", [](Protocol& p) { return p.GetRegVal(1, nullptr); }, -12},
-        Refusal{"nullDataMode", [](Protocol& p) { return p.GetDataMode(nullptr); }, -12},
-        Refusal{"nullDualFreq", [](Protocol& p) { return p.GetDualFreqMode(nullptr); }, -12},
-        Refusal{"nullGain", [](Protocol& p) { return p.GetIRGMMGain(nullptr); }, -12}),
+    ::testing::Values(Refusal{"ldStateAboveByte", [](Protocol& p) { return p.SetLDState(256); }, -15},
+                      Refusal{"cdmaNegative", [](Protocol& p) { return p.SetCDMAState(-1); }, -15},
+                      Refusal{"apcAboveByte", [](Protocol& p) { return p.SetAPCState(300); }, -15},
+                      Refusal{"chipTypeAboveByte", [](Protocol& p) { return p.SetLDDriverChipType(1000); }, -15},
+                      Refusal{"ldTypeNegative", [](Protocol& p) { return p.SetLDType(-5); }, -15},
+                      Refusal{"gainAboveByte", [](Protocol& p) { return p.SetIRGMMGain(256); }, -15},
+                      Refusal{"gainNegative", [](Protocol& p) { return p.SetIRGMMGain(-1); }, -15},
+                      Refusal{"depthRangeAboveSignedByte", [](Protocol& p) { return p.SetDepthRange(200); }, -15},
+                      Refusal{"dualFreqCount",
+                              [](Protocol& p) {
+                                  DualRangeParams d{3, 1, 2, 0};
+                                  return p.SetDualFreqMode(d);
+                              },
+                              -15},
+                      Refusal{"dualFreqRangeAboveByte",
+                              [](Protocol& p) {
+                                  DualRangeParams d{2, 300, 2, 0};
+                                  return p.SetDualFreqMode(d);
+                              },
+                              -15},
+                      Refusal{"dspOneByteThreshold",
+                              [](Protocol& p) {
+                                  return p.SetDspStatus(DSPParameters{5, 0, 1, 300});
+                              },
+                              -15},
+                      Refusal{"dspOneByteThresholdItem12",
+                              [](Protocol& p) {
+                                  return p.SetDspStatus(DSPParameters{12, 0, 1, 256});
+                              },
+                              -15},
+                      Refusal{"confidenceThresholdAbove16Bits",
+                              [](Protocol& p) {
+                                  return p.SetConfidenceFilterParams(ConfidenceFilterParams{1, 70000});
+                              },
+                              -15},
+                      Refusal{"confidenceThresholdNegative",
+                              [](Protocol& p) {
+                                  return p.SetConfidenceFilterParams(ConfidenceFilterParams{1, -1});
+                              },
+                              -15},
+                      Refusal{"depthRangeListAboveRoom",
+                              [](Protocol& p) {
+                                  DepthRangeList l{10, {}};
+                                  return p.SetDepthRangeList(l);
+                              },
+                              -15},
+                      Refusal{"outModeListAboveRoom",
+                              [](Protocol& p) {
+                                  DataModeList l{33, {}};
+                                  return p.SetOutModeList(l);
+                              },
+                              -15},
+                      Refusal{"testModeParamAboveByte",
+                              [](Protocol& p) {
+                                  return p.SetTestModeState(0, TestModeParams{256, 0, 0, 0});
+                              },
+                              -15},
+                      Refusal{"testModeRegisterAboveByte",
+                              [](Protocol& p) {
+                                  return p.SetTestModeState(1, TestModeParams{1, 2, 3, 999});
+                              },
+                              -15},
+                      Refusal{"nullExposure", [](Protocol& p) { return p.GetToFExposureTime(nullptr); }, -12},
+                      Refusal{"nullRegister", [](Protocol& p) { return p.GetRegVal(1, nullptr); }, -12},
+                      Refusal{"nullDataMode", [](Protocol& p) { return p.GetDataMode(nullptr); }, -12},
+                      Refusal{"nullDualFreq", [](Protocol& p) { return p.GetDualFreqMode(nullptr); }, -12},
+                      Refusal{"nullGain", [](Protocol& p) { return p.GetIRGMMGain(nullptr); }, -12}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST_F(ProtocolFixture, DualFreqCountIsLogged) {

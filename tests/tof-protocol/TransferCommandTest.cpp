@@ -36,8 +36,7 @@ TEST_F(ProtocolFixture, HostToCameraOffersTheBaseName) {
     p.checkSum = 0xA5;
     ASSERT_EQ(protocol.TransferFile(p), 0);
     const Bytes name{'i', 'n', 't', 'r', 'i', 'n', 's', 'i', 'c', '.', 'b', 'i', 'n'};
-    const Bytes payload =
-        Cat({{4, 1}, HostField("127.0.0.1"), {0x00, 0x60, 0x09, 0x00}, {0xA5}, {13, 0, 0, 0}, name});
+    const Bytes payload = Cat({{4, 1}, HostField("127.0.0.1"), {0x00, 0x60, 0x09, 0x00}, {0xA5}, {13, 0, 0, 0}, name});
     ASSERT_EQ(payload.size(), 40u);
     EXPECT_EQ(Sent(), (std::vector<Wire>{{0x1d, CMDTYPE_SET, payload, 40}}));
 
@@ -51,7 +50,8 @@ TEST_F(ProtocolFixture, NumberedHostToCameraCarriesTheNumberFirst) {
     p.fileLength = 3;
     p.checkSum = 7;
     ASSERT_EQ(protocol.TransferFile(p), 0);
-    const Bytes payload = Cat({{5, 1}, HostField("127.0.0.1"), {2}, {3, 0, 0, 0}, {7}, {5, 0, 0, 0}, {'p', '.', 'b', 'i', 'n'}});
+    const Bytes payload =
+        Cat({{5, 1}, HostField("127.0.0.1"), {2}, {3, 0, 0, 0}, {7}, {5, 0, 0, 0}, {'p', '.', 'b', 'i', 'n'}});
     EXPECT_EQ(Sent(), (std::vector<Wire>{{0x1d, CMDTYPE_SET, payload, 33}}));
 }
 
@@ -98,19 +98,19 @@ FileTransferParams Unterminated() {
     return p;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, BadRequestTest,
-    ::testing::Values(BadRequest{"firmwareType", Request(1, "/tmp/a.bin", 0)},
-                      BadRequest{"jsonType", Request(3, "x", 1)},
-                      BadRequest{"typeAboveRange", Request(9, "/tmp/a.bin", 0)},
-                      BadRequest{"negativeType", Request(-4, "/tmp/a.bin", 0)},
-                      BadRequest{"bareName", Request(4, "intrinsic.bin", 0)},
-                      BadRequest{"fileInRoot", Request(4, "/intrinsic.bin", 0)},
-                      BadRequest{"folderOnly", Request(4, "/tmp/cal/", 0)},
-                      BadRequest{"nameTooLong", Request(4, "/tmp/" + std::string(38, 'n'), 0)},
-                      BadRequest{"numberedNameTooLong", Request(6, "/tmp/" + std::string(37, 'n'), 0)},
-                      BadRequest{"unterminatedName", Unterminated()}),
-    [](const ::testing::TestParamInfo<BadRequest>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Requests, BadRequestTest,
+                         ::testing::Values(BadRequest{"firmwareType", Request(1, "/tmp/a.bin", 0)},
+                                           BadRequest{"jsonType", Request(3, "x", 1)},
+                                           BadRequest{"typeAboveRange", Request(9, "/tmp/a.bin", 0)},
+                                           BadRequest{"negativeType", Request(-4, "/tmp/a.bin", 0)},
+                                           BadRequest{"bareName", Request(4, "intrinsic.bin", 0)},
+                                           BadRequest{"fileInRoot", Request(4, "/intrinsic.bin", 0)},
+                                           BadRequest{"folderOnly", Request(4, "/tmp/cal/", 0)},
+                                           BadRequest{"nameTooLong", Request(4, "/tmp/" + std::string(38, 'n'), 0)},
+                                           BadRequest{"numberedNameTooLong",
+                                                      Request(6, "/tmp/" + std::string(37, 'n'), 0)},
+                                           BadRequest{"unterminatedName", Unterminated()}),
+                         [](const ::testing::TestParamInfo<BadRequest>& info) { return std::string(info.param.name); });
 
 TEST_F(ProtocolFixture, LongestNamesThatFitAreSent) {
     ASSERT_EQ(protocol.TransferFile(Request(4, "/tmp/" + std::string(37, 'n'), 0)), 0);
@@ -137,8 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Types, UploadNameTest,
                                            UploadName{5, 0, "planeness_SN42_0.bin"},
                                            UploadName{6, 3, "rangeOffset_SN42_3.bin"},
                                            UploadName{7, 9, "ir_background_SN42.bin"},
-                                           UploadName{8, 9, "ConfidenceFactor_SN42.bin"},
-                                           UploadName{3, 9, ""}));
+                                           UploadName{8, 9, "ConfidenceFactor_SN42.bin"}, UploadName{3, 9, ""}));
 
 TEST_F(ProtocolFixture, StatusPollAsksForTypeAndNumberAndReadsSignedBytes) {
     control.Push(0, Bytes{6, 3, 0xFF, 9});

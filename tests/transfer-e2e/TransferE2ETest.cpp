@@ -11,16 +11,16 @@
 
 #include <chrono>
 #include <cstring>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "CameraSim.h"
-#include "Eventually.h"
 #include "DeviceCommonProtocol.h"
 #include "DeviceInfo.h"
+#include "Eventually.h"
 #include "FirmwareImageSpec.h"
 #include "JsonCtl.h"
 #include "LogCapture.h"
@@ -49,7 +49,6 @@ std::string Pattern(size_t size) {
     for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>(i * 31 + i / 253);
     return out;
 }
-
 
 // The discovery datagrams the camera sends to the host, as the device manager hears them.
 class DiscoveryListener {

@@ -68,12 +68,14 @@ TEST_F(FirmwareImageTest, HeaderFieldsAgainstTheCamera) {
         {"group 0 for type 13", spoilt([](ImageSpec& s) { s.productType = 0; }), 0, 13},
         {"higher version", spoilt([](ImageSpec& s) { s.version = 6; }), 0},
         {"lower version", spoilt([](ImageSpec& s) { s.version = 4; }), -16, 16, kCameraText, "Version error  4, 5"},
-        {"lower version, wrong length", spoilt([](ImageSpec& s) { s.version = 4; s.lengthDelta = 1; }), -17, 16,
-         kCameraText, "size mismatch", "Version error  4, 5"},
+        {"lower version, wrong length", spoilt([](ImageSpec& s) {
+             s.version = 4;
+             s.lengthDelta = 1;
+         }),
+         -17, 16, kCameraText, "size mismatch", "Version error  4, 5"},
         {"length one more", spoilt([](ImageSpec& s) { s.lengthDelta = 1; }), -17},
         {"length one less", spoilt([](ImageSpec& s) { s.lengthDelta = -1; }), -17},
-        {"payload sum off", spoilt([](ImageSpec& s) { s.checksumDelta = 1; }), -17, 16, kCameraText,
-         "is mismatch."},
+        {"payload sum off", spoilt([](ImageSpec& s) { s.checksumDelta = 1; }), -17, 16, kCameraText, "is mismatch."},
         {"empty payload", spoilt([](ImageSpec& s) { s.payload.clear(); }), 0},
         {"camera text with a prefix", ImageSpec(), 0, 16, "halden-fw-20240115_V5"},
         {"camera version two digits", spoilt([](ImageSpec& s) { s.version = 12; }), 0, 16, "FW_20240115_V12"},

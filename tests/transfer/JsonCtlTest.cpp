@@ -26,8 +26,10 @@ protected:
     ~JsonCtlTest() override { WebServer::getInstance()->stop(); }
 
     void Begin(JsonCtl& json, ScriptedCamera& camera, bool callback = true) {
-        if (callback) json.SetUpgradeJsonStatusCallback(&Reports::Callback, &reports, camera.protocol.get());
-        else json.SetUpgradeJsonStatusCallback(nullptr, nullptr, camera.protocol.get());
+        if (callback)
+            json.SetUpgradeJsonStatusCallback(&Reports::Callback, &reports, camera.protocol.get());
+        else
+            json.SetUpgradeJsonStatusCallback(nullptr, nullptr, camera.protocol.get());
         json.SetTransferHooks(nullptr, [this] { reports.Ended(); });
         json.SetStatus(1);
         json.SetDetectParams_P();
@@ -59,8 +61,10 @@ TEST_F(JsonCtlTest, Table) {
     CameraScript checksumFails = Json({{0, 1}, {0, 1}});
     checksumFails.checksumResult = -1;
     const Row rows[] = {
-        {"success", Json({{0, 1}, {0, 1}, {1, 0}, {2, 1}, {3, 40}, {4, 1}}),
-         {{1, 0}, {4, 1}, {5, 40}, {5, 100}, {6, 1}}, true},
+        {"success",
+         Json({{0, 1}, {0, 1}, {1, 0}, {2, 1}, {3, 40}, {4, 1}}),
+         {{1, 0}, {4, 1}, {5, 40}, {5, 100}, {6, 1}},
+         true},
         {"check failed", Json({{0, 1}, {0, 1}, {1, 0}, {2, 0}}), {{1, 0}, {4, -1}}, true},
         {"check failed with a code", Json({{0, 1}, {0, 1}, {2, 7}}), {{1, 0}, {4, 7}}, true},
         {"go on fails", goOnFails, {{1, 0}, {4, -1}}, true},

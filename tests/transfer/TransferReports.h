@@ -32,7 +32,9 @@ public:
         }
         m_changed.notify_all();
     }
-    bool WaitEnded() { return WaitFor([this] { return m_ended > 0; }); }
+    bool WaitEnded() {
+        return WaitFor([this] { return m_ended > 0; });
+    }
     bool WaitReport(Report r) {
         return WaitFor([&] {
             for (const Report& got : m_reports)

@@ -38,8 +38,12 @@ struct CameraScript {
 class SerialIO : public IO {
 public:
     explicit SerialIO(std::unique_ptr<testsupport::ScriptedIO> io) : m_io(std::move(io)) {}
-    int OpenDevice() override { return Locked([&] { return m_io->OpenDevice(); }); }
-    int CloseDevice() override { return Locked([&] { return m_io->CloseDevice(); }); }
+    int OpenDevice() override {
+        return Locked([&] { return m_io->OpenDevice(); });
+    }
+    int CloseDevice() override {
+        return Locked([&] { return m_io->CloseDevice(); });
+    }
     int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) override {
         return Locked([&] { return m_io->SetCmd(cmd, buf, bufSize, len, type); });
     }

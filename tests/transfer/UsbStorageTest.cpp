@@ -61,8 +61,10 @@ public:
         setenv("PATH", (dir.File("bin") + ":" + m_savedPath).c_str(), 1);
     }
     ~FakeLsblk() {
-        if (m_hadPath) setenv("PATH", m_savedPath.c_str(), 1);
-        else unsetenv("PATH");
+        if (m_hadPath)
+            setenv("PATH", m_savedPath.c_str(), 1);
+        else
+            unsetenv("PATH");
     }
     FakeLsblk(const FakeLsblk&) = delete;
     FakeLsblk& operator=(const FakeLsblk&) = delete;
@@ -106,8 +108,7 @@ protected:
 };
 
 TEST_F(UsbStorageListTest, MountPointsFromTheListing) {
-    const std::string longLine =
-        "sdd      8:48   1    8G  0 disk /media/" + std::string(5000, 'x') + "/media/tail\n";
+    const std::string longLine = "sdd      8:48   1    8G  0 disk /media/" + std::string(5000, 'x') + "/media/tail\n";
     struct Row {
         const char* name;
         std::string output;
@@ -220,9 +221,7 @@ public:
     }
     int Copy2U(Side side) { return side == Side::Firmware ? upgrade.Copy2U() : json.Copy2U(); }
     static std::string CopyName(Side side) { return side == Side::Firmware ? "Firmware.img" : "config.json"; }
-    static std::string CopyOn(Side side, const std::string& stick) {
-        return stick + "/Android/data/" + CopyName(side);
-    }
+    static std::string CopyOn(Side side, const std::string& stick) { return stick + "/Android/data/" + CopyName(side); }
 
     void ClearSticks() {
         std::filesystem::remove_all(dir.File("media"));
@@ -260,8 +259,10 @@ public:
         return spec.Bytes();
     }
     void HandOver(Side side, const std::string& path) {
-        if (side == Side::Firmware) upgrade.SetImgPath(path.c_str(), camera.protocol.get());
-        else json.SetImgPath(path.c_str(), camera.protocol.get());
+        if (side == Side::Firmware)
+            upgrade.SetImgPath(path.c_str(), camera.protocol.get());
+        else
+            json.SetImgPath(path.c_str(), camera.protocol.get());
     }
 
     testsupport::LogCapture log;
@@ -298,27 +299,45 @@ TEST_P(UsbCopyTest, CopiesToEachStick) {
         };
     };
     const CopyCase cases[] = {
-        {"two sticks, one with its folders already made", 1000,
+        {"two sticks, one with its folders already made",
+         1000,
          [](UsbRig& rig, Side) {
              const std::string made = rig.Stick("made");
              MakeFolder(made + "/Android");
              MakeFolder(made + "/Android/data");
              return Entries{rig.Stick("fresh"), made};
          },
-         0, {true, true}, "copy end"},
-        {"a copy that reads back short is deleted, the next stick still served", 1000, linkedTo("/dev/null"), -1,
-         {false, true}, "pUpgradeParams("},
+         0,
+         {true, true},
+         "copy end"},
+        {"a copy that reads back short is deleted, the next stick still served",
+         1000,
+         linkedTo("/dev/null"),
+         -1,
+         {false, true},
+         "pUpgradeParams("},
         {"a full stick", 10, linkedTo("/dev/full"), -1, {false, false}, "fwrite ECode:28 "},
-        {"a full stick, a file larger than the write buffer", 10000, linkedTo("/dev/full"), -1, {false, false},
+        {"a full stick, a file larger than the write buffer",
+         10000,
+         linkedTo("/dev/full"),
+         -1,
+         {false, false},
          "fwrite ECode:28 "},
-        {"a stick path under a regular file stops the copying", 10,
+        {"a stick path under a regular file stops the copying",
+         10,
          [](UsbRig& rig, Side) {
              WriteFile(rig.dir.File("media/plain"), "x");
              return Entries{rig.dir.File("media/plain"), rig.Stick("good")};
          },
-         -1, {false, false}, "/plain/Android IsDirectoryExist failed ECode:20."},
-        {"a stick that is gone", 10, [](UsbRig& rig, Side) { return Entries{rig.dir.File("media/gone")}; }, -1,
-         {false}, "/gone/Android CreateDirectory failed ECode:2."},
+         -1,
+         {false, false},
+         "/plain/Android IsDirectoryExist failed ECode:20."},
+        {"a stick that is gone",
+         10,
+         [](UsbRig& rig, Side) { return Entries{rig.dir.File("media/gone")}; },
+         -1,
+         {false},
+         "/gone/Android CreateDirectory failed ECode:2."},
         {"no sticks", 10, [](UsbRig&, Side) { return Entries{}; }, -1, {}, nullptr},
     };
     for (const CopyCase& c : cases) {
@@ -424,7 +443,8 @@ TEST_F(UsbRig, FirmwareCopyIsCheckedAgainstTheCheckedImage) {
         bool foldersMade;
     };
     const Row rows[] = {
-        {"length differs", [](UsbRig& rig) { rig.upgrade.SetImgFileLen(static_cast<int>(rig.upgrade.GetimgFileLen() + 1)); },
+        {"length differs",
+         [](UsbRig& rig) { rig.upgrade.SetImgFileLen(static_cast<int>(rig.upgrade.GetimgFileLen() + 1)); },
          "size is notmatch(", false},
         {"checksum differs",
          [](UsbRig& rig) { rig.upgrade.SetImgChecksum(static_cast<int>(rig.upgrade.GetimgChecksum() + 1)); },
@@ -524,8 +544,10 @@ TEST_F(UsbRig, CopyJson2LocalFetchesTheOriginalFromTheFirstStick) {
          },
          0, "{\"from\":\"a\"}", nullptr},
         {"only the first stick counts",
-         [&](UsbRig& rig) { return Entries{rig.Stick("a"), withOriginal(rig, "b")}; }, -1, "",
-         "/a/Android/data/configOrig.json ECode:2 failed."},
+         [&](UsbRig& rig) {
+             return Entries{rig.Stick("a"), withOriginal(rig, "b")};
+         },
+         -1, "", "/a/Android/data/configOrig.json ECode:2 failed."},
         {"no original on the stick", [](UsbRig& rig) { return Entries{rig.Stick("a")}; }, -1, "",
          "/configOrig.json ECode:2 failed."},
         {"configuration folder blocked by a file",

@@ -21,8 +21,7 @@ constexpr uint16_t kSecond = 0x0202;
 // started: the tests feed it messages directly.
 class WatcherRig {
 public:
-    WatcherRig()
-    {
+    WatcherRig() {
         DeviceDetect::Options options;
         options.ids = {kVendor, kFirst, kSecond};
         options.sysRoot = mSys.Path();
@@ -40,16 +39,14 @@ public:
         EXPECT_TRUE(mDetect->Initialize(&mNotifier));
     }
 
-    void AddModalias(const std::string& name, const std::string& content)
-    {
+    void AddModalias(const std::string& name, const std::string& content) {
         const std::string dir = mSys.Path() + "/class/video4linux/" + name + "/device";
         MakeDirs(dir);
         testsupport::WriteFile(dir + "/modalias", content);
     }
 
     // A node in the /dev root that the probe answers for.
-    void AddHidrawNode(const std::string& name, uint16_t vendorId, uint16_t productId)
-    {
+    void AddHidrawNode(const std::string& name, uint16_t vendorId, uint16_t productId) {
         testsupport::WriteFile(mDev.File(name), "");
         HidrawIds ids;
         ids.vendorId = vendorId;
@@ -57,16 +54,14 @@ public:
         mNodes[mDev.File(name)] = ids;
     }
 
-    void Send(const std::string& firstText)
-    {
+    void Send(const std::string& firstText) {
         // The kernel's layout: NUL-separated texts after "action@devpath".
         const std::string message = firstText + '\0' + "SEQNUM=1" + '\0';
         mDetect->HandleUevent(message.data(), message.size());
     }
 
     DetectParams Expected(int32_t action, int32_t kind, int32_t vendorId, int32_t productId,
-                          const std::string& name) const
-    {
+                          const std::string& name) const {
         DetectParams p;
         p.action = action;
         p.kind = kind;
@@ -77,8 +72,7 @@ public:
     }
 
 private:
-    static void MakeDirs(const std::string& path)
-    {
+    static void MakeDirs(const std::string& path) {
         for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
             mkdir(path.substr(0, at).c_str(), 0755);
         }
@@ -108,7 +102,7 @@ struct HandlerCase {
     const char* event;
     const char* modaliasOf;  // video4linux device given a modalias, or null
     const char* modalias;
-    bool matchingHidraw;     // /dev holds "hidraw4" of the maker's second product
+    bool matchingHidraw;  // /dev holds "hidraw4" of the maker's second product
     std::vector<Report> reports;
 };
 
@@ -125,57 +119,114 @@ const std::string kLongModalias = std::string("usb:v05A9p4519d0100") + std::stri
 
 const HandlerCase kCases[] = {
     {"an over-long modalias is read only as far as needed",
-     "add@/devices/usb1/1-2/1-2:1.0/video4linux/video9", "video9", kLongModalias.c_str(), true,
+     "add@/devices/usb1/1-2/1-2:1.0/video4linux/video9",
+     "video9",
+     kLongModalias.c_str(),
+     true,
      {{A, V, 0x05A9, 0x4519, "video9"}}},
     {"video arrival reports the modalias identifiers",
-     "add@/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/video4linux/video0", "video0", kGoodModalias, true,
+     "add@/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/video4linux/video0",
+     "video0",
+     kGoodModalias,
+     true,
      {{A, V, 0x05A9, 0x4519, "video0"}}},
     {"video arrival without a modalias is dropped",
-     "add@/devices/usb1/1-2/1-2:1.0/video4linux/video1", nullptr, nullptr, true, {}},
+     "add@/devices/usb1/1-2/1-2:1.0/video4linux/video1",
+     nullptr,
+     nullptr,
+     true,
+     {}},
     {"video arrival with a modalias of another bus is dropped",
-     "add@/devices/pci0000:00/video4linux/video2", "video2", "pci:v00008086d00001234sv", true, {}},
+     "add@/devices/pci0000:00/video4linux/video2",
+     "video2",
+     "pci:v00008086d00001234sv",
+     true,
+     {}},
     {"video arrival with an unreadable vendor is dropped",
-     "add@/devices/usb1/video4linux/video3", "video3", "usb:v05X9p4519d0100", true, {}},
+     "add@/devices/usb1/video4linux/video3",
+     "video3",
+     "usb:v05X9p4519d0100",
+     true,
+     {}},
     {"video arrival with an unreadable product is dropped",
-     "add@/devices/usb1/video4linux/video3", "video3", "usb:v05A9p45?9d0100", true, {}},
+     "add@/devices/usb1/video4linux/video3",
+     "video3",
+     "usb:v05A9p45?9d0100",
+     true,
+     {}},
     {"video removal reports the node without identifiers",
-     "remove@/devices/usb1/1-2/1-2:1.0/video4linux/video0", nullptr, nullptr, true,
+     "remove@/devices/usb1/1-2/1-2:1.0/video4linux/video0",
+     nullptr,
+     nullptr,
+     true,
      {{R, V, 0, 0, "video0"}}},
     {"hidraw arrival of the first product",
-     "add@/devices/usb1/1-3/1-3:1.1/0003:1A2B:0101.0005/hidraw/hidraw3", nullptr, nullptr, true,
+     "add@/devices/usb1/1-3/1-3:1.1/0003:1A2B:0101.0005/hidraw/hidraw3",
+     nullptr,
+     nullptr,
+     true,
      {{A, H, kVendor, kFirst, "hidraw3"}}},
     {"hidraw arrival of the second product",
-     "add@/devices/usb1/1-3/1-3:1.1/0003:1A2B:0202.0006/hidraw/hidraw5", nullptr, nullptr, true,
+     "add@/devices/usb1/1-3/1-3:1.1/0003:1A2B:0202.0006/hidraw/hidraw5",
+     nullptr,
+     nullptr,
+     true,
      {{A, H, kVendor, kSecond, "hidraw5"}}},
     {"hidraw arrival of another product falls back to the /dev scan",
-     "add@/devices/usb1/1-3/1-3:1.1/0003:046D:C52B.0007/hidraw/hidraw6", nullptr, nullptr, true,
+     "add@/devices/usb1/1-3/1-3:1.1/0003:046D:C52B.0007/hidraw/hidraw6",
+     nullptr,
+     nullptr,
+     true,
      {{A, H, kVendor, kSecond, "hidraw4"}}},
     {"hidraw arrival of another product with no match in /dev",
-     "add@/devices/usb1/1-3/1-3:1.1/0003:046D:C52B.0007/hidraw/hidraw6", nullptr, nullptr, false, {}},
+     "add@/devices/usb1/1-3/1-3:1.1/0003:046D:C52B.0007/hidraw/hidraw6",
+     nullptr,
+     nullptr,
+     false,
+     {}},
     {"storage arrival is reported, then /dev is scanned",
-     "add@/devices/usb1/1-4/1-4:1.0/host6/target6:0:0/6:0:0:0/block/sdb", nullptr, nullptr, true,
+     "add@/devices/usb1/1-4/1-4:1.0/host6/target6:0:0/6:0:0:0/block/sdb",
+     nullptr,
+     nullptr,
+     true,
      {{A, S, kVendor, kFirst, "sdb"}, {A, H, kVendor, kSecond, "hidraw4"}}},
     {"block device without sd only scans /dev",
-     "add@/devices/pci0000:00/ata1/host0/target0:0:0/0:0:0:0/block/sr0", nullptr, nullptr, true,
+     "add@/devices/pci0000:00/ata1/host0/target0:0:0/0:0:0:0/block/sr0",
+     nullptr,
+     nullptr,
+     true,
      {{A, H, kVendor, kSecond, "hidraw4"}}},
     {"a partition is not a block device of its own",
-     "add@/devices/usb1/host6/block/sdb/sdb1", nullptr, nullptr, false, {}},
+     "add@/devices/usb1/host6/block/sdb/sdb1",
+     nullptr,
+     nullptr,
+     false,
+     {}},
     {"other arrival scans /dev",
-     "add@/devices/virtual/net/veth0", nullptr, nullptr, true, {{A, H, kVendor, kSecond, "hidraw4"}}},
+     "add@/devices/virtual/net/veth0",
+     nullptr,
+     nullptr,
+     true,
+     {{A, H, kVendor, kSecond, "hidraw4"}}},
     {"other removal reports nothing",
-     "remove@/devices/usb1/1-3/1-3:1.1/0003:1A2B:0101.0005/hidraw/hidraw3", nullptr, nullptr, true, {}},
+     "remove@/devices/usb1/1-3/1-3:1.1/0003:1A2B:0101.0005/hidraw/hidraw3",
+     nullptr,
+     nullptr,
+     true,
+     {}},
     {"other actions are ignored",
-     "change@/devices/usb1/1-2/1-2:1.0/video4linux/video0", "video0", kGoodModalias, true, {}},
+     "change@/devices/usb1/1-2/1-2:1.0/video4linux/video0",
+     "video0",
+     kGoodModalias,
+     true,
+     {}},
     {"bind is no arrival", "bind@/devices/usb1/1-2", nullptr, nullptr, true, {}},
-    {"a text without an action is ignored", "/devices/usb1/video4linux/video0", "video0", kGoodModalias,
-     true, {}},
+    {"a text without an action is ignored", "/devices/usb1/video4linux/video0", "video0", kGoodModalias, true, {}},
     {"a device path without a name is ignored", "add@/devices/usb1/video4linux/", nullptr, nullptr, true, {}},
-    {"a dotted name never reaches outside sysfs", "add@/devices/usb1/video4linux/..", nullptr, nullptr,
-     true, {}},
+    {"a dotted name never reaches outside sysfs", "add@/devices/usb1/video4linux/..", nullptr, nullptr, true, {}},
 };
 
-TEST(DeviceDetectHandler, HandlesEachKindOfEvent)
-{
+TEST(DeviceDetectHandler, HandlesEachKindOfEvent) {
     for (const HandlerCase& c : kCases) {
         SCOPED_TRACE(c.what);
         // A fresh watcher and roots for each case: the reported flag starts clear.
@@ -200,8 +251,7 @@ TEST(DeviceDetectHandler, HandlesEachKindOfEvent)
 }
 
 // Once a HID interface was reported, arrivals skip the /dev scan until a removal.
-TEST(DeviceDetectHandler, ScansAgainOnlyAfterARemoval)
-{
+TEST(DeviceDetectHandler, ScansAgainOnlyAfterARemoval) {
     WatcherRig rig;
     rig.AddHidrawNode("hidraw4", kVendor, kSecond);
     const DetectParams hid = rig.Expected(DetectParams::kAdded, DetectParams::kHid, kVendor, kSecond, "hidraw4");
@@ -220,22 +270,19 @@ TEST(DeviceDetectHandler, ScansAgainOnlyAfterARemoval)
     EXPECT_EQ(rig.mNotifier.Reports(), std::vector<DetectParams>({hid, hid}));
 }
 
-TEST(DeviceDetectHandler, HidrawArrivalWithIdentifierSetsTheReportedFlag)
-{
+TEST(DeviceDetectHandler, HidrawArrivalWithIdentifierSetsTheReportedFlag) {
     WatcherRig rig;
     rig.AddHidrawNode("hidraw4", kVendor, kSecond);
     rig.Send("add@/devices/usb1/1-3/1-3:1.1/0003:1A2B:0101.0005/hidraw/hidraw3");
     rig.Send("add@/devices/virtual/net/veth0");
-    EXPECT_EQ(rig.mNotifier.Reports(),
-              std::vector<DetectParams>({rig.Expected(DetectParams::kAdded, DetectParams::kHid, kVendor, kFirst,
-                                                      "hidraw3")}));
+    EXPECT_EQ(rig.mNotifier.Reports(), std::vector<DetectParams>({rig.Expected(DetectParams::kAdded, DetectParams::kHid,
+                                                                               kVendor, kFirst, "hidraw3")}));
     EXPECT_EQ(rig.mProbes, 0);
 }
 
 // Without a /dev folder nothing is reported and the flag stays clear, so a later arrival
 // scans again.
-TEST(DeviceDetectHandler, MissingDevFolderLeavesTheFlagClear)
-{
+TEST(DeviceDetectHandler, MissingDevFolderLeavesTheFlagClear) {
     testsupport::TempDir sys;
     int probes = 0;
     DeviceDetect::Options options;
@@ -260,8 +307,7 @@ TEST(DeviceDetectHandler, MissingDevFolderLeavesTheFlagClear)
 }
 
 // A message is read only within its length, also when no NUL ends it.
-TEST(DeviceDetectHandler, ReadsOnlyWithinTheMessageLength)
-{
+TEST(DeviceDetectHandler, ReadsOnlyWithinTheMessageLength) {
     WatcherRig rig;
     const std::string text = "remove@/devices/usb1/video4linux/video0";
     std::unique_ptr<char[]> exact(new char[text.size()]);

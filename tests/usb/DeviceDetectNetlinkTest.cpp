@@ -27,8 +27,7 @@ constexpr uint16_t kFirst = 0x0101;
 constexpr uint16_t kSecond = 0x0202;
 
 // The namespace that netns-run makes holds loopback alone; links are added only there.
-bool InPrivateNetworkNamespace()
-{
+bool InPrivateNetworkNamespace() {
     struct if_nameindex* links = if_nameindex();
     if (links == nullptr) {
         return false;
@@ -42,8 +41,7 @@ bool InPrivateNetworkNamespace()
 }
 
 // User-space uevent sockets of this namespace that listen to the kernel's group.
-int CountUeventListeners()
-{
+int CountUeventListeners() {
     std::ifstream table("/proc/net/netlink");
     std::string line;
     std::getline(table, line);  // header
@@ -62,8 +60,7 @@ int CountUeventListeners()
     return count;
 }
 
-bool WaitForUeventListeners(int count)
-{
+bool WaitForUeventListeners(int count) {
     const auto deadline = std::chrono::steady_clock::now() + 3s;
     while (CountUeventListeners() < count) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -74,8 +71,7 @@ bool WaitForUeventListeners(int count)
     return true;
 }
 
-int UeventSocket(uint32_t groups)
-{
+int UeventSocket(uint32_t groups) {
     const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
     if (fd < 0) {
         return -1;
@@ -94,8 +90,7 @@ int UeventSocket(uint32_t groups)
 // so that any arrival the watcher accepts ends in a report.
 class DeviceDetectNetlink : public ::testing::Test {
 protected:
-    DeviceDetectNetlink()
-    {
+    DeviceDetectNetlink() {
         testsupport::WriteFile(mDev.File("hidraw0"), "");
         DeviceDetect::Options options;
         options.ids = {kVendor, kFirst, kSecond};
@@ -117,8 +112,7 @@ protected:
     std::unique_ptr<DeviceDetect> mDetect;
 };
 
-TEST_F(DeviceDetectNetlink, IgnoresUeventsForgedFromUserSpace)
-{
+TEST_F(DeviceDetectNetlink, IgnoresUeventsForgedFromUserSpace) {
     if (!InPrivateNetworkNamespace()) {
         GTEST_SKIP() << "adds links and sends uevents: run through netns-run";
     }
@@ -145,8 +139,7 @@ TEST_F(DeviceDetectNetlink, IgnoresUeventsForgedFromUserSpace)
     char received[256] = {};
     sockaddr_nl sender{};
     socklen_t senderLength = sizeof(sender);
-    ASSERT_GT(recvfrom(control, received, sizeof(received) - 1, 0, reinterpret_cast<sockaddr*>(&sender),
-                       &senderLength),
+    ASSERT_GT(recvfrom(control, received, sizeof(received) - 1, 0, reinterpret_cast<sockaddr*>(&sender), &senderLength),
               0);
     EXPECT_STREQ(received, "remove@/devices/usb1/1-2/1-2:1.0/video4linux/video3");
     EXPECT_NE(sender.nl_pid, 0u);
@@ -170,8 +163,7 @@ TEST_F(DeviceDetectNetlink, IgnoresUeventsForgedFromUserSpace)
     close(control);
 }
 
-TEST_F(DeviceDetectNetlink, StopsPromptly)
-{
+TEST_F(DeviceDetectNetlink, StopsPromptly) {
     const int before = CountUeventListeners();
     mDetect->Start();
     ASSERT_TRUE(mDetect->IsRunning());
@@ -187,8 +179,7 @@ TEST_F(DeviceDetectNetlink, StopsPromptly)
 }
 
 // A watcher can be started again after Stop and Join, and its destructor ends a running one.
-TEST_F(DeviceDetectNetlink, RestartsAndEndsInItsDestructor)
-{
+TEST_F(DeviceDetectNetlink, RestartsAndEndsInItsDestructor) {
     const int before = CountUeventListeners();
     mDetect->Start();
     ASSERT_TRUE(WaitForUeventListeners(before + 1));

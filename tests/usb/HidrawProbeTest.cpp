@@ -10,8 +10,7 @@
 
 namespace {
 
-size_t OpenDescriptorCount()
-{
+size_t OpenDescriptorCount() {
     size_t count = 0;
     DIR* dir = opendir("/proc/self/fd");
     if (dir == nullptr) {
@@ -26,8 +25,7 @@ size_t OpenDescriptorCount()
 
 // Nodes that are not hidraw devices: none of them may leave a descriptor open or hold the
 // caller up (a FIFO without a writer would block a blocking open for reading).
-TEST(HidrawProbe, RefusesNodesThatAreNoHidrawDevicesAndLeavesNothingOpen)
-{
+TEST(HidrawProbe, RefusesNodesThatAreNoHidrawDevicesAndLeavesNothingOpen) {
     testsupport::TempDir dev;
     testsupport::WriteFile(dev.File("hidraw0"), "not a device");
     ASSERT_EQ(mkfifo(dev.File("hidraw1").c_str(), 0600), 0);

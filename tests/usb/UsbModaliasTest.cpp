@@ -30,8 +30,7 @@ const ModaliasCase kCases[] = {
     {"usb:v1234p 678d0100", "Failed to read product ID", 0, 0},
 };
 
-TEST(UsbModalias, AcceptsOnlyUsbModaliasesWithFourHexDigitsEach)
-{
+TEST(UsbModalias, AcceptsOnlyUsbModaliasesWithFourHexDigitsEach) {
     for (const ModaliasCase& c : kCases) {
         SCOPED_TRACE(c.text);
         uint16_t vendorId = 0xEEEE;

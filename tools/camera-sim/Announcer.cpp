@@ -11,8 +11,7 @@ namespace camsim {
 
 namespace {
 
-bool ToAddress(const std::string& text, uint16_t port, sockaddr_in& address)
-{
+bool ToAddress(const std::string& text, uint16_t port, sockaddr_in& address) {
     address = sockaddr_in{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -29,14 +28,11 @@ Announcer::Announcer(DiscoveryInfo info, std::string sourceIp, std::string targe
       m_targetIp(std::move(targetIp)),
       m_targetPort(targetPort),
       m_interval(interval),
-      m_info(std::move(info))
-{
-}
+      m_info(std::move(info)) {}
 
 Announcer::~Announcer() { Stop(); }
 
-bool Announcer::Start()
-{
+bool Announcer::Start() {
     std::lock_guard<std::mutex> lock(m_mutex);
     sockaddr_in target{};
     if (m_thread.joinable() || !ToAddress(m_targetIp, m_targetPort, target) || !IsLoopback(target)) {
@@ -64,8 +60,7 @@ bool Announcer::Start()
     return true;
 }
 
-void Announcer::Stop()
-{
+void Announcer::Stop() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
@@ -81,26 +76,22 @@ void Announcer::Stop()
     }
 }
 
-bool Announcer::IsRunning() const
-{
+bool Announcer::IsRunning() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_thread.joinable() && !m_stop;
 }
 
-void Announcer::SetState(AnnouncedState state)
-{
+void Announcer::SetState(AnnouncedState state) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_info.state = state;
 }
 
-AnnouncedState Announcer::GetState() const
-{
+AnnouncedState Announcer::GetState() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_info.state;
 }
 
-void Announcer::Run()
-{
+void Announcer::Run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stop) {
         const DiscoveryDatagram datagram = BuildDiscoveryDatagram(m_info);

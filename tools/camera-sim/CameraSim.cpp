@@ -38,14 +38,12 @@ CameraSim::CameraSim(CameraOptions options)
       m_commands(m_options.ip, m_handler, m_options.events),
       m_data(m_options.ip, m_handler, StreamSource{m_options.scene, m_options.record, m_options.colour},
              m_options.events) {
-    if (m_options.announce)
-        m_announcer = std::make_unique<Announcer>(Announcement(m_options), m_options.ip);
-    m_handler.SetSetListener(
-        [this](uint8_t id, const std::vector<uint8_t>& payload) {
-            m_calibration.OnSet(id, payload);
-            m_upgrade.OnSet(id, payload);
-            m_json.OnSet(id, payload);
-        });
+    if (m_options.announce) m_announcer = std::make_unique<Announcer>(Announcement(m_options), m_options.ip);
+    m_handler.SetSetListener([this](uint8_t id, const std::vector<uint8_t>& payload) {
+        m_calibration.OnSet(id, payload);
+        m_upgrade.OnSet(id, payload);
+        m_json.OnSet(id, payload);
+    });
 }
 
 CameraSim::~CameraSim() { Stop(); }

@@ -22,8 +22,11 @@ CameraState::CameraState() {
         depthRangeList.push_back(r);
     }
     dataModeList = {0, 1, 2};
-    laser = {{cmd::kSystemLdState, 1},      {cmd::kSystemCdmaState, 0},        {cmd::kSensorInfoApcState, 1},
-             {cmd::kSensorInfoLdDriverChip, 0}, {cmd::kSensorInfoLdType, 0}};
+    laser = {{cmd::kSystemLdState, 1},
+             {cmd::kSystemCdmaState, 0},
+             {cmd::kSensorInfoApcState, 1},
+             {cmd::kSensorInfoLdDriverChip, 0},
+             {cmd::kSensorInfoLdType, 0}};
 
     // Pulses of 100 us; the input's interval is one frame at 30 fps, in microseconds.
     mcu[1] = McuParameters{1, 1, 100, 33333};

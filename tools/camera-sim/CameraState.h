@@ -30,9 +30,7 @@ struct DspKey {
     uint8_t cls = 0;
     uint8_t target = 0;
     uint8_t item = 0;
-    bool operator<(const DspKey& o) const {
-        return std::tie(cls, target, item) < std::tie(o.cls, o.target, o.item);
-    }
+    bool operator<(const DspKey& o) const { return std::tie(cls, target, item) < std::tie(o.cls, o.target, o.item); }
 };
 
 struct DspSetting {
@@ -64,13 +62,13 @@ struct TransferRecord {
 };
 
 struct TransferState {
-    TransferRecord reported;  // what the camera answers (one byte each on the wire)
+    TransferRecord reported;           // what the camera answers (one byte each on the wire)
     std::deque<TransferRecord> steps;  // the next reports, taken one per poll
     TransferRecord lastSent;
     std::string hostAddress;
     std::string fileName;
-    int fetchRequests = 0;  // firmware or JSON file to fetch from the host
-    int postRequests = 0;   // camera asked to post its JSON file
+    int fetchRequests = 0;          // firmware or JSON file to fetch from the host
+    int postRequests = 0;           // camera asked to post its JSON file
     std::vector<uint8_t> received;  // the file last fetched from the host
 };
 

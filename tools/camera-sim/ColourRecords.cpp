@@ -23,8 +23,7 @@ struct TjBufferFree {
     void operator()(unsigned char* buffer) const { tjFree(buffer); }
 };
 
-std::vector<uint8_t> CompressScene(const Scene& scene, int width, int height)
-{
+std::vector<uint8_t> CompressScene(const Scene& scene, int width, int height) {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     uint8_t* at = rgb.data();
     for (int y = 0; y < height; ++y) {
@@ -41,8 +40,8 @@ std::vector<uint8_t> CompressScene(const Scene& scene, int width, int height)
     }
     unsigned char* jpeg = nullptr;
     unsigned long jpegSize = 0;
-    const int result = tjCompress2(handle.get(), rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &jpegSize,
-                                   TJSAMP_420, kJpegQuality, 0);
+    const int result = tjCompress2(handle.get(), rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &jpegSize, TJSAMP_420,
+                                   kJpegQuality, 0);
     std::unique_ptr<unsigned char, TjBufferFree> owned(jpeg);
     if (result != 0) {
         throw std::runtime_error(std::string("tjCompress2 failed: ") + tjGetErrorStr2(handle.get()));
@@ -52,36 +51,27 @@ std::vector<uint8_t> CompressScene(const Scene& scene, int width, int height)
 
 }  // namespace
 
-uint8_t ColourRecords::RecordType(ColourResolution resolution)
-{
+uint8_t ColourRecords::RecordType(ColourResolution resolution) {
     switch (resolution) {
-    case ColourResolution::R800x600:
-        return '7';
-    case ColourResolution::R1600x1200:
-        return '6';
-    case ColourResolution::R640x480:
-        break;
+        case ColourResolution::R800x600: return '7';
+        case ColourResolution::R1600x1200: return '6';
+        case ColourResolution::R640x480: break;
     }
     return '4';
 }
 
-int ColourRecords::Width(ColourResolution resolution)
-{
+int ColourRecords::Width(ColourResolution resolution) {
     switch (resolution) {
-    case ColourResolution::R800x600:
-        return 800;
-    case ColourResolution::R1600x1200:
-        return 1600;
-    case ColourResolution::R640x480:
-        break;
+        case ColourResolution::R800x600: return 800;
+        case ColourResolution::R1600x1200: return 1600;
+        case ColourResolution::R640x480: break;
     }
     return 640;
 }
 
 int ColourRecords::Height(ColourResolution resolution) { return Width(resolution) * 3 / 4; }
 
-void ColourRecords::Append(std::vector<uint8_t>& out, const Scene& scene, ColourResolution resolution, float exposure)
-{
+void ColourRecords::Append(std::vector<uint8_t>& out, const Scene& scene, ColourResolution resolution, float exposure) {
     if (!m_cached || m_cached->scene != scene || m_cached->resolution != resolution) {
         m_cached.reset();
         m_cached.emplace(Entry{scene, resolution, CompressScene(scene, Width(resolution), Height(resolution))});

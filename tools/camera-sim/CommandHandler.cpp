@@ -92,8 +92,7 @@ void CommandHandler::SetWrongReplyId(uint8_t id, bool on) {
 
 void CommandHandler::SetRefused(uint8_t id, std::optional<uint8_t> firstByte, bool on) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const std::pair<uint8_t, int> key{static_cast<uint8_t>(id & cmd::kIdMask),
-                                      firstByte ? *firstByte : kAnyPayload};
+    const std::pair<uint8_t, int> key{static_cast<uint8_t>(id & cmd::kIdMask), firstByte ? *firstByte : kAnyPayload};
     if (on)
         m_refused.insert(key);
     else

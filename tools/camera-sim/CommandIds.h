@@ -73,21 +73,21 @@ constexpr uint8_t kStreamState = 0x1B;  // host
 
 // File transfers; byte 0 is the file type, byte 1 the step.
 constexpr uint8_t kTransfer = 0x1D;
-constexpr uint8_t kTransferFirmware = 0x01;         // host: byte 1 kTransferFetch
-constexpr uint8_t kTransferJson = 0x03;             // host: byte 1 kTransferJsonPost, kTransferJsonFetch
-constexpr uint8_t kTransferIntrinsicFile = 0x04;    // ToF plug-in: the calibration files, 4 to 8
-constexpr uint8_t kTransferPlanenessFile = 0x05;    // numbered, as is the range-offset file
+constexpr uint8_t kTransferFirmware = 0x01;       // host: byte 1 kTransferFetch
+constexpr uint8_t kTransferJson = 0x03;           // host: byte 1 kTransferJsonPost, kTransferJsonFetch
+constexpr uint8_t kTransferIntrinsicFile = 0x04;  // ToF plug-in: the calibration files, 4 to 8
+constexpr uint8_t kTransferPlanenessFile = 0x05;  // numbered, as is the range-offset file
 constexpr uint8_t kTransferRangeOffsetFile = 0x06;
 constexpr uint8_t kTransferIrBackgroundFile = 0x07;
 constexpr uint8_t kTransferConfidenceFile = 0x08;
 constexpr uint8_t kTransferFirstCalibration = kTransferIntrinsicFile;
 constexpr uint8_t kTransferLastCalibration = kTransferConfidenceFile;
-constexpr uint8_t kTransferFetch = 0x01;            // firmware: the camera fetches the named file
-constexpr uint8_t kTransferJsonPost = 0x01;         // JSON: the camera posts its own file
-constexpr uint8_t kTransferJsonFetch = 0x04;        // JSON: the camera fetches the named file
-constexpr uint8_t kTransferToCamera = 0x01;         // calibration: the camera fetches the host's file
-constexpr uint8_t kTransferToHost = 0x02;           // calibration: the camera posts its own file
-constexpr size_t kTransferRecordSize = 10;          // a state record: type, state, two 32-bit parameters
+constexpr uint8_t kTransferFetch = 0x01;      // firmware: the camera fetches the named file
+constexpr uint8_t kTransferJsonPost = 0x01;   // JSON: the camera posts its own file
+constexpr uint8_t kTransferJsonFetch = 0x04;  // JSON: the camera fetches the named file
+constexpr uint8_t kTransferToCamera = 0x01;   // calibration: the camera fetches the host's file
+constexpr uint8_t kTransferToHost = 0x02;     // calibration: the camera posts its own file
+constexpr size_t kTransferRecordSize = 10;    // a state record: type, state, two 32-bit parameters
 
 constexpr uint8_t kTestMode = 0x1E;         // ToF plug-in
 constexpr uint8_t kSoftwareTrigger = 0x1F;  // host

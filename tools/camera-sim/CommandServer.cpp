@@ -11,7 +11,7 @@ namespace camsim {
 namespace {
 
 constexpr std::chrono::milliseconds kServiceWait(20);  // how soon a stop or a new host is noticed
-constexpr size_t kReadChunk = 4096;                     // many command frames of at most 75 bytes
+constexpr size_t kReadChunk = 4096;                    // many command frames of at most 75 bytes
 
 std::string Describe(const Command& c) {
     std::string text;

@@ -16,8 +16,7 @@ constexpr uint16_t kCommandPort = 9008;
 
 class CommandServer {
 public:
-    CommandServer(const std::string& ip, CommandHandler& handler, EventSink events,
-                  uint16_t port = kCommandPort);
+    CommandServer(const std::string& ip, CommandHandler& handler, EventSink events, uint16_t port = kCommandPort);
     ~CommandServer();
     CommandServer(const CommandServer&) = delete;
     CommandServer& operator=(const CommandServer&) = delete;

@@ -11,17 +11,17 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kTextField = 63;      // longest text the camera keeps
-constexpr size_t kHostAddressField = 16;  // a dotted IPv4 address and its zero
-constexpr size_t kJsonHostField = 36;     // the JSON post request's wider host field
-constexpr size_t kFileNameOffset = 18;    // after file type, step and the host address
-constexpr size_t kDspPayload = 64;        // a DSP command fills the whole command payload
-constexpr uint8_t kDspGetBit = 0x80;      // a DSP get marks its class byte with it
-constexpr uint8_t kDspSwitchClass = 1;    // [option, class, target, enable]
-constexpr uint8_t kDspItemClass = 2;      // [option, class, target, item, enable, threshold, extra]
-constexpr size_t kMaxDepthRanges = 9;      // entries a depth-range list holds
-constexpr size_t kMaxDataModes = 32;       // entries a data-mode list holds
-constexpr size_t kColourVersionField = 30; // the colour firmware version's fixed width
+constexpr size_t kTextField = 63;           // longest text the camera keeps
+constexpr size_t kHostAddressField = 16;    // a dotted IPv4 address and its zero
+constexpr size_t kJsonHostField = 36;       // the JSON post request's wider host field
+constexpr size_t kFileNameOffset = 18;      // after file type, step and the host address
+constexpr size_t kDspPayload = 64;          // a DSP command fills the whole command payload
+constexpr uint8_t kDspGetBit = 0x80;        // a DSP get marks its class byte with it
+constexpr uint8_t kDspSwitchClass = 1;      // [option, class, target, enable]
+constexpr uint8_t kDspItemClass = 2;        // [option, class, target, item, enable, threshold, extra]
+constexpr size_t kMaxDepthRanges = 9;       // entries a depth-range list holds
+constexpr size_t kMaxDataModes = 32;        // entries a data-mode list holds
+constexpr size_t kColourVersionField = 30;  // the colour firmware version's fixed width
 
 // Text from `offset` up to the first zero, within the payload and the field.
 std::string TextAt(const Bytes& p, size_t offset, size_t field = kTextField) {
@@ -494,9 +494,7 @@ bool ApplyCommand(CameraState& s, uint8_t id, bool get, const Bytes& p, Bytes& r
         case cmd::kNetwork: return Network(s, get, p, reply);
         case cmd::kDsp: return Dsp(s, get, p, reply);
         case cmd::kStreamState: return StreamState(s, get, p, reply);
-        case cmd::kHeartbeat & cmd::kIdMask:
-            reply = p;
-            return get;
+        case cmd::kHeartbeat& cmd::kIdMask: reply = p; return get;
         case cmd::kTransfer: return Transfer(s, get, p, reply);
         case cmd::kTestMode: return TestMode(s, get, p);
         case cmd::kSoftwareTrigger:

@@ -45,8 +45,7 @@ std::optional<long> Number(const std::string& text, long min, long max) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
     const auto isDigit = [hex](unsigned char c) { return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0; };
-    if (digits.empty() || digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), isDigit))
-        return std::nullopt;
+    if (digits.empty() || digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), isDigit)) return std::nullopt;
     const long value = std::strtol(digits.c_str(), nullptr, hex ? 16 : 10);
     if (value < min || value > max) return std::nullopt;
     return value;

@@ -72,8 +72,7 @@ void DataServer::Run() {
 void DataServer::DrainHost() {
     uint8_t sink[512];
     const ssize_t n = recv(m_slot.Connection(), sink, sizeof sink, MSG_DONTWAIT);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-        m_slot.Drop("host closed it");
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) m_slot.Drop("host closed it");
 }
 
 int DataServer::FramesDue(const CameraState& state, std::chrono::steady_clock::time_point now) {

@@ -21,16 +21,14 @@ constexpr size_t kPeerIpOffset = 53;
 constexpr size_t kAliasOffset = 69;
 constexpr size_t kAliasWidth = 20;
 
-void PutText(DiscoveryDatagram& datagram, size_t offset, size_t width, const std::string& text)
-{
+void PutText(DiscoveryDatagram& datagram, size_t offset, size_t width, const std::string& text) {
     const size_t length = std::min(text.size(), width - 1);
     std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), datagram.begin() + offset);
 }
 
 }  // namespace
 
-DiscoveryDatagram BuildDiscoveryDatagram(const DiscoveryInfo& info)
-{
+DiscoveryDatagram BuildDiscoveryDatagram(const DiscoveryInfo& info) {
     DiscoveryDatagram datagram{};
     datagram[kHeaderOffset] = info.header;
     datagram[kLenOffset] = info.len;

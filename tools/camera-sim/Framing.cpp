@@ -20,8 +20,7 @@ std::vector<uint8_t> BuildFrame(uint8_t id, const uint8_t* data, size_t length) 
 }
 
 // Both directions share the frame shape; they differ only in the payload bound.
-ParseStatus ParseFrame(const uint8_t* data, size_t size, size_t maxPayload, Command& out,
-                       size_t& consumed) {
+ParseStatus ParseFrame(const uint8_t* data, size_t size, size_t maxPayload, Command& out, size_t& consumed) {
     if (size < kFrameHeadSize) return ParseStatus::NeedMore;
     const uint32_t type = GetLe32(data);
     const uint32_t bodyLength = GetLe32(data + 4);
@@ -30,8 +29,7 @@ ParseStatus ParseFrame(const uint8_t* data, size_t size, size_t maxPayload, Comm
         return ParseStatus::Malformed;
     if (size < kFrameHeadSize + bodyLength) return ParseStatus::NeedMore;
     const uint8_t* body = data + kFrameHeadSize;
-    if (body[0] != kCommandMarker || body[2] != bodyLength - kCommandBodyHeadSize)
-        return ParseStatus::Malformed;
+    if (body[0] != kCommandMarker || body[2] != bodyLength - kCommandBodyHeadSize) return ParseStatus::Malformed;
     out.id = body[1];
     out.payload.assign(body + kCommandBodyHeadSize, body + bodyLength);
     consumed = kFrameHeadSize + bodyLength;

@@ -6,14 +6,12 @@
 
 namespace camsim {
 
-void AppendTimestampRecord(std::vector<uint8_t>& out, uint64_t timestamp)
-{
+void AppendTimestampRecord(std::vector<uint8_t>& out, uint64_t timestamp) {
     AppendRecordHead(out, kTimestampRecordType, 8, 0);
     AppendLe64(out, timestamp);
 }
 
-void AppendErrorListRecord(std::vector<uint8_t>& out, const std::vector<std::string>& errors)
-{
+void AppendErrorListRecord(std::vector<uint8_t>& out, const std::vector<std::string>& errors) {
     if (errors.size() > kMaxErrorEntries) {
         throw std::invalid_argument("too many error texts");
     }

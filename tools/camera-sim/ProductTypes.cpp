@@ -66,8 +66,8 @@ std::string CheckProduct(uint8_t deviceType, bool colourAsked) {
                "; ToF and colour: " + TypesOf(ProductKind::ToFAndColour);
     }
     if (colourAsked && *kind == ProductKind::ToFOnly) {
-        return "device type " + Hex(deviceType) + " is a ToF-only camera and sends no colour; colour types: " +
-               TypesOf(ProductKind::ToFAndColour);
+        return "device type " + Hex(deviceType) +
+               " is a ToF-only camera and sends no colour; colour types: " + TypesOf(ProductKind::ToFAndColour);
     }
     return "";
 }

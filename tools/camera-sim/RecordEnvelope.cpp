@@ -4,8 +4,7 @@
 
 namespace camsim {
 
-void AppendRecordHead(std::vector<uint8_t>& out, uint8_t type, uint32_t length, uint8_t sensorByte)
-{
+void AppendRecordHead(std::vector<uint8_t>& out, uint8_t type, uint32_t length, uint8_t sensorByte) {
     if (length > kMaxRecordLength) {
         throw std::length_error("record payload does not fit a 24-bit length");
     }

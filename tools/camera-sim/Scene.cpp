@@ -13,8 +13,7 @@ constexpr long kMinDepthMm = 1;
 constexpr long kMaxDepthMm = 65000;
 
 // Reads a decimal depth in millimetres from text[pos...], up to stop or the end.
-std::optional<uint16_t> ParseDepth(const std::string& text, size_t& pos, char stop)
-{
+std::optional<uint16_t> ParseDepth(const std::string& text, size_t& pos, char stop) {
     const size_t end = text.find(stop, pos);
     const std::string field = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
     pos = end == std::string::npos ? text.size() : end + 1;
@@ -44,8 +43,7 @@ struct Plane {
 
 // The ramp's plane through the points that the depth camera's first and last columns see at
 // the two distances.
-Plane RampPlane(double left, double right)
-{
+Plane RampPlane(double left, double right) {
     const Pinhole& depth = Rig().depth;
     const double xl = depth.Ray(0, 0).x;
     const double xr = depth.Ray(depth.width - 1, 0).x;
@@ -65,8 +63,7 @@ Scene Scene::Box(uint16_t wallMm, uint16_t boxMm) { return Scene(Kind::Box, wall
 
 Scene Scene::Ramp(uint16_t leftMm, uint16_t rightMm) { return Scene(Kind::Ramp, leftMm, rightMm); }
 
-std::optional<Scene> Scene::Parse(const std::string& text)
-{
+std::optional<Scene> Scene::Parse(const std::string& text) {
     const size_t colon = text.find(':');
     if (colon == std::string::npos) {
         return std::nullopt;
@@ -98,46 +95,42 @@ std::optional<Scene> Scene::Parse(const std::string& text)
     return *second < *first ? std::optional<Scene>(Box(*first, *second)) : std::nullopt;
 }
 
-
-Scene::Hit Scene::Trace(const Point3& o, const Point3& d) const
-{
+Scene::Hit Scene::Trace(const Point3& o, const Point3& d) const {
     const auto at = [&](double t) { return Point3{o.x + t * d.x, o.y + t * d.y, o.z + t * d.z}; };
     const double wall = m_first;
     switch (m_kind) {
-    case Kind::Wall:
-        return Hit{Surface::Wall, at(wall - o.z)};
-    case Kind::Box: {
-        const Pinhole& depth = Rig().depth;
-        const double front = m_second;
-        const Point3 low = depth.Ray(kBoxLeft, kBoxTop);
-        const Point3 high = depth.Ray(kBoxRight, kBoxBottom);
-        // Slabs in x, y and z; the box reaches back to the wall.
-        double near = front - o.z;
-        double far = wall - o.z;
-        const double lows[2] = {low.x * front, low.y * front};
-        const double highs[2] = {high.x * front, high.y * front};
-        const double origin[2] = {o.x, o.y};
-        const double direction[2] = {d.x, d.y};
-        bool sideFirst = false;
-        for (int axis = 0; axis < 2; ++axis) {
-            if (direction[axis] == 0.0) {
-                if (origin[axis] < lows[axis] || origin[axis] > highs[axis]) return Hit{Surface::Wall, at(far)};
-                continue;
+        case Kind::Wall: return Hit{Surface::Wall, at(wall - o.z)};
+        case Kind::Box: {
+            const Pinhole& depth = Rig().depth;
+            const double front = m_second;
+            const Point3 low = depth.Ray(kBoxLeft, kBoxTop);
+            const Point3 high = depth.Ray(kBoxRight, kBoxBottom);
+            // Slabs in x, y and z; the box reaches back to the wall.
+            double near = front - o.z;
+            double far = wall - o.z;
+            const double lows[2] = {low.x * front, low.y * front};
+            const double highs[2] = {high.x * front, high.y * front};
+            const double origin[2] = {o.x, o.y};
+            const double direction[2] = {d.x, d.y};
+            bool sideFirst = false;
+            for (int axis = 0; axis < 2; ++axis) {
+                if (direction[axis] == 0.0) {
+                    if (origin[axis] < lows[axis] || origin[axis] > highs[axis]) return Hit{Surface::Wall, at(far)};
+                    continue;
+                }
+                double t0 = (lows[axis] - origin[axis]) / direction[axis];
+                double t1 = (highs[axis] - origin[axis]) / direction[axis];
+                if (t0 > t1) std::swap(t0, t1);
+                if (t0 > near) {
+                    near = t0;
+                    sideFirst = true;
+                }
+                far = std::min(far, t1);
             }
-            double t0 = (lows[axis] - origin[axis]) / direction[axis];
-            double t1 = (highs[axis] - origin[axis]) / direction[axis];
-            if (t0 > t1) std::swap(t0, t1);
-            if (t0 > near) {
-                near = t0;
-                sideFirst = true;
-            }
-            far = std::min(far, t1);
+            if (near < far) return Hit{sideFirst ? Surface::BoxSide : Surface::BoxFront, at(near)};
+            return Hit{Surface::Wall, at(wall - o.z)};
         }
-        if (near < far) return Hit{sideFirst ? Surface::BoxSide : Surface::BoxFront, at(near)};
-        return Hit{Surface::Wall, at(wall - o.z)};
-    }
-    case Kind::Ramp:
-        break;
+        case Kind::Ramp: break;
     }
     const Plane plane = RampPlane(m_first, m_second);
     const double denominator = d.z - plane.b * d.x;
@@ -146,8 +139,7 @@ Scene::Hit Scene::Trace(const Point3& o, const Point3& d) const
     return Hit{Surface::Ramp, at(numerator / denominator)};
 }
 
-uint16_t Scene::DepthAt(int x, int y, int width, int height) const
-{
+uint16_t Scene::DepthAt(int x, int y, int width, int height) const {
     const Pinhole camera = Rig().depth.ScaledTo(width, height);
     const Hit hit = Trace(Point3{0, 0, 0}, camera.Ray(x, y));
     if (hit.surface == Surface::None || hit.point.z > kFarthestDepth) return kNoDepth;
@@ -156,16 +148,14 @@ uint16_t Scene::DepthAt(int x, int y, int width, int height) const
 
 uint16_t Scene::FarthestMm() const { return m_kind == Kind::Ramp ? std::max(m_first, m_second) : m_first; }
 
-Rgb Scene::ColourAt(int x, int y, int width, int height) const
-{
+Rgb Scene::ColourAt(int x, int y, int width, int height) const {
     const CameraRig& rig = Rig();
     const Pinhole camera = rig.colour.ScaledTo(width, height);
     // The colour camera looks along the depth camera's axes from its own centre.
     return Paint(Trace(rig.ToDepth(Point3{0, 0, 0}), camera.Ray(x, y)));
 }
 
-Rgb Scene::Paint(const Hit& hit) const
-{
+Rgb Scene::Paint(const Hit& hit) const {
     if (hit.surface == Surface::None) return Rgb{0, 0, 0};
     const Point3& p = hit.point;
     // Nearer surfaces are brighter; a checker fixed to each surface gives the JPEG structure
@@ -179,17 +169,13 @@ Rgb Scene::Paint(const Hit& hit) const
     const bool checker = (Floor(p.x / cell) + Floor(p.y / cell)) % 2 == 0;
     const uint8_t base = static_cast<uint8_t>(checker ? shade : shade * 3 / 4);
     switch (hit.surface) {
-    case Surface::BoxFront:
-        return Rgb{base, static_cast<uint8_t>(base / 2), 0};
-    case Surface::BoxSide:
-        return Rgb{static_cast<uint8_t>(base * 2 / 3), static_cast<uint8_t>(base / 3), 0};
-    default:
-        return Rgb{base, base, base};
+        case Surface::BoxFront: return Rgb{base, static_cast<uint8_t>(base / 2), 0};
+        case Surface::BoxSide: return Rgb{static_cast<uint8_t>(base * 2 / 3), static_cast<uint8_t>(base / 3), 0};
+        default: return Rgb{base, base, base};
     }
 }
 
-bool Scene::operator==(const Scene& other) const
-{
+bool Scene::operator==(const Scene& other) const {
     return m_kind == other.m_kind && m_first == other.m_first && m_second == other.m_second;
 }
 

@@ -53,8 +53,8 @@ void SleepUnlessStopped(std::chrono::milliseconds duration, const std::atomic<bo
     while (!stop) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= end) return;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            end - now, std::chrono::milliseconds(kPollStepMs)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(kPollStepMs)));
     }
 }
 

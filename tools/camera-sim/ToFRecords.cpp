@@ -15,8 +15,7 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 
 // Phase-to-millimetre factor of each depth range.
-constexpr float kPhaseFactor[kRawDepthRanges] = {198.80605f, 298.20908f, 397.6121f,
-                                                 497.0151f,  596.41815f, 1192.8363f};
+constexpr float kPhaseFactor[kRawDepthRanges] = {198.80605f, 298.20908f, 397.6121f, 497.0151f, 596.41815f, 1192.8363f};
 
 // Mean tap level of the quadrature phases 1 and 3; they do not enter IR, so
 // they sit mid-scale and leave room for the whole Q swing in one phase.
@@ -34,10 +33,10 @@ struct RawLayout {
     size_t exposure[4];  // all 0: no exposure bytes
 };
 
-constexpr RawLayout kRawFull = {640, 480, 1236480, {1231433, 2467913, 3704393, 4940873}, 1233977, 1233981,
-                                {0, 0, 0, 0}};
-constexpr RawLayout kRawBinned = {320, 240, 311040, {308553, 619593, 930633, 1241673}, 309817, 309821,
-                                  {313717, 313721, 313725, 313729}};
+constexpr RawLayout kRawFull = {640,     480,     1236480,     {1231433, 2467913, 3704393, 4940873},
+                                1233977, 1233981, {0, 0, 0, 0}};
+constexpr RawLayout kRawBinned = {
+    320, 240, 311040, {308553, 619593, 930633, 1241673}, 309817, 309821, {313717, 313721, 313725, 313729}};
 
 const RawLayout& Layout(bool binned) { return binned ? kRawBinned : kRawFull; }
 
@@ -47,8 +46,7 @@ int Amplitude(uint16_t depth) { return 1000 - std::min<int>(depth, 8000) / 40; }
 
 // Depth offset that the host derives from the sensor temperature word: the word's 10 bits
 // give the temperature, and a straight line per range (range 0 its own) gives the offset in mm.
-int TemperatureOffset(uint16_t temperatureRaw, uint8_t depthRange)
-{
+int TemperatureOffset(uint16_t temperatureRaw, uint8_t depthRange) {
     const int raw = temperatureRaw & 0x3FF;
     const int t = static_cast<int>((10.0 * raw - 2960.0) / 5.4 + 250.0);
     const float tf = static_cast<float>(t);
@@ -58,8 +56,7 @@ int TemperatureOffset(uint16_t temperatureRaw, uint8_t depthRange)
     return static_cast<int>(tf * -3.4139f / 10.0f + 196.45f + 0.5f);
 }
 
-void PutTap(uint8_t* payload, const RawLayout& layout, int phase, size_t pixel, int a, int b)
-{
+void PutTap(uint8_t* payload, const RawLayout& layout, int phase, size_t pixel, int a, int b) {
     uint8_t* at = payload + phase * layout.blockSize + pixel * 4;
     PutLe16(at, static_cast<uint16_t>(a << 4));
     PutLe16(at + 2, static_cast<uint16_t>(b << 4));
@@ -68,8 +65,7 @@ void PutTap(uint8_t* payload, const RawLayout& layout, int phase, size_t pixel, 
 // Pixel of a phase block that holds the given payload offset.
 size_t PixelAt(const RawLayout& layout, size_t offset) { return (offset % layout.blockSize) / 4; }
 
-bool IsExposurePixel(const RawLayout& layout, size_t pixel)
-{
+bool IsExposurePixel(const RawLayout& layout, size_t pixel) {
     for (size_t offset : layout.exposure) {
         if (offset != 0 && PixelAt(layout, offset) == pixel) {
             return true;
@@ -78,8 +74,7 @@ bool IsExposurePixel(const RawLayout& layout, size_t pixel)
     return false;
 }
 
-std::vector<uint8_t> BuildRawPayload(const Scene& scene, bool binned, uint8_t depthRange, uint16_t temperatureRaw)
-{
+std::vector<uint8_t> BuildRawPayload(const Scene& scene, bool binned, uint8_t depthRange, uint16_t temperatureRaw) {
     const RawLayout& layout = Layout(binned);
     std::vector<uint8_t> payload(4 * layout.blockSize, 0);
     const double factor = kPhaseFactor[depthRange];
@@ -121,8 +116,7 @@ std::vector<uint8_t> BuildRawPayload(const Scene& scene, bool binned, uint8_t de
     return payload;
 }
 
-std::vector<uint8_t> BuildComputedPayload(const Scene& scene, bool binned)
-{
+std::vector<uint8_t> BuildComputedPayload(const Scene& scene, bool binned) {
     const int width = binned ? 320 : 640;
     const int height = binned ? 240 : 480;
     const size_t n = static_cast<size_t>(width) * height;
@@ -144,8 +138,7 @@ std::vector<uint8_t> BuildComputedPayload(const Scene& scene, bool binned)
 }
 
 // The sensor counts exposure in clock ticks, 120 per microsecond.
-uint32_t ExposureCount(uint32_t exposureTime)
-{
+uint32_t ExposureCount(uint32_t exposureTime) {
     const uint64_t count = static_cast<uint64_t>(exposureTime) * 120;
     if (count > 0xFFFFFFFFu) {
         throw std::invalid_argument("exposure time too long for the sensor count");
@@ -155,8 +148,7 @@ uint32_t ExposureCount(uint32_t exposureTime)
 
 // Writes the count most significant byte first, then makes tap B of each
 // overwritten pixel equal its tap A.
-void PatchExposure(uint8_t* payload, uint32_t count)
-{
+void PatchExposure(uint8_t* payload, uint32_t count) {
     const RawLayout& layout = kRawBinned;
     uint8_t bytes[4];
     PutLe32(bytes, count);
@@ -171,16 +163,14 @@ void PatchExposure(uint8_t* payload, uint32_t count)
 
 }  // namespace
 
-uint16_t UnambiguousDistanceMm(uint8_t depthRange)
-{
+uint16_t UnambiguousDistanceMm(uint8_t depthRange) {
     if (depthRange >= kRawDepthRanges) {
         throw std::invalid_argument("raw records exist for depth ranges 0 to 5 only");
     }
     return static_cast<uint16_t>(std::lround(kTwoPi * kPhaseFactor[depthRange]));
 }
 
-std::string DepthRangesHelp()
-{
+std::string DepthRangesHelp() {
     std::string text;
     for (uint8_t range = 0; range < kRawDepthRanges; ++range) {
         text += "  " + std::to_string(range) + "  up to " + std::to_string(UnambiguousDistanceMm(range)) + " mm\n";
@@ -188,8 +178,7 @@ std::string DepthRangesHelp()
     return text;
 }
 
-std::string RawWrapNotice(const Scene& scene, uint8_t depthRange)
-{
+std::string RawWrapNotice(const Scene& scene, uint8_t depthRange) {
     const int farthest = scene.FarthestMm();
     const int distance = UnambiguousDistanceMm(depthRange);
     if (farthest <= distance) {
@@ -200,8 +189,7 @@ std::string RawWrapNotice(const Scene& scene, uint8_t depthRange)
            " mm reads about " + std::to_string(farthest % distance) + " mm)";
 }
 
-void ToFRecords::AppendComputed(std::vector<uint8_t>& out, const Scene& scene, bool binned, uint8_t depthRange)
-{
+void ToFRecords::AppendComputed(std::vector<uint8_t>& out, const Scene& scene, bool binned, uint8_t depthRange) {
     if (depthRange > 0x0F) {
         throw std::invalid_argument("depth range does not fit 4 bits");
     }
@@ -216,8 +204,7 @@ void ToFRecords::AppendComputed(std::vector<uint8_t>& out, const Scene& scene, b
 }
 
 const std::vector<uint8_t>& ToFRecords::RawPayload(const Scene& scene, bool binned, uint8_t depthRange,
-                                                   uint16_t temperatureRaw)
-{
+                                                   uint16_t temperatureRaw) {
     for (const Entry& entry : m_raw) {
         if (entry.scene == scene && entry.binned == binned && entry.depthRange == depthRange &&
             entry.temperatureRaw == temperatureRaw) {
@@ -227,14 +214,13 @@ const std::vector<uint8_t>& ToFRecords::RawPayload(const Scene& scene, bool binn
     if (m_raw.size() == kRawCacheSize) {
         m_raw.erase(m_raw.begin());
     }
-    m_raw.push_back(Entry{scene, binned, depthRange, temperatureRaw,
-                          BuildRawPayload(scene, binned, depthRange, temperatureRaw)});
+    m_raw.push_back(
+        Entry{scene, binned, depthRange, temperatureRaw, BuildRawPayload(scene, binned, depthRange, temperatureRaw)});
     return m_raw.back().payload;
 }
 
 void ToFRecords::AppendRaw(std::vector<uint8_t>& out, const Scene& scene, bool binned, uint8_t depthRange,
-                           uint16_t temperatureRaw, uint32_t exposureTime)
-{
+                           uint16_t temperatureRaw, uint32_t exposureTime) {
     if (depthRange >= kRawDepthRanges) {
         throw std::invalid_argument("raw records exist for depth ranges 0 to 5 only");
     }

@@ -43,7 +43,7 @@ private:
     struct Entry {
         Scene scene;
         bool binned;
-        uint8_t depthRange;  // raw only
+        uint8_t depthRange;       // raw only
         uint16_t temperatureRaw;  // raw only
         std::vector<uint8_t> payload;
     };
@@ -55,7 +55,7 @@ private:
                                            uint16_t temperatureRaw);
 
     std::optional<Entry> m_computed;
-    std::vector<Entry> m_raw;       // at most kRawCacheSize entries, newest last
+    std::vector<Entry> m_raw;  // at most kRawCacheSize entries, newest last
 };
 
 }  // namespace camsim

@@ -42,9 +42,8 @@ int32_t SignedSum(const std::vector<uint8_t>& file) {
 bool ImageHeaderMatches(const std::vector<uint8_t>& file) {
     if (file.size() < kImageHeaderSize) return false;
     const uint64_t length = GetLe64(file.data() + kImageLengthOffset);
-    return length == file.size() &&
-           GetLe32(file.data() + kImagePayloadSumOffset) == UnsignedSum(file.data() + kImageHeaderSize,
-                                                                       file.data() + file.size());
+    return length == file.size() && GetLe32(file.data() + kImagePayloadSumOffset) ==
+                                        UnsignedSum(file.data() + kImageHeaderSize, file.data() + file.size());
 }
 
 // The host sends the length and a checksum of the whole file: an unsigned byte sum for an
@@ -106,9 +105,7 @@ TransferFault TransferAgent::Fault() {
     return m_fault;
 }
 
-TransferState& TransferAgent::Transfer(CameraState& s) const {
-    return m_kind == Kind::Firmware ? s.upgrade : s.json;
-}
+TransferState& TransferAgent::Transfer(CameraState& s) const { return m_kind == Kind::Firmware ? s.upgrade : s.json; }
 
 void TransferAgent::OnSet(uint8_t id, const std::vector<uint8_t>& payload) {
     if (id == cmd::kSystem && payload.size() == 1 && payload[0] == cmd::kSystemReboot) {

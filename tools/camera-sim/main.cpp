@@ -58,8 +58,8 @@ void PrintUsage(FILE* to) {
 }
 
 int Fail(const std::string& message) {
-    std::fprintf(stderr, "camera-sim: %s\n%s(--help also lists the device types and depth ranges)\n",
-                 message.c_str(), kUsage);
+    std::fprintf(stderr, "camera-sim: %s\n%s(--help also lists the device types and depth ranges)\n", message.c_str(),
+                 kUsage);
     return 2;
 }
 
@@ -130,8 +130,7 @@ int main(int argc, char** argv) {
     if (!refusal.empty()) return Fail(refusal);
     options.colour = camsim::KindOf(options.deviceType) == camsim::ProductKind::ToFAndColour;
     if (options.record == camsim::ToFRecordKind::Raw) {
-        const std::string notice =
-            camsim::RawWrapNotice(options.scene, static_cast<uint8_t>(options.depthRange));
+        const std::string notice = camsim::RawWrapNotice(options.scene, static_cast<uint8_t>(options.depthRange));
         if (!notice.empty()) std::fprintf(stderr, "camera-sim: note: %s\n", notice.c_str());
     }
 

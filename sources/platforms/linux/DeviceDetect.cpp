@@ -26,8 +26,7 @@ constexpr size_t kMaxModaliasBytes = 256;
 constexpr uint32_t kKernelEventGroup = 1;  // the kernel's own uevents, not udev's re-broadcasts
 
 // Up to maxBytes of a file's content; empty when it cannot be read.
-std::string ReadBounded(const std::string& path, size_t maxBytes)
-{
+std::string ReadBounded(const std::string& path, size_t maxBytes) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return std::string();
@@ -51,13 +50,9 @@ std::string ReadBounded(const std::string& path, size_t maxBytes)
 
 // The kernel only names devices with plain components; anything else would reach outside
 // the sysfs and /dev folders.
-bool IsPlainName(const std::string& name)
-{
-    return !name.empty() && name != "." && name != "..";
-}
+bool IsPlainName(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
 
-int OpenUeventSocket()
-{
+int OpenUeventSocket() {
     const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
     if (fd < 0) {
         LOG_PRINTF("socket failed, errno:%d", errno);
@@ -83,21 +78,18 @@ int OpenUeventSocket()
 
 DeviceDetect::DeviceDetect(Options options) : StoppableThread("DeviceDetect"), mOptions(std::move(options)) {}
 
-DeviceDetect::~DeviceDetect()
-{
+DeviceDetect::~DeviceDetect() {
     Stop();
     Join();
     LOG_PRINTF("");
 }
 
-bool DeviceDetect::Initialize(Notifier* notifier)
-{
+bool DeviceDetect::Initialize(Notifier* notifier) {
     mNotifier = notifier;
     return true;
 }
 
-void DeviceDetect::Run()
-{
+void DeviceDetect::Run() {
     const int fd = OpenUeventSocket();
     if (fd < 0) {
         return;
@@ -117,8 +109,8 @@ void DeviceDetect::Run()
         }
         sockaddr_nl sender{};
         socklen_t senderLength = sizeof(sender);
-        const ssize_t n = recvfrom(fd, message, kMaxMessageBytes, MSG_DONTWAIT,
-                                   reinterpret_cast<sockaddr*>(&sender), &senderLength);
+        const ssize_t n =
+            recvfrom(fd, message, kMaxMessageBytes, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender), &senderLength);
         // ENOBUFS after an overflow of the small buffer only means events were lost.
         if (n <= 0) {
             continue;
@@ -133,8 +125,7 @@ void DeviceDetect::Run()
     close(fd);
 }
 
-void DeviceDetect::HandleUevent(const char* message, size_t length)
-{
+void DeviceDetect::HandleUevent(const char* message, size_t length) {
     const std::string eventText(message, strnlen(message, length));
     const size_t at = eventText.find('@');
     if (at == std::string::npos) {
@@ -179,16 +170,14 @@ void DeviceDetect::HandleUevent(const char* message, size_t length)
         return;
     }
     if (subsystem == "block" && name.find("sd") != std::string::npos) {
-        Report(DetectParams::kAdded, DetectParams::kStorage, mOptions.ids.vendorId,
-               mOptions.ids.firstProductId, name);
+        Report(DetectParams::kAdded, DetectParams::kStorage, mOptions.ids.vendorId, mOptions.ids.firstProductId, name);
     }
     if (!mReported) {
         ScanHidrawNodes();
     }
 }
 
-void DeviceDetect::HandleVideoArrival(const std::string& name)
-{
+void DeviceDetect::HandleVideoArrival(const std::string& name) {
     const std::string modalias =
         ReadBounded(mOptions.sysRoot + "/class/video4linux/" + name + "/device/modalias", kMaxModaliasBytes);
     uint16_t vendorId = 0;
@@ -200,8 +189,7 @@ void DeviceDetect::HandleVideoArrival(const std::string& name)
     Report(DetectParams::kAdded, DetectParams::kVideo, vendorId, productId, name);
 }
 
-bool DeviceDetect::HandleHidrawArrival(const std::string& eventText, const std::string& name)
-{
+bool DeviceDetect::HandleHidrawArrival(const std::string& eventText, const std::string& name) {
     for (const uint16_t productId : {mOptions.ids.firstProductId, mOptions.ids.secondProductId}) {
         if (eventText.find(IdentifierText(productId)) != std::string::npos) {
             Report(DetectParams::kAdded, DetectParams::kHid, mOptions.ids.vendorId, productId, name);
@@ -212,8 +200,7 @@ bool DeviceDetect::HandleHidrawArrival(const std::string& eventText, const std::
     return false;
 }
 
-void DeviceDetect::ScanHidrawNodes()
-{
+void DeviceDetect::ScanHidrawNodes() {
     DIR* dir = opendir(mOptions.devRoot.c_str());
     if (dir == nullptr) {
         return;
@@ -238,8 +225,7 @@ void DeviceDetect::ScanHidrawNodes()
 }
 
 void DeviceDetect::Report(int32_t action, int32_t kind, uint32_t vendorId, uint32_t productId,
-                          const std::string& name)
-{
+                          const std::string& name) {
     Notifier* notifier = mNotifier;
     if (notifier == nullptr) {
         return;
@@ -253,8 +239,7 @@ void DeviceDetect::Report(int32_t action, int32_t kind, uint32_t vendorId, uint3
     notifier->OnMessage(params);
 }
 
-std::string DeviceDetect::IdentifierText(uint16_t productId) const
-{
+std::string DeviceDetect::IdentifierText(uint16_t productId) const {
     char text[16];
     snprintf(text, sizeof(text), "%04X:%04X", mOptions.ids.vendorId, productId);
     return text;

@@ -61,8 +61,7 @@ private:
     void HandleVideoArrival(const std::string& name);
     bool HandleHidrawArrival(const std::string& eventText, const std::string& name);
     void ScanHidrawNodes();
-    void Report(int32_t action, int32_t kind, uint32_t vendorId, uint32_t productId,
-                const std::string& name);
+    void Report(int32_t action, int32_t kind, uint32_t vendorId, uint32_t productId, const std::string& name);
     std::string IdentifierText(uint16_t productId) const;
 
     const Options mOptions;

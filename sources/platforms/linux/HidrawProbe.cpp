@@ -5,8 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-bool ReadHidrawIds(const std::string& nodePath, HidrawIds* ids)
-{
+bool ReadHidrawIds(const std::string& nodePath, HidrawIds* ids) {
     const int fd = open(nodePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return false;

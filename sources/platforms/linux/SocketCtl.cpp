@@ -346,13 +346,11 @@ int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYP
         const Reply reply =
             ReadReply(id, buf, bufSize, first ? linktiming::kCmdReadWait : linktiming::kFollowUpReplyWait, first);
         switch (reply) {
-            case Reply::Matched:
-                return 0;
+            case Reply::Matched: return 0;
             case Reply::Foreign:
             case Reply::TimedOut:
             case Reply::Closed:
-            case Reply::Failed:
-                return status::kNoAnswer;
+            case Reply::Failed: return status::kNoAnswer;
             case Reply::Mismatched: {
                 const auto* body = reinterpret_cast<const uint8_t*>(m_replyBuf.data());
                 LOG_DEVICE(m_deviceSN, "outIndex:%d cmdid 0x%x: 0x%x 0x%x", linktiming::kRepliesExamined - 1 - attempt,
@@ -382,8 +380,8 @@ int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
         std::lock_guard<std::mutex> lock(m_dataMutex);
         if (m_dataSocket >= 0) {
             uint8_t head[kHeadSize];
-            const Recv r = RecvExact(m_dataSocket, head, sizeof(head), linktiming::kDataReadWait,
-                                     linktiming::kDataReadWait);
+            const Recv r =
+                RecvExact(m_dataSocket, head, sizeof(head), linktiming::kDataReadWait, linktiming::kDataReadWait);
             // A camera that sends nothing for a while is slow, not gone.
             if (r == Recv::TimedOut) return 0;
             if (r != Recv::Ok) return DataLinkFailed(r);

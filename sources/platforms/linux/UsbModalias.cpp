@@ -12,8 +12,7 @@ constexpr size_t kProductAt = 10;
 constexpr size_t kMinLength = 14;
 
 // Exactly four hexadecimal digits: a partly numeric field must not pass as a shorter number.
-bool ParseHex4(const std::string& text, size_t at, uint16_t* value)
-{
+bool ParseHex4(const std::string& text, size_t at, uint16_t* value) {
     uint16_t result = 0;
     for (size_t i = at; i < at + 4; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -29,8 +28,7 @@ bool ParseHex4(const std::string& text, size_t at, uint16_t* value)
 
 }  // namespace
 
-const char* ParseUsbModalias(const std::string& modalias, uint16_t* vendorId, uint16_t* productId)
-{
+const char* ParseUsbModalias(const std::string& modalias, uint16_t* vendorId, uint16_t* productId) {
     if (modalias.size() < kMinLength || modalias.compare(0, kVendorAt, kPrefix) != 0 ||
         modalias[kProductMarkAt] != 'p') {
         return "Not a usb format modalias";

@@ -5,38 +5,27 @@
 
 uint32_t FramePool::BufferSize(FrameType type) {
     switch (type) {
-    case FRAME_RAW_TOF:
-        return 4945925;  // the largest ToF record: its 5-byte head and four full phase blocks
-    case FRAME_RAW_COLOR:
-        return 2073600;  // 1920 x 1080 bytes, room for one JPEG record
-    case FRAME_DEPTH:
-    case FRAME_IR:
-    case FRAME_CONFIDENCE:
-        return 614400;  // 640 x 480 pixels of 16 bits
-    case FRAME_COLOR:
-        return 6220800;  // 1920 x 1080 pixels of 24 bits
-    default:
-        return 0;
+        case FRAME_RAW_TOF: return 4945925;    // the largest ToF record: its 5-byte head and four full phase blocks
+        case FRAME_RAW_COLOR: return 2073600;  // 1920 x 1080 bytes, room for one JPEG record
+        case FRAME_DEPTH:
+        case FRAME_IR:
+        case FRAME_CONFIDENCE: return 614400;  // 640 x 480 pixels of 16 bits
+        case FRAME_COLOR: return 6220800;      // 1920 x 1080 pixels of 24 bits
+        default: return 0;
     }
 }
 
 PixelFormat FramePool::FormatOf(FrameType type) {
     switch (type) {
-    case FRAME_DEPTH:
-        return PIXEL_FORMAT_DEPTH_MM16;
-    case FRAME_IR:
-        return PIXEL_FORMAT_GRAY8;
-    case FRAME_COLOR:
-        return PIXEL_FORMAT_RGB;
-    case FRAME_CONFIDENCE:
-        return PIXEL_FORMAT_GRAY16;
-    default:
-        return PIXEL_FORMAT_RAW;
+        case FRAME_DEPTH: return PIXEL_FORMAT_DEPTH_MM16;
+        case FRAME_IR: return PIXEL_FORMAT_GRAY8;
+        case FRAME_COLOR: return PIXEL_FORMAT_RGB;
+        case FRAME_CONFIDENCE: return PIXEL_FORMAT_GRAY16;
+        default: return PIXEL_FORMAT_RAW;
     }
 }
 
-FramePool::FramePool(FrameType type, uint32_t count)
-    : m_type(type), m_capacity(BufferSize(type)), m_slots(count) {
+FramePool::FramePool(FrameType type, uint32_t count) : m_type(type), m_capacity(BufferSize(type)), m_slots(count) {
     for (Slot& slot : m_slots) {
         if (m_capacity > 0) {
             slot.buffer = std::make_unique<uint8_t[]>(m_capacity);  // value-initialised: zeroed
@@ -88,8 +77,8 @@ uint32_t FramePool::FreeCount() const {
 
 FramePool::Slot* FramePool::Find(const Frame* frame) {
     // Only equality is compared: ordering pointers into different objects is not defined.
-    auto found = std::find_if(m_slots.begin(), m_slots.end(),
-                              [frame](const Slot& slot) { return &slot.frame == frame; });
+    auto found =
+        std::find_if(m_slots.begin(), m_slots.end(), [frame](const Slot& slot) { return &slot.frame == frame; });
     return found == m_slots.end() ? nullptr : &*found;
 }
 

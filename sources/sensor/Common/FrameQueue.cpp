@@ -11,9 +11,7 @@ FrameQueue::FrameQueue(FrameType type, uint32_t capacity, uint32_t poolCount)
 
 FrameQueue::~FrameQueue() = default;
 
-Frame* FrameQueue::AllocFrame(FrameType type) {
-    return m_pool.AllocFrame(type);
-}
+Frame* FrameQueue::AllocFrame(FrameType type) { return m_pool.AllocFrame(type); }
 
 int FrameQueue::RecycleFrame(Frame* frame) {
     if (frame != nullptr) {
@@ -56,9 +54,7 @@ uint32_t FrameQueue::Size() {
     return static_cast<uint32_t>(m_frames.size());
 }
 
-void FrameQueue::SetWaitTime(uint16_t milliseconds) {
-    m_waitTimeMs = milliseconds;
-}
+void FrameQueue::SetWaitTime(uint16_t milliseconds) { m_waitTimeMs = milliseconds; }
 
 void FrameQueue::Wake() {
     {

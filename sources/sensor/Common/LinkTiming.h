@@ -9,13 +9,13 @@ namespace linktiming {
 using std::chrono::milliseconds;
 
 // Transport.
-constexpr milliseconds kCmdReadWait{2005};       // one read of the command connection
-constexpr milliseconds kDataReadWait{1005};      // one read of the data connection
-constexpr milliseconds kFollowUpReplyWait{100};  // each further reply after an id mismatch
-constexpr milliseconds kConnectTimeout{3000};    // a dead address must not hold the caller
-constexpr milliseconds kConnectRetryPause{1000}; // after a failed connect
-constexpr milliseconds kClosedReadPause{30};     // ReadData on a closed transport
-constexpr int kRepliesExamined = 5;              // reply bodies looked at for a matching id
+constexpr milliseconds kCmdReadWait{2005};        // one read of the command connection
+constexpr milliseconds kDataReadWait{1005};       // one read of the data connection
+constexpr milliseconds kFollowUpReplyWait{100};   // each further reply after an id mismatch
+constexpr milliseconds kConnectTimeout{3000};     // a dead address must not hold the caller
+constexpr milliseconds kConnectRetryPause{1000};  // after a failed connect
+constexpr milliseconds kClosedReadPause{30};      // ReadData on a closed transport
+constexpr int kRepliesExamined = 5;               // reply bodies looked at for a matching id
 
 // Command set.
 constexpr int kReadBackReads = 5;

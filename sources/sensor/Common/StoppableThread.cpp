@@ -89,6 +89,4 @@ void* StoppableThread::ThreadFunc(void* pThreadParam) {
     return nullptr;
 }
 
-int StoppableThread::HandleValue() const {
-    return static_cast<int>(reinterpret_cast<intptr_t>(mPtrThreadHandle));
-}
+int StoppableThread::HandleValue() const { return static_cast<int>(reinterpret_cast<intptr_t>(mPtrThreadHandle)); }

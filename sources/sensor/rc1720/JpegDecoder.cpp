@@ -26,8 +26,8 @@ private:
 
 }  // namespace
 
-int Mjpeg2Rgb_new(const uint8_t* jpeg, int width, int height, uint32_t jpegSize, uint8_t* dst,
-                  uint32_t dstCapacity, PixelFormat format, const char* tag) {
+int Mjpeg2Rgb_new(const uint8_t* jpeg, int width, int height, uint32_t jpegSize, uint8_t* dst, uint32_t dstCapacity,
+                  PixelFormat format, const char* tag) {
     if (jpeg == nullptr || dst == nullptr || width <= 0 || height <= 0) return status::kFailed;
     if (static_cast<uint64_t>(width) * height * 3 > dstCapacity) {
         LOG_DEVICE(tag, "width:%d height:%d does not fit %u bytes.", width, height, dstCapacity);

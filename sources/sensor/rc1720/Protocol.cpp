@@ -16,10 +16,10 @@ namespace {
 
 using namespace colorcmd;
 
-constexpr int kFirmwareBytes = 30;    // the firmware text's room in its reply
-constexpr int kResolutionReply = 64;  // a whole reply payload
-constexpr int kDspBuffer = 64;        // a DSP command always carries a whole payload
-constexpr int kValueBuffer = 5;       // sub-id and the widest value, the gain's float
+constexpr int kFirmwareBytes = 30;       // the firmware text's room in its reply
+constexpr int kResolutionReply = 64;     // a whole reply payload
+constexpr int kDspBuffer = 64;           // a DSP command always carries a whole payload
+constexpr int kValueBuffer = 5;          // sub-id and the widest value, the gain's float
 constexpr uint8_t kResolutionApply = 1;  // byte 1 of every resolution set
 // The camera knows 1 (manual) and 3 (automatic) as manual-exposure states.
 constexpr uint8_t kManual = 1;
@@ -50,8 +50,8 @@ void Protocol::LogFailure(const char* operation, int ret) {
 }
 
 int Protocol::SetCmd(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type) {
-    const int ret = m_commonControl->SetCmd(cmd, reinterpret_cast<char*>(buf), bufSize,
-                                            static_cast<unsigned char>(len), type);
+    const int ret =
+        m_commonControl->SetCmd(cmd, reinterpret_cast<char*>(buf), bufSize, static_cast<unsigned char>(len), type);
     if (ret != 0) LOG_DEVICE(m_commonControl->GetDeviceSN(), "ret:%d is failed.", ret);
     return ret;
 }
@@ -111,8 +111,8 @@ int Protocol::SetValue(const ColourValue& item, uint8_t* buf, const char* operat
     if constexpr (std::is_floating_point_v<Value>) {
         LOG_DEVICE_AS(operation, tag, "Set %s value:%f; Get%svalue_:%f .", item.name, want, item.gap, got);
     } else {
-        LOG_DEVICE_AS(operation, tag, "Set %s value:%d; Get%svalue_:%d .", item.name, static_cast<int>(want),
-                      item.gap, static_cast<int>(got));
+        LOG_DEVICE_AS(operation, tag, "Set %s value:%d; Get%svalue_:%d .", item.name, static_cast<int>(want), item.gap,
+                      static_cast<int>(got));
     }
     return set.result;
 }
@@ -214,8 +214,8 @@ int Protocol::SetColorResolution(int width, int height) {
         kResolution, buf, sizeof(buf), __func__, [&] { return GetColorResolution(gotWidth, gotHeight); },
         [&] { return gotWidth == width && gotHeight == height; });
     if (set.writeLine) {
-        LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set ColorResolution w:%d, h:%d; Get w_:%d h_:%d.", width,
-                   height, gotWidth, gotHeight);
+        LOG_DEVICE(m_commonControl->GetDeviceSN(), "Set ColorResolution w:%d, h:%d; Get w_:%d h_:%d.", width, height,
+                   gotWidth, gotHeight);
     }
     return set.result;
 }

@@ -21,10 +21,10 @@ constexpr uint32_t kRawQueued = 2;
 constexpr uint32_t kRawPool = 5;
 constexpr uint32_t kDecodedQueued = 2;
 constexpr uint32_t kDecodedPool = 12;
-constexpr int kHeaderBytes = 5;    // type, 24-bit payload length, one byte not read
-constexpr int kExposureBytes = 4;  // the exposure float that ends the payload
-constexpr int kJpegMarkerBytes = 2;  // a JPEG starts with 0xFF 0xD8
-constexpr int kRawDumpRecords = 3;  // records dumped for each "Py_SaveRawRGBImg"
+constexpr int kHeaderBytes = 5;                      // type, 24-bit payload length, one byte not read
+constexpr int kExposureBytes = 4;                    // the exposure float that ends the payload
+constexpr int kJpegMarkerBytes = 2;                  // a JPEG starts with 0xFF 0xD8
+constexpr int kRawDumpRecords = 3;                   // records dumped for each "Py_SaveRawRGBImg"
 constexpr std::chrono::milliseconds kIdlePause{10};  // the decode loop's wait when it found nothing to do
 constexpr float kExposureScale = 1000;  // the frame counts exposure in units 1000 times finer than the record
 // The intrinsics are calibrated at 1600x1200; the smaller modes are the same image scaled.
@@ -229,9 +229,7 @@ bool RC1720::GetDistortionCorrectionEnabled() {
 
 void RC1720::SetDistortionCorrectionCmd(bool byCamera) { mDistortionCorrectionCmd = byCamera; }
 
-int RC1720::SetExposureControlMode(int mode) {
-    return mProtocol.SetRGBManualExposureState(static_cast<uint8_t>(mode));
-}
+int RC1720::SetExposureControlMode(int mode) { return mProtocol.SetRGBManualExposureState(static_cast<uint8_t>(mode)); }
 
 int RC1720::GetExposureControlMode(int* mode) {
     if (mode == nullptr) return status::kNullArgument;
@@ -253,9 +251,7 @@ int RC1720::SetExposureTime(ExposureTimeParams params) {
             if (value < 0 || value > UINT16_MAX) break;
             return mProtocol.SetRGBManualExposureTime(static_cast<uint16_t>(value));
         }
-        default:
-            LOG_DEVICE(Tag(), "mode:%d is invalid.", params.mode);
-            return status::kInvalidParameter;
+        default: LOG_DEVICE(Tag(), "mode:%d is invalid.", params.mode); return status::kInvalidParameter;
     }
     LOG_DEVICE(Tag(), "exposureTime:%d is invalid.", params.exposureTime);
     return status::kInvalidParameter;
@@ -282,9 +278,7 @@ int RC1720::GetExposureTime(ExposureTimeParams* params) {
             if (ret == 0) params->exposureTime = value * kPerAEUnit;
             return ret;
         }
-        default:
-            LOG_DEVICE(Tag(), "mode:%d is invalid.", params->mode);
-            return status::kInvalidParameter;
+        default: LOG_DEVICE(Tag(), "mode:%d is invalid.", params->mode); return status::kInvalidParameter;
     }
 }
 
@@ -342,8 +336,8 @@ int RC1720::ProcessData(uint8_t* record, int size, FrameSyncInfo info) {
     const int64_t length = RecordLength(record);
     const int64_t unused = static_cast<int64_t>(size) - kHeaderBytes;
     if (unused < length) {
-        LOG_DEVICE(Tag(), "dataSize:%d typeId:%d dataLenth.lenth:%d  > unUsed:%d", size, type,
-                   static_cast<int>(length), static_cast<int>(unused));
+        LOG_DEVICE(Tag(), "dataSize:%d typeId:%d dataLenth.lenth:%d  > unUsed:%d", size, type, static_cast<int>(length),
+                   static_cast<int>(unused));
         return status::kFailed;
     }
     if (length + kHeaderBytes > mPtrRaw->capacity) {
@@ -406,8 +400,8 @@ bool RC1720::DecodeRGB(const Frame& raw, Frame& rgb) {
     const RecordSize size = SizeOfType(raw.data[0]);
     rgb.width = static_cast<uint16_t>(size.width);
     rgb.height = static_cast<uint16_t>(size.height);
-    if (rc1720::Mjpeg2Rgb_new(payload, size.width, size.height, length, rgb.data, rgb.capacity, mPixelFormat,
-                              Tag()) != 0) {
+    if (rc1720::Mjpeg2Rgb_new(payload, size.width, size.height, length, rgb.data, rgb.capacity, mPixelFormat, Tag()) !=
+        0) {
         return false;
     }
     rgb.length = static_cast<uint32_t>(size.width) * size.height * 3;

@@ -20,9 +20,9 @@ enum PropertyKind {
 };
 
 const std::map<std::string, PropertyKind> kProperties = {
-    {"Py_RGBBrightness", kBrightness},     {"Py_RGBFirmwareVersion", kFirmwareVersion},
-    {"Py_SaveRawRGBImg", kSaveRaw},        {"Py_RGBExposureTimeMax", kExposureTimeMax},
-    {"Py_RGBVersion", kVersion},           {"Py_ColorGain", kColorGain},
+    {"Py_RGBBrightness", kBrightness}, {"Py_RGBFirmwareVersion", kFirmwareVersion},
+    {"Py_SaveRawRGBImg", kSaveRaw},    {"Py_RGBExposureTimeMax", kExposureTimeMax},
+    {"Py_RGBVersion", kVersion},       {"Py_ColorGain", kColorGain},
 };
 
 constexpr int kMinFirmwareBuffer = 20;  // the least a caller may offer for the version text
@@ -64,11 +64,8 @@ int RC1720::SetProperty(const char* key, const void* data, int size) {
             mSaveRawCount = 0;
             mSaveRaw = true;
             return 0;
-        case kFirmwareVersion:
-            return status::kNotMine;
-        default:
-            LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null");
-            return status::kNotMine;
+        case kFirmwareVersion: return status::kNotMine;
+        default: LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null"); return status::kNotMine;
     }
     if (ret == status::kInvalidParameter) return invalidSize();
     return ret;
@@ -119,9 +116,7 @@ int RC1720::GetProperty(const char* key, void* data, int size) {
             if (ret == 0) std::memcpy(data, &gain, sizeof(gain));
             break;
         }
-        default:
-            LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null");
-            return status::kNotMine;
+        default: LOG_DEVICE(tag, "pKey:%s is not supported.", key ? key : "null"); return status::kNotMine;
     }
     if (ret == status::kInvalidParameter) return invalidSize();
     return ret;

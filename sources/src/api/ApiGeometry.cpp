@@ -44,29 +44,25 @@ int QL_GetSensorExtrinsicParameters(QlDeviceHandle handle, SensorExtrinsicParame
 }
 
 int QL_SetTransformColorImgToDepthSensorEnabled(QlDeviceHandle handle, bool enable) {
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        return device.SetTransformColorImgToDepthCameraEnabled(enable);
-    });
+    return api::OnDevice(__func__, handle,
+                         [&](BaseDevice& device) { return device.SetTransformColorImgToDepthCameraEnabled(enable); });
 }
 
 int QL_GetTransformColorImgToDepthSensorEnabled(QlDeviceHandle handle, bool* enable) {
     if (!enable) return api::NullArgument(__func__);
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        return device.GetTransformColorImgToDepthCameraEnabled(enable);
-    });
+    return api::OnDevice(__func__, handle,
+                         [&](BaseDevice& device) { return device.GetTransformColorImgToDepthCameraEnabled(enable); });
 }
 
 int QL_SetTransformDepthImgToColorSensorEnabled(QlDeviceHandle handle, bool enable) {
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        return device.SetTransformDepthImgToColorCameraEnabled(enable);
-    });
+    return api::OnDevice(__func__, handle,
+                         [&](BaseDevice& device) { return device.SetTransformDepthImgToColorCameraEnabled(enable); });
 }
 
 int QL_GetTransformDepthImgToColorSensorEnabled(QlDeviceHandle handle, bool* enable) {
     if (!enable) return api::NullArgument(__func__);
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        return device.GetTransformDepthImgToColorCameraEnabled(enable);
-    });
+    return api::OnDevice(__func__, handle,
+                         [&](BaseDevice& device) { return device.GetTransformDepthImgToColorCameraEnabled(enable); });
 }
 
 int QL_TransformedDepthPointToColorPoint(QlDeviceHandle handle, QlDepthVector3 depthPoint, QlVector2u16 colorSize,

@@ -18,12 +18,9 @@ constexpr size_t kBannerWidth = 53;  // the start and shut-down lines that frame
 int OpenLog() {
     const bool console = DeviceParamsConfig::GetInstance()->LogToConsole;
     switch (LogCustom::Initance(g_logPath, api::kLogPrefix, api::kLogPrefix, console)) {
-        case 1:
-            return status::kLogFolderUnusable;
-        case 2:
-            return status::kLogFileUnusable;
-        default:
-            return 0;
+        case 1: return status::kLogFolderUnusable;
+        case 2: return status::kLogFileUnusable;
+        default: return 0;
     }
 }
 

@@ -181,20 +181,20 @@ int QL_GetOutputSignalParams(QlDeviceHandle handle, QlOutputSignalParams* params
 }  // extern "C"
 
 // The threshold filters: set from the public record, get copied back only on success.
-#define THRESHOLD_FILTER(Name)                                                                                 \
-    extern "C" int QL_Set##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams params) {         \
-        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                       \
+#define THRESHOLD_FILTER(Name)                                                                                     \
+    extern "C" int QL_Set##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams params) {              \
+        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                           \
             return device.Set##Name##FilterParams(filterrecords::ThresholdToInternal<Name##FilterParams>(params)); \
-        });                                                                                                    \
-    }                                                                                                          \
-    extern "C" int QL_Get##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams* params) {        \
-        if (!params) return api::NullArgument(__func__);                                                       \
-        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                       \
-            Name##FilterParams read{};                                                                         \
-            const int ret = device.Get##Name##FilterParams(&read);                                             \
-            if (ret == 0) *params = filterrecords::ThresholdToPublic<Ql##Name##FilterParams>(read);            \
-            return ret;                                                                                        \
-        });                                                                                                    \
+        });                                                                                                        \
+    }                                                                                                              \
+    extern "C" int QL_Get##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams* params) {             \
+        if (!params) return api::NullArgument(__func__);                                                           \
+        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                           \
+            Name##FilterParams read{};                                                                             \
+            const int ret = device.Get##Name##FilterParams(&read);                                                 \
+            if (ret == 0) *params = filterrecords::ThresholdToPublic<Ql##Name##FilterParams>(read);                \
+            return ret;                                                                                            \
+        });                                                                                                        \
     }
 
 THRESHOLD_FILTER(Time)
@@ -202,36 +202,36 @@ THRESHOLD_FILTER(Confidence)
 THRESHOLD_FILTER(FlyingPixel)
 
 // The filters with counts: the record as above, and the enable alone over a read-modify-write.
-#define COUNT_FILTER(Name)                                                                                     \
-    extern "C" int QL_Set##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams params) {         \
-        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                       \
-            return device.Set##Name##FilterParams(filterrecords::ToInternal(params));                         \
-        });                                                                                                    \
-    }                                                                                                          \
-    extern "C" int QL_Get##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams* params) {        \
-        if (!params) return api::NullArgument(__func__);                                                       \
-        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                       \
-            Name##FilterParams read{};                                                                         \
-            const int ret = device.Get##Name##FilterParams(&read);                                             \
-            if (ret == 0) *params = filterrecords::ToPublic(read);                                             \
-            return ret;                                                                                        \
-        });                                                                                                    \
-    }                                                                                                          \
-    extern "C" int QL_Set##Name##FilterEnabled(QlDeviceHandle handle, bool enable) {                           \
-        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                       \
-            return SetFilterEnabled<Name##FilterParams>(                                                       \
-                enable, [&](Name##FilterParams* read) { return device.Get##Name##FilterParams(read); },        \
-                [&](Name##FilterParams record) { return device.Set##Name##FilterParams(record); });            \
-        });                                                                                                    \
-    }                                                                                                          \
-    extern "C" int QL_Get##Name##FilterEnabled(QlDeviceHandle handle, bool* enable) {                          \
-        if (!enable) return api::NullArgument(__func__);                                                       \
-        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                       \
-            Name##FilterParams read{};                                                                         \
-            const int ret = device.Get##Name##FilterParams(&read);                                             \
-            *enable = read.enable != 0;                                                                        \
-            return ret;                                                                                        \
-        });                                                                                                    \
+#define COUNT_FILTER(Name)                                                                              \
+    extern "C" int QL_Set##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams params) {   \
+        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                \
+            return device.Set##Name##FilterParams(filterrecords::ToInternal(params));                   \
+        });                                                                                             \
+    }                                                                                                   \
+    extern "C" int QL_Get##Name##FilterParams(QlDeviceHandle handle, Ql##Name##FilterParams* params) {  \
+        if (!params) return api::NullArgument(__func__);                                                \
+        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                \
+            Name##FilterParams read{};                                                                  \
+            const int ret = device.Get##Name##FilterParams(&read);                                      \
+            if (ret == 0) *params = filterrecords::ToPublic(read);                                      \
+            return ret;                                                                                 \
+        });                                                                                             \
+    }                                                                                                   \
+    extern "C" int QL_Set##Name##FilterEnabled(QlDeviceHandle handle, bool enable) {                    \
+        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                \
+            return SetFilterEnabled<Name##FilterParams>(                                                \
+                enable, [&](Name##FilterParams* read) { return device.Get##Name##FilterParams(read); }, \
+                [&](Name##FilterParams record) { return device.Set##Name##FilterParams(record); });     \
+        });                                                                                             \
+    }                                                                                                   \
+    extern "C" int QL_Get##Name##FilterEnabled(QlDeviceHandle handle, bool* enable) {                   \
+        if (!enable) return api::NullArgument(__func__);                                                \
+        return api::OnDevice(__func__, handle, [&](BaseDevice& device) {                                \
+            Name##FilterParams read{};                                                                  \
+            const int ret = device.Get##Name##FilterParams(&read);                                      \
+            *enable = read.enable != 0;                                                                 \
+            return ret;                                                                                 \
+        });                                                                                             \
     }
 
 COUNT_FILTER(FillHole)

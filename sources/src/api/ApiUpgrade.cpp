@@ -18,9 +18,7 @@ int Checked(const char* function, Check&& check, Call&& call) {
     });
 }
 
-int RequireCallback(const char* function, const void* callback) {
-    return callback ? 0 : api::NullArgument(function);
-}
+int RequireCallback(const char* function, const void* callback) { return callback ? 0 : api::NullArgument(function); }
 
 }  // namespace
 
@@ -45,10 +43,12 @@ int QL_StartUpgradeFirmWare(QlDeviceHandle handle, const char* imgPath) {
 
 int QL_SetUpgradeStatusCallback(QlDeviceHandle handle, UpgradeStatusCallback callback, const void* userData) {
     return Checked(
-        __func__, [&] { return RequireCallback("QL_SetUpgradeStatusCallback", reinterpret_cast<const void*>(callback)); },
+        __func__,
+        [&] { return RequireCallback("QL_SetUpgradeStatusCallback", reinterpret_cast<const void*>(callback)); },
         [&] {
-            return api::OnDevice("QL_SetUpgradeStatusCallback", handle,
-                                 [&](BaseDevice& device) { return device.SetUpgradeStatusCallback(callback, userData); });
+            return api::OnDevice("QL_SetUpgradeStatusCallback", handle, [&](BaseDevice& device) {
+                return device.SetUpgradeStatusCallback(callback, userData);
+            });
         });
 }
 

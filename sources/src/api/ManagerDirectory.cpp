@@ -21,12 +21,9 @@ void ManagerDirectory::SetHotPlugStatusCallback(QlHotPlugStatusCallback callback
 
 BaseDevice* ManagerDirectory::Open(Key key, const char* text, int& status) {
     switch (key) {
-        case Key::IP:
-            return m_manager.OpenDeviceByIP(text, status);
-        case Key::URI:
-            return m_manager.OpenDeviceByURI(text, status);
-        case Key::Alias:
-            return m_manager.OpenDeviceByAlias(text, status);
+        case Key::IP: return m_manager.OpenDeviceByIP(text, status);
+        case Key::URI: return m_manager.OpenDeviceByURI(text, status);
+        case Key::Alias: return m_manager.OpenDeviceByAlias(text, status);
     }
     return nullptr;
 }

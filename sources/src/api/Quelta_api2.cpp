@@ -48,8 +48,7 @@ int QL_GetDeviceCount(uint32_t* count) {
 
 int QL_GetDeviceInfoList(uint32_t count, QlDeviceInfo* list) {
     if (!list) return api::NullArgument(__func__);
-    return OnDirectory(__func__,
-                       [&](DeviceDirectory& directory) { return directory.GetDeviceInfoList(list, count); });
+    return OnDirectory(__func__, [&](DeviceDirectory& directory) { return directory.GetDeviceInfoList(list, count); });
 }
 
 int QL_GetDeviceInfo(uint32_t index, QlDeviceInfo* info) {
@@ -81,8 +80,8 @@ int QL_CloseDevice(QlDeviceHandle* handle) {
         if (!api::Initialised()) return status::kNotInitialised;
         if (!handle) return api::NullArgument("QL_CloseDevice");
         if (!*handle) return status::kNullHandle;
-        const int ret = api::Handles().Close(
-            *handle, [](BaseDevice* device) { return api::Directory().Unlink(device); });
+        const int ret =
+            api::Handles().Close(*handle, [](BaseDevice* device) { return api::Directory().Unlink(device); });
         *handle = nullptr;
         return ret;
     });
@@ -98,8 +97,7 @@ int QL_StopStream(QlDeviceHandle handle) {
 
 int QL_GetFrameReady(QlDeviceHandle handle, uint16_t waitTime, FrameReady* ready) {
     if (!ready) return api::NullArgument(__func__);
-    return api::OnDevice(__func__, handle,
-                         [&](BaseDevice& device) { return device.GetFrameReady(waitTime, ready); });
+    return api::OnDevice(__func__, handle, [&](BaseDevice& device) { return device.GetFrameReady(waitTime, ready); });
 }
 
 int QL_GetFrame(QlDeviceHandle handle, FrameType type, QlFrame* frame) {

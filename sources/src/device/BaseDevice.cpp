@@ -29,9 +29,9 @@ enum BaseKey {
 };
 
 const std::map<std::string, int> PropertyMap = {
-    {"Py_Intrinsic", kIntrinsic},   {"Py_Distortion", kDistortion},   {"Py_Rotation", kRotation},
-    {"Py_Translation", kTranslation}, {"Py_Serialnumber", kSerialNumber}, {"Py_MACAddress", kMACAddress},
-    {"Py_DHCPEnable", kDHCPEnable}, {"Py_SubnetMask", kSubnetMask},   {"Py_IP", kIP},
+    {"Py_Intrinsic", kIntrinsic},     {"Py_Distortion", kDistortion},       {"Py_Rotation", kRotation},
+    {"Py_Translation", kTranslation}, {"Py_Serialnumber", kSerialNumber},   {"Py_MACAddress", kMACAddress},
+    {"Py_DHCPEnable", kDHCPEnable},   {"Py_SubnetMask", kSubnetMask},       {"Py_IP", kIP},
     {"Py_FactoryMode", kFactoryMode}, {"Py_MCUparameters", kMCUParameters},
 };
 
@@ -188,8 +188,7 @@ int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
         case kSerialNumber:
             if (dataSize < kSerialMinSize) return status::kSerialBufferTooShort;
             return m_commonProtocol.GetSensorSN(static_cast<char*>(data), dataSize);
-        case kMACAddress:
-            return GetMACAddress(static_cast<char*>(data), dataSize);
+        case kMACAddress: return GetMACAddress(static_cast<char*>(data), dataSize);
         case kDHCPEnable: {
             if (dataSize != 1) return status::kInvalidParameter;
             unsigned char on = 0;
@@ -197,10 +196,8 @@ int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
             bytes[0] = on == 1 ? 1 : 0;
             return ret;
         }
-        case kSubnetMask:
-            return m_commonProtocol.GetSubnetMask(static_cast<char*>(data), dataSize);
-        case kIP:
-            return m_commonProtocol.GetDeviceIPAddr(static_cast<char*>(data), dataSize);
+        case kSubnetMask: return m_commonProtocol.GetSubnetMask(static_cast<char*>(data), dataSize);
+        case kIP: return m_commonProtocol.GetDeviceIPAddr(static_cast<char*>(data), dataSize);
         case kFactoryMode: {
             if (dataSize != static_cast<int>(sizeof(FactoryMode))) return status::kInvalidParameter;
             FactoryMode fm{};
@@ -254,15 +251,12 @@ int BaseDevice::SetBaseProperty(int key, const void* data, int dataSize) {
             std::vector<char> sn(bytes, bytes + dataSize);
             return m_commonProtocol.SetSN(sn.data(), dataSize);
         }
-        case kMACAddress:
-            return m_commonProtocol.SetMACAddress(static_cast<const char*>(data), dataSize);
+        case kMACAddress: return m_commonProtocol.SetMACAddress(static_cast<const char*>(data), dataSize);
         case kDHCPEnable:
             if (dataSize != 1) return status::kNotMine;
             return m_commonProtocol.SetDHCPState(bytes[0]);
-        case kSubnetMask:
-            return m_commonProtocol.SetSubnetMask(static_cast<const char*>(data), dataSize);
-        case kIP:
-            return m_commonProtocol.SetDeviceIPAddr(static_cast<const char*>(data), dataSize);
+        case kSubnetMask: return m_commonProtocol.SetSubnetMask(static_cast<const char*>(data), dataSize);
+        case kIP: return m_commonProtocol.SetDeviceIPAddr(static_cast<const char*>(data), dataSize);
         case kFactoryMode: {
             if (dataSize != static_cast<int>(sizeof(FactoryMode))) return status::kNotMine;
             FactoryMode fm;

@@ -23,8 +23,7 @@ class BaseDevice {
 public:
     // Takes a copy of the camera's record and owns the transport from then on. `sleep`
     // paces the command set's read-backs and the pause after a work-mode change.
-    BaseDevice(const DeviceInfo& info, std::unique_ptr<IO> io,
-               linktiming::SleepFunction sleep = linktiming::SleepFor);
+    BaseDevice(const DeviceInfo& info, std::unique_ptr<IO> io, linktiming::SleepFunction sleep = linktiming::SleepFor);
     virtual ~BaseDevice();
     BaseDevice(const BaseDevice&) = delete;
     BaseDevice& operator=(const BaseDevice&) = delete;

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kIntrinsicCount = 9;          // the 3 x 3 camera matrix
+constexpr int kIntrinsicCount = 9;           // the 3 x 3 camera matrix
 constexpr uint32_t kDepthBytesPerPixel = 2;  // one 16-bit depth per pixel
 constexpr int kFirmwareVersionBuffer = 64;   // the version text the upgrade controller's image check reads
 constexpr int kJsonPathBuffer = 1024;        // the longest "Py_JsonPath" value, its terminating zero included

@@ -111,7 +111,7 @@ private:
     std::atomic<bool> m_opened{false};
     std::atomic<bool> m_streaming{false};
     std::atomic<bool> m_gone{false};  // told by the manager that the camera is removed
-    bool m_initialized = false;  // under the stream lock
+    bool m_initialized = false;       // under the stream lock
     std::mutex m_openMutex;
     std::mutex m_streamMutex;
 };

@@ -52,7 +52,7 @@ constexpr int kColorDistortionAt = 26;
 constexpr int kRotationAt = 34;
 constexpr int kTranslationAt = 43;
 
-constexpr uint16_t kNoDepth = 0xFFFF;  // the depth filters' mark for an invalid pixel
+constexpr uint16_t kNoDepth = 0xFFFF;        // the depth filters' mark for an invalid pixel
 constexpr uint64_t kDepthBytesPerPixel = 2;  // one 16-bit depth per pixel
 
 }  // namespace

@@ -49,9 +49,10 @@ std::string BaseName(const std::string& path) {
 }
 
 void LogDatagram(const char* lead, const DiscoveryDatagram& d) {
-    LOG_PRINTF("%s0x%x, bcc:0x%x, len:%d, tof:%d, rgb:%d, ip:%s, deviceType:%d, sn:%s, camerastate:%d, peerip:%s, "
-               "alias:%s",
-               lead, d.header, d.bcc, d.len, d.tof, d.rgb, d.ip, d.deviceType, d.sn, d.camerastate, d.peerip, d.alias);
+    LOG_PRINTF(
+        "%s0x%x, bcc:0x%x, len:%d, tof:%d, rgb:%d, ip:%s, deviceType:%d, sn:%s, camerastate:%d, peerip:%s, "
+        "alias:%s",
+        lead, d.header, d.bcc, d.len, d.tof, d.rgb, d.ip, d.deviceType, d.sn, d.camerastate, d.peerip, d.alias);
 }
 
 }  // namespace
@@ -166,7 +167,8 @@ void EnumSocketDevice::AcceptDatagram(const DiscoveryDatagram& datagram, int ifI
             LOG_PRINTF("%s alias: %s -> %s", entry->sn, entry->alias, datagram.alias);
             CopyField(entry->alias, datagram.alias);
         }
-        if (std::strcmp(entry->ip, datagram.ip) != 0) LOG_PRINTF("%s ip change: %s -> %s", entry->sn, entry->ip, datagram.ip);
+        if (std::strcmp(entry->ip, datagram.ip) != 0)
+            LOG_PRINTF("%s ip change: %s -> %s", entry->sn, entry->ip, datagram.ip);
         CopyField(entry->ip, datagram.ip);
         entry->updated = true;
         return;
@@ -260,18 +262,17 @@ void EnumSocketDevice::FollowEntry(SocKetDevice& entry, DeviceInfo& record) {
                 record.status = QlDeviceAvailable;
             } else {
                 record.status = QlDeviceAvailable;
-                const bool announce = record.device == nullptr
-                                          ? record.reportedEvent == 1 ||
-                                                (record.pendingEvent == -1 && record.reportedEvent == -1)
-                                          : record.pendingEvent == -1 && record.reportedEvent != 0;
+                const bool announce =
+                    record.device == nullptr
+                        ? record.reportedEvent == 1 || (record.pendingEvent == -1 && record.reportedEvent == -1)
+                        : record.pendingEvent == -1 && record.reportedEvent != 0;
                 if (announce) {
                     LOG_PRINTF("<%s> setCallBackStatus add", sn);
                     record.pendingEvent = 0;
                 }
             }
             break;
-        case kStateUnchanged:
-            break;
+        case kStateUnchanged: break;
         case kStateLeaving:
             if (record.status == QlDeviceGone) break;
             record.status = QlDeviceRemoving;
@@ -282,15 +283,9 @@ void EnumSocketDevice::FollowEntry(SocKetDevice& entry, DeviceInfo& record) {
                 record.pendingEvent = 1;
             }
             break;
-        case kStateUpgrade:
-            record.status = QlUpgradeUnconnected;
-            break;
-        case kStateFour:
-            record.status = QlDeviceCameraState4;
-            break;
-        default:
-            record.status = QlDeviceRemoving;
-            break;
+        case kStateUpgrade: record.status = QlUpgradeUnconnected; break;
+        case kStateFour: record.status = QlDeviceCameraState4; break;
+        default: record.status = QlDeviceRemoving; break;
     }
     entry.updated = false;
 }

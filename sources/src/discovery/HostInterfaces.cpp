@@ -29,8 +29,8 @@ bool ReadHostInterfaces(std::vector<HostInterfaceAddress>& out) {
     out.clear();
     for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-        out.push_back({entry->ifa_name ? entry->ifa_name : "", AddressText(entry->ifa_addr),
-                       AddressText(entry->ifa_netmask)});
+        out.push_back(
+            {entry->ifa_name ? entry->ifa_name : "", AddressText(entry->ifa_addr), AddressText(entry->ifa_netmask)});
     }
     freeifaddrs(list);
     return true;
@@ -62,8 +62,7 @@ bool GetReceivedIP(const char* deviceIP, int ifIndex, const char* receivedIP, st
 }
 
 bool GetReceivedIP(const char* deviceIP, const std::string& indexName, const char* receivedIP,
-                   const std::vector<HostInterfaceAddress>& interfaces, std::string& subnetMask,
-                   std::string& ifName) {
+                   const std::vector<HostInterfaceAddress>& interfaces, std::string& subnetMask, std::string& ifName) {
     in_addr host{};
     in_addr device{};
     if (!ParseIPv4(receivedIP, host)) {
@@ -77,8 +76,8 @@ bool GetReceivedIP(const char* deviceIP, const std::string& indexName, const cha
     for (const HostInterfaceAddress& entry : interfaces) {
         in_addr address{};
         in_addr mask{};
-        if (entry.name != indexName || !ParseIPv4(entry.address.c_str(), address) ||
-            address.s_addr != host.s_addr || !ParseIPv4(entry.netmask.c_str(), mask)) {
+        if (entry.name != indexName || !ParseIPv4(entry.address.c_str(), address) || address.s_addr != host.s_addr ||
+            !ParseIPv4(entry.netmask.c_str(), mask)) {
             continue;
         }
         if (((host.s_addr ^ device.s_addr) & mask.s_addr) != 0) {

@@ -18,5 +18,4 @@ bool ReadHostInterfaces(std::vector<HostInterfaceAddress>& out);
 bool GetReceivedIP(const char* deviceIP, int ifIndex, const char* receivedIP, std::string& subnetMask,
                    std::string& ifName);
 bool GetReceivedIP(const char* deviceIP, const std::string& indexName, const char* receivedIP,
-                   const std::vector<HostInterfaceAddress>& interfaces, std::string& subnetMask,
-                   std::string& ifName);
+                   const std::vector<HostInterfaceAddress>& interfaces, std::string& subnetMask, std::string& ifName);

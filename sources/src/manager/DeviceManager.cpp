@@ -272,8 +272,7 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             if (transfer == kFirmware) pass.firmwareCameraSeen = true;
             if (transfer == kJson) pass.jsonCameraSeen = true;
             return;
-        default:
-            return;
+        default: return;
     }
 }
 

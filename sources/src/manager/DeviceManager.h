@@ -115,8 +115,7 @@ private:
     BaseDevice* OpenDevice(const RecordKey& key, const char* text, int& status);
     // Enters with the list lock held, leaves with it released: opens the record's device (or
     // builds one) with the record reserved and the lock released meanwhile.
-    BaseDevice* OpenRecord(std::unique_lock<std::mutex>& lock, DeviceInfo& record, const RecordKey& key,
-                           int& status);
+    BaseDevice* OpenRecord(std::unique_lock<std::mutex>& lock, DeviceInfo& record, const RecordKey& key, int& status);
     // Under the list lock, once the device is open: the record takes it unless the camera
     // left, the device `before` was released or the manager is going (status -1, null).
     BaseDevice* KeepOpen(DeviceInfo& record, const BaseDevice* before, const std::shared_ptr<BaseDevice>& opened,

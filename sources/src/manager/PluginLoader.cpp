@@ -39,7 +39,9 @@ std::unique_ptr<Api> LoadPlugin(const std::string& path, const char* factoryName
 
 }  // namespace
 
-std::unique_ptr<ToF_API> loadToF(const std::string& path) { return LoadPlugin<ToF_API, GetToFFunction>(path, "Get_ToF"); }
+std::unique_ptr<ToF_API> loadToF(const std::string& path) {
+    return LoadPlugin<ToF_API, GetToFFunction>(path, "Get_ToF");
+}
 
 std::unique_ptr<Color_API> loadColor(const std::string& path) {
     return LoadPlugin<Color_API, GetColorFunction>(path, "Get_Color");

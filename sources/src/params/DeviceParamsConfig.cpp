@@ -12,10 +12,19 @@ namespace {
 DeviceParamsConfig* g_Config = nullptr;
 
 using Store = DeviceParamsConfig;
-struct IntKey { int32_t Store::*member; };
-struct FlagKey { bool Store::*member; };
-struct TextKey { std::string Store::*member; };
-struct ListKey { double* (*elements)(Store&); int count; };
+struct IntKey {
+    int32_t Store::*member;
+};
+struct FlagKey {
+    bool Store::*member;
+};
+struct TextKey {
+    std::string Store::*member;
+};
+struct ListKey {
+    double* (*elements)(Store&);
+    int count;
+};
 struct SessionKey {
     const char* name;
     std::variant<IntKey, FlagKey, TextKey, ListKey> target;
@@ -74,9 +83,7 @@ const SessionKey kSessionKeys[] = {
     {"DepthDistortion", ListKey{&DistortionElements, DeviceParamsConfig::kDistortionCount}},
 };
 
-int32_t IntValue(const std::string& text) {
-    return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
-}
+int32_t IntValue(const std::string& text) { return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10)); }
 
 // The values before, between and after the commas, as reals; a text without a comma, or
 // one that starts with a comma, fills nothing. At most count elements are filled.
@@ -95,7 +102,10 @@ void FillList(const std::string& text, double* elements, int count) {
 
 const char* IniFileName(int type) {
     switch (type) {
-        case 14: case 15: case 16: case 17: return "config_hx11.ini";
+        case 14:
+        case 15:
+        case 16:
+        case 17: return "config_hx11.ini";
         case 18: return "config_hx22.ini";
         case 19: return "config_hx23.ini";
         case 20: return "config_zq510.ini";
@@ -163,10 +173,17 @@ DeviceParamsConfig::DualFreqMode DeviceParamsConfig::GetDualFreqMode() const {
 }
 
 DeviceParamsConfig::FilterThreshold DeviceParamsConfig::GetFilterThreshold() const {
-    const int32_t values[kFilterThresholdCount] = {
-        timeFilterThreshold, timeShiftRatio, fillHoleThreshold, badBlockThreshold, firstSpatialThreshold,
-        twiceSpatialThrehold, spatialSwitchThreshold, spatialSwitchThresholdEdge, spatialCount, fillHoleCount,
-        outputAscend};
+    const int32_t values[kFilterThresholdCount] = {timeFilterThreshold,
+                                                   timeShiftRatio,
+                                                   fillHoleThreshold,
+                                                   badBlockThreshold,
+                                                   firstSpatialThreshold,
+                                                   twiceSpatialThrehold,
+                                                   spatialSwitchThreshold,
+                                                   spatialSwitchThresholdEdge,
+                                                   spatialCount,
+                                                   fillHoleCount,
+                                                   outputAscend};
     FilterThreshold result{};
     for (int i = 0; i < kFilterThresholdCount; ++i) result.values[i] = static_cast<uint16_t>(values[i]);
     return result;

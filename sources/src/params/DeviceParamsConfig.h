@@ -50,17 +50,15 @@ public:
     int32_t DepthRange = kNotSet, RGB_Resolution = kNotSet, BG_Threshold = kNotSet, PulseCount = kNotSet,
             GmmGain = kNotSet;
     bool S2_BG = true;
-    bool Sync = false, MapperDepthToRGBEnabled = false, MapperRGBToDepthEnabled = false,
-         MapperRGBToIREnabled = false;
-    int32_t t1_totalRange = 3, t1_range1 = 0, t1_range1Count = 0, t1_range2 = 0, t1_range2Count = 0,
-            t1_range3 = 0, t1_range3Count = 0, t1_threshold1 = 1300, t1_threshold2 = 3200;
+    bool Sync = false, MapperDepthToRGBEnabled = false, MapperRGBToDepthEnabled = false, MapperRGBToIREnabled = false;
+    int32_t t1_totalRange = 3, t1_range1 = 0, t1_range1Count = 0, t1_range2 = 0, t1_range2Count = 0, t1_range3 = 0,
+            t1_range3Count = 0, t1_threshold1 = 1300, t1_threshold2 = 3200;
     bool ComputeRealDepthEnabled = true, DepthDistortionEnabled = true, IRDistortionEnabled = true,
          RGBDistortionEnabled = true, RGBCorrectionEnabled = false, SmoothingFilterEnabled = true,
          TimeFilterEnabled = true, SpatialFilterEnabled = true;
     int32_t timeFilterThreshold = 6, timeShiftRatio = 3, fillHoleThreshold = 3, badBlockThreshold = 4,
             firstSpatialThreshold = 5, twiceSpatialThrehold = 5, spatialSwitchThreshold = 0,
-            spatialSwitchThresholdEdge = 5, spatialCount = 2, fillHoleCount = 1, outputAscend = 0,
-            outofMaxRange = 0;
+            spatialSwitchThresholdEdge = 5, spatialCount = 2, fillHoleCount = 1, outputAscend = 0, outofMaxRange = 0;
     bool timeFilterDepth = false;
     int32_t algoType = 0;
     double DepthIntrinsic[kIntrinsicCount] = {};

@@ -7,7 +7,8 @@
 #include "TerminatedText.h"
 #include "log.h"
 
-static_assert(sizeof(QlDeviceErrorInfo::errMsg) == sizeof(char[DeviceErrorList::kMaxMessages][DeviceErrorList::kTextSize]),
+static_assert(sizeof(QlDeviceErrorInfo::errMsg) ==
+                  sizeof(char[DeviceErrorList::kMaxMessages][DeviceErrorList::kTextSize]),
               "the public record carries the stored texts");
 
 bool DeviceErrorList::Parse(const uint8_t* payload, uint32_t length) {

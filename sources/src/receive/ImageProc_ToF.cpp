@@ -5,8 +5,8 @@
 #include "ToFRecordDispatch.h"
 #include "ToF_API.h"
 
-ImageProc_ToF::ImageProc_ToF(DeviceCommonProtocol& control, ToF_API& tof,
-                             std::unique_ptr<APIImgPreProcess> preProcess, receive::Clock clock)
+ImageProc_ToF::ImageProc_ToF(DeviceCommonProtocol& control, ToF_API& tof, std::unique_ptr<APIImgPreProcess> preProcess,
+                             receive::Clock clock)
     : ReceivePath("ImageProc_ToF", control, tof, nullptr, std::make_unique<ToFRecordDispatch>(tof),
                   {{FRAME_DEPTH, PIXEL_FORMAT_DEPTH_MM16, FRAME_READY_DEPTH, kToFFrameBytes},
                    {FRAME_IR, PIXEL_FORMAT_GRAY8, FRAME_READY_IR, kToFFrameBytes},

@@ -1,7 +1,7 @@
 #include "ImageProc_ToFAndColor.h"
 
-#include "Color_API.h"
 #include "ColorRecordDispatch.h"
+#include "Color_API.h"
 #include "DeviceCommonProtocol.h"
 #include "StatusCodes.h"
 #include "Sync.h"
@@ -30,15 +30,15 @@ PreProcImage Describe(const Frame& frame, ALG_ElemType type) {
 ImageProc_ToFAndColor::ImageProc_ToFAndColor(DeviceCommonProtocol& control, ToF_API& tof, Color_API& color,
                                              int32_t deviceType, std::unique_ptr<APIImgPreProcess> preProcess,
                                              receive::Clock clock)
-    : ReceivePath("ImageProc_ToFAndColor", control, tof, &color, std::make_unique<ColorRecordDispatch>(tof, color),
-                  {{FRAME_DEPTH, PIXEL_FORMAT_DEPTH_MM16, FRAME_READY_DEPTH, kToFFrameBytes},
-                   {FRAME_IR, PIXEL_FORMAT_GRAY8, FRAME_READY_IR, kToFFrameBytes},
-                   {FRAME_CONFIDENCE, PIXEL_FORMAT_GRAY16, FRAME_READY_CONFIDENCE, kToFFrameBytes},
-                   {FRAME_COLOR, PIXEL_FORMAT_BGR, FRAME_READY_COLOR, kColorFrameBytes},
-                   {FRAME_COLOR_IN_DEPTH, PIXEL_FORMAT_BGR, FRAME_READY_COLOR_IN_DEPTH, kColorInDepthFrameBytes},
-                   {FRAME_DEPTH_IN_COLOR, PIXEL_FORMAT_DEPTH_MM16, FRAME_READY_DEPTH_IN_COLOR,
-                    kDepthInColorFrameBytes}},
-                  std::move(preProcess), std::move(clock)),
+    : ReceivePath(
+          "ImageProc_ToFAndColor", control, tof, &color, std::make_unique<ColorRecordDispatch>(tof, color),
+          {{FRAME_DEPTH, PIXEL_FORMAT_DEPTH_MM16, FRAME_READY_DEPTH, kToFFrameBytes},
+           {FRAME_IR, PIXEL_FORMAT_GRAY8, FRAME_READY_IR, kToFFrameBytes},
+           {FRAME_CONFIDENCE, PIXEL_FORMAT_GRAY16, FRAME_READY_CONFIDENCE, kToFFrameBytes},
+           {FRAME_COLOR, PIXEL_FORMAT_BGR, FRAME_READY_COLOR, kColorFrameBytes},
+           {FRAME_COLOR_IN_DEPTH, PIXEL_FORMAT_BGR, FRAME_READY_COLOR_IN_DEPTH, kColorInDepthFrameBytes},
+           {FRAME_DEPTH_IN_COLOR, PIXEL_FORMAT_DEPTH_MM16, FRAME_READY_DEPTH_IN_COLOR, kDepthInColorFrameBytes}},
+          std::move(preProcess), std::move(clock)),
       m_colorApi(color),
       m_tag(control.GetDeviceSN()) {
     // Their answers change nothing here: a plug-in that failed still gets records it can refuse.
@@ -125,8 +125,8 @@ bool ImageProc_ToFAndColor::MapColorToDepth(APIImgPreProcess& pre, const Frame& 
     Frame& out = *Handout().Destination(FRAME_COLOR_IN_DEPTH);
     // The library writes the depth image's size in colour pixels.
     if (Pixels(depth) * kColorBytesPerPixel > out.capacity) {
-        LOG_DEVICE(m_tag, "colour-in-depth %ux%u does not fit %u bytes.", unsigned(depth.width),
-                   unsigned(depth.height), out.capacity);
+        LOG_DEVICE(m_tag, "colour-in-depth %ux%u does not fit %u bytes.", unsigned(depth.width), unsigned(depth.height),
+                   out.capacity);
         return false;
     }
     const PreProcImage depthImage = Describe(depth, ALG_ELEM_16U);
@@ -156,8 +156,8 @@ bool ImageProc_ToFAndColor::MapDepthToColor(APIImgPreProcess& pre, const Frame& 
     Frame& out = *Handout().Destination(FRAME_DEPTH_IN_COLOR);
     // The library writes the colour image's size in depth pixels.
     if (Pixels(color) * kDepthBytesPerPixel > out.capacity) {
-        LOG_DEVICE(m_tag, "depth-in-colour %ux%u does not fit %u bytes.", unsigned(color.width),
-                   unsigned(color.height), out.capacity);
+        LOG_DEVICE(m_tag, "depth-in-colour %ux%u does not fit %u bytes.", unsigned(color.width), unsigned(color.height),
+                   out.capacity);
         return false;
     }
     const PreProcImage depthImage = Describe(depth, ALG_ELEM_16U);

@@ -16,8 +16,8 @@ constexpr std::chrono::milliseconds kReadPause{10};
 // How often a frame request looks at the stream and connect flags while Sync has nothing.
 constexpr std::chrono::milliseconds kWaitSlice{10};
 constexpr uint32_t kTimeoutLines = 3;  // " timeout" lines in a row: a silent camera does not flood the log
-constexpr int kIntrinsicCount = 9;   // the 3 x 3 camera matrix
-constexpr int kDistortionCount = 8;  // the distortion coefficients
+constexpr int kIntrinsicCount = 9;     // the 3 x 3 camera matrix
+constexpr int kDistortionCount = 8;    // the distortion coefficients
 
 }  // namespace
 
@@ -83,9 +83,7 @@ void ReceivePath::Close() {
     m_streamEnabled = false;
     m_sync->Stop();
     Stop();
-    {
-        std::lock_guard<std::mutex> lock(m_pauseMutex);
-    }
+    { std::lock_guard<std::mutex> lock(m_pauseMutex); }
     m_pauseCond.notify_all();
     m_sync->Join();
     Join();

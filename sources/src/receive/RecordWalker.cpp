@@ -30,7 +30,8 @@ WalkResult RecordWalker::Walk(uint8_t* payload, int size) {
         uint8_t* record = payload + offset;
         const int remaining = size - offset;
         const int head = record[0] == kShortSkippedType ? kShortRecordHead : kRecordHead;
-        const uint32_t length = head == kShortRecordHead ? byteorder::GetLe16(record + 1) : byteorder::GetLe24(record + 1);
+        const uint32_t length =
+            head == kShortRecordHead ? byteorder::GetLe16(record + 1) : byteorder::GetLe24(record + 1);
         const int afterHead = remaining - head;
         if (length > static_cast<uint32_t>(afterHead)) {
             LOG_DEVICE(m_tag, "bufferSize:%d typeId:%d dataLenth.lenth:%u   unUsed:%d   >", size, record[0], length,

@@ -16,18 +16,14 @@ namespace {
 // like a device node).
 constexpr size_t kMaxFileSize = 1 << 20;
 
-
 // The file's whole text, or false with the failure logged.
 bool ReadText(const std::string& path, const char* tag, std::string* text) {
     switch (ReadFileText(path, *text, kMaxFileSize)) {
-        case FileTextResult::kRead:
-            return true;
+        case FileTextResult::kRead: return true;
         case FileTextResult::kTooLarge:
             LOG_DEVICE(tag, "Json File:%s is larger than %zu bytes", path.c_str(), kMaxFileSize);
             return false;
-        default:
-            LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno);
-            return false;
+        default: LOG_DEVICE(tag, "Open Json File:%s error: %d", path.c_str(), errno); return false;
     }
 }
 

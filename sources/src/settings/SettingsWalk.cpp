@@ -211,8 +211,8 @@ int SettingsWalk::ExposureMode(SensorType sensor) {
     const int known = KnownMode(sensor);
     int mode = known;
     if (const int result = m_device.GetExposureControlMode(sensor, &mode)) {
-        LOG_DEVICE(m_tag.c_str(), "GetExposureControlMode of sensor %d fail : %d, mode %d kept", static_cast<int>(sensor),
-                   result, known);
+        LOG_DEVICE(m_tag.c_str(), "GetExposureControlMode of sensor %d fail : %d, mode %d kept",
+                   static_cast<int>(sensor), result, known);
         return known;
     }
     return mode;

@@ -8,15 +8,13 @@
 namespace {
 
 uint64_t SteadyNowMs() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 // Distance of two clock readings, whichever comes first.
-uint64_t DistanceMs(uint64_t a, uint64_t b) {
-    return a > b ? a - b : b - a;
-}
+uint64_t DistanceMs(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
 // While synchronisation is off the thread only idles, woken by a stop.
 constexpr uint16_t kIdleWaitMs = 5;
@@ -40,31 +38,19 @@ constexpr KindSlot kKinds[] = {
 // member would load them as if they were aligned.
 Frame* FrameOf(const SyncFrame& group, FrameType type) {
     switch (type) {
-    case FRAME_IR:
-        return group.irFrame;
-    case FRAME_CONFIDENCE:
-        return group.confidenceFrame;
-    case FRAME_COLOR:
-        return group.colorFrame;
-    default:
-        return group.depthFrame;
+        case FRAME_IR: return group.irFrame;
+        case FRAME_CONFIDENCE: return group.confidenceFrame;
+        case FRAME_COLOR: return group.colorFrame;
+        default: return group.depthFrame;
     }
 }
 
 void SetFrameOf(SyncFrame& group, FrameType type, Frame* frame) {
     switch (type) {
-    case FRAME_IR:
-        group.irFrame = frame;
-        break;
-    case FRAME_CONFIDENCE:
-        group.confidenceFrame = frame;
-        break;
-    case FRAME_COLOR:
-        group.colorFrame = frame;
-        break;
-    default:
-        group.depthFrame = frame;
-        break;
+        case FRAME_IR: group.irFrame = frame; break;
+        case FRAME_CONFIDENCE: group.confidenceFrame = frame; break;
+        case FRAME_COLOR: group.colorFrame = frame; break;
+        default: group.depthFrame = frame; break;
     }
 }
 
@@ -152,9 +138,7 @@ int Sync::SetSyncEnable(bool enable) {
     return 0;
 }
 
-void Sync::SetStream(bool enable) {
-    m_stream = enable;
-}
+void Sync::SetStream(bool enable) { m_stream = enable; }
 
 void Sync::RecycleCache() {
     {
@@ -176,18 +160,15 @@ void Sync::RecycleFrame() {
     m_curDepth = m_curIR = m_curConfidence = m_curColor = nullptr;
 }
 
-void Sync::SetWaitTime(unsigned short waitMs) {
-    m_waitTime = waitMs;
-}
+void Sync::SetWaitTime(unsigned short waitMs) { m_waitTime = waitMs; }
 
 HasFrameType Sync::GetSingleFrameReady() {
     HasFrameType bits;
     {
         std::unique_lock<std::mutex> lock(m_frameReadyMutex);
         // A flush request or a stop ends the wait too, so the pass can act on it at once.
-        m_frameReadyCond.wait_for(lock, std::chrono::milliseconds(m_waitTime.load()), [this] {
-            return m_pendingBits != 0 || m_recycleRequest || m_stopping;
-        });
+        m_frameReadyCond.wait_for(lock, std::chrono::milliseconds(m_waitTime.load()),
+                                  [this] { return m_pendingBits != 0 || m_recycleRequest || m_stopping; });
         bits = m_pendingBits;
         m_pendingBits = 0;
     }
@@ -204,8 +185,7 @@ HasFrameType Sync::GetSingleFrameReady() {
 
 int Sync::GetSyncFrame(unsigned short waitMs, SyncFrame& out) {
     std::unique_lock<std::mutex> lock(m_outputMutex);
-    m_outputCond.wait_for(lock, std::chrono::milliseconds(waitMs),
-                          [this] { return m_output.mask != 0 || m_stopping; });
+    m_outputCond.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return m_output.mask != 0 || m_stopping; });
     if (m_output.mask == 0) {
         return 0;
     }
@@ -381,45 +361,30 @@ void Sync::GiveBack(FrameType kind, Frame* frame) {
 
 Frame*& Sync::CurrentFrame(FrameType type) {
     switch (type) {
-    case FRAME_COLOR:
-        return m_curColor;
-    case FRAME_IR:
-        return m_curIR;
-    case FRAME_CONFIDENCE:
-        return m_curConfidence;
-    default:
-        return m_curDepth;
+        case FRAME_COLOR: return m_curColor;
+        case FRAME_IR: return m_curIR;
+        case FRAME_CONFIDENCE: return m_curConfidence;
+        default: return m_curDepth;
     }
 }
 
 uint32_t Sync::getElementSize(PixelFormat format) {
     switch (format) {
-    case PIXEL_FORMAT_DEPTH_MM16:
-    case PIXEL_FORMAT_GRAY16:
-        return 2;
-    case PIXEL_FORMAT_GRAY8:
-        return 1;
-    case PIXEL_FORMAT_RGB:
-    case PIXEL_FORMAT_BGR:
-        return 3;
-    default:
-        LOG_PRINTF("pixelFormat:%d is invalid", static_cast<int>(format));
-        return 0;
+        case PIXEL_FORMAT_DEPTH_MM16:
+        case PIXEL_FORMAT_GRAY16: return 2;
+        case PIXEL_FORMAT_GRAY8: return 1;
+        case PIXEL_FORMAT_RGB:
+        case PIXEL_FORMAT_BGR: return 3;
+        default: LOG_PRINTF("pixelFormat:%d is invalid", static_cast<int>(format)); return 0;
     }
 }
 
 bool Sync::HasValidLength(const Frame& frame) {
     uint64_t bytesPerPixel;
     switch (frame.frameType) {
-    case FRAME_COLOR:
-        bytesPerPixel = 3;
-        break;
-    case FRAME_IR:
-        bytesPerPixel = getElementSize(frame.pixelFormat);
-        break;
-    default:
-        bytesPerPixel = 2;
-        break;
+        case FRAME_COLOR: bytesPerPixel = 3; break;
+        case FRAME_IR: bytesPerPixel = getElementSize(frame.pixelFormat); break;
+        default: bytesPerPixel = 2; break;
     }
     return frame.length == static_cast<uint64_t>(frame.width) * frame.height * bytesPerPixel;
 }

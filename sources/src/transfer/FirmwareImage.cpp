@@ -72,9 +72,14 @@ UniqueFile Open(const std::string& path) { return UniqueFile(std::fopen(path.c_s
 // The camera families and the product group their images name.
 int FirmwareImage::ProductGroup(int deviceType) {
     switch (deviceType) {
-        case 14: case 15: case 16: case 17: return 11;
-        case 18: case 19: return 18;
-        case 20: case 21: return 20;
+        case 14:
+        case 15:
+        case 16:
+        case 17: return 11;
+        case 18:
+        case 19: return 18;
+        case 20:
+        case 21: return 20;
         default: return 0;
     }
 }
@@ -141,8 +146,8 @@ FirmwareImage::Result FirmwareImage::Check(const char* oldFW, const char* imgPat
         verdict = head.file_length == fileSize ? status::kOlderFirmware : status::kImageUnusable;
     }
     if (head.file_length != fileSize) {
-        LOG_DEVICE(tag, "Upgrade file:%s size mismatch(%llu, %llu).", imgPath, static_cast<unsigned long long>(fileSize),
-                   static_cast<unsigned long long>(head.file_length));
+        LOG_DEVICE(tag, "Upgrade file:%s size mismatch(%llu, %llu).", imgPath,
+                   static_cast<unsigned long long>(fileSize), static_cast<unsigned long long>(head.file_length));
         if (verdict == status::kOk) verdict = status::kImageUnusable;
     }
     if (verdict != status::kOk) {

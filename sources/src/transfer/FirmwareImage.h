@@ -10,8 +10,8 @@ class FirmwareImage {
 public:
     struct Result {
         int status = status::kImageUnusable;  // 0, kOlderFirmware (with the right length) or kImageUnusable
-        uint32_t fileLen = 0;   // on 0: the file's length
-        uint32_t checksum = 0;  // on 0: the unsigned byte sum of the whole file
+        uint32_t fileLen = 0;                 // on 0: the file's length
+        uint32_t checksum = 0;                // on 0: the unsigned byte sum of the whole file
     };
 
     // Longest camera firmware text the command set reads.

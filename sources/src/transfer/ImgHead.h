@@ -5,12 +5,12 @@
 // Multi-byte fields are little-endian.
 #pragma pack(push, 1)
 struct IMG_HEAD {
-    uint8_t product_type;   // product group the image is built for
-    uint8_t flash_type;     // only 0 is accepted
-    char build_date[9];     // "YYYYMMDD" and a zero byte
+    uint8_t product_type;  // product group the image is built for
+    uint8_t flash_type;    // only 0 is accepted
+    char build_date[9];    // "YYYYMMDD" and a zero byte
     uint8_t version;
-    uint64_t file_length;   // the whole file, header included
-    uint32_t data_checksum; // unsigned byte sum of the payload, modulo 2^32
+    uint64_t file_length;    // the whole file, header included
+    uint32_t data_checksum;  // unsigned byte sum of the payload, modulo 2^32
     uint8_t reserved[488];
 };
 #pragma pack(pop)

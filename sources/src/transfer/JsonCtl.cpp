@@ -104,26 +104,20 @@ int JsonCtl::CopyJson2Local() {
 TransferController::Pass JsonCtl::Step(int status, DeviceCommonProtocol& protocol) {
     if (FollowsCamera(status)) return FollowCamera(protocol);
     switch (status) {
-        case kIdle:
-            return Pass::End;
-        case kSetUp:
-            return Reconnect() ? Pass::Next : Pass::End;
+        case kIdle: return Pass::End;
+        case kSetUp: return Reconnect() ? Pass::Next : Pass::End;
         case kReconnected:
             if (!CameraReady(protocol, false)) return Pass::Sleep;
             SetStatus(json::kWaitingForFile);
             Report(report::kJsonModeReady, 0);  // parameter 0: a wait begins, no step has passed
             return Pass::Next;
-        case json::kWaitingForFile:
-            return KeepAlive(protocol);
+        case json::kWaitingForFile: return KeepAlive(protocol);
         case json::kFileHandedOver:
             if (!CameraReady(protocol, true)) return Pass::Sleep;
             SetStatus(json::kFileReady);
             return Pass::Next;
-        case json::kFileReady:
-            return SendChecksum(protocol);
-        default:
-            LOG_DEVICE(Tag().c_str(), "status:%d", status);
-            return Pass::End;
+        case json::kFileReady: return SendChecksum(protocol);
+        default: LOG_DEVICE(Tag().c_str(), "status:%d", status); return Pass::End;
     }
 }
 

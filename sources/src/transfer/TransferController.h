@@ -30,9 +30,9 @@ public:
     };
     // How a controller follows the camera's states.
     struct Following {
-        int offset;         // the status while the camera is in state c is c + offset
-        int doneState;      // the camera state that ends the transfer
-        const char* name;   // of the lines "<name>Doing percent:%d%", "<name> OK." and "<name> NG."
+        int offset;        // the status while the camera is in state c is c + offset
+        int doneState;     // the camera state that ends the transfer
+        const char* name;  // of the lines "<name>Doing percent:%d%", "<name> OK." and "<name> NG."
     };
     using Callback = void (*)(int status, int params, void* userData);
 

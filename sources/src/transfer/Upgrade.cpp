@@ -58,8 +58,8 @@ int Upgrade::Copy2U() {
                    static_cast<unsigned long long>(source.length), m_imgFileLen.load());
         return status::kFailed;
     }
-    const usbstorage::CopyJob job{source.file.get(), "Firmware.img", sizeof(IMG_HEAD), &FileSum::Unsigned, m_imgFileLen,
-                                  m_imgChecksum};
+    const usbstorage::CopyJob job{source.file.get(),  "Firmware.img", sizeof(IMG_HEAD),
+                                  &FileSum::Unsigned, m_imgFileLen,   m_imgChecksum};
     return usbstorage::CopyToEach(UsbStorageDevices(), job, tag);
 }
 
@@ -71,20 +71,15 @@ void Upgrade::SetUpgradeStatusCallback(UpgradeStatusCallback const& callback, co
 TransferController::Pass Upgrade::Step(int status, DeviceCommonProtocol& protocol) {
     if (FollowsCamera(status)) return FollowCamera(protocol);
     switch (status) {
-        case kIdle:
-            return Pass::End;
-        case kSetUp:
-            return Reconnecting();
+        case kIdle: return Pass::End;
+        case kSetUp: return Reconnecting();
         case kReconnected:
             if (!CameraReady(protocol, false)) return Pass::Sleep;
             SetStatus(upgrade::kCameraReady);
             Report(report::kCameraReady, kPassed);
             return Pass::Next;
-        case upgrade::kCameraReady:
-            return SendChecksum(protocol);
-        default:
-            LOG_DEVICE(Tag().c_str(), "status:%d", status);
-            return Pass::End;
+        case upgrade::kCameraReady: return SendChecksum(protocol);
+        default: LOG_DEVICE(Tag().c_str(), "status:%d", status); return Pass::End;
     }
 }
 
@@ -116,14 +111,13 @@ int Upgrade::OpenDevice_P() {
 int Upgrade::ProcessStatus(int status, int params) {
     const int state = status - upgrade::kFollowing;
     switch (state) {
-        case camera::kChecking:
-            return result::kGoOn;
-        case camera::kFirmwareStep1: case camera::kFirmwareStep2:
+        case camera::kChecking: return result::kGoOn;
+        case camera::kFirmwareStep1:
+        case camera::kFirmwareStep2:
             if (params != kPassed) return FailedStep(status, params, report::OfCameraState(state));
             Report(report::OfCameraState(state), kPassed);
             return result::kGoOn;
-        default:
-            return CommonStep(status, state, params);
+        default: return CommonStep(status, state, params);
     }
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kListCommand = "lsblk | grep disk";
 constexpr size_t kLineMax = 4096;  // line end included
-constexpr size_t kBlock = 512;  // the image header's size: the head goes in one block
+constexpr size_t kBlock = 512;     // the image header's size: the head goes in one block
 
 struct PipeCloser {
     void operator()(FILE* f) const { pclose(f); }
@@ -204,8 +204,10 @@ bool CopyFileTo(FILE* source, const std::string& destPath, size_t headBytes, Cop
     const char* t = tag.c_str();
     UniqueFile dest(std::fopen(destPath.c_str(), "wbe"));
     if (!dest) {
-        if (log == CopyLog::ToStorage) LOG_DEVICE(t, "create %s ECode:%d failed.", destPath.c_str(), errno);
-        else LOG_DEVICE(t, "open %s failed. ECode:%d", destPath.c_str(), errno);
+        if (log == CopyLog::ToStorage)
+            LOG_DEVICE(t, "create %s ECode:%d failed.", destPath.c_str(), errno);
+        else
+            LOG_DEVICE(t, "open %s failed. ECode:%d", destPath.c_str(), errno);
         return false;
     }
     const Copied copied = CopyBlocks(source, std::move(dest), std::min(headBytes, kBlock));

@@ -57,7 +57,7 @@ struct CopyJob {
     const char* name = "";
     size_t headBytes = 0;
     FileSum::Result (*sum)(FILE*) = nullptr;  // the byte sum the copy is checked with
-    uint32_t length = 0;                       // what the copy must measure
+    uint32_t length = 0;                      // what the copy must measure
     uint32_t checksum = 0;
 };
 // 0 when every entry got a matching copy. -1 for an empty list, when a copy mismatched

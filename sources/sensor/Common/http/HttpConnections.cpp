@@ -293,8 +293,7 @@ void ConnectionPool::Work() {
 void ConnectionPool::Serve(Connection& connection) {
     DeadlineStream stream(*this, connection);
     for (size_t left = kRequestsPerConnection; left > 0; --left) {
-        if (!MayRead(connection) ||
-            !(stream.HasBuffered() || WaitFor(connection.sock, POLLIN, kKeepAliveWait))) {
+        if (!MayRead(connection) || !(stream.HasBuffered() || WaitFor(connection.sock, POLLIN, kKeepAliveWait))) {
             return;
         }
         stream.BeginRequest();

@@ -112,8 +112,7 @@ std::string StoredName(const std::string& name, const std::string& marker) {
 }
 
 bool StaysInFolder(const std::string& fileName) {
-    return !fileName.empty() && fileName.find('/') == std::string::npos &&
-           fileName.find("..") == std::string::npos;
+    return !fileName.empty() && fileName.find('/') == std::string::npos && fileName.find("..") == std::string::npos;
 }
 
 // The whole text as a number from 0 to `most`, read at full width: no sign, no blank, nothing
@@ -363,8 +362,8 @@ int WebServer::startLocked() {
         return status::kOk;
     }
     auto run = std::make_unique<Run>();
-    run->settings = {m_host.empty() ? "0.0.0.0" : m_host, m_port, m_documentRoot,
-                     m_uploadDir, m_uploadName, m_uploadNameMarker};
+    run->settings = {
+        m_host.empty() ? "0.0.0.0" : m_host, m_port, m_documentRoot, m_uploadDir, m_uploadName, m_uploadNameMarker};
     if (ServesWholeDisk(run->settings.documentRoot)) {
         LOG_PRINTF("document root:%s is refused: it would serve the whole disk.", m_documentRoot.c_str());
         return status::kFailed;

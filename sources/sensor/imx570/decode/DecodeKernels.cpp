@@ -58,17 +58,14 @@ int TemperatureOffset(uint8_t highByte, uint8_t lowByte, int depthRange) {
 
 bool IsSupported(PixelIsa isa) {
     switch (isa) {
-    case PixelIsa::Baseline:
-        return true;
+        case PixelIsa::Baseline: return true;
 #ifdef TOF_DECODE_X86_VARIANTS
-    case PixelIsa::Avx2:
-        return __builtin_cpu_supports("avx2");
-    case PixelIsa::Avx512:
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
+        case PixelIsa::Avx2: return __builtin_cpu_supports("avx2");
+        case PixelIsa::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
 #endif
-    default:
-        return false;
+        default: return false;
     }
 }
 
@@ -83,16 +80,10 @@ void DecodeRawPixels(const uint8_t* const phase[4], size_t n, const RawPixelPara
                      uint16_t* ir, uint16_t* confidence, PixelIsa isa) {
     switch (isa) {
 #ifdef TOF_DECODE_X86_VARIANTS
-    case PixelIsa::Avx512:
-        DecodeRawPixelsAvx512(phase, n, params, depth, ir, confidence);
-        return;
-    case PixelIsa::Avx2:
-        DecodeRawPixelsAvx2(phase, n, params, depth, ir, confidence);
-        return;
+        case PixelIsa::Avx512: DecodeRawPixelsAvx512(phase, n, params, depth, ir, confidence); return;
+        case PixelIsa::Avx2: DecodeRawPixelsAvx2(phase, n, params, depth, ir, confidence); return;
 #endif
-    default:
-        RawPixels(phase, n, params, depth, ir, confidence);
-        return;
+        default: RawPixels(phase, n, params, depth, ir, confidence); return;
     }
 }
 
@@ -106,8 +97,7 @@ void ApplyRangeOffset(uint16_t* depth, size_t n, const uint16_t* table, size_t t
     }
 }
 
-void UnwrapAgainstReference(uint16_t* __restrict depth, const uint16_t* __restrict reference, size_t n,
-                            int maxDepth) {
+void UnwrapAgainstReference(uint16_t* __restrict depth, const uint16_t* __restrict reference, size_t n, int maxDepth) {
     const float period = static_cast<float>(maxDepth);
     for (size_t i = 0; i < n; ++i) {
         const int ref = reference[i];

@@ -11,8 +11,7 @@ int PointCloudTable::Build(const double* intrinsic, int width, int height) {
     m_tableWidth = 0;
     m_tableHeight = 0;
     if (intrinsic == nullptr || width <= 0 || height <= 0) {
-        LOG_PRINTF("intrinsic:%p width:%d height:%d is invalid.", static_cast<const void*>(intrinsic), width,
-                   height);
+        LOG_PRINTF("intrinsic:%p width:%d height:%d is invalid.", static_cast<const void*>(intrinsic), width, height);
         return status::kInvalidParameter;
     }
     const double fx = intrinsic[0], cx = intrinsic[2], fy = intrinsic[4], cy = intrinsic[5];
@@ -42,8 +41,7 @@ int PointCloudTable::Convert(const Frame* frame, int width, int height, Vector3f
         return status::kNullArgument;
     }
     const size_t bytes = 2 * static_cast<size_t>(width) * height;
-    if (frame->frameType != FRAME_DEPTH || frame->width != width || frame->height != height ||
-        frame->length < bytes) {
+    if (frame->frameType != FRAME_DEPTH || frame->width != width || frame->height != height || frame->length < bytes) {
         LOG_PRINTF("frameType:%d width:%d height:%d length:%u is invalid.", static_cast<int>(frame->frameType),
                    frame->width, frame->height, frame->length);
         return status::kInvalidParameter;

@@ -49,10 +49,10 @@ bool DecodeRawRecord(const uint8_t* payload, const tofrecord::RawLayout& layout,
     if (!Holds(targets, bytes, bytes)) {
         return false;
     }
-    const int offset = settings.temperatureOffset ? tofdecode::TemperatureOffset(payload[layout.temperatureHigh],
-                                                                                payload[layout.temperatureLow],
-                                                                                settings.depthRange)
-                                                  : 0;
+    const int offset = settings.temperatureOffset
+                           ? tofdecode::TemperatureOffset(payload[layout.temperatureHigh],
+                                                          payload[layout.temperatureLow], settings.depthRange)
+                           : 0;
     const uint8_t* phase[4];
     for (int k = 0; k < 4; ++k) {
         phase[k] = payload + k * layout.blockSize;

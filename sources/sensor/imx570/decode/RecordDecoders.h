@@ -13,11 +13,11 @@ struct DecodeTargets {
 };
 
 struct RawRecordSettings {
-    int depthRange;                           // 0 to 5
-    uint16_t maxDepth;                        // wrap-around distance; 0 leaves depths unwrapped
+    int depthRange;                              // 0 to 5
+    uint16_t maxDepth;                           // wrap-around distance; 0 leaves depths unwrapped
     const RangeTable::OffsetTable* offsetTable;  // null: depths as decoded
     bool temperatureOffset;
-    const uint16_t* background;               // per-pixel IR background, or null
+    const uint16_t* background;  // per-pixel IR background, or null
 };
 
 // Decodes a raw four-phase payload into 16-bit depth, IR and confidence with their headers.

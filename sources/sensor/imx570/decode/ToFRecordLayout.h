@@ -26,10 +26,10 @@ struct RawLayout {
     size_t exposure[4];  // most significant byte first
 };
 
-constexpr RawLayout kRawFullLayout = {
-    640, 480, 1236480, {1231433, 2467913, 3704393, 4940873}, 1233977, 1233981, false, {0, 0, 0, 0}};
-constexpr RawLayout kRawBinnedLayout = {
-    320, 240, 311040, {308553, 619593, 930633, 1241673}, 309817, 309821, true, {313717, 313721, 313725, 313729}};
+constexpr RawLayout kRawFullLayout = {640,     480,     1236480, {1231433, 2467913, 3704393, 4940873},
+                                      1233977, 1233981, false,   {0, 0, 0, 0}};
+constexpr RawLayout kRawBinnedLayout = {320,    240,    311040, {308553, 619593, 930633, 1241673},
+                                        309817, 309821, true,   {313717, 313721, 313725, 313729}};
 
 // uint16 depth, uint8 IR, uint16 confidence planes.
 struct ComputedLayout {
@@ -42,16 +42,12 @@ constexpr ComputedLayout kComputedBinnedLayout = {320, 240};
 // The only payload length a record of the type may have; 0 for a type that is not ToF.
 constexpr size_t PayloadLength(uint8_t type) {
     switch (type) {
-    case kRawFull:
-        return 4 * kRawFullLayout.blockSize;
-    case kRawBinned:
-        return 4 * kRawBinnedLayout.blockSize;
-    case kComputedFull:
-        return 5 * static_cast<size_t>(kComputedFullLayout.width) * kComputedFullLayout.height;
-    case kComputedBinned:
-        return 5 * static_cast<size_t>(kComputedBinnedLayout.width) * kComputedBinnedLayout.height;
-    default:
-        return 0;
+        case kRawFull: return 4 * kRawFullLayout.blockSize;
+        case kRawBinned: return 4 * kRawBinnedLayout.blockSize;
+        case kComputedFull: return 5 * static_cast<size_t>(kComputedFullLayout.width) * kComputedFullLayout.height;
+        case kComputedBinned:
+            return 5 * static_cast<size_t>(kComputedBinnedLayout.width) * kComputedBinnedLayout.height;
+        default: return 0;
     }
 }
 static_assert(PayloadLength(kRawFull) == 4945920, "0xB1 payload");

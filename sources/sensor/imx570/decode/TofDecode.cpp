@@ -137,26 +137,18 @@ void TofDecode::SetRangeValue(int range, unsigned max, unsigned min) {
     }
 }
 
-void TofDecode::adaptRangeValue(int range) {
-    SetRangeValue(range, Ranges()->RangeValueAt(range, m_rawDepthCut), 0);
-}
+void TofDecode::adaptRangeValue(int range) { SetRangeValue(range, Ranges()->RangeValueAt(range, m_rawDepthCut), 0); }
 
-uint16_t TofDecode::GetSonyMaxDepth(int range) const {
-    return Ranges()->LastDepthMaxFor(range);
-}
+uint16_t TofDecode::GetSonyMaxDepth(int range) const { return Ranges()->LastDepthMaxFor(range); }
 
 // ---- frames for the kit ----
 
 FrameQueue* TofDecode::QueueFor(FrameType type) {
     switch (type) {
-    case FRAME_DEPTH:
-        return &m_depthQueue;
-    case FRAME_IR:
-        return &m_irQueue;
-    case FRAME_CONFIDENCE:
-        return &m_confidenceQueue;
-    default:
-        return nullptr;
+        case FRAME_DEPTH: return &m_depthQueue;
+        case FRAME_IR: return &m_irQueue;
+        case FRAME_CONFIDENCE: return &m_confidenceQueue;
+        default: return nullptr;
     }
 }
 
@@ -203,9 +195,7 @@ int TofDecode::SetSpatialFilterParams(SpatialFilterParams params) { return m_fil
 int TofDecode::GetSpatialFilterParams(SpatialFilterParams* params) const {
     return m_filter.GetSpatialFilterParams(params);
 }
-int TofDecode::SetFillHoleFilterParams(FillHoleFilterParams params) {
-    return m_filter.SetFillHoleFilterParams(params);
-}
+int TofDecode::SetFillHoleFilterParams(FillHoleFilterParams params) { return m_filter.SetFillHoleFilterParams(params); }
 int TofDecode::GetFillHoleFilterParams(FillHoleFilterParams* params) const {
     return m_filter.GetFillHoleFilterParams(params);
 }
@@ -419,8 +409,7 @@ void TofDecode::postProcFrame(bool depth, bool ir, const Snapshot& snapshot) {
         return;
     }
     if (ir) {
-        SendToPreProcess(*m_irFrame, m_irFrame->pixelFormat == PIXEL_FORMAT_GRAY16 ? ALG_ELEM_16U : ALG_ELEM_8U,
-                         false);
+        SendToPreProcess(*m_irFrame, m_irFrame->pixelFormat == PIXEL_FORMAT_GRAY16 ? ALG_ELEM_16U : ALG_ELEM_8U, false);
     }
     if (depth) {
         if (!IsMultiFrequencyMode(snapshot.dataMode)) {

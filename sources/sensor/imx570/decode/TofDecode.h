@@ -57,8 +57,7 @@ public:
     void SetDualRangeParams(const DualRangeParams& params);
     DualRangeParams GetDualRangeParams() const;
     // Records for the ranges whose depthMax is non-zero, then the offset tables.
-    void InitRangeValue(const uint16_t depthMax[6], const uint16_t effectDepthMax[6],
-                        const uint16_t effectDepthMin[6]);
+    void InitRangeValue(const uint16_t depthMax[6], const uint16_t effectDepthMax[6], const uint16_t effectDepthMin[6]);
     // The list replaces the measuring ranges, then the offset tables.
     void InitRangeValue(const std::vector<MeasuringRange>& list);
     void SetRangeValue(int range, unsigned max, unsigned min);

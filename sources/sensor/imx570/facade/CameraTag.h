@@ -15,9 +15,9 @@ private:
     std::atomic<CommonControl*> m_control{nullptr};
 };
 
-#define CAMERA_LOG(tag, format, ...)                                    \
-    do {                                                                \
-        if (CommonControl* tagControl_ = (tag).Control()) {             \
+#define CAMERA_LOG(tag, format, ...)                                       \
+    do {                                                                   \
+        if (CommonControl* tagControl_ = (tag).Control()) {                \
             LOG_DEVICE(tagControl_->GetDeviceSN(), format, ##__VA_ARGS__); \
-        }                                                               \
+        }                                                                  \
     } while (0)

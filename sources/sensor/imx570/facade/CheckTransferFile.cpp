@@ -17,15 +17,13 @@ constexpr long long kFullImageFileLength = 614400;  // one value of 16 bits per 
 
 long long ExpectedLength(const FileTransferParams& params, const std::function<int(int)>& maxDepthOf) {
     switch (params.type) {
-    case kRangeOffsetType:
-        return 2LL * (maxDepthOf(params.number) + 1);  // one 16-bit value per depth from 0 to the maximum
-    case kIntrinsicType:
-    case kPlanenessType:
-    case kIrBackgroundType:
-    case kConfidenceFactorType:
-        return kFullImageFileLength;
-    default:
-        return 0;  // no file of another kind can match
+        case kRangeOffsetType:
+            return 2LL * (maxDepthOf(params.number) + 1);  // one 16-bit value per depth from 0 to the maximum
+        case kIntrinsicType:
+        case kPlanenessType:
+        case kIrBackgroundType:
+        case kConfidenceFactorType: return kFullImageFileLength;
+        default: return 0;  // no file of another kind can match
     }
 }
 

@@ -4,17 +4,10 @@
 
 int FrameKindSwitches::Set(FrameType type, bool enable) {
     switch (type) {
-    case FRAME_DEPTH:
-        m_depthFrameEnable = enable;
-        break;
-    case FRAME_IR:
-        m_irFrameEnable = enable;
-        break;
-    case FRAME_CONFIDENCE:
-        m_confidenceFrameEnable = enable;
-        break;
-    default:
-        break;
+        case FRAME_DEPTH: m_depthFrameEnable = enable; break;
+        case FRAME_IR: m_irFrameEnable = enable; break;
+        case FRAME_CONFIDENCE: m_confidenceFrameEnable = enable; break;
+        default: break;
     }
     return 0;
 }
@@ -24,18 +17,10 @@ int FrameKindSwitches::Get(FrameType type, bool* out) const {
         return status::kNullArgument;
     }
     switch (type) {
-    case FRAME_DEPTH:
-        *out = m_depthFrameEnable;
-        break;
-    case FRAME_IR:
-        *out = m_irFrameEnable;
-        break;
-    case FRAME_CONFIDENCE:
-        *out = m_confidenceFrameEnable;
-        break;
-    default:
-        *out = false;
-        break;
+        case FRAME_DEPTH: *out = m_depthFrameEnable; break;
+        case FRAME_IR: *out = m_irFrameEnable; break;
+        case FRAME_CONFIDENCE: *out = m_confidenceFrameEnable; break;
+        default: *out = false; break;
     }
     return 0;
 }

@@ -27,17 +27,11 @@ Imx570::Imx570(const char* logPath)
     LOG_PRINTF("Version:%s", kVersion);
 }
 
-Imx570::~Imx570() {
-    StopDecode();
-}
+Imx570::~Imx570() { StopDecode(); }
 
-int Imx570::GetRawData(Frame** out) {
-    return m_intake.GetRawData(out);
-}
+int Imx570::GetRawData(Frame** out) { return m_intake.GetRawData(out); }
 
-int Imx570::RecycleRawFrame(Frame* frame) {
-    return m_intake.RecycleRawFrame(frame);
-}
+int Imx570::RecycleRawFrame(Frame* frame) { return m_intake.RecycleRawFrame(frame); }
 
 int Imx570::Init(CommonControl* control, Consumer* consumer, APIImgPreProcess* preprocess) {
     if (control == nullptr || consumer == nullptr) {
@@ -74,9 +68,7 @@ int Imx570::SetIntrinsicParams(const double* intrinsic, const double* distortion
     return 0;
 }
 
-bool Imx570::IsBinned() const {
-    return tofrecord::IsBinnedMode(m_decode.GetDataMode());
-}
+bool Imx570::IsBinned() const { return tofrecord::IsBinnedMode(m_decode.GetDataMode()); }
 
 APIImgPreProcess* Imx570::IntrinsicAdjuster() const {
     return m_decode.GetDistortionCorrectionEnabled() ? m_preprocess.load() : nullptr;
@@ -149,17 +141,11 @@ int Imx570::SetStream(bool enable) {
     return 0;
 }
 
-void Imx570::RecycleCache() {
-    m_decode.RecycleCache();
-}
+void Imx570::RecycleCache() { m_decode.RecycleCache(); }
 
-void Imx570::SetRawDepthCut(bool cut) {
-    m_decode.SetRawDepthCut(cut);
-}
+void Imx570::SetRawDepthCut(bool cut) { m_decode.SetRawDepthCut(cut); }
 
-bool Imx570::IsFrameReady(FrameType type) {
-    return m_decode.IsFrameReady(type);
-}
+bool Imx570::IsFrameReady(FrameType type) { return m_decode.IsFrameReady(type); }
 
 int Imx570::GetFrame(FrameType type, Frame** out) {
     if (out == nullptr) {
@@ -168,25 +154,15 @@ int Imx570::GetFrame(FrameType type, Frame** out) {
     return m_decode.GetFrame(type, out);
 }
 
-int Imx570::RecycleFrame(Frame* frame) {
-    return m_decode.RecycleFrame(frame);
-}
+int Imx570::RecycleFrame(Frame* frame) { return m_decode.RecycleFrame(frame); }
 
-int Imx570::SetFrameEnable(FrameType type, bool enable) {
-    return m_switches.Set(type, enable);
-}
+int Imx570::SetFrameEnable(FrameType type, bool enable) { return m_switches.Set(type, enable); }
 
-int Imx570::GetFrameEnable(FrameType type, bool* out) {
-    return m_switches.Get(type, out);
-}
+int Imx570::GetFrameEnable(FrameType type, bool* out) { return m_switches.Get(type, out); }
 
-int Imx570::SetIRGMMGain(int gain) {
-    return m_protocol.SetIRGMMGain(gain);
-}
+int Imx570::SetIRGMMGain(int gain) { return m_protocol.SetIRGMMGain(gain); }
 
-int Imx570::GetIRGMMGain(int* gain) {
-    return m_protocol.GetIRGMMGain(gain);
-}
+int Imx570::GetIRGMMGain(int* gain) { return m_protocol.GetIRGMMGain(gain); }
 
 int Imx570::SetDepthRange(const int& range) {
     if (tofrecord::IsMultiFrequencyMode(m_decode.GetDataMode())) {
@@ -206,9 +182,7 @@ int Imx570::SetDepthRange(const int& range) {
     return 0;
 }
 
-int Imx570::GetDepthRange(int& range) {
-    return m_protocol.GetDepthRange(range);
-}
+int Imx570::GetDepthRange(int& range) { return m_protocol.GetDepthRange(range); }
 
 int Imx570::SetDatamode(const int& mode) {
     if (!m_modes.IsDataModeValid(mode)) {
@@ -240,21 +214,13 @@ int Imx570::GetDatamode(int& mode) {
     return ret;
 }
 
-int Imx570::SetProperty(const char* key, const void* data, int size) {
-    return m_properties.Set(key, data, size);
-}
+int Imx570::SetProperty(const char* key, const void* data, int size) { return m_properties.Set(key, data, size); }
 
-int Imx570::GetProperty(const char* key, void* data, int size) {
-    return m_properties.Get(key, data, size);
-}
+int Imx570::GetProperty(const char* key, void* data, int size) { return m_properties.Get(key, data, size); }
 
-int Imx570::SetTimeFilterParams(TimeFilterParams params) {
-    return m_filters.SetTimeFilterParams(params);
-}
+int Imx570::SetTimeFilterParams(TimeFilterParams params) { return m_filters.SetTimeFilterParams(params); }
 
-int Imx570::GetTimeFilterParams(TimeFilterParams* params) {
-    return m_filters.GetTimeFilterParams(params);
-}
+int Imx570::GetTimeFilterParams(TimeFilterParams* params) { return m_filters.GetTimeFilterParams(params); }
 
 int Imx570::SetConfidenceFilterParams(ConfidenceFilterParams params) {
     return m_filters.SetConfidenceFilterParams(params);
@@ -272,45 +238,25 @@ int Imx570::GetFlyingPixelFilterParams(FlyingPixelFilterParams* params) {
     return m_filters.GetFlyingPixelFilterParams(params);
 }
 
-int Imx570::SetFillHoleFilterParams(FillHoleFilterParams params) {
-    return m_filters.SetFillHoleFilterParams(params);
-}
+int Imx570::SetFillHoleFilterParams(FillHoleFilterParams params) { return m_filters.SetFillHoleFilterParams(params); }
 
-int Imx570::GetFillHoleFilterParams(FillHoleFilterParams* params) {
-    return m_filters.GetFillHoleFilterParams(params);
-}
+int Imx570::GetFillHoleFilterParams(FillHoleFilterParams* params) { return m_filters.GetFillHoleFilterParams(params); }
 
-int Imx570::SetSpatialFilterParams(SpatialFilterParams params) {
-    return m_filters.SetSpatialFilterParams(params);
-}
+int Imx570::SetSpatialFilterParams(SpatialFilterParams params) { return m_filters.SetSpatialFilterParams(params); }
 
-int Imx570::GetSpatialFilterParams(SpatialFilterParams* params) {
-    return m_filters.GetSpatialFilterParams(params);
-}
+int Imx570::GetSpatialFilterParams(SpatialFilterParams* params) { return m_filters.GetSpatialFilterParams(params); }
 
-int Imx570::SetExposureControlMode(int mode) {
-    return m_exposure.SetExposureControlMode(mode);
-}
+int Imx570::SetExposureControlMode(int mode) { return m_exposure.SetExposureControlMode(mode); }
 
-int Imx570::GetExposureControlMode(int* mode) {
-    return m_exposure.GetExposureControlMode(mode);
-}
+int Imx570::GetExposureControlMode(int* mode) { return m_exposure.GetExposureControlMode(mode); }
 
-int Imx570::SetExposureTime(ExposureTimeParams params) {
-    return m_exposure.SetExposureTime(params);
-}
+int Imx570::SetExposureTime(ExposureTimeParams params) { return m_exposure.SetExposureTime(params); }
 
-int Imx570::GetExposureTime(ExposureTimeParams* params) {
-    return m_exposure.GetExposureTime(params);
-}
+int Imx570::GetExposureTime(ExposureTimeParams* params) { return m_exposure.GetExposureTime(params); }
 
-int Imx570::SetDistortionCorrectionEnabled(bool enable) {
-    return m_filters.SetDistortionCorrectionEnabled(enable);
-}
+int Imx570::SetDistortionCorrectionEnabled(bool enable) { return m_filters.SetDistortionCorrectionEnabled(enable); }
 
-int Imx570::GetDistortionCorrectionEnabled(bool* enable) {
-    return m_filters.GetDistortionCorrectionEnabled(enable);
-}
+int Imx570::GetDistortionCorrectionEnabled(bool* enable) { return m_filters.GetDistortionCorrectionEnabled(enable); }
 
 int Imx570::GetResolutionList(ResolutionList* list) {
     if (list == nullptr) {
@@ -344,10 +290,6 @@ int Imx570::ConvertDepthFrameToPointCloudVector(const Frame* frame, Vector3f* ou
     return m_decode.ConvertDepthFrameToPointCloudVector(frame, out);
 }
 
-int Imx570::SetHDRModeEnabled(bool enable) {
-    return m_exposure.SetHDRModeEnabled(enable);
-}
+int Imx570::SetHDRModeEnabled(bool enable) { return m_exposure.SetHDRModeEnabled(enable); }
 
-int Imx570::GetHDRModeEnabled(bool* enable) {
-    return m_exposure.GetHDRModeEnabled(enable);
-}
+int Imx570::GetHDRModeEnabled(bool* enable) { return m_exposure.GetHDRModeEnabled(enable); }

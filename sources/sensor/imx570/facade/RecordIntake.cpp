@@ -5,11 +5,11 @@
 #include "StatusCodes.h"
 
 RecordIntake::RecordIntake(const CameraTag& tag)
-    : m_tag(tag), m_rawQueue(FRAME_RAW_TOF, kQueuedFrames, kPoolFrames), m_rawFrame(m_rawQueue.AllocFrame(FRAME_RAW_TOF)) {}
+    : m_tag(tag),
+      m_rawQueue(FRAME_RAW_TOF, kQueuedFrames, kPoolFrames),
+      m_rawFrame(m_rawQueue.AllocFrame(FRAME_RAW_TOF)) {}
 
-RecordIntake::~RecordIntake() {
-    m_rawQueue.RecycleFrame(m_rawFrame);
-}
+RecordIntake::~RecordIntake() { m_rawQueue.RecycleFrame(m_rawFrame); }
 
 void RecordIntake::Take(const uint8_t* record, int size, const FrameSyncInfo& info, bool queue) {
     ToFRecordHead head;
@@ -74,6 +74,4 @@ int RecordIntake::GetRawData(Frame** out) {
     return *out != nullptr ? 0 : status::kFailed;
 }
 
-int RecordIntake::RecycleRawFrame(Frame* frame) {
-    return m_rawQueue.RecycleFrame(frame);
-}
+int RecordIntake::RecycleRawFrame(Frame* frame) { return m_rawQueue.RecycleFrame(frame); }

@@ -17,17 +17,15 @@ constexpr uint16_t kBuiltInEffectDepthMin[6] = {450, 450, 450, 450, 450, 450};
 // The data modes whose two frequencies the camera is asked for.
 bool UsesDualFrequency(int mode) {
     switch (mode) {
-    case 5:
-    case 7:
-    case 9:
-    case 10:
-    case 13:
-    case 15:
-    case 17:
-    case 18:
-        return true;
-    default:
-        return false;
+        case 5:
+        case 7:
+        case 9:
+        case 10:
+        case 13:
+        case 15:
+        case 17:
+        case 18: return true;
+        default: return false;
     }
 }
 

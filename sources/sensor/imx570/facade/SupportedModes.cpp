@@ -14,8 +14,7 @@ bool Contains(uint8_t count, const uint8_t (&entries)[N], int value) {
 }  // namespace
 
 SupportedModes::SupportedModes()
-    : m_depthRangeList{6, {0, 1, 2, 3, 4, 5}},
-      m_dataModeList{14, {1, 2, 3, 5, 6, 7, 9, 10, 13, 14, 15, 16, 17, 18}} {}
+    : m_depthRangeList{6, {0, 1, 2, 3, 4, 5}}, m_dataModeList{14, {1, 2, 3, 5, 6, 7, 9, 10, 13, 14, 15, 16, 17, 18}} {}
 
 bool SupportedModes::IsRangeValid(int range) const {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -7,11 +7,11 @@
 
 namespace {
 
-constexpr uint32_t kUnitsPerMs = 1000;        // the camera counts exposure in microseconds
-constexpr int32_t kDefaultMaximumMs = 1000;    // when the camera names no maximum of its own
+constexpr uint32_t kUnitsPerMs = 1000;       // the camera counts exposure in microseconds
+constexpr int32_t kDefaultMaximumMs = 1000;  // when the camera names no maximum of its own
 // The modes of ExposureTimeParams besides the maximum's.
-constexpr int32_t kNoTimeMode = 0;             // reports no time
-constexpr int32_t kManualMode = 1;             // the main exposure, as the application sets it
+constexpr int32_t kNoTimeMode = 0;  // reports no time
+constexpr int32_t kManualMode = 1;  // the main exposure, as the application sets it
 
 }  // namespace
 
@@ -50,24 +50,22 @@ int ToFExposure::GetExposureTime(ExposureTimeParams* params) {
         return status::kNullArgument;
     }
     switch (params->mode) {
-    case kNoTimeMode:
-        params->exposureTime = 0;
-        return 0;
-    case kManualMode: {
-        ExposureTime exposure{kMainExposure, 0};
-        const int ret = m_protocol.GetToFExposureTime(&exposure);
-        params->exposureTime = ret == 0 ? static_cast<int32_t>(exposure.exposureTime / kUnitsPerMs) : 0;
-        return ret;
-    }
-    case kMaximumExposure: {
-        int32_t milliseconds = 0;  // the record is packed: no reference into it
-        const int ret = GetMaximumExposureTime(milliseconds);
-        params->exposureTime = milliseconds;
-        return ret;
-    }
-    default:
-        CAMERA_LOG(m_tag, "pExposureTimeParams->mode:%d is invalid", params->mode);
-        return status::kInvalidParameter;
+        case kNoTimeMode: params->exposureTime = 0; return 0;
+        case kManualMode: {
+            ExposureTime exposure{kMainExposure, 0};
+            const int ret = m_protocol.GetToFExposureTime(&exposure);
+            params->exposureTime = ret == 0 ? static_cast<int32_t>(exposure.exposureTime / kUnitsPerMs) : 0;
+            return ret;
+        }
+        case kMaximumExposure: {
+            int32_t milliseconds = 0;  // the record is packed: no reference into it
+            const int ret = GetMaximumExposureTime(milliseconds);
+            params->exposureTime = milliseconds;
+            return ret;
+        }
+        default:
+            CAMERA_LOG(m_tag, "pExposureTimeParams->mode:%d is invalid", params->mode);
+            return status::kInvalidParameter;
     }
 }
 

@@ -106,63 +106,46 @@ int ToFProperties::Get(const char* key, void* data, int size) {
 int ToFProperties::RunSet(ToFKey key, const void* data) {
     Protocol& protocol = m_parts.protocol;
     switch (key) {
-    case ToFKey::TemperatureOffsetEnable:
-        m_parts.decode.SetTemperatureOffsetEnable(Load<uint8_t>(data) != 0);
-        return 0;
-    case ToFKey::WDRStyle:
-        m_parts.decode.SetDualFreqFusionEnable(Load<uint8_t>(data) != 0);
-        return 0;
-    case ToFKey::Register: {
-        const RegisterData reg = Load<RegisterData>(data);
-        return protocol.SetRegVal(reg.address, reg.value);
-    }
-    case ToFKey::DualFreqParams: {
-        DualRangeParams params = Load<DualRangeParams>(data);
-        return protocol.SetDualFreqMode(params);
-    }
-    case ToFKey::MeasuringRange:
-        return protocol.SetMeasuringRange(Load<MeasuringRange>(data));
-    case ToFKey::DataMode:
-        return m_parts.facade.SetDatamode(Load<int>(data));
-    case ToFKey::DepthRange:
-        return m_parts.facade.SetDepthRange(Load<int>(data));
-    case ToFKey::LDState:
-        return protocol.SetLDState(Load<int>(data));
-    case ToFKey::CDMAEnable:
-        return protocol.SetCDMAState(Load<int>(data));
-    case ToFKey::APCState:
-        return protocol.SetAPCState(Load<int>(data));
-    case ToFKey::LDDriverChipType:
-        return protocol.SetLDDriverChipType(Load<int>(data));
-    case ToFKey::LDType:
-        return protocol.SetLDType(Load<int>(data));
-    case ToFKey::DepthRangeList: {
-        DepthRangeList list = Load<DepthRangeList>(data);
-        return protocol.SetDepthRangeList(list);
-    }
-    case ToFKey::DataModeList: {
-        DataModeList list = Load<DataModeList>(data);
-        return protocol.SetOutModeList(list);
-    }
-    case ToFKey::DSP:
-        return protocol.SetDspStatus(Load<DSPParameters>(data));
-    case ToFKey::TransferFile:
-        return SetTransferFile(data);
-    case ToFKey::IRPixelFormat:
-        m_parts.decode.SetIRPixelFormat(Load<int>(data));
-        return 0;
-    case ToFKey::SaveRawToFImg:
-        m_parts.intake.ArmDump();
-        return 0;
-    case ToFKey::TestMode: {
-        const TestModeData test = Load<TestModeData>(data);
-        return protocol.SetTestModeState(test.mode, test.params);
-    }
-    case ToFKey::HDRExposureTime:
-        return m_parts.exposure.SetHdrExposureTime(
-            Load<int32_t>(static_cast<const uint8_t*>(data) + kExposureTimeOffset));
-    default:
-        return status::kNotMine;  // the table lets no other key through
+        case ToFKey::TemperatureOffsetEnable:
+            m_parts.decode.SetTemperatureOffsetEnable(Load<uint8_t>(data) != 0);
+            return 0;
+        case ToFKey::WDRStyle: m_parts.decode.SetDualFreqFusionEnable(Load<uint8_t>(data) != 0); return 0;
+        case ToFKey::Register: {
+            const RegisterData reg = Load<RegisterData>(data);
+            return protocol.SetRegVal(reg.address, reg.value);
+        }
+        case ToFKey::DualFreqParams: {
+            DualRangeParams params = Load<DualRangeParams>(data);
+            return protocol.SetDualFreqMode(params);
+        }
+        case ToFKey::MeasuringRange: return protocol.SetMeasuringRange(Load<MeasuringRange>(data));
+        case ToFKey::DataMode: return m_parts.facade.SetDatamode(Load<int>(data));
+        case ToFKey::DepthRange: return m_parts.facade.SetDepthRange(Load<int>(data));
+        case ToFKey::LDState: return protocol.SetLDState(Load<int>(data));
+        case ToFKey::CDMAEnable: return protocol.SetCDMAState(Load<int>(data));
+        case ToFKey::APCState: return protocol.SetAPCState(Load<int>(data));
+        case ToFKey::LDDriverChipType: return protocol.SetLDDriverChipType(Load<int>(data));
+        case ToFKey::LDType: return protocol.SetLDType(Load<int>(data));
+        case ToFKey::DepthRangeList: {
+            DepthRangeList list = Load<DepthRangeList>(data);
+            return protocol.SetDepthRangeList(list);
+        }
+        case ToFKey::DataModeList: {
+            DataModeList list = Load<DataModeList>(data);
+            return protocol.SetOutModeList(list);
+        }
+        case ToFKey::DSP: return protocol.SetDspStatus(Load<DSPParameters>(data));
+        case ToFKey::TransferFile: return SetTransferFile(data);
+        case ToFKey::IRPixelFormat: m_parts.decode.SetIRPixelFormat(Load<int>(data)); return 0;
+        case ToFKey::SaveRawToFImg: m_parts.intake.ArmDump(); return 0;
+        case ToFKey::TestMode: {
+            const TestModeData test = Load<TestModeData>(data);
+            return protocol.SetTestModeState(test.mode, test.params);
+        }
+        case ToFKey::HDRExposureTime:
+            return m_parts.exposure.SetHdrExposureTime(
+                Load<int32_t>(static_cast<const uint8_t*>(data) + kExposureTimeOffset));
+        default: return status::kNotMine;  // the table lets no other key through
     }
 }
 
@@ -170,8 +153,8 @@ int ToFProperties::SetTransferFile(const void* data) {
     // The caller's record is read only: the check fills in a copy.
     FileTransferParams params = Load<FileTransferParams>(data);
     TofDecode& decode = m_parts.decode;
-    if (!CheckTransferFile(params, [&decode](int range) { return static_cast<int>(decode.GetSonyMaxDepth(range)); },
-                           m_parts.tag)) {
+    if (!CheckTransferFile(
+            params, [&decode](int range) { return static_cast<int>(decode.GetSonyMaxDepth(range)); }, m_parts.tag)) {
         return status::kInternal;
     }
     return m_parts.transfer.Start(params);
@@ -180,39 +163,40 @@ int ToFProperties::SetTransferFile(const void* data) {
 int ToFProperties::RunGet(ToFKey key, void* data) {
     Protocol& protocol = m_parts.protocol;
     switch (key) {
-    case ToFKey::Register:
-        return WithRecord<RegisterData>(data, [&](RegisterData& reg) { return protocol.GetRegVal(reg.address, &reg.value); });
-    case ToFKey::DualFreqParams:
-        return WithRecord<DualRangeParams>(data, [&](DualRangeParams& params) { return protocol.GetDualFreqMode(&params); });
-    case ToFKey::MeasuringRange:
-        return WithRecord<MeasuringRange>(data, [&](MeasuringRange& range) { return protocol.GetMeasuringRange(range); });
-    case ToFKey::DataMode:
-        return WithRecord<int>(data, [&](int& mode) { return m_parts.facade.GetDatamode(mode); });
-    case ToFKey::DepthRange:
-        return WithRecord<int>(data, [&](int& range) { return protocol.GetDepthRange(range); });
-    case ToFKey::LDState:
-        return WithRecord<int>(data, [&](int& value) { return protocol.GetLDState(value); });
-    case ToFKey::CDMAEnable:
-        return WithRecord<int>(data, [&](int& value) { return protocol.GetCDMAState(value); });
-    case ToFKey::APCState:
-        return WithRecord<int>(data, [&](int& value) { return protocol.GetAPCState(value); });
-    case ToFKey::LDDriverChipType:
-        return WithRecord<int>(data, [&](int& value) { return protocol.GetLDDriverChipType(value); });
-    case ToFKey::LDType:
-        return WithRecord<int>(data, [&](int& value) { return protocol.GetLDType(value); });
-    case ToFKey::DepthRangeList:
-        return WithRecord<DepthRangeList>(data, [&](DepthRangeList& list) { return protocol.GetDepthRangeList(list); });
-    case ToFKey::DataModeList:
-        return WithRecord<DataModeList>(data, [&](DataModeList& list) { return protocol.GetOutModeList(list); });
-    case ToFKey::DSP:
-        return WithRecord<DSPParameters>(data, [&](DSPParameters& params) { return protocol.GetDspStatus(params); });
-    case ToFKey::TransferFile:
-        return WithRecord<FileTransferParams>(data, [&](FileTransferParams& params) { return m_parts.transfer.Start(params); });
-    case ToFKey::ToFExposureTimeMax:
-        return WithExposureTime(data, [&](int32_t& ms) { return m_parts.exposure.GetMaximumExposureTime(ms); });
-    case ToFKey::HDRExposureTime:
-        return WithExposureTime(data, [&](int32_t& ms) { return m_parts.exposure.GetHdrExposureTime(ms); });
-    default:
-        return status::kNotMine;  // the table lets no other key through
+        case ToFKey::Register:
+            return WithRecord<RegisterData>(
+                data, [&](RegisterData& reg) { return protocol.GetRegVal(reg.address, &reg.value); });
+        case ToFKey::DualFreqParams:
+            return WithRecord<DualRangeParams>(
+                data, [&](DualRangeParams& params) { return protocol.GetDualFreqMode(&params); });
+        case ToFKey::MeasuringRange:
+            return WithRecord<MeasuringRange>(data,
+                                              [&](MeasuringRange& range) { return protocol.GetMeasuringRange(range); });
+        case ToFKey::DataMode:
+            return WithRecord<int>(data, [&](int& mode) { return m_parts.facade.GetDatamode(mode); });
+        case ToFKey::DepthRange:
+            return WithRecord<int>(data, [&](int& range) { return protocol.GetDepthRange(range); });
+        case ToFKey::LDState: return WithRecord<int>(data, [&](int& value) { return protocol.GetLDState(value); });
+        case ToFKey::CDMAEnable: return WithRecord<int>(data, [&](int& value) { return protocol.GetCDMAState(value); });
+        case ToFKey::APCState: return WithRecord<int>(data, [&](int& value) { return protocol.GetAPCState(value); });
+        case ToFKey::LDDriverChipType:
+            return WithRecord<int>(data, [&](int& value) { return protocol.GetLDDriverChipType(value); });
+        case ToFKey::LDType: return WithRecord<int>(data, [&](int& value) { return protocol.GetLDType(value); });
+        case ToFKey::DepthRangeList:
+            return WithRecord<DepthRangeList>(data,
+                                              [&](DepthRangeList& list) { return protocol.GetDepthRangeList(list); });
+        case ToFKey::DataModeList:
+            return WithRecord<DataModeList>(data, [&](DataModeList& list) { return protocol.GetOutModeList(list); });
+        case ToFKey::DSP:
+            return WithRecord<DSPParameters>(data,
+                                             [&](DSPParameters& params) { return protocol.GetDspStatus(params); });
+        case ToFKey::TransferFile:
+            return WithRecord<FileTransferParams>(
+                data, [&](FileTransferParams& params) { return m_parts.transfer.Start(params); });
+        case ToFKey::ToFExposureTimeMax:
+            return WithExposureTime(data, [&](int32_t& ms) { return m_parts.exposure.GetMaximumExposureTime(ms); });
+        case ToFKey::HDRExposureTime:
+            return WithExposureTime(data, [&](int32_t& ms) { return m_parts.exposure.GetHdrExposureTime(ms); });
+        default: return status::kNotMine;  // the table lets no other key through
     }
 }

@@ -17,7 +17,5 @@ struct ToFRecordHead {
     // One of the four ToF record types.
     bool IsToF() const { return tofrecord::PayloadLength(type) != 0; }
     // The payload length is the one its type carries.
-    bool HasExpectedLength() const {
-        return IsToF() && static_cast<size_t>(length) == tofrecord::PayloadLength(type);
-    }
+    bool HasExpectedLength() const { return IsToF() && static_cast<size_t>(length) == tofrecord::PayloadLength(type); }
 };

@@ -25,6 +25,4 @@ DepthPlane DepthPlane::Of(Frame& frame) {
     return plane;
 }
 
-uint32_t DepthPlane::CountOf(const Frame& frame) {
-    return UsableRows(frame) * frame.width;
-}
+uint32_t DepthPlane::CountOf(const Frame& frame) { return UsableRows(frame) * frame.width; }

@@ -44,8 +44,7 @@ void BlendWithHistory(uint16_t* current, uint16_t* history, uint32_t count, unsi
 
 // One pass of the confidence filter; `CheckExposure` false when the exposure limit cannot fail.
 template <bool CheckExposure>
-void CheckConfidence(uint16_t* depth, const uint16_t* amplitude, const uint16_t* factor, uint32_t count,
-                     float limit) {
+void CheckConfidence(uint16_t* depth, const uint16_t* amplitude, const uint16_t* factor, uint32_t count, float limit) {
     const uint16_t* table = pConfidenceTab().data();
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t d = depth[i];
@@ -200,8 +199,8 @@ void Filter::ConfidenceFilter(Frame& depth, const Frame& confidence) {
         return;
     }
     const DepthPlane plane = DepthPlane::Of(depth);
-    const uint32_t count = std::min({plane.Count(), DepthPlane::CountOf(confidence),
-                                     static_cast<uint32_t>(m_confidenceFactor.size())});
+    const uint32_t count =
+        std::min({plane.Count(), DepthPlane::CountOf(confidence), static_cast<uint32_t>(m_confidenceFactor.size())});
     const auto* amplitude = reinterpret_cast<const uint16_t*>(confidence.data);
     const float limit = confidence.exposureTime / 1000000.0f * static_cast<float>(params.threshold);
     // The amplitude side is never negative, so a limit of 0 or below (exposure 0) never fails.

@@ -24,7 +24,6 @@ private:
         bool Exceeded(uint32_t count, uint64_t sum, uint64_t squares) const;
 
     private:
-
         enum class Mode { Always, Never, Compare };
         Mode m_mode = Mode::Compare;
         uint64_t m_numeratorSquare = 0;  // (50 - threshold)^2

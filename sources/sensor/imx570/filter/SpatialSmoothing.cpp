@@ -38,9 +38,8 @@ void SpatialSmoothing::SmoothRow(const DepthPlane& plane, uint32_t y, const Spat
     const int64_t percent = params.deviationPercent;
     const uint32_t end = plane.width - 2;
     for (uint32_t x = 2; x < end; ++x) {
-        const uint32_t v[kDiamondPixels] = {up2[x],       up1[x - 1], up1[x],       up1[x + 1],
-                                            mid[x - 2],   mid[x - 1], mid[x + 1],   mid[x + 2],
-                                            down1[x - 1], down1[x],   down1[x + 1], down2[x]};
+        const uint32_t v[kDiamondPixels] = {up2[x],     up1[x - 1], up1[x],       up1[x + 1], mid[x - 2],   mid[x - 1],
+                                            mid[x + 1], mid[x + 2], down1[x - 1], down1[x],   down1[x + 1], down2[x]};
         uint32_t count = 0;
         uint32_t sum = 0;
         for (uint32_t value : v) {

@@ -12,13 +12,13 @@ namespace {
 
 using namespace tofcmd;
 
-constexpr int kPayload = 64;          // the most a command payload carries
-constexpr int kRegisterPayload = 8;   // address, value, and four bytes the camera does not read
-constexpr int kListHead = 2;          // sub-id, count
-constexpr int kDualRanges = 2;        // the camera fuses exactly two ranges
+constexpr int kPayload = 64;         // the most a command payload carries
+constexpr int kRegisterPayload = 8;  // address, value, and four bytes the camera does not read
+constexpr int kListHead = 2;         // sub-id, count
+constexpr int kDualRanges = 2;       // the camera fuses exactly two ranges
 // Bytes 7-8 of every confidence-filter set carry this fixed value, whatever the threshold.
 constexpr uint16_t kConfidenceExtra = 4600;
-constexpr int kTestModeBytes = 5;        // mode, param1, and param2..4 for the registers
+constexpr int kTestModeBytes = 5;          // mode, param1, and param2..4 for the registers
 constexpr int kTestModeWithRegisters = 1;  // the mode whose param1 1 also sends param2..4
 
 // Every confirmed set: the read-back line also when a read fails.
@@ -204,8 +204,8 @@ int Protocol::QueryDualFreq(DualRangeParams& params) {
     uint8_t buf[4] = {};
     const int ret = Exchange(kDualFreq, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
     if (ret == 0) {
-        params = DualRangeParams{static_cast<int8_t>(buf[0]), static_cast<int8_t>(buf[1]),
-                                 static_cast<int8_t>(buf[2]), static_cast<int8_t>(buf[3])};
+        params = DualRangeParams{static_cast<int8_t>(buf[0]), static_cast<int8_t>(buf[1]), static_cast<int8_t>(buf[2]),
+                                 static_cast<int8_t>(buf[3])};
     }
     return ret;
 }
@@ -229,10 +229,12 @@ int Protocol::SetDualFreqMode(DualRangeParams& params) {
     uint8_t buf[4] = {kDualRanges, static_cast<uint8_t>(params.range1), static_cast<uint8_t>(params.range2),
                       static_cast<uint8_t>(params.range3)};
     DualRangeParams last{};
-    const Confirmation set = SetConfirmed(kDualFreq, buf, sizeof(buf), [&] { return QueryDualFreq(last); }, [&] {
-        return last.totalRange == params.totalRange && last.range1 == params.range1 &&
-               last.range2 == params.range2 && last.range3 == params.range3;
-    });
+    const Confirmation set = SetConfirmed(
+        kDualFreq, buf, sizeof(buf), [&] { return QueryDualFreq(last); },
+        [&] {
+            return last.totalRange == params.totalRange && last.range1 == params.range1 &&
+                   last.range2 == params.range2 && last.range3 == params.range3;
+        });
     if (set.writeLine)
         LOG_DEVICE(Tag(),
                    "Set totalRange:%d, range1:%d, range2:%d,  range3:%d; Get totalRange:%d  range1:%d  range2:%d  "
@@ -291,8 +293,8 @@ Confirmation Protocol::SetSubByte(int cmd, uint8_t sub, int value, int& last) {
         return {status::kInvalidParameter, false};
     }
     uint8_t buf[2] = {sub, static_cast<uint8_t>(value)};
-    return SetConfirmed(cmd, buf, sizeof(buf), [&] { return QuerySubByte(cmd, sub, last); },
-                        [&] { return last == value; });
+    return SetConfirmed(
+        cmd, buf, sizeof(buf), [&] { return QuerySubByte(cmd, sub, last); }, [&] { return last == value; });
 }
 
 int Protocol::GetSubByte(int cmd, uint8_t sub, int& value) {
@@ -502,9 +504,9 @@ int Protocol::SetConfidenceFilterParams(const ConfidenceFilterParams& params) {
     DspLayout::For(kDspConfigConfidence).Fill(buf, dsp, false);
     const bool on = params.enable != 0;
     ConfidenceFilterParams last{};
-    const Confirmation set = SetConfirmed(kDsp, buf, sizeof(buf), [&] { return QueryConfidence(last); }, [&] {
-        return (last.enable != 0) == on && (!on || last.threshold == threshold);
-    });
+    const Confirmation set = SetConfirmed(
+        kDsp, buf, sizeof(buf), [&] { return QueryConfidence(last); },
+        [&] { return (last.enable != 0) == on && (!on || last.threshold == threshold); });
     if (set.writeLine) {
         const int lastThreshold = last.threshold;
         LOG_DEVICE(Tag(), "Set ConfidenceFilterParams enable:%d threshold:%d; Get enable:%d threshold:%d .",

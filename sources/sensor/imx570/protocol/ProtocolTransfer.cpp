@@ -27,6 +27,7 @@ int Protocol::GetTransferStatus(const FileTransferParams& params, TransferStatus
     const int sent = static_cast<int>(buf.size());
     buf.resize(kStatusReply, 0);
     const int ret = Exchange(tofcmd::kTransfer, buf.data(), kStatusReply, sent, CMDTYPE_GET);
-    if (ret == 0) status = TransferStatus{static_cast<int8_t>(buf[0]), static_cast<int8_t>(buf[1]), static_cast<int8_t>(buf[2])};
+    if (ret == 0)
+        status = TransferStatus{static_cast<int8_t>(buf[0]), static_cast<int8_t>(buf[1]), static_cast<int8_t>(buf[2])};
     return ret;
 }

@@ -61,7 +61,7 @@ constexpr DspItem DspItemOf(int32_t config) {
         case 1: return {kDspClassSwitch, 0x02, 0x00, 0, 0, false, false};
         case 3: return {kDspClassItem, 0x01, 0x02, 0, 0, false, false};
         case 4: return {kDspClassItem, 0x01, 0x03, 0, 0, false, false};
-        case 5: return {kDspClassItem, 0x01, 0x04, 1, 1, false, true};  // time filter
+        case 5: return {kDspClassItem, 0x01, 0x04, 1, 1, false, true};   // time filter
         case 6: return {kDspClassItem, 0x01, 0x01, 0, 0, false, false};  // distortion correction
         case 7: return {kDspClassItem, 0x01, 0x05, 0, 0, false, false};
         case 9: return {kDspClassItem, 0x02, 0x01, 0, 0, false, false};
@@ -69,7 +69,7 @@ constexpr DspItem DspItemOf(int32_t config) {
         case 11: return {kDspClassItem, 0x01, 0x07, 2, 2, false, true};
         case 12: return {kDspClassItem, 0x01, 0x08, 1, 1, false, true};
         case 13: return {kDspClassItem, 0x01, 0x09, 0, 0, false, false};
-        case 14: return {kDspClassItem, 0x01, 0x0a, 2, 2, false, true};  // exposure control mode
+        case 14: return {kDspClassItem, 0x01, 0x0a, 2, 2, false, true};   // exposure control mode
         case 15: return {kDspClassItem, 0x01, 0x0b, 0, 2, false, false};  // HDR
         default: return {0, 0, 0, 0, 0, false, false};
     }

@@ -15,9 +15,9 @@ constexpr int32_t kFirstType = 4;
 constexpr int32_t kLastType = 8;
 constexpr int32_t kPlaneness = 5;  // planeness and rangeOffset files carry an index
 constexpr int32_t kRangeOffset = 6;
-constexpr size_t kHostField = 16;  // the host address text, "255.255.255.255" and its NUL
-constexpr size_t kHead = 2 + kHostField;  // type, direction, host address
-constexpr size_t kPayload = 64;           // the most a command payload carries
+constexpr size_t kHostField = 16;          // the host address text, "255.255.255.255" and its NUL
+constexpr size_t kHead = 2 + kHostField;   // type, direction, host address
+constexpr size_t kPayload = 64;            // the most a command payload carries
 constexpr size_t kFileFields = 4 + 1 + 4;  // length, checksum, name length
 constexpr size_t kStatusRequest = 2;       // type, number
 

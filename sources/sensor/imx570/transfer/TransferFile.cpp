@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr unsigned int kServerPort = 8080;  // where the camera fetches and posts calibration files
+constexpr unsigned int kServerPort = 8080;      // where the camera fetches and posts calibration files
 const char* const kUploadFolder = "./Config/";  // where decoding and filtering read them
 
 }  // namespace
@@ -32,9 +32,9 @@ int TransferFile::Start(FileTransferParams& params) {
     CommonControl* control = m_protocol.GetCommonControl();
     if (!control) return status::kFailed;
     const char* tag = control->GetDeviceSN();
-    LOG_DEVICE(tag, "%d %.*s %d 0x%x %d %d", params.type, static_cast<int>(sizeof(params.fileName)),
-               params.fileName, static_cast<int>(params.fileLength), static_cast<int8_t>(params.checkSum),
-               params.direction, params.number);
+    LOG_DEVICE(tag, "%d %.*s %d 0x%x %d %d", params.type, static_cast<int>(sizeof(params.fileName)), params.fileName,
+               static_cast<int>(params.fileLength), static_cast<int8_t>(params.checkSum), params.direction,
+               params.number);
     if (m_worker && !m_worker->Finished()) {
         LOG_DEVICE(tag, "a transfer is running, type:%d is refused.", params.type);
         return status::kFailed;

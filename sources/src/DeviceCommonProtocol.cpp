@@ -85,16 +85,11 @@ int DeviceCommonProtocol::GetStreamState(bool& state) {
 
 int DeviceCommonProtocol::SetStreamState(bool on) {
     uint8_t value = on ? 1 : 0;
-    int ret = Command(kStream, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
-    if (ret != 0) return ret;
     bool last = false;
-    ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
-        const int r = QueryStreamState(last);
-        matched = last == on;
-        return r;
-    });
-    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set StreamState:%d; Get StreamState:%d", on, last);
-    return ret;
+    const Confirmation set = SetConfirmed(
+        kStream, &value, sizeof(value), kConfirm, [&] { return QueryStreamState(last); }, [&] { return last == on; });
+    if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set StreamState:%d; Get StreamState:%d", on, last);
+    return set.result;
 }
 
 int DeviceCommonProtocol::HeartbeatCheck() {
@@ -124,16 +119,12 @@ int DeviceCommonProtocol::SetWorkMode(int mode) {
         return status::kInvalidParameter;
     }
     uint8_t value = static_cast<uint8_t>(mode);
-    int ret = Command(kWorkMode, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
-    if (ret != 0) return ret;
     int last = 0;
-    ret = ReadBack(linktiming::kWorkModeReads, linktiming::kWorkModePause, [&](bool& matched) {
-        const int r = QueryInt8(kWorkMode, &last);
-        matched = r == 0 && last == mode;
-        return r;
-    });
-    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set workMode:%d ,Get workMode_:%d", mode, last);
-    return ret;
+    const Confirmation set = SetConfirmed(
+        kWorkMode, &value, sizeof(value), kWorkModeConfirm, [&] { return QueryInt8(kWorkMode, &last); },
+        [&] { return last == mode; });
+    if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set workMode:%d ,Get workMode_:%d", mode, last);
+    return set.result;
 }
 
 int DeviceCommonProtocol::SetSoftwareSlaveTrigger() {
@@ -159,16 +150,12 @@ int DeviceCommonProtocol::SetFrameRate(int fps) {
     }
     m_sleep(linktiming::kFrameRatePause);
     uint8_t value = static_cast<uint8_t>(fps);
-    int ret = Command(kFrameRate, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
-    if (ret != 0) return ret;
     int last = 0;
-    ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
-        const int r = QueryInt8(kFrameRate, &last);
-        matched = r == 0 && last == fps;
-        return r;
-    });
-    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set FrameRate:%d; Get FrameRate fps_:%d.", fps, last);
-    return ret;
+    const Confirmation set = SetConfirmed(
+        kFrameRate, &value, sizeof(value), kConfirm, [&] { return QueryInt8(kFrameRate, &last); },
+        [&] { return last == fps; });
+    if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set FrameRate:%d; Get FrameRate fps_:%d.", fps, last);
+    return set.result;
 }
 
 // Calibration values follow the sub-id as little-endian doubles, the host's own layout.

@@ -99,6 +99,15 @@ private:
     int ReadBack(int reads, linktiming::milliseconds pause, Read read) {
         return ::ReadBack(reads, pause, m_sleep, read);
     }
+    // Every failed confirmation, a failed read included, gets the caller's mismatch line.
+    static constexpr ConfirmRule kConfirm{linktiming::kReadBackReads, linktiming::kReadBackPause, true};
+    static constexpr ConfirmRule kWorkModeConfirm{linktiming::kWorkModeReads, linktiming::kWorkModePause, true};
+    // Sends a setting of `size` bytes and reads it back as `rule` says.
+    template <typename Query, typename Same>
+    Confirmation SetConfirmed(int cmd, void* buf, int size, const ConfirmRule& rule, Query&& query, Same&& same) {
+        return SetAndConfirm(
+            rule, m_sleep, [&] { return Command(cmd, buf, size, size, CMDTYPE_SET); }, query, same);
+    }
 
     int QueryStreamState(bool& state);
     int QueryInt8(int cmd, int* value);

@@ -233,23 +233,21 @@ int DeviceCommonProtocol::SetFactoryMode(const FactoryMode& fm) {
                                         static_cast<uint8_t>(fm.bDepthSwitch != 0),
                                         static_cast<uint8_t>(fm.bRGBSwitch % kRGBSwitchModes),
                                         0};
-    int ret = Command(kFactory, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     FactoryMode got{};
-    ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
+    const auto query = [&] {
         got = FactoryMode{};
-        const int r = QueryFactoryMode(got);
-        matched = r == 0 && SameFactoryMode(got, fm);
-        return r;
-    });
-    if (ret != 0) {
+        return QueryFactoryMode(got);
+    };
+    const Confirmation set =
+        SetConfirmed(kFactory, buf, sizeof(buf), kConfirm, query, [&] { return SameFactoryMode(got, fm); });
+    if (set.writeLine) {
         LOG_DEVICE(GetDeviceSN(),
                    "Set FactoryMode bAudioSwitch:%d bDepthSwitch:%d bImuSwitch:%d bRGBSwitch:%d mode:%d ;\tGet "
                    "FactoryMode bAudioSwitch:%d bDepthSwitch:%d bImuSwitch:%d bRGBSwitch:%d mode:%d ",
                    fm.bAudioSwitch, fm.bDepthSwitch, fm.bImuSwitch, fm.bRGBSwitch, fm.mode, got.bAudioSwitch,
                    got.bDepthSwitch, got.bImuSwitch, got.bRGBSwitch, got.mode);
     }
-    return ret;
+    return set.result;
 }
 
 // The record is filled only when the camera answers for the signal that was asked for.
@@ -270,18 +268,16 @@ int DeviceCommonProtocol::GetMCUParameters(MCUParameters* p) {
 int DeviceCommonProtocol::SetMCUParameters(const MCUParameters& p) {
     uint8_t buf[sizeof(MCUParameters)];
     PutMCU(buf, p);
-    int ret = Command(kTriggerSignal, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
-    if (ret != 0) return ret;
     MCUParameters got{};
-    ret = ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
+    const auto query = [&] {
         got = MCUParameters{p.signalType, 0, 0, 0};
-        const int r = QueryMCUParameters(got);
-        matched = r == 0 && SameMCU(got, p);
-        return r;
-    });
-    if (ret != 0) {
+        return QueryMCUParameters(got);
+    };
+    const Confirmation set =
+        SetConfirmed(kTriggerSignal, buf, sizeof(buf), kConfirm, query, [&] { return SameMCU(got, p); });
+    if (set.writeLine) {
         LOG_DEVICE(GetDeviceSN(), "Set MCUParameters param:%d %d %d %d; Get :%d %d %d %d.", p.signalType, p.polarity,
                    p.width, p.intervalOrDelay, got.signalType, got.polarity, got.width, got.intervalOrDelay);
     }
-    return ret;
+    return set.result;
 }

@@ -42,6 +42,12 @@ public:
     void SetAnnouncedState(camsim::AnnouncedState state) override {
         Add("SetAnnouncedState " + Num(static_cast<int>(state)));
     }
+    void PauseInFrame(std::chrono::milliseconds pause, size_t offset) override {
+        Add("PauseInFrame " + Num(pause.count()) + " " + Num(offset));
+    }
+    void SendUnframed(size_t count) override { Add("SendUnframed " + Num(count)); }
+    void SendLoneHead(uint32_t type, uint32_t length) override { Add("SendLoneHead " + Num(type) + " " + Num(length)); }
+    void OversizeReply(uint8_t id, uint32_t length) override { Add("OversizeReply " + Num(id) + " " + Num(length)); }
 
 private:
     void Add(const std::string& call) { calls.push_back(call); }
@@ -107,6 +113,15 @@ TEST(ControlChannel, EachLineTurnsItsKnob) {
         {"announce-state upgrade-waiting", "SetAnnouncedState 3"},
         {"announce-state normal", "SetAnnouncedState 0"},
         {"   silent   0x1B\ton  ", "SetNoReply 27 on"},
+        {"pause-in-frame 1500 4", "PauseInFrame 1500 4"},
+        {"pause-in-frame 8000 1008", "PauseInFrame 8000 1008"},
+        {"pause-in-frame 0 0", "PauseInFrame 0 0"},
+        {"unframed 1000", "SendUnframed 1000"},
+        {"unframed 16777216", "SendUnframed 16777216"},
+        {"lone-head 3 0xF0000000", "SendLoneHead 3 4026531840"},
+        {"lone-head 0xFFFFFFFF 0", "SendLoneHead 4294967295 0"},
+        {"oversized-reply 0x9C 2097152", "OversizeReply 156 2097152"},
+        {"oversized-reply 0x02 5000", "OversizeReply 2 5000"},
     };
     for (const auto& c : cases) {
         RecordingKnobs knobs;
@@ -155,6 +170,16 @@ TEST(ControlChannel, BadLinesTurnNothingAndSayWhy) {
         {"frame foreign 1001", "[N]"},
         {"announce maybe", "announce on|off"},
         {"announce-state gone", "normal|leaving|upgrade-waiting"},
+        {"pause-in-frame 1500", "expected \"pause-in-frame MS OFFSET\""},
+        {"pause-in-frame 60001 4", "MS OFFSET"},
+        {"pause-in-frame 100 -1", "MS OFFSET"},
+        {"unframed", "N (1 to 16777216)"},
+        {"unframed 0", "N (1 to 16777216)"},
+        {"unframed 16777217", "N (1 to 16777216)"},
+        {"lone-head 3", "TYPE LENGTH"},
+        {"lone-head 0x100000000 4", "TYPE LENGTH"},
+        {"oversized-reply 0x100 5000", "ID LENGTH"},
+        {"oversized-reply 0x9C 16777217", "ID LENGTH"},
     };
     for (const auto& c : cases) {
         RecordingKnobs knobs;
@@ -177,7 +202,8 @@ TEST(ControlChannel, BlankAndCommentLinesAreSkippedAndHelpListsEveryKnob) {
     const ControlOutcome help = ApplyControlLine("help", knobs);
     EXPECT_TRUE(help.ok);
     for (const char* knob : {"stall-heartbeat", "silent", "wrong-id", "refuse-setting", "late-replies", "slow-data",
-                             "close", "reset", "refuse", "frame", "announce", "announce-state"})
+                             "close", "reset", "refuse", "frame", "announce", "announce-state", "pause-in-frame",
+                             "unframed", "lone-head", "oversized-reply"})
         EXPECT_NE(help.message.find(std::string("  ") + knob + " "), std::string::npos) << knob;
     EXPECT_TRUE(knobs.calls.empty());
 }

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <optional>
@@ -80,7 +81,7 @@ struct DataFrame {
 // A bare host: one command and one data connection, no kit code.
 class Host {
 public:
-    Host() : m_cmd(Connect(kCameraIp, kCommandPort)), m_data(Connect(kCameraIp, kDataPort)) {}
+    explicit Host(const char* ip = kCameraIp) : m_cmd(Connect(ip, kCommandPort)), m_data(Connect(ip, kDataPort)) {}
     ~Host() {
         if (m_cmd >= 0) close(m_cmd);
         if (m_data >= 0) close(m_data);
@@ -406,6 +407,95 @@ TEST_F(Loopback, SlowCameraStillSendsWholeFrames) {
     const auto f = host.Frame(10000ms);
     ASSERT_TRUE(f.has_value());
     EXPECT_EQ(f->type, kDataFrameType);
+}
+
+// Each row: a camera of its own with one knob set before the host connects, so that the knob
+// falls on the first bytes of its data connection (or the first reply to the id).
+struct OutOfStepRow {
+    const char* name;
+    void (*knob)(CameraSim&);
+    void (*check)(Host&);
+};
+
+// Reads the first data frame, whole and well framed; true when it is.
+bool WholeFrame(Host& host, Bytes* head = nullptr) {
+    uint8_t h[kFrameHeadSize];
+    if (!ReadExactly(host.DataFd(), h, sizeof h, 3000ms)) return false;
+    if (head) head->assign(h, h + sizeof h);
+    if (GetLe32(h) != kDataFrameType) return false;
+    Bytes payload(GetLe32(h + 4));
+    return ReadExactly(host.DataFd(), payload.data(), payload.size(), 5000ms);
+}
+
+// The first `offset` bytes come at once; the next one only after about `pause`.
+void ExpectPauseAt(Host& host, size_t offset, std::chrono::milliseconds pause) {
+    Bytes frame(std::max(offset + 1, kFrameHeadSize));
+    ASSERT_TRUE(ReadExactly(host.DataFd(), frame.data(), offset, 3000ms));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(ReadExactly(host.DataFd(), frame.data() + offset, frame.size() - offset, 3000ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, pause - 50ms);
+    EXPECT_EQ(GetLe32(frame.data()), kDataFrameType);
+    // The rest of the frame, then a good one.
+    Bytes rest(kFrameHeadSize + GetLe32(frame.data() + 4) - frame.size());
+    ASSERT_TRUE(ReadExactly(host.DataFd(), rest.data(), rest.size(), 5000ms));
+    EXPECT_TRUE(WholeFrame(host));
+}
+
+TEST(LoopbackOutOfStep, EachKnobPutsOnTheWireWhatItSays) {
+    const OutOfStepRow rows[] = {
+        {"pause inside the head", [](CameraSim& c) { c.PauseNextDataFrame(600ms, 4); },
+         [](Host& h) { ExpectPauseAt(h, 4, 600ms); }},
+        {"pause inside the payload", [](CameraSim& c) { c.PauseNextDataFrame(600ms, 20); },
+         [](Host& h) { ExpectPauseAt(h, 20, 600ms); }},
+        {"unframed bytes", [](CameraSim& c) { c.SendUnframedData(1000); },
+         [](Host& h) {
+             Bytes noise(1000);
+             ASSERT_TRUE(ReadExactly(h.DataFd(), noise.data(), noise.size(), 3000ms));
+             EXPECT_NE(GetLe32(noise.data()), kDataFrameType);
+             EXPECT_NE(noise, Bytes(1000, noise[0])) << "no constant filler";
+             EXPECT_TRUE(WholeFrame(h)) << "a good frame follows";
+         }},
+        {"lone head", [](CameraSim& c) { c.SendLoneDataHead(0x1234, 0xF0000000u); },
+         [](Host& h) {
+             uint8_t head[kFrameHeadSize];
+             ASSERT_TRUE(ReadExactly(h.DataFd(), head, sizeof head, 3000ms));
+             EXPECT_EQ(GetLe32(head), 0x1234u);
+             EXPECT_EQ(GetLe32(head + 4), 0xF0000000u);
+             EXPECT_TRUE(WholeFrame(h)) << "no payload: a good frame follows at once";
+         }},
+        {"oversized reply", [](CameraSim& c) { c.OversizeNextReply(0x9C, 5000); },
+         [](Host& h) {
+             h.Send(0x9C, {1});
+             uint8_t head[kFrameHeadSize];
+             ASSERT_TRUE(ReadExactly(h.CommandFd(), head, sizeof head, 3000ms));
+             EXPECT_EQ(GetLe32(head), kCommandFrameType);
+             ASSERT_EQ(GetLe32(head + 4), 5000u);
+             Bytes body(5000, 0xEE);
+             ASSERT_TRUE(ReadExactly(h.CommandFd(), body.data(), body.size(), 3000ms));
+             EXPECT_EQ(body[0], kCommandMarker);
+             EXPECT_EQ(body[1], 0x9C) << "the reply's own start";
+             EXPECT_EQ(body[4999], 0);
+             const auto beat = h.Get(0x1C, {1});  // once only: the next reply is plain
+             ASSERT_TRUE(beat.has_value());
+             EXPECT_EQ(beat->id, 0x9C);
+         }},
+    };
+    int n = 10;
+    for (const OutOfStepRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string ip = "127.0.0." + std::to_string(n++);
+        CameraOptions options;
+        options.ip = ip;
+        options.announce = false;
+        CameraSim camera(options);
+        row.knob(camera);
+        ASSERT_TRUE(camera.Start());
+        Host host(ip.c_str());
+        ASSERT_TRUE(host.Connected());
+        host.Send(0x04, {30});
+        host.Send(0x1B, {1});
+        row.check(host);
+    }
 }
 
 TEST(LoopbackAnnouncer, AnnouncesTheCameraAndItsState) {

@@ -135,12 +135,32 @@ private:
 class SocketCtlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        io = std::make_unique<SocketCtl>("127.0.0.1", "127.0.0.1", peer.DataPort(), peer.CmdPort(),
-                                         [this](linktiming::milliseconds d) { sleeps.push_back(d); });
+        io = std::make_unique<SocketCtl>(
+            "127.0.0.1", "127.0.0.1", peer.DataPort(), peer.CmdPort(),
+            [this](linktiming::milliseconds d) { sleeps.push_back(d); }, Waits());
         io->SetDeviceSN("SN01");
         ASSERT_EQ(io->OpenDevice(), 0);
         peer.Accept();
         log.Mark();
+    }
+    virtual linktiming::DataWaits Waits() const { return {}; }
+
+    // A read that finds the data link lost at once, not after a wait, and logs `line`.
+    void ExpectLostAtOnce(const char* line) {
+        unsigned char buf[128];
+        int len = 0;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), -1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900)) << "not a time-out";
+        EXPECT_EQ(len, 0);
+        EXPECT_TRUE(io->DataLinkLost());
+        EXPECT_TRUE(log.Contains(line));
+    }
+    // Fresh connections, as the device's close and reopen make them.
+    void Reopen() {
+        io->CloseDevice();
+        ASSERT_EQ(io->OpenDevice(), 0);
+        peer.Accept();
     }
 
     testsupport::LogCapture log;
@@ -349,12 +369,7 @@ TEST_F(SocketCtlTest, DataConnectionEndedByTheCameraIsLostUntilTheNextOpen) {
         EXPECT_FALSE(io->DataLinkLost());
         if (!c.sentFirst.empty()) peer.SendData(c.sentFirst);
         peer.EndData(c.reset);
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), -1);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900)) << "not a time-out";
-        EXPECT_EQ(len, 0);
-        EXPECT_TRUE(io->DataLinkLost());
-        EXPECT_TRUE(log.Contains(c.line));
+        ExpectLostAtOnce(c.line);
         // Later reads do not touch the socket again; they fail after the closed-transport pause.
         sleeps.clear();
         EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), -1);
@@ -365,9 +380,7 @@ TEST_F(SocketCtlTest, DataConnectionEndedByTheCameraIsLostUntilTheNextOpen) {
         EXPECT_EQ(io->SetCmd(156, reply, sizeof(reply), 1, CMDTYPE_GET), 0);
         peer.Received();
 
-        io->CloseDevice();
-        ASSERT_EQ(io->OpenDevice(), 0);
-        peer.Accept();
+        Reopen();
         EXPECT_FALSE(io->DataLinkLost()) << "an open starts afresh";
     }
 }
@@ -418,6 +431,171 @@ TEST_F(SocketCtlTest, CloseDuringACommandInFlightIsSafe) {
     commander.join();
     EXPECT_EQ(result, -104);
     EXPECT_FALSE(log.Contains("time is over"));
+}
+
+// Short waits stand in for the 1.005 s between frames and the 3 s inside one; the inside wait
+// is the longer, as in the kit.
+constexpr linktiming::milliseconds kBetweenFrames{100};
+constexpr linktiming::milliseconds kInsideFrame{400};
+
+class SocketCtlWaits : public SocketCtlTest {
+protected:
+    linktiming::DataWaits Waits() const override { return {kBetweenFrames, kInsideFrame}; }
+
+    // Sends `bytes` on the data connection with one pause after the first `offset` bytes.
+    std::thread SendWithPause(Bytes bytes, size_t offset, linktiming::milliseconds pause) {
+        return std::thread([this, bytes, offset, pause] {
+            if (offset > 0) peer.SendData(Bytes(bytes.begin(), bytes.begin() + long(offset)));
+            std::this_thread::sleep_for(pause);
+            peer.SendData(Bytes(bytes.begin() + long(offset), bytes.end()));
+        });
+    }
+};
+
+struct PauseCase {
+    const char* name;
+    uint32_t type;
+    size_t offset;  // bytes of the frame sent before the pause
+    linktiming::milliseconds pause;
+    bool lost;
+};
+
+TEST_F(SocketCtlWaits, APauseInsideAFrameIsWaitedOutUpToTheBoundThenTheLinkIsLost) {
+    const Bytes payload = {1, 2, 3, 4, 5, 6};
+    const auto below = kBetweenFrames * 2;  // longer than the wait between frames
+    const auto beyond = kInsideFrame + linktiming::milliseconds(300);
+    const PauseCase cases[] = {
+        {"in the head, below the bound", 1, 4, below, false},
+        {"after the first byte, below the bound", 1, 1, below, false},
+        {"in the payload, below the bound", 1, 10, below, false},
+        {"in the head, beyond the bound", 1, 4, beyond, true},
+        {"in the payload, beyond the bound", 1, 10, beyond, true},
+        {"in a foreign frame being drained, beyond the bound", 3, 10, beyond, true},
+    };
+    for (const PauseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Mark();
+        std::thread camera = SendWithPause(DataFrame(c.type, payload), c.offset, c.pause);
+        unsigned char buf[16] = {};
+        int len = -1;
+        const int ret = io->ReadData(buf, sizeof(buf), &len);
+        camera.join();
+        EXPECT_EQ(io->DataLinkLost(), c.lost);
+        if (c.lost) {
+            EXPECT_EQ(ret, -1);
+            EXPECT_TRUE(log.Contains("<SN01> the data stream is out of step: silent for over 400 ms inside a frame"));
+            Reopen();
+            continue;
+        }
+        ASSERT_EQ(ret, 0);
+        ASSERT_EQ(len, 6);
+        EXPECT_EQ(Bytes(buf, buf + 6), payload);
+        // The next frame is read in step.
+        peer.SendData(DataFrame(1, {9}));
+        EXPECT_EQ(io->ReadData(buf, sizeof(buf), &len), 0);
+        EXPECT_EQ(len, 1);
+        EXPECT_EQ(buf[0], 9);
+    }
+}
+
+TEST_F(SocketCtlWaits, SilenceBeforeAFrameIsAQuietCameraAtEveryLength) {
+    // Nothing at all, then a frame that starts after several between-frame waits.
+    std::thread camera = SendWithPause(DataFrame(1, {7, 7}), 0, kInsideFrame + kBetweenFrames);
+    unsigned char buf[8];
+    int len = -1;
+    int reads = 0;
+    int ret = 0;
+    while ((ret = io->ReadData(buf, sizeof(buf), &len)) == 0 && len <= 0 && reads < 50) ++reads;
+    camera.join();
+    EXPECT_EQ(ret, 0);
+    EXPECT_EQ(len, 2);
+    EXPECT_GE(reads, 2) << "each read gave up after the wait between frames";
+    EXPECT_FALSE(io->DataLinkLost());
+}
+
+struct HeadCase {
+    const char* name;
+    Bytes sent;
+    const char* line;
+};
+
+TEST_F(SocketCtlTest, BytesThatCannotBeAFramesLoseTheDataLink) {
+    Bytes noise(1000);
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t(i * 37 + 11);
+    const HeadCase cases[] = {
+        {"type word above 0xFF", DataFrame(0x100, {1, 2, 3, 4}), "<SN01> data head type:0x100 length:4 is no frame's"},
+        {"length beyond the drain limit", Cat({U32(1), U32(64u * 1024 * 1024 + 1)}),
+         "<SN01> data head type:0x1 length:67108865 is no frame's"},
+        {"foreign type, length beyond the drain limit", Cat({U32(3), U32(0xFFFFFFF0u)}),
+         "<SN01> data head type:0x3 length:4294967280 is no frame's"},
+        {"bytes of no framing", noise, "is no frame's"},
+    };
+    for (const HeadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Mark();
+        peer.SendData(Cat({c.sent, DataFrame(1, {5})}));
+        ExpectLostAtOnce(c.line);
+        EXPECT_TRUE(log.Contains("<SN01> the data stream is out of step"));
+        Reopen();
+    }
+}
+
+TEST_F(SocketCtlTest, AReplyOverTheLimitIsDrainedWholeSoTheNextCommandReadsItsOwn) {
+    const struct {
+        const char* name;
+        uint32_t type;
+        size_t bodyBytes;
+    } cases[] = {
+        {"reply type, 5000 bytes", 0xAA, 5000},
+        {"reply type, 300 KiB", 0xAA, 300 * 1024},
+        {"foreign type, 10000 bytes", 2, 10000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes body(c.bodyBytes, 0x5A);
+        body[1] = 0x9B;  // the id asked for: a reply over the limit is refused all the same
+        std::thread camera([&] { peer.SendCmd(Cat({U32(c.type), U32(uint32_t(body.size())), body})); });
+        char buf[4] = {7, 7, 7, 7};
+        EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
+        camera.join();
+        EXPECT_EQ(Bytes(buf, buf + 4), (Bytes{7, 7, 7, 7}));
+        peer.SendCmd(ReplyFrame(0x9B, {4}));
+        EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+        EXPECT_EQ(buf[0], 4);
+        peer.Received();
+    }
+}
+
+TEST_F(SocketCtlTest, AReplyThatCannotBeReadWholeShutsTheCommandConnection) {
+    const struct {
+        const char* name;
+        Bytes sent;  // then nothing more for the reply wait
+    } cases[] = {
+        {"length beyond the drain limit", Cat({U32(0xAA), U32(2u * 1024 * 1024), Bytes(100, 1)})},
+        {"body cut short", Cat({U32(0xAA), U32(10), Bytes{0xAA, 0x9B, 7}})},
+        {"head cut short", Bytes{0xAA, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Mark();
+        peer.SendCmd(c.sent);
+        char buf[4] = {7, 7, 7, 7};
+        EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
+        EXPECT_TRUE(log.Contains("<SN01> the command connection is out of step, cmdid 155: it is shut down"));
+        // Even a good reply now would be read out of step: every later command fails at once,
+        // as a silent camera's heartbeat does, until the link is opened again.
+        peer.SendCmd(ReplyFrame(0x9B, {4}));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+        EXPECT_EQ(buf[0], 7);
+        EXPECT_FALSE(io->DataLinkLost()) << "the data link is another matter";
+        Reopen();
+        peer.SendCmd(ReplyFrame(0x9B, {5}));
+        EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+        EXPECT_EQ(buf[0], 5);
+        peer.Received();
+    }
 }
 
 struct OpenFailure {

@@ -74,6 +74,11 @@ public:
     void SetReplyDelay(std::chrono::milliseconds delay) { m_commands.SetReplyDelay(delay); }
     void SetDataChunkPause(std::chrono::milliseconds pause) { m_data.SetChunkPause(pause); }
     void SetSlowSending(std::chrono::milliseconds pause);
+    // Streams put out of step, once each: see DataServer and CommandServer.
+    void PauseNextDataFrame(std::chrono::milliseconds pause, size_t offset) { m_data.PauseNextFrame(pause, offset); }
+    void SendUnframedData(size_t count) { m_data.SendUnframed(count); }
+    void SendLoneDataHead(uint32_t type, uint32_t length) { m_data.SendLoneHead(type, length); }
+    void OversizeNextReply(uint8_t id, uint32_t length) { m_commands.OversizeNextReply(id, length); }
 
     void SetAnnouncedState(AnnouncedState state);
     // A camera that stops announcing itself; may be set before Start.

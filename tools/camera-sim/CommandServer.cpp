@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "LittleEndian.h"
 #include "SocketIo.h"
 
 namespace camsim {
@@ -82,12 +83,32 @@ void CommandServer::ReadCommands() {
     }
 }
 
+void CommandServer::OversizeNextReply(uint8_t id, uint32_t length) {
+    std::lock_guard<std::mutex> lock(m_oversizeMutex);
+    m_oversize[id & 0x7F] = length;
+}
+
+uint32_t CommandServer::TakeOversize(uint8_t id) {
+    std::lock_guard<std::mutex> lock(m_oversizeMutex);
+    const auto it = m_oversize.find(id & 0x7F);
+    if (it == m_oversize.end()) return 0;
+    const uint32_t length = it->second;
+    m_oversize.erase(it);
+    return length;
+}
+
 void CommandServer::Answer(const Command& command) {
     if (m_events) m_events(Describe(command));
     const auto reply = m_handler.Handle(command);
     if (!reply) return;
     SleepUnlessStopped(std::chrono::milliseconds(m_replyDelayMs.load()), m_stop);
-    const std::vector<uint8_t> frame = BuildReplyFrame(reply->id, reply->payload);
+    std::vector<uint8_t> frame = BuildReplyFrame(reply->id, reply->payload);
+    const uint32_t oversize = TakeOversize(command.id);
+    if (oversize > frame.size() - kFrameHeadSize) {
+        frame.resize(kFrameHeadSize + oversize, 0);
+        PutLe32(frame.data() + 4, oversize);
+        if (m_events) m_events("reply of " + std::to_string(oversize) + " body bytes");
+    }
     if (!SendAll(m_slot.Connection(), frame.data(), frame.size(), m_stop)) m_slot.Drop("reply not sent");
 }
 

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,11 +30,16 @@ public:
     void RefuseConnections(bool on) { m_slot.SetRefuse(on); }
     // Each reply waits this long before it is sent (a slow camera).
     void SetReplyDelay(std::chrono::milliseconds delay) { m_replyDelayMs = static_cast<int>(delay.count()); }
+    // The next reply to command `id` (with or without the reply bit) carries a body of `length`
+    // bytes: the reply's own, then zeros. Once.
+    void OversizeNextReply(uint8_t id, uint32_t length);
 
 private:
     void Run();
     void ReadCommands();
     void Answer(const Command& command);
+    // The body length the reply to `id` is to have, once; 0 for its own.
+    uint32_t TakeOversize(uint8_t id);
 
     CommandHandler& m_handler;
     EventSink m_events;
@@ -41,6 +48,8 @@ private:
     int m_pendingFd = -1;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_replyDelayMs{0};
+    std::mutex m_oversizeMutex;  // guards m_oversize
+    std::map<uint8_t, uint32_t> m_oversize;
     std::thread m_thread;
 };
 

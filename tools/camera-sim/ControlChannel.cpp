@@ -28,6 +28,14 @@ const char kControlHelp[] =
     "  announce on|off                   the discovery datagram is sent or not\n"
     "  announce-state normal|leaving|upgrade-waiting\n"
     "                                    the state the datagram announces\n"
+    "Streams put out of step, each once:\n"
+    "  pause-in-frame MS OFFSET          the next data frame stops for MS ms after its first\n"
+    "                                    OFFSET bytes (0 to 7: inside its head; 8 on: its payload)\n"
+    "  unframed N                        N bytes of no framing go out before the next data frame\n"
+    "  lone-head TYPE LENGTH             a data-frame head of these type and length words, and\n"
+    "                                    no payload, goes out before the next data frame\n"
+    "  oversized-reply ID LENGTH         the next reply to command ID has a body of LENGTH bytes\n"
+    "                                    (its own, then zeros)\n"
     "  help                              this list\n"
     "Blank lines and lines starting with '#' are skipped.\n";
 
@@ -36,6 +44,9 @@ namespace {
 // Bounds that keep a mistyped knob from stalling the camera for good.
 constexpr long kMaxDelayMs = 60000;
 constexpr long kMaxFaultFrames = 1000;
+constexpr long kMaxUnframedBytes = 16 * 1024 * 1024;
+constexpr long kMaxReplyBody = 16 * 1024 * 1024;
+constexpr long kMaxWord = 0xFFFFFFFFL;
 
 ControlOutcome Refused(const std::string& why) { return ControlOutcome{false, why}; }
 ControlOutcome Done(const std::string& what) { return ControlOutcome{true, what}; }
@@ -184,6 +195,37 @@ ControlOutcome AnnounceStateLine(const Line& line, FaultKnobs& knobs) {
     return Done(line.Text());
 }
 
+ControlOutcome PauseInFrameLine(const Line& line, FaultKnobs& knobs) {
+    const auto ms = line.Args() == 2 ? Number(line.Arg(0), 0, kMaxDelayMs) : std::nullopt;
+    const auto offset = line.Args() == 2 ? Number(line.Arg(1), 0, kMaxWord) : std::nullopt;
+    if (!ms || !offset) return Usage(line, "MS OFFSET");
+    knobs.PauseInFrame(std::chrono::milliseconds(*ms), static_cast<size_t>(*offset));
+    return Done(line.Text());
+}
+
+ControlOutcome UnframedLine(const Line& line, FaultKnobs& knobs) {
+    const auto count = line.Args() == 1 ? Number(line.Arg(0), 1, kMaxUnframedBytes) : std::nullopt;
+    if (!count) return Usage(line, "N (1 to 16777216)");
+    knobs.SendUnframed(static_cast<size_t>(*count));
+    return Done(line.Text());
+}
+
+ControlOutcome LoneHeadLine(const Line& line, FaultKnobs& knobs) {
+    const auto type = line.Args() == 2 ? Number(line.Arg(0), 0, kMaxWord) : std::nullopt;
+    const auto length = line.Args() == 2 ? Number(line.Arg(1), 0, kMaxWord) : std::nullopt;
+    if (!type || !length) return Usage(line, "TYPE LENGTH");
+    knobs.SendLoneHead(static_cast<uint32_t>(*type), static_cast<uint32_t>(*length));
+    return Done(line.Text());
+}
+
+ControlOutcome OversizedReplyLine(const Line& line, FaultKnobs& knobs) {
+    const auto id = line.Args() == 2 ? Number(line.Arg(0), 0, 0xFF) : std::nullopt;
+    const auto length = line.Args() == 2 ? Number(line.Arg(1), 0, kMaxReplyBody) : std::nullopt;
+    if (!id || !length) return Usage(line, "ID LENGTH (0 to 16777216)");
+    knobs.OversizeReply(static_cast<uint8_t>(*id), static_cast<uint32_t>(*length));
+    return Done(line.Text());
+}
+
 class CameraKnobs final : public FaultKnobs {
 public:
     explicit CameraKnobs(CameraSim& camera) : m_camera(camera) {}
@@ -209,6 +251,12 @@ public:
     void InjectDataFault(DataFault fault, int count) override { m_camera.InjectDataFault(fault, count); }
     void SetAnnouncing(bool on) override { m_camera.SetAnnouncing(on); }
     void SetAnnouncedState(AnnouncedState state) override { m_camera.SetAnnouncedState(state); }
+    void PauseInFrame(std::chrono::milliseconds pause, size_t offset) override {
+        m_camera.PauseNextDataFrame(pause, offset);
+    }
+    void SendUnframed(size_t count) override { m_camera.SendUnframedData(count); }
+    void SendLoneHead(uint32_t type, uint32_t length) override { m_camera.SendLoneDataHead(type, length); }
+    void OversizeReply(uint8_t id, uint32_t length) override { m_camera.OversizeNextReply(id, length); }
 
 private:
     CameraSim& m_camera;
@@ -234,6 +282,10 @@ ControlOutcome ApplyControlLine(const std::string& text, FaultKnobs& knobs) {
     if (knob == "frame") return FrameLine(line, knobs);
     if (knob == "announce") return Switch(line, [&](bool on) { knobs.SetAnnouncing(on); });
     if (knob == "announce-state") return AnnounceStateLine(line, knobs);
+    if (knob == "pause-in-frame") return PauseInFrameLine(line, knobs);
+    if (knob == "unframed") return UnframedLine(line, knobs);
+    if (knob == "lone-head") return LoneHeadLine(line, knobs);
+    if (knob == "oversized-reply") return OversizedReplyLine(line, knobs);
     if (knob == "help") return Done(kControlHelp);
     return Refused("unknown knob \"" + knob + "\" (the line \"help\" lists them)");
 }

@@ -34,6 +34,11 @@ public:
     virtual void InjectDataFault(DataFault fault, int count) = 0;
     virtual void SetAnnouncing(bool on) = 0;
     virtual void SetAnnouncedState(AnnouncedState state) = 0;
+    // Streams put out of step, each once.
+    virtual void PauseInFrame(std::chrono::milliseconds pause, size_t offset) = 0;
+    virtual void SendUnframed(size_t count) = 0;
+    virtual void SendLoneHead(uint32_t type, uint32_t length) = 0;
+    virtual void OversizeReply(uint8_t id, uint32_t length) = 0;
 };
 
 // The knobs of one simulated camera; the camera outlives the result.

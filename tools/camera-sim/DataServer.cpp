@@ -56,6 +56,59 @@ void DataServer::InjectFault(DataFault fault, int count) {
     for (int i = 0; i < count; ++i) m_faults.push_back(fault);
 }
 
+void DataServer::PauseNextFrame(std::chrono::milliseconds pause, size_t offset) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pause = pause;
+    m_pauseOffset = offset;
+}
+
+void DataServer::SendUnframed(size_t count) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_unframed += count;
+}
+
+void DataServer::SendLoneHead(uint32_t type, uint32_t length) {
+    const std::vector<uint8_t> head = BuildDataFrameHead(length, type);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_loneHeads.insert(m_loneHeads.end(), head.begin(), head.end());
+}
+
+std::vector<uint8_t> DataServer::TakeLeadIn(std::optional<size_t>& pauseOffset, std::chrono::milliseconds& pause) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<uint8_t> leadIn;
+    leadIn.swap(m_loneHeads);
+    for (; m_unframed > 0; --m_unframed) leadIn.push_back(static_cast<uint8_t>(m_random()));
+    pauseOffset = m_pauseOffset;
+    pause = m_pause;
+    m_pauseOffset.reset();
+    return leadIn;
+}
+
+// Head and payload, in pieces when the camera is slow, with the one pause when one is due.
+bool DataServer::SendFrameBytes(const std::vector<uint8_t>& head, std::optional<size_t> pauseOffset,
+                                std::chrono::milliseconds pause) {
+    const std::chrono::milliseconds chunkPause(m_chunkPauseMs.load());
+    const size_t split = pauseOffset.value_or(0);
+    const struct {
+        const uint8_t* data;
+        size_t size;
+    } parts[] = {{head.data(), head.size()}, {m_payload.data(), m_payload.size()}};
+    size_t at = 0;  // offset of the current part in the frame
+    for (const auto& part : parts) {
+        size_t first = 0;
+        if (pauseOffset && split >= at && split < at + part.size) {
+            first = split - at;
+            if (!SendAll(m_slot.Connection(), part.data, first, m_stop, chunkPause)) return false;
+            if (m_events) m_events("pause in frame at byte " + std::to_string(split));
+            SleepUnlessStopped(pause, m_stop);
+        }
+        if (!SendAll(m_slot.Connection(), part.data + first, part.size - first, m_stop, chunkPause)) return false;
+        at += part.size;
+    }
+    if (pauseOffset && split >= at) SleepUnlessStopped(pause, m_stop);  // an offset past the frame: after it
+    return true;
+}
+
 void DataServer::Run() {
     while (!m_stop) {
         if (m_slot.Service(kServiceWait)) DrainHost();
@@ -155,9 +208,11 @@ void DataServer::SendFrame(const CameraState& state) {
     ++m_frameCounter;
     const uint32_t type = ApplyFault(m_payload);
     const std::vector<uint8_t> head = BuildDataFrameHead(static_cast<uint32_t>(m_payload.size()), type);
-    const std::chrono::milliseconds pause(m_chunkPauseMs.load());
-    if (!SendAll(m_slot.Connection(), head.data(), head.size(), m_stop, pause) ||
-        !SendAll(m_slot.Connection(), m_payload.data(), m_payload.size(), m_stop, pause)) {
+    std::optional<size_t> pauseOffset;
+    std::chrono::milliseconds pause{0};
+    const std::vector<uint8_t> leadIn = TakeLeadIn(pauseOffset, pause);
+    if (!SendAll(m_slot.Connection(), leadIn.data(), leadIn.size(), m_stop) ||
+        !SendFrameBytes(head, pauseOffset, pause)) {
         m_slot.Drop("frame not sent");
         return;
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -54,6 +55,15 @@ public:
     void SetChunkPause(std::chrono::milliseconds pause) { m_chunkPauseMs = static_cast<int>(pause.count()); }
     uint64_t FramesSent() const { return m_framesSent; }
 
+    // Faults that put the stream out of step, each once, on the next data frame.
+    // The next frame stops for `pause` after its first `offset` bytes (the head is bytes 0 to 7).
+    void PauseNextFrame(std::chrono::milliseconds pause, size_t offset);
+    // `count` bytes of no framing go out before the next frame.
+    void SendUnframed(size_t count);
+    // A lone 8-byte head of these type and length words, with no payload, goes out before the
+    // next frame.
+    void SendLoneHead(uint32_t type, uint32_t length);
+
 private:
     void Run();
     void DrainHost();
@@ -62,6 +72,10 @@ private:
     void SendFrame(const CameraState& state);
     FrameParams Params(const CameraState& state);
     uint32_t ApplyFault(std::vector<uint8_t>& payload);
+    // What goes out before the next frame, and where in it the pause falls; consumes both.
+    std::vector<uint8_t> TakeLeadIn(std::optional<size_t>& pauseOffset, std::chrono::milliseconds& pause);
+    bool SendFrameBytes(const std::vector<uint8_t>& head, std::optional<size_t> pauseOffset,
+                        std::chrono::milliseconds pause);
 
     CommandHandler& m_handler;
     EventSink m_events;
@@ -71,6 +85,10 @@ private:
     std::mutex m_mutex;  // guards m_source and m_faults
     StreamSource m_source;
     std::deque<DataFault> m_faults;
+    std::optional<size_t> m_pauseOffset;  // with m_pause: the next frame's pause
+    std::chrono::milliseconds m_pause{0};
+    size_t m_unframed = 0;
+    std::vector<uint8_t> m_loneHeads;
 
     DataFrameBuilder m_builder;
     std::vector<uint8_t> m_payload;

@@ -21,8 +21,9 @@ public:
     // Reads one data frame of at most capacity payload bytes into buf; 0 when a frame was
     // read or nothing arrived, -1 on failure (*len is then 0 when a head was read).
     virtual int ReadData(unsigned char* buf, int capacity, int* len) = 0;
-    // True once a read found the data connection closed or reset by the camera, until the
-    // next open: frames cannot come back without a reconnect.
+    // True once a read found the data connection closed or reset by the camera, or its stream
+    // out of step (a silence inside a frame, bytes that are no frame's), until the next open:
+    // frames cannot come back without a reconnect.
     virtual bool DataLinkLost() const = 0;
     virtual const char* GetHostIp() const = 0;
     virtual const char* GetDeviceSN() const = 0;

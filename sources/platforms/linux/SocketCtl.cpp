@@ -30,12 +30,16 @@ namespace {
 constexpr uint32_t kCommandFrameType = 0xAA;  // the head's type word of commands and replies
 constexpr uint8_t kCommandMarker = 0xAA;      // body byte 0 of a command
 constexpr uint32_t kDataFrameType = 1;        // the head's type word of a data frame
-constexpr size_t kHeadSize = 8;               // type word, length word
-constexpr size_t kReplyBodyHead = 3;          // marker, id, data length
-constexpr uint8_t kMaxPayload = 64;           // the camera takes no longer command
-constexpr int kReceiveBufferBytes = 819200;   // a few data frames of headroom while the receive thread is busy
+// No camera uses a frame type above this: a head with a larger type word is read out of step.
+constexpr uint32_t kMaxFrameTypeWord = 0xFF;
+constexpr size_t kHeadSize = 8;              // type word, length word
+constexpr size_t kReplyBodyHead = 3;         // marker, id, data length
+constexpr uint8_t kMaxPayload = 64;          // the camera takes no longer command
+constexpr int kReceiveBufferBytes = 819200;  // a few data frames of headroom while the receive thread is busy
 // A reply carries at most 255 data bytes; anything far beyond is not a reply.
 constexpr uint32_t kMaxReplyBody = 4096;
+// A reply over the limit is still drained whole up to this length; beyond, the link is lost.
+constexpr uint32_t kMaxDrainedReply = 1024 * 1024;
 // A data frame this long is not well-framed; draining it would only read garbage.
 constexpr uint64_t kMaxDrainedFrame = 64ull * 1024 * 1024;
 
@@ -104,8 +108,8 @@ void CloseFd(int& fd) {
 }  // namespace
 
 SocketCtl::SocketCtl(const char* deviceIp, const char* hostIp, unsigned short dataPort, unsigned short cmdPort,
-                     linktiming::SleepFunction sleep)
-    : m_dataPort(dataPort), m_cmdPort(cmdPort), m_sleep(std::move(sleep)) {
+                     linktiming::SleepFunction sleep, linktiming::DataWaits dataWaits)
+    : m_dataPort(dataPort), m_cmdPort(cmdPort), m_sleep(std::move(sleep)), m_dataWaits(dataWaits) {
     if (deviceIp) std::strncpy(m_deviceIP, deviceIp, sizeof(m_deviceIP) - 1);
     if (hostIp) std::strncpy(m_hostIP, hostIp, sizeof(m_hostIP) - 1);
     // The tag until the loader sets the camera's serial number.
@@ -242,7 +246,7 @@ SocketCtl::Recv SocketCtl::RecvExact(int fd, void* dst, size_t count, millisecon
         const int rc = ::poll(&pfd, 1, static_cast<int>((got == 0 ? firstWait : wait).count()));
         if (rc == 0) {
             LOG_PRINTF("time is over");
-            return Recv::TimedOut;
+            return got == 0 ? Recv::TimedOut : Recv::Stalled;
         }
         if (rc < 0) {
             if (errno == EINTR) continue;
@@ -259,9 +263,10 @@ SocketCtl::Recv SocketCtl::RecvExact(int fd, void* dst, size_t count, millisecon
     return Recv::Ok;
 }
 
-SocketCtl::Recv SocketCtl::Drain(int fd, uint64_t count, milliseconds wait) {
+SocketCtl::Recv SocketCtl::Drain(int fd, uint64_t count, milliseconds wait, Clock::time_point deadline) {
     uint8_t scratch[4096];
     while (count > 0) {
+        if (Clock::now() >= deadline) return Recv::Stalled;
         const size_t piece = static_cast<size_t>(std::min<uint64_t>(count, sizeof(scratch)));
         const Recv r = RecvExact(fd, scratch, piece, wait, wait);
         if (r != Recv::Ok) return r;
@@ -276,13 +281,16 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
             LOG_DEVICE(m_deviceSN, "RecvData err: %d, %s cmdid %d", errno, std::strerror(errno), id);
             return Reply::Failed;
         }
+        // A reply begun and not finished would be read by the next command as its own.
+        const bool cutShort = r == Recv::Stalled || (r == Recv::TimedOut && !inHead);
         // A further reply that never comes only means no reply matched.
-        if (r == Recv::TimedOut && !first) return Reply::TimedOut;
-        if (inHead) {
+        if (r == Recv::TimedOut && !first && !cutShort) return Reply::TimedOut;
+        if (first && inHead) {
             LOG_DEVICE(m_deviceSN, " the server connection has been gracefully closed cmdid %d", id);
-        } else {
+        } else if (first) {
             LOG_DEVICE(m_deviceSN, "the server connection has been gracefully closed cmdid %d", id);
         }
+        if (cutShort) return CommandOutOfStep(id);
         return r == Recv::TimedOut ? Reply::TimedOut : Reply::Closed;
     };
 
@@ -293,7 +301,9 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
     const uint32_t length = byteorder::GetLe32(head + 4);
     if (type != kCommandFrameType || length > kMaxReplyBody) {
         LOG_DEVICE(m_deviceSN, "reply type:0x%x length:%u skipped cmdid %d", type, length, id);
-        r = Drain(m_cmdSocket, std::min(length, kMaxReplyBody), linktiming::kCmdReadWait);
+        // Drained whole, so that the next command reads its own reply.
+        if (length > kMaxDrainedReply) return CommandOutOfStep(id);
+        r = Drain(m_cmdSocket, length, linktiming::kCmdReadWait, Clock::now() + linktiming::kReplyDrainBound);
         if (r != Recv::Ok) return failed(r, false);
         return type != kCommandFrameType ? Reply::Foreign : Reply::Failed;
     }
@@ -310,6 +320,12 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
         std::memcpy(buf, body + kReplyBodyHead, copy);
     }
     return Reply::Matched;
+}
+
+SocketCtl::Reply SocketCtl::CommandOutOfStep(uint8_t id) {
+    LOG_DEVICE(m_deviceSN, "the command connection is out of step, cmdid %d: it is shut down", id);
+    ::shutdown(m_cmdSocket, SHUT_RDWR);
+    return Reply::Failed;
 }
 
 int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) {
@@ -368,46 +384,64 @@ int SocketCtl::DataLinkFailed(Recv r) {
     if (m_shutDown) return status::kFailed;
     if (r == Recv::Closed) {
         LOG_DEVICE(m_deviceSN, "the data connection has been closed by the camera");
-    } else {
+    } else if (r == Recv::Failed) {
         LOG_DEVICE(m_deviceSN, "the data connection failed: %d, %s", errno, std::strerror(errno));
+    } else if (r == Recv::Unframed) {
+        LOG_DEVICE(m_deviceSN, "the data stream is out of step");
+    } else {
+        LOG_DEVICE(m_deviceSN, "the data stream is out of step: silent for over %lld ms inside a frame",
+                   static_cast<long long>(m_dataWaits.insideFrame.count()));
     }
     return status::kFailed;
+}
+
+SocketCtl::Recv SocketCtl::ReadHead(uint32_t& type, uint32_t& length) {
+    uint8_t head[kHeadSize];
+    // A camera that sends nothing between frames is quiet, not gone; once a frame has begun,
+    // only a short silence keeps it in step.
+    const Recv r = RecvExact(m_dataSocket, head, sizeof(head), m_dataWaits.betweenFrames, m_dataWaits.insideFrame);
+    if (r != Recv::Ok) return r;
+    type = byteorder::GetLe32(head);
+    length = byteorder::GetLe32(head + 4);
+    if (type > kMaxFrameTypeWord || length > kMaxDrainedFrame) {
+        LOG_DEVICE(m_deviceSN, "data head type:0x%x length:%u is no frame's", type, length);
+        return Recv::Unframed;
+    }
+    return Recv::Ok;
+}
+
+int SocketCtl::ReadFrame(unsigned char* buf, int capacity, int* len) {
+    uint32_t type = 0;
+    uint32_t length = 0;
+    const Recv h = ReadHead(type, length);
+    if (h == Recv::TimedOut) return 0;
+    if (h == Recv::Unframed) *len = 0;
+    if (h != Recv::Ok) return DataLinkFailed(h);
+    const bool foreign = type != kDataFrameType;
+    if (foreign || !buf || capacity < 0 || length > static_cast<uint32_t>(capacity)) {
+        if (foreign) {
+            LOG_DEVICE(m_deviceSN, "unknow type, type[%d], len[%d]", static_cast<int>(type), static_cast<int>(length));
+        } else {
+            LOG_DEVICE(m_deviceSN, "data length:%u exceeds the buffer:%d", length, capacity);
+        }
+        // Skipping the payload keeps the next head in step.
+        *len = 0;
+        const Recv d = Drain(m_dataSocket, length, m_dataWaits.insideFrame);
+        return d == Recv::Ok ? status::kFailed : DataLinkFailed(d);
+    }
+    *len = static_cast<int>(length);
+    if (length == 0) return 0;
+    const Recv p = RecvExact(m_dataSocket, buf, length, m_dataWaits.insideFrame, m_dataWaits.insideFrame);
+    if (p == Recv::Ok) return 0;
+    *len = 0;
+    return DataLinkFailed(p);
 }
 
 int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
     // A lost data connection stays lost until the next open: reading it again would spin.
     if (m_isOpened && len && !m_dataLost) {
         std::lock_guard<std::mutex> lock(m_dataMutex);
-        if (m_dataSocket >= 0) {
-            uint8_t head[kHeadSize];
-            const Recv r =
-                RecvExact(m_dataSocket, head, sizeof(head), linktiming::kDataReadWait, linktiming::kDataReadWait);
-            // A camera that sends nothing for a while is slow, not gone.
-            if (r == Recv::TimedOut) return 0;
-            if (r != Recv::Ok) return DataLinkFailed(r);
-            const uint32_t type = byteorder::GetLe32(head);
-            const uint32_t length = byteorder::GetLe32(head + 4);
-            const bool foreign = type != kDataFrameType;
-            if (foreign || !buf || capacity < 0 || length > static_cast<uint32_t>(capacity)) {
-                if (foreign) {
-                    LOG_DEVICE(m_deviceSN, "unknow type, type[%d], len[%d]", static_cast<int>(type),
-                               static_cast<int>(length));
-                } else {
-                    LOG_DEVICE(m_deviceSN, "data length:%u exceeds the buffer:%d", length, capacity);
-                }
-                // Skipping the payload keeps the next head in step.
-                *len = 0;
-                if (length > kMaxDrainedFrame) return status::kFailed;
-                const Recv d = Drain(m_dataSocket, length, linktiming::kDataReadWait);
-                return d == Recv::Closed || d == Recv::Failed ? DataLinkFailed(d) : status::kFailed;
-            }
-            *len = static_cast<int>(length);
-            if (length == 0) return 0;
-            const Recv p = RecvExact(m_dataSocket, buf, length, linktiming::kDataReadWait, linktiming::kDataReadWait);
-            if (p == Recv::Ok) return 0;
-            *len = 0;
-            return p == Recv::TimedOut ? 0 : DataLinkFailed(p);
-        }
+        if (m_dataSocket >= 0) return ReadFrame(buf, capacity, len);
     }
     m_sleep(linktiming::kClosedReadPause);
     return status::kFailed;

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -18,7 +19,7 @@ const char* basename(const char* path);
 class SocketCtl : public IO {
 public:
     SocketCtl(const char* deviceIp, const char* hostIp, unsigned short dataPort, unsigned short cmdPort,
-              linktiming::SleepFunction sleep = linktiming::SleepFor);
+              linktiming::SleepFunction sleep = linktiming::SleepFor, linktiming::DataWaits dataWaits = {});
     SocketCtl(const char* deviceIp, unsigned short dataPort, unsigned short cmdPort);
     ~SocketCtl() override;
     SocketCtl(const SocketCtl&) = delete;
@@ -39,14 +40,25 @@ public:
     int GetPeerIP(char* out) const;
 
 private:
-    enum class Recv { Ok, TimedOut, Closed, Failed };
+    using Clock = std::chrono::steady_clock;
+    // TimedOut: nothing came within the first wait; Stalled: part came, then a silence;
+    // Unframed: a head that no frame has.
+    enum class Recv { Ok, TimedOut, Stalled, Closed, Failed, Unframed };
     enum class Reply { Matched, Mismatched, Foreign, TimedOut, Closed, Failed };
 
     static Recv RecvExact(int fd, void* dst, size_t count, linktiming::milliseconds firstWait,
                           linktiming::milliseconds wait);
-    Recv Drain(int fd, uint64_t count, linktiming::milliseconds wait);
+    static Recv Drain(int fd, uint64_t count, linktiming::milliseconds wait,
+                      Clock::time_point deadline = Clock::time_point::max());
     Reply ReadReply(uint8_t id, char* buf, int bufSize, linktiming::milliseconds firstWait, bool first);
-    // Records that the camera closed or reset the data connection; -1.
+    // A reply read only in part: shuts the command connection, so every later command fails
+    // as a silent camera's would; Failed.
+    Reply CommandOutOfStep(uint8_t id);
+    // One data frame on the open data connection, under m_dataMutex.
+    int ReadFrame(unsigned char* buf, int capacity, int* len);
+    Recv ReadHead(uint32_t& type, uint32_t& length);
+    // Records that the data stream cannot come back without a reconnect: the camera closed or
+    // reset the connection, or the stream fell out of step; -1.
     int DataLinkFailed(Recv r);
     int Connect(int fd, unsigned short port, const char* what);
     void CloseSockets(int& dataSocket, int& cmdSocket);
@@ -66,4 +78,5 @@ private:
     std::mutex m_stateMutex;       // orders open, close and shut-down
     char m_deviceSN[64] = {};
     linktiming::SleepFunction m_sleep;
+    const linktiming::DataWaits m_dataWaits;
 };

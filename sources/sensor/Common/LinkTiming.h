@@ -16,6 +16,17 @@ constexpr milliseconds kConnectTimeout{3000};     // a dead address must not hol
 constexpr milliseconds kConnectRetryPause{1000};  // after a failed connect
 constexpr milliseconds kClosedReadPause{30};      // ReadData on a closed transport
 constexpr int kRepliesExamined = 5;               // reply bodies looked at for a matching id
+// Once a data frame has begun, its rest may come however slowly, but a silence longer than this
+// inside it means the stream can no longer be kept in step: the data link is lost.
+constexpr milliseconds kInFrameSilence{3000};
+// A reply over the reply limit is drained whole within this, else the command link is lost.
+constexpr milliseconds kReplyDrainBound{3000};
+
+// The waits of the data connection's reads; tests shorten them.
+struct DataWaits {
+    milliseconds betweenFrames = kDataReadWait;  // for the first byte of the next frame
+    milliseconds insideFrame = kInFrameSilence;  // for each further piece of a frame begun
+};
 
 // Command set.
 constexpr int kReadBackReads = 5;

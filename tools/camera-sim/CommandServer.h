@@ -31,7 +31,7 @@ public:
     // Each reply waits this long before it is sent (a slow camera).
     void SetReplyDelay(std::chrono::milliseconds delay) { m_replyDelayMs = static_cast<int>(delay.count()); }
     // The next reply to command `id` (with or without the reply bit) carries a body of `length`
-    // bytes: the reply's own, then zeros. Once.
+    // bytes: the reply's own, then zeros (a LENGTH below its own changes nothing). Once.
     void OversizeNextReply(uint8_t id, uint32_t length);
 
 private:

@@ -82,7 +82,7 @@ private:
     PeerSlot m_slot;
     const std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 
-    std::mutex m_mutex;  // guards m_source and m_faults
+    std::mutex m_mutex;  // guards m_source, m_faults and the out-of-step faults below
     StreamSource m_source;
     std::deque<DataFault> m_faults;
     std::optional<size_t> m_pauseOffset;  // with m_pause: the next frame's pause

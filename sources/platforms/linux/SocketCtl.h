@@ -51,8 +51,8 @@ private:
     static Recv Drain(int fd, uint64_t count, linktiming::milliseconds wait,
                       Clock::time_point deadline = Clock::time_point::max());
     Reply ReadReply(uint8_t id, char* buf, int bufSize, linktiming::milliseconds firstWait, bool first);
-    // A reply read only in part: shuts the command connection, so every later command fails
-    // as a silent camera's would; Failed.
+    // A reply that cannot be read whole: shuts the command connection, so that no later
+    // command reads its rest as a reply, and each fails as a silent camera's would; Failed.
     Reply CommandOutOfStep(uint8_t id);
     // One data frame on the open data connection, under m_dataMutex.
     int ReadFrame(unsigned char* buf, int capacity, int* len);

@@ -285,9 +285,9 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
         const bool cutShort = r == Recv::Stalled || (r == Recv::TimedOut && !inHead);
         // A further reply that never comes only means no reply matched.
         if (r == Recv::TimedOut && !first && !cutShort) return Reply::TimedOut;
-        if (first && inHead) {
+        if (inHead) {
             LOG_DEVICE(m_deviceSN, " the server connection has been gracefully closed cmdid %d", id);
-        } else if (first) {
+        } else {
             LOG_DEVICE(m_deviceSN, "the server connection has been gracefully closed cmdid %d", id);
         }
         if (cutShort) return CommandOutOfStep(id);

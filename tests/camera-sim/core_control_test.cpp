@@ -42,6 +42,7 @@ public:
     void SetAnnouncedState(camsim::AnnouncedState state) override {
         Add("SetAnnouncedState " + Num(static_cast<int>(state)));
     }
+    void SetFetchPause(std::chrono::milliseconds pause) override { Add("SetFetchPause " + Num(pause.count())); }
 
 private:
     void Add(const std::string& call) { calls.push_back(call); }
@@ -106,6 +107,8 @@ TEST(ControlChannel, EachLineTurnsItsKnob) {
         {"announce-state leaving", "SetAnnouncedState 2"},
         {"announce-state upgrade-waiting", "SetAnnouncedState 3"},
         {"announce-state normal", "SetAnnouncedState 0"},
+        {"slow-fetch 25", "SetFetchPause 25"},
+        {"slow-fetch 0", "SetFetchPause 0"},
         {"   silent   0x1B\ton  ", "SetNoReply 27 on"},
     };
     for (const auto& c : cases) {

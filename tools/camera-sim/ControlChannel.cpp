@@ -28,6 +28,8 @@ const char kControlHelp[] =
     "  announce on|off                   the discovery datagram is sent or not\n"
     "  announce-state normal|leaving|upgrade-waiting\n"
     "                                    the state the datagram announces\n"
+    "  slow-fetch MS                     the camera's fetches of host files take 4 KiB pieces MS ms\n"
+    "                                    apart (0 ends it)\n"
     "  help                              this list\n"
     "Blank lines and lines starting with '#' are skipped.\n";
 
@@ -209,6 +211,7 @@ public:
     void InjectDataFault(DataFault fault, int count) override { m_camera.InjectDataFault(fault, count); }
     void SetAnnouncing(bool on) override { m_camera.SetAnnouncing(on); }
     void SetAnnouncedState(AnnouncedState state) override { m_camera.SetAnnouncedState(state); }
+    void SetFetchPause(std::chrono::milliseconds pause) override { m_camera.SetFetchPause(pause); }
 
 private:
     CameraSim& m_camera;
@@ -234,6 +237,7 @@ ControlOutcome ApplyControlLine(const std::string& text, FaultKnobs& knobs) {
     if (knob == "frame") return FrameLine(line, knobs);
     if (knob == "announce") return Switch(line, [&](bool on) { knobs.SetAnnouncing(on); });
     if (knob == "announce-state") return AnnounceStateLine(line, knobs);
+    if (knob == "slow-fetch") return Delay(line, [&](std::chrono::milliseconds ms) { knobs.SetFetchPause(ms); });
     if (knob == "help") return Done(kControlHelp);
     return Refused("unknown knob \"" + knob + "\" (the line \"help\" lists them)");
 }

@@ -30,10 +30,12 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 // The camera's own pauses, kept on purpose: none of the link's waiting.
-constexpr double kFrameRatePauseMs = 500;  // before a frame-rate set goes out
+constexpr double kFrameRatePauseMs = 500;   // before a frame-rate set goes out
 constexpr double kWorkModeSettleMs = 1000;  // after a confirmed work-mode change
 
-double MsSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;
@@ -222,9 +224,9 @@ void KilledCamera(int repeats) {
         kit.Sim(0).RefuseReconnects(true);
         kit.Sim(0).CloseConnections();
         if (!Within(5s, [] { return g_lostAt != 0; })) continue;
-        reports.push_back(std::chrono::duration<double, std::milli>(Clock::duration(g_lostAt.load()) -
-                                                                     killed.time_since_epoch())
-                              .count());
+        reports.push_back(
+            std::chrono::duration<double, std::milli>(Clock::duration(g_lostAt.load()) - killed.time_since_epoch())
+                .count());
         QL_CloseDevice(&handle);
     }
     if (reports.empty()) return;

@@ -149,7 +149,8 @@ private:
             return Fail("the JSON path was not taken");
         }
         // The camera is well into its fetch, which takes many seconds at its pace.
-        const bool asked = Within(std::chrono::seconds(5), [this] { return m_sims[0]->State().json.fetchRequests > 0; });
+        const bool asked =
+            Within(std::chrono::seconds(5), [this] { return m_sims[0]->State().json.fetchRequests > 0; });
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         if (!asked || !m_sims[0]->State().json.received.empty()) return Fail("the camera's fetch is not under way");
         return true;

@@ -1,5 +1,6 @@
 #include "Eventually.h"
 #include "HttpFixture.h"
+#include "ProcessProbes.h"
 #include "SlowClients.h"
 
 #include <dirent.h>
@@ -74,6 +75,19 @@ protected:
     // Lets the server accept what is already connected.
     static void Settle() { std::this_thread::sleep_for(milliseconds(200)); }
 };
+
+// A reply's body goes out behind its head at once, not once the camera acknowledged the head.
+TEST_F(ConnectionTest, AcceptedConnectionsSendWithoutDelay) {
+    const Tricklers camera = Trickle(1, kHead, milliseconds(3000));
+    int accepted = -1;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            accepted = testsupport::TcpSocketOf(kTestPort, 0);
+            return accepted >= 0;
+        },
+        seconds(2)));
+    EXPECT_TRUE(testsupport::NoDelay(accepted));
+}
 
 TEST_F(ConnectionTest, TricklingClientsDoNotHoldAFetch) {
     const Tricklers tricklers = Trickle(4, kHead, milliseconds(3000));

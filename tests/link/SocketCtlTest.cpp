@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LogCapture.h"
+#include "ProcessProbes.h"
 #include "SocketCtl.h"
 
 namespace {
@@ -179,6 +180,13 @@ TEST_F(SocketCtlTest, FramesRequestsAndReadsRepliesOnlyWhenAsked) {
         EXPECT_EQ(peer.Received(), expected);
         EXPECT_EQ(uint8_t(buf[0]), c.readsReply ? 0x55 : 0x01);
     }
+}
+
+// A set that wants no reply goes out at once, and so does the get that reads it back.
+TEST_F(SocketCtlTest, CommandConnectionSendsWithoutDelay) {
+    const int cmd = testsupport::TcpSocketOf(0, peer.CmdPort());
+    ASSERT_GE(cmd, 0);
+    EXPECT_TRUE(testsupport::NoDelay(cmd));
 }
 
 TEST_F(SocketCtlTest, SetOfId27WithPayloadOneIsTwelveBytes) {

@@ -57,8 +57,10 @@ int MakeSocket() {
     return fd;
 }
 
-// A silent camera is noticed after about four seconds.
-void KeepAlive(int fd, const char* tag) {
+// Keep-alive: a silent camera is noticed after about four seconds. No delay: a command that
+// wants no reply must not hold back the next one until the camera acknowledges it (its stack
+// delays acknowledgements by 40 ms or more).
+void CommandOptions(int fd, const char* tag) {
     struct Option {
         int level;
         int name;
@@ -66,10 +68,9 @@ void KeepAlive(int fd, const char* tag) {
         const char* what;
     };
     const Option options[] = {
-        {SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"},
-        {IPPROTO_TCP, TCP_KEEPIDLE, 1, "TCP_KEEPIDLE"},
-        {IPPROTO_TCP, TCP_KEEPINTVL, 1, "TCP_KEEPINTVL"},
-        {IPPROTO_TCP, TCP_KEEPCNT, 3, "TCP_KEEPCNT"},
+        {SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"},    {IPPROTO_TCP, TCP_KEEPIDLE, 1, "TCP_KEEPIDLE"},
+        {IPPROTO_TCP, TCP_KEEPINTVL, 1, "TCP_KEEPINTVL"}, {IPPROTO_TCP, TCP_KEEPCNT, 3, "TCP_KEEPCNT"},
+        {IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"},
     };
     for (const Option& o : options) {
         if (::setsockopt(fd, o.level, o.name, &o.value, sizeof(o.value)) != 0) {
@@ -180,7 +181,7 @@ int SocketCtl::OpenDevice() {
     // Built in locals and handed over only when both stand, so a failed open leaves nothing.
     int dataSocket = MakeSocket();
     int cmdSocket = MakeSocket();
-    KeepAlive(cmdSocket, m_deviceSN);
+    CommandOptions(cmdSocket, m_deviceSN);
     LOG_DEVICE(m_deviceSN, "m_hostIP:%s, m_deviceIP:%s", m_hostIP, m_deviceIP);
     if (!Bind(cmdSocket, m_hostIP, m_deviceSN)) {
         CloseSockets(dataSocket, cmdSocket);

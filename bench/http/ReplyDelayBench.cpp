@@ -60,7 +60,8 @@ public:
             const size_t headEnd = reply.find("\r\n\r\n");
             if (headEnd != std::string::npos) {
                 const size_t field = reply.find("Content-Length: ");
-                const size_t length = field == std::string::npos ? 0 : std::strtoul(reply.c_str() + field + 16, nullptr, 10);
+                const size_t length =
+                    field == std::string::npos ? 0 : std::strtoul(reply.c_str() + field + 16, nullptr, 10);
                 if (reply.size() >= headEnd + 4 + length) break;
             }
             pollfd p{m_fd, POLLIN, 0};
@@ -81,8 +82,8 @@ std::string UploadRequest(size_t offset) {
     const std::string body(kChunkBytes, 'u');
     const unsigned checksum = static_cast<unsigned>('u') * kChunkBytes & 0xFF;
     return "POST /upload?name=config.json&offset=" + std::to_string(offset) + "&checksum=" + std::to_string(checksum) +
-           "&fileDatalength=" + std::to_string(kChunkBytes) + " HTTP/1.1\r\nHost: host\r\nContent-Length: " +
-           std::to_string(kChunkBytes) + "\r\n\r\n" + body;
+           "&fileDatalength=" + std::to_string(kChunkBytes) +
+           " HTTP/1.1\r\nHost: host\r\nContent-Length: " + std::to_string(kChunkBytes) + "\r\n\r\n" + body;
 }
 
 const std::string kFetch = "GET /small.json HTTP/1.1\r\nHost: host\r\n\r\n";
@@ -123,7 +124,8 @@ int main() {
         std::fprintf(stderr, "cannot listen on %s:%u\n", kLoopback, kPort);
         return 1;
     }
-    Measure("upload chunk (1 KiB), kept alive:", [](int i) { return UploadRequest(static_cast<size_t>(i) * kChunkBytes); });
+    Measure("upload chunk (1 KiB), kept alive:",
+            [](int i) { return UploadRequest(static_cast<size_t>(i) * kChunkBytes); });
     Measure("small fetch (300 B), kept alive:", [](int) { return kFetch; });
     server.stop();
     return 0;

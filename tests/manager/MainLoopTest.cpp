@@ -207,8 +207,9 @@ TEST_F(Loop, TransferRecordedDuringAHeartbeatDropsItsAnswer) {
     EXPECT_TRUE(manager->checkOpenedByURI("Test:SN1"));
 }
 
-// A shut-down waits for the heartbeats under way, and no heartbeat begins after it.
-TEST_F(Loop, StopEndsThePassOnceTheHeartbeatsUnderWayEnd) {
+// A shut-down cuts the heartbeats under way (their devices are closed next), applies none of
+// their answers, and no heartbeat begins after it.
+TEST_F(Loop, StopCutsTheHeartbeatsUnderWay) {
     Appear("SN1", "127.0.0.2");
     Appear("SN2", "127.0.0.3");
     OpenByIP("127.0.0.2");
@@ -217,6 +218,8 @@ TEST_F(Loop, StopEndsThePassOnceTheHeartbeatsUnderWayEnd) {
     Camera("SN1").heartbeatResult = -104;
     Pass();
     Camera("SN1").onHeartbeat = nullptr;
+    EXPECT_GE(Camera("SN1").io.load()->shutdowns, 1);
+    EXPECT_FALSE(log.Contains("heartBeatMissCount"));
     EXPECT_EQ(Camera("SN1").Count("HeartbeatCheck"), 1);
     EXPECT_LE(Camera("SN2").Count("HeartbeatCheck"), 1);
     Pass();

@@ -149,6 +149,11 @@ void DeviceManager::Stop() {
     m_stopping = true;
     StoppableThread::Stop();
     m_heartbeatWorkers.Stop();
+    {
+        // The devices go next: a heartbeat still waiting for its camera is cut, not waited out.
+        std::lock_guard<std::mutex> lock(m_listLock);
+        for (BaseDevice* device : m_heartbeatsOut) device->GetCommonProtocol()->Shutdown();
+    }
     { std::lock_guard<std::mutex> lock(m_waker->lock); }
     m_waker->wake.notify_all();
 }
@@ -203,17 +208,25 @@ void DeviceManager::SendHeartbeats(PassResult& pass) {
     // Each waits at most one reply time-out, all at once, so a stop is noticed within that.
     std::vector<std::function<void()>> jobs;
     jobs.reserve(pass.heartbeats.size());
-    for (Heartbeat& beat : pass.heartbeats) {
-        jobs.push_back([this, &beat] {
-            if (m_stopping) return;
-            beat.result = beat.device->HeartbeatCheck();
-            beat.sent = true;
-        });
+    {
+        std::lock_guard<std::mutex> lock(m_listLock);
+        for (Heartbeat& beat : pass.heartbeats) {
+            m_heartbeatsOut.push_back(beat.device.get());
+            jobs.push_back([this, &beat] {
+                if (m_stopping) return;
+                beat.result = beat.device->HeartbeatCheck();
+                beat.sent = true;
+            });
+        }
     }
     m_heartbeatWorkers.RunAll(std::move(jobs));
+    std::lock_guard<std::mutex> lock(m_listLock);
+    m_heartbeatsOut.clear();
 }
 
 void DeviceManager::ApplyHeartbeats(PassResult& pass) {
+    // A heartbeat that the manager's end cut says nothing about its camera.
+    if (m_stopping) return;
     for (const Heartbeat& beat : pass.heartbeats) {
         DeviceInfo& record = *beat.record;
         // Released (and maybe opened anew) meanwhile, or a transfer began: the answer is

@@ -53,7 +53,7 @@ public:
     ~DeviceManager() override;
 
     // Asks the thread to end and wakes its sleep at once; a pass sends no further heartbeat
-    // and waits only for those under way.
+    // and cuts those under way (the devices are closed next).
     void Stop();
     // One pass of the main loop; the pause to take before the next. Not while the thread runs.
     std::chrono::milliseconds RunOnce();
@@ -158,6 +158,7 @@ private:
     class Caller;
     std::vector<const DeviceInfo*> m_opening;
     std::vector<BaseDevice*> m_openingDevices;
+    std::vector<BaseDevice*> m_heartbeatsOut;  // the devices a pass waits for, held by the pass
     int m_callers = 0;
     bool m_closing = false;
     std::condition_variable m_openEnded;

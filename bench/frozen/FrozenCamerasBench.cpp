@@ -1,6 +1,6 @@
 // How long the list, open, close and shut-down calls take while opened cameras are frozen
-// (their processes stopped mid-stream), and the largest gap between the frames of a healthy
-// camera meanwhile. Run inside tests/support/netns-run:
+// (their processes stopped mid-stream), the largest gap between the frames of a healthy
+// camera meanwhile, and how long until every frozen camera is reported lost. Run inside tests/support/netns-run:
 //   netns-run build/bench/frozen/bench_frozen_cameras [frozen cameras, default 4]
 // Each camera is a child process on its own 127.0.0.N: 127.0.0.2 streams throughout,
 // 127.0.0.3 is opened and closed while the others are frozen, 127.0.0.4 and up are frozen.
@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -57,6 +58,15 @@ double Slowest(Clock::duration window, const std::function<void()>& call) {
     return slowest;
 }
 
+// When each camera's loss was reported, by the index in its serial number; 0 until then.
+constexpr int kMaxCameras = 64;
+std::atomic<int64_t> g_lostAt[kMaxCameras];
+
+void OnHotPlug(const QlDeviceInfo* info, int message, void*) {
+    const int index = std::atoi(info->serialNumber + std::strlen("FROZEN"));
+    if (message == 1 && index >= 0 && index < kMaxCameras) g_lostAt[index] = Clock::now().time_since_epoch().count();
+}
+
 bool WaitForCount(uint32_t wanted) {
     for (int i = 0; i < 100; ++i) {
         uint32_t count = 0;
@@ -70,7 +80,7 @@ bool WaitForCount(uint32_t wanted) {
 
 int main(int argc, char** argv) {
     const int frozen = argc > 1 ? std::atoi(argv[1]) : 4;
-    const int cameras = frozen + 2;
+    const int cameras = std::min(frozen + 2, kMaxCameras);
     std::vector<pid_t> children;
     for (int i = 0; i < cameras; ++i) children.push_back(StartCamera(i));
     const auto cleanUp = [&] {
@@ -110,12 +120,16 @@ int main(int argc, char** argv) {
     });
     std::this_thread::sleep_for(1s);
     largestGap = 0;  // the stream's start is not a gap
+    Clock::time_point frozenAt;
     const auto freeze = [&] {
+        for (int i = 0; i < cameras; ++i) g_lostAt[i] = 0;
+        frozenAt = Clock::now();
         for (int i = 2; i < cameras; ++i) kill(children[i], SIGSTOP);
         // The next pass starts within a second and then waits for the frozen cameras.
         std::this_thread::sleep_for(1200ms);
     };
 
+    QL_SetHotPlugStatusCallback(&OnHotPlug, nullptr);
     // Round 1: the calls side by side, as several application threads would make them.
     freeze();
     double countMs = 0, listMs = 0, infoMs = 0, openMs = 0, closeMs = 0;
@@ -142,6 +156,22 @@ int main(int argc, char** argv) {
     listing.join();
     opening.join();
     const double gapMs = largestGap;
+    // The last frozen camera's loss, from the freeze.
+    double allLostMs = -1;
+    for (int wait = 0; wait < 300; ++wait) {
+        bool all = true;
+        int64_t last = 0;
+        for (int i = 2; i < cameras; ++i) {
+            all = all && g_lostAt[i] != 0;
+            last = std::max<int64_t>(last, g_lostAt[i]);
+        }
+        if (all) {
+            allLostMs =
+                std::chrono::duration<double, std::milli>(Clock::duration(last) - frozenAt.time_since_epoch()).count();
+            break;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
 
     // Round 2: thawed, opened again and frozen again; the shut-down meets a pass in its waits.
     for (int i = 2; i < cameras; ++i) {
@@ -166,6 +196,7 @@ int main(int argc, char** argv) {
     std::printf("%-38s %10.1f   (status %d)\n", "QL_OpenDeviceByIP, another camera", openMs, opened);
     std::printf("%-38s %10.1f   (status %d)\n", "QL_CloseDevice, that camera", closeMs, closed);
     std::printf("%-38s %10.1f   (%d frames)\n", "largest frame gap, healthy camera", gapMs, frames.load());
+    std::printf("%-38s %10.1f   (from the freeze)\n", "all frozen cameras reported lost", allLostMs);
     if (reopened) {
         std::printf("%-38s %10.1f   (status %d)\n", "QL_Shutdown", shutdownMs, shutDown);
     } else {

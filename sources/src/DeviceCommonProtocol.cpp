@@ -55,6 +55,10 @@ void DeviceCommonProtocol::Shutdown() {
 
 bool DeviceCommonProtocol::DataLinkLost() const { return m_pIO && m_pIO->DataLinkLost(); }
 
+void DeviceCommonProtocol::SetDataLinkLostHook(std::function<void()> hook) {
+    if (m_pIO) m_pIO->SetDataLinkLostHook(std::move(hook));
+}
+
 int DeviceCommonProtocol::Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
     if (!m_pIO) return status::kFailed;
     const int ret = m_pIO->SetCmd(cmd, static_cast<char*>(buf), bufSize, static_cast<unsigned char>(len), type);

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ public:
     void Shutdown();
     // The camera closed or reset the data connection since the last open.
     bool DataLinkLost() const;
+    // Called on the receive thread as such a loss is found; set before the device opens.
+    void SetDataLinkLostHook(std::function<void()> hook);
     // Some command that reads a reply got the camera's answer since the last open.
     bool AnsweredSinceOpen() const { return m_answered; }
 

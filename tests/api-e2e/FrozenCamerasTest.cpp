@@ -5,6 +5,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -17,8 +20,7 @@ using namespace apie2e;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint8_t kHeartbeatId = 0x9C;
-// Far below the frozen cameras' reply waits (about 2 s each, 8 s for a pass over all four),
-// far above what the calls take.
+// Far below the frozen cameras' reply waits (about 2 s), far above what the calls take.
 constexpr auto kListBound = 1s;
 // Calls that do work of their own are bounded by this beyond what the kit's opens took in the
 // same build (sanitizer builds are many times slower): a close, and a shut-down that waits
@@ -141,6 +143,38 @@ TEST_F(FrozenCameras, ShutdownWaitsForOneHeartbeatAtMost) {
     for (QlDeviceHandle& handle : handles) handle = nullptr;  // left open for the shut-down
     initialised = false;
     EXPECT_LT(Took([] { EXPECT_EQ(QL_Shutdown(), 0); }), kShutdownBound + 2 * slowestOpen);
+}
+
+// Losses as the hot-plug callback reports them, by serial number.
+class Losses {
+public:
+    static void Callback(const QlDeviceInfo* info, int message, void* self) {
+        auto* losses = static_cast<Losses*>(self);
+        std::lock_guard<std::mutex> lock(losses->m_lock);
+        if (message == 1) losses->m_lost.insert(info->serialNumber);
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_lost.size();
+    }
+
+private:
+    std::mutex m_lock;
+    std::set<std::string> m_lost;
+};
+
+// Their heartbeats are out at once: all four are reported lost within about one reply wait
+// and a pass, not one after another (about 2 s each).
+TEST_F(FrozenCameras, AreAllReportedLostTogether) {
+    constexpr auto kAllLostBound = 5s;
+    Losses losses;
+    ASSERT_EQ(QL_SetHotPlugStatusCallback(&Losses::Callback, &losses), 0);
+    const auto frozen = Clock::now();
+    Freeze();
+    ASSERT_TRUE(testsupport::Eventually([&] { return losses.Count() == size_t(kCameras - kFirstFrozen); }, 15s));
+    EXPECT_LT(Clock::now() - frozen, kAllLostBound);
+    EXPECT_TRUE(FramesCome(handles[kStreaming])) << "the healthy camera streams on";
+    ASSERT_EQ(QL_SetHotPlugStatusCallback(nullptr, nullptr), 0);
 }
 
 class TwoOpens : public KitWithCamera {};

@@ -1,6 +1,9 @@
 // Settings set through the exported functions and read back from the camera, as a table.
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "E2eSupport.h"
 
@@ -231,6 +234,22 @@ INSTANTIATE_TEST_SUITE_P(Pairs, Settings, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<SettingCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A confirmed set is its two exchanges on loopback, with no wait for the camera to acknowledge
+// the set before its read-back goes out (a delayed acknowledgement costs 40 ms and more).
+TEST_F(KitWithCamera, ConfirmedSetsDoNotWaitForAcknowledgements) {
+    constexpr auto kBound = std::chrono::milliseconds(20);
+    OpenCamera(ToFOnlyCamera());
+    std::vector<std::chrono::steady_clock::duration> took;
+    for (int i = 0; i < 9; ++i) {
+        const int range = i % 2;
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(QL_SetProperty(handle, "Py_DepthRange", &range, sizeof(range)), 0);
+        took.push_back(std::chrono::steady_clock::now() - start);
+    }
+    std::sort(took.begin(), took.end());
+    EXPECT_LT(took[took.size() / 2], kBound);
+}
 
 // Colour pixel format: the colour frames come in the format asked for.
 class ColourFormat : public KitWithCamera, public ::testing::WithParamInterface<PixelFormat> {};

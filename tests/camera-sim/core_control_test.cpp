@@ -42,6 +42,7 @@ public:
     void SetAnnouncedState(camsim::AnnouncedState state) override {
         Add("SetAnnouncedState " + Num(static_cast<int>(state)));
     }
+    void SetFetchPause(std::chrono::milliseconds pause) override { Add("SetFetchPause " + Num(pause.count())); }
     void PauseInFrame(std::chrono::milliseconds pause, size_t offset) override {
         Add("PauseInFrame " + Num(pause.count()) + " " + Num(offset));
     }
@@ -112,6 +113,8 @@ TEST(ControlChannel, EachLineTurnsItsKnob) {
         {"announce-state leaving", "SetAnnouncedState 2"},
         {"announce-state upgrade-waiting", "SetAnnouncedState 3"},
         {"announce-state normal", "SetAnnouncedState 0"},
+        {"slow-fetch 25", "SetFetchPause 25"},
+        {"slow-fetch 0", "SetFetchPause 0"},
         {"   silent   0x1B\ton  ", "SetNoReply 27 on"},
         {"pause-in-frame 1500 4", "PauseInFrame 1500 4"},
         {"pause-in-frame 8000 1008", "PauseInFrame 8000 1008"},
@@ -203,7 +206,7 @@ TEST(ControlChannel, BlankAndCommentLinesAreSkippedAndHelpListsEveryKnob) {
     EXPECT_TRUE(help.ok);
     for (const char* knob : {"stall-heartbeat", "silent", "wrong-id", "refuse-setting", "late-replies", "slow-data",
                              "close", "reset", "refuse", "frame", "announce", "announce-state", "pause-in-frame",
-                             "unframed", "lone-head", "oversized-reply"})
+                             "unframed", "lone-head", "oversized-reply", "slow-fetch"})
         EXPECT_NE(help.message.find(std::string("  ") + knob + " "), std::string::npos) << knob;
     EXPECT_TRUE(knobs.calls.empty());
 }

@@ -1,9 +1,14 @@
 #include "Eventually.h"
+#include "HttpConnections.h"
 #include "HttpFixture.h"
+#include "ProcessProbes.h"
 #include "SlowClients.h"
 
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,6 +79,19 @@ protected:
     // Lets the server accept what is already connected.
     static void Settle() { std::this_thread::sleep_for(milliseconds(200)); }
 };
+
+// A reply's body goes out behind its head at once, not once the camera acknowledged the head.
+TEST_F(ConnectionTest, AcceptedConnectionsSendWithoutDelay) {
+    const Tricklers camera = Trickle(1, kHead, milliseconds(3000));
+    int accepted = -1;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            accepted = testsupport::TcpSocketOf(kTestPort, 0);
+            return accepted >= 0;
+        },
+        seconds(2)));
+    EXPECT_TRUE(testsupport::NoDelay(accepted));
+}
 
 TEST_F(ConnectionTest, TricklingClientsDoNotHoldAFetch) {
     const Tricklers tricklers = Trickle(4, kHead, milliseconds(3000));
@@ -196,6 +214,33 @@ TEST_F(ConnectionTest, StopCutsConnectionsStillSendingTheirRequest) {
     for (const auto& trickler : tricklers) {
         EXPECT_TRUE(Eventually([&] { return trickler->Ended(); }, seconds(1)));
     }
+}
+
+// A camera that takes its file slowly holds a stop for a short grace only: its reply is cut
+// then, however much of the file is left.
+TEST_F(ConnectionTest, StopCutsAReplyInHandAfterAShortGrace) {
+    // Far more than the socket buffers hold while the camera takes nothing.
+    const std::string large(16 * 1024 * 1024, 'L');
+    WriteFile(m_dir.File("large.img"), large);
+    const int camera = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;
+    setsockopt(camera, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kTestPort);
+    inet_pton(AF_INET, kLoopback, &address.sin_addr);
+    ASSERT_EQ(connect(camera, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    const std::string get = "GET /large.img HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    ASSERT_EQ(send(camera, get.data(), get.size(), MSG_NOSIGNAL), static_cast<ssize_t>(get.size()));
+    Settle();
+    const auto begun = std::chrono::steady_clock::now();
+    m_server->stop();
+    const auto took = std::chrono::steady_clock::now() - begun;
+    EXPECT_GE(took, httpconn::kStopGrace);
+    EXPECT_LT(took, seconds(1));
+    EXPECT_LT(ReplyOf(camera).size(), large.size()) << "the reply was cut";
+    EXPECT_NE(LogText().find("stop: 1 replies cut after"), std::string::npos) << LogText();
+    close(camera);
 }
 
 // Offset 0 starts the file afresh: two such chunks at once leave one of them whole, never

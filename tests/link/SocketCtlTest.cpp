@@ -9,10 +9,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "LogCapture.h"
+#include "ProcessProbes.h"
 #include "SocketCtl.h"
 
 namespace {
@@ -199,6 +202,13 @@ TEST_F(SocketCtlTest, FramesRequestsAndReadsRepliesOnlyWhenAsked) {
         EXPECT_EQ(peer.Received(), expected);
         EXPECT_EQ(uint8_t(buf[0]), c.readsReply ? 0x55 : 0x01);
     }
+}
+
+// A set that wants no reply goes out at once, and so does the get that reads it back.
+TEST_F(SocketCtlTest, CommandConnectionSendsWithoutDelay) {
+    const int cmd = testsupport::TcpSocketOf(0, peer.CmdPort());
+    ASSERT_GE(cmd, 0);
+    EXPECT_TRUE(testsupport::NoDelay(cmd));
 }
 
 TEST_F(SocketCtlTest, SetOfId27WithPayloadOneIsTwelveBytes) {
@@ -629,6 +639,70 @@ TEST(SocketCtlOpen, FailedOpensReportAndLeakNoDescriptors) {
     EXPECT_TRUE(log.Contains("wait the Camera(cmd) connect 127.0.0.1"));
     EXPECT_TRUE(log.Contains("wait the Camera(data) connect 127.0.0.1"));
     EXPECT_TRUE(log.Contains("bind is failed with error["));
+}
+
+// A camera address whose connections are never accepted: its queue is full, so the kernel
+// drops further connection requests and a connect waits.
+class FullListener {
+public:
+    FullListener() : m_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+        EXPECT_EQ(listen(m_fd, 0), 0);
+        socklen_t size = sizeof(addr);
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &size);
+        // Not waited for: once the queue is full, a filler's own connect waits too.
+        for (int& filler : m_fillers) {
+            filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            connect(filler, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~FullListener() {
+        for (int fd : m_fillers) close(fd);
+        close(m_fd);
+    }
+    uint16_t Port() const { return PortOf(m_fd); }
+
+private:
+    int m_fd;
+    int m_fillers[2] = {-1, -1};
+};
+
+// A close or a shut-down beside an open that waits for its connect does not wait for it: the
+// connect is cut at once, the open fails without its retry pause, and the transport stays
+// closed.
+TEST(SocketCtlOpen, CloseAndShutdownCutAConnectUnderWay) {
+    using Clock = std::chrono::steady_clock;
+    const std::pair<const char*, std::function<void(SocketCtl&)>> cuts[] = {
+        {"close", [](SocketCtl& io) { io.CloseDevice(); }},
+        {"shut-down", [](SocketCtl& io) { io.Shutdown(); }},
+    };
+    for (const auto& [name, cut] : cuts) {
+        SCOPED_TRACE(name);
+        FullListener camera;
+        std::vector<linktiming::milliseconds> sleeps;
+        SocketCtl io("127.0.0.1", "127.0.0.1", FreePort(), camera.Port(),
+                     [&](linktiming::milliseconds d) { sleeps.push_back(d); });
+        int result = 0;
+        Clock::time_point ended;
+        std::thread open([&] {
+            result = io.OpenDevice();
+            ended = Clock::now();
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // well into the connect
+        const auto start = Clock::now();
+        cut(io);
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+        open.join();
+        EXPECT_LT(ended - start, std::chrono::milliseconds(500));
+        EXPECT_EQ(result, -255);
+        EXPECT_TRUE(sleeps.empty()) << "no pause after a cut connect";
+        char buf[1] = {0};
+        EXPECT_EQ(io.SetCmd(27, buf, 1, 1, CMDTYPE_SET), -104);
+    }
 }
 
 TEST(SocketCtlOpen, ReopensAfterClose) {

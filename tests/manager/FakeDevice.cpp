@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "ScriptedIO.h"
-
 namespace managertest {
 
 void FakeCamera::Record(const std::string& call) {
@@ -22,9 +20,21 @@ int FakeCamera::Count(const std::string& call) const {
 }
 
 FakeDevice::FakeDevice(const DeviceInfo& info, std::shared_ptr<FakeCamera> camera)
-    : BaseDevice(info, std::make_unique<testsupport::ScriptedIO>()), m_camera(std::move(camera)) {}
+    : FakeDevice(info, std::move(camera), std::make_unique<testsupport::ScriptedIO>()) {}
 
-FakeDevice::~FakeDevice() { ++m_camera->destroyed; }
+FakeDevice::FakeDevice(const DeviceInfo& info, std::shared_ptr<FakeCamera> camera,
+                       std::unique_ptr<testsupport::ScriptedIO> io)
+    : BaseDevice(info,
+                 [&] {
+                     camera->io = io.get();
+                     return std::move(io);
+                 }()),
+      m_camera(std::move(camera)) {}
+
+FakeDevice::~FakeDevice() {
+    m_camera->io = nullptr;
+    ++m_camera->destroyed;
+}
 
 int FakeDevice::Open() {
     m_camera->Record("Open");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "BaseDevice.h"
+#include "ScriptedIO.h"
 
 namespace managertest {
 
@@ -21,6 +22,8 @@ struct FakeCamera {
     // Run inside Open and HeartbeatCheck, where a real device waits for its camera.
     std::function<void()> onOpen;
     std::function<void()> onHeartbeat;
+    // The device's transport, while the device lives: a test plays its receive thread.
+    std::atomic<testsupport::ScriptedIO*> io{nullptr};
 
     void Record(const std::string& call);
     std::vector<std::string> Calls() const;
@@ -43,6 +46,8 @@ public:
     int OnMessage(MessageType message) override;
 
 private:
+    FakeDevice(const DeviceInfo& info, std::shared_ptr<FakeCamera> camera, std::unique_ptr<testsupport::ScriptedIO> io);
+
     std::shared_ptr<FakeCamera> m_camera;
     std::atomic<bool> m_opened{false};
 };

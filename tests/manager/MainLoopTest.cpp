@@ -1,7 +1,12 @@
 // One main-loop pass at a time: appearances, losses, heartbeats.
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
+#include <thread>
 
+#include "Eventually.h"
 #include "ManagerFixture.h"
 #include "ManagerTiming.h"
 
@@ -202,17 +207,98 @@ TEST_F(Loop, TransferRecordedDuringAHeartbeatDropsItsAnswer) {
     EXPECT_TRUE(manager->checkOpenedByURI("Test:SN1"));
 }
 
-// A shut-down waits for at most the heartbeat under way, not for every camera's.
-TEST_F(Loop, StopEndsThePassBetweenHeartbeats) {
+// A shut-down cuts the heartbeats under way (their devices are closed next), applies none of
+// their answers, and no heartbeat begins after it.
+TEST_F(Loop, StopCutsTheHeartbeatsUnderWay) {
     Appear("SN1", "127.0.0.2");
     Appear("SN2", "127.0.0.3");
     OpenByIP("127.0.0.2");
     OpenByIP("127.0.0.3");
     Camera("SN1").onHeartbeat = [&] { manager->Stop(); };
+    Camera("SN1").heartbeatResult = -104;
     Pass();
     Camera("SN1").onHeartbeat = nullptr;
+    EXPECT_GE(Camera("SN1").io.load()->shutdowns, 1);
+    EXPECT_FALSE(log.Contains("heartBeatMissCount"));
     EXPECT_EQ(Camera("SN1").Count("HeartbeatCheck"), 1);
-    EXPECT_EQ(Camera("SN2").Count("HeartbeatCheck"), 0);
+    EXPECT_LE(Camera("SN2").Count("HeartbeatCheck"), 1);
+    Pass();
+    EXPECT_EQ(Camera("SN1").Count("HeartbeatCheck"), 1);
+    EXPECT_LE(Camera("SN2").Count("HeartbeatCheck"), 1);
+}
+
+// The heartbeats of one pass are out at the same time: a silent camera holds up no other's,
+// and the pass waits for the slowest only.
+TEST_F(Loop, HeartbeatsOfAPassAreOutTogether) {
+    constexpr int kCameras = 4;
+    std::mutex lock;
+    std::condition_variable arrived;
+    int inside = 0;
+    std::atomic<int> together{0};
+    for (int i = 0; i < kCameras; ++i) {
+        Appear("SN" + std::to_string(i), "127.0.0." + std::to_string(i + 2));
+        ASSERT_NE(OpenByIP("127.0.0." + std::to_string(i + 2)), nullptr);
+    }
+    for (int i = 0; i < kCameras; ++i) {
+        // Each waits, as for its camera's reply, until all are out (bounded for a failure).
+        Camera("SN" + std::to_string(i)).onHeartbeat = [&] {
+            std::unique_lock<std::mutex> guard(lock);
+            ++inside;
+            arrived.notify_all();
+            if (arrived.wait_for(guard, std::chrono::seconds(2), [&] { return inside == kCameras; })) ++together;
+        };
+    }
+    Pass();
+    for (int i = 0; i < kCameras; ++i) Camera("SN" + std::to_string(i)).onHeartbeat = nullptr;
+    EXPECT_EQ(together, kCameras);
+}
+
+// The answers are applied together once all are in: each silent camera is counted and
+// removed on the next pass, logged in list order, and the answering one streams on.
+TEST_F(Loop, AnswersOfAPassAreAppliedTogether) {
+    Appear("SN1", "127.0.0.2");
+    Appear("SN2", "127.0.0.3");
+    Appear("SN3", "127.0.0.4");
+    for (const char* ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4"}) ASSERT_NE(OpenByIP(ip), nullptr);
+    Camera("SN1").heartbeatResult = -104;
+    Camera("SN3").heartbeatResult = -104;
+    EXPECT_EQ(Pass(), managertiming::kAfterFailedHeartbeat);
+    const std::string text = log.Text();
+    const size_t first = text.find("<SN1> heartBeatMissCount 1");
+    const size_t third = text.find("<SN3> heartBeatMissCount 1");
+    ASSERT_NE(first, std::string::npos);
+    ASSERT_NE(third, std::string::npos);
+    EXPECT_LT(first, third);
+    EXPECT_EQ(text.find("<SN2> heartBeatMissCount"), std::string::npos);
+    Pass();
+    EXPECT_EQ(Camera("SN1").Count("Close"), 1);
+    EXPECT_EQ(Camera("SN2").Count("Close"), 0);
+    EXPECT_EQ(Camera("SN3").Count("Close"), 1);
+    ASSERT_TRUE(reports.WaitFor(5));
+    const auto removed = reports.Of(MessageRemoved);
+    ASSERT_EQ(removed.size(), 2u);
+    // Each on a thread of its own: either may come first.
+    EXPECT_NE(removed[0].serialNumber, removed[1].serialNumber);
+    for (const auto& entry : removed) EXPECT_TRUE(entry.serialNumber == "SN1" || entry.serialNumber == "SN3");
+}
+
+// A data connection that the receive thread finds lost asks for a pass at once, not after
+// the loop's second.
+TEST_F(Loop, ALostDataLinkWakesTheLoop) {
+    Appear("SN1", "127.0.0.2");
+    ASSERT_NE(OpenByIP("127.0.0.2"), nullptr);
+    manager->Start();
+    ASSERT_TRUE(
+        testsupport::Eventually([&] { return Camera("SN1").Count("HeartbeatCheck") == 1; }, std::chrono::seconds(2)));
+    // Well into the loop's one-second sleep.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto lost = std::chrono::steady_clock::now();
+    Camera("SN1").io.load()->dataLinkLostHook();
+    ASSERT_TRUE(
+        testsupport::Eventually([&] { return Camera("SN1").Count("HeartbeatCheck") == 2; }, std::chrono::seconds(2)));
+    EXPECT_LT(std::chrono::steady_clock::now() - lost, managertiming::kBetweenPasses / 2);
+    manager->Stop();
+    manager->Join();
 }
 
 TEST_F(Loop, StopWakesTheLoopAtOnce) {

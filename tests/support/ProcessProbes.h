@@ -1,8 +1,13 @@
 // What a test reads of its own process: the descriptors it holds, their close-on-exec flag
-// and what they name, and the UDP ports bound in its network namespace.
+// and what they name, its TCP sockets and their options, and the UDP ports bound in its
+// network namespace.
 #pragma once
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -55,6 +60,32 @@ inline bool UdpPortBound(uint16_t port) {
         if (colon != std::string::npos && std::strtoul(local.c_str() + colon + 1, nullptr, 16) == port) return true;
     }
     return false;
+}
+
+// A TCP socket of this process with these local and peer ports (0: any), or -1.
+inline int TcpSocketOf(uint16_t localPort, uint16_t peerPort) {
+    for (const int fd : OpenFds()) {
+        sockaddr_in local{};
+        sockaddr_in peer{};
+        socklen_t localSize = sizeof(local);
+        socklen_t peerSize = sizeof(peer);
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0 || local.sin_family != AF_INET ||
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0) {
+            continue;
+        }
+        if ((localPort == 0 || ntohs(local.sin_port) == localPort) &&
+            (peerPort == 0 || ntohs(peer.sin_port) == peerPort)) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// Whether Nagle's algorithm is off on a TCP socket.
+inline bool NoDelay(int fd) {
+    int on = 0;
+    socklen_t size = sizeof(on);
+    return getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &size) == 0 && on != 0;
 }
 
 }  // namespace testsupport

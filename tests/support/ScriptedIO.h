@@ -53,6 +53,9 @@ public:
     int SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) override;
     int ReadData(unsigned char* buf, int capacity, int* len) override;
     bool DataLinkLost() const override { return dataLinkLost; }
+    // A test plays the receive thread that finds the data connection lost.
+    void SetDataLinkLostHook(std::function<void()> hook) override { dataLinkLostHook = std::move(hook); }
+    std::function<void()> dataLinkLostHook;
     const char* GetHostIp() const override { return hostIp.c_str(); }
     const char* GetDeviceSN() const override { return deviceSN.c_str(); }
     void Shutdown() override { ++shutdowns; }

@@ -49,6 +49,7 @@ public:
     }
     int ReadData(unsigned char* buf, int capacity, int* len) override { return m_io->ReadData(buf, capacity, len); }
     bool DataLinkLost() const override { return m_io->DataLinkLost(); }
+    void SetDataLinkLostHook(std::function<void()> hook) override { m_io->SetDataLinkLostHook(std::move(hook)); }
     const char* GetHostIp() const override { return m_io->GetHostIp(); }
     const char* GetDeviceSN() const override { return m_io->GetDeviceSN(); }
     void Shutdown() override { m_io->Shutdown(); }

@@ -124,6 +124,11 @@ void CameraSim::SetSlowSending(std::chrono::milliseconds pause) {
     SetDataChunkPause(pause);
 }
 
+void CameraSim::SetFetchPause(std::chrono::milliseconds pause) {
+    m_upgrade.SetFetchPause(pause);
+    m_json.SetFetchPause(pause);
+}
+
 void CameraSim::SetAnnouncing(bool on) {
     std::lock_guard<std::mutex> lock(m_announceMutex);
     m_announcing = on;

@@ -92,6 +92,8 @@ public:
     // Firmware and JSON transfers.
     void SetUpgradeFault(TransferFault fault) { m_upgrade.SetFault(fault); }
     void SetJsonFault(TransferFault fault) { m_json.SetFault(fault); }
+    // A slow camera's fetches of the host's files: 4 KiB pieces this far apart (0 ends it).
+    void SetFetchPause(std::chrono::milliseconds pause);
 
 private:
     static CameraState InitialState(const CameraOptions& options);

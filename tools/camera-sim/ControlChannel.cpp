@@ -28,6 +28,9 @@ const char kControlHelp[] =
     "  announce on|off                   the discovery datagram is sent or not\n"
     "  announce-state normal|leaving|upgrade-waiting\n"
     "                                    the state the datagram announces\n"
+    "  slow-fetch MS                     the camera's fetches of host files take 4 KiB pieces MS ms\n"
+    "                                    apart (0 ends it)\n"
+    "  help                              this list\n"
     "Streams put out of step, each once:\n"
     "  pause-in-frame MS OFFSET          the next data frame stops for MS ms after its first\n"
     "                                    OFFSET bytes (0 to 7: inside its head; 8 on: its payload)\n"
@@ -36,7 +39,6 @@ const char kControlHelp[] =
     "                                    no payload, goes out before the next data frame\n"
     "  oversized-reply ID LENGTH         the next reply to command ID has a body of LENGTH bytes\n"
     "                                    (its own, then zeros)\n"
-    "  help                              this list\n"
     "Blank lines and lines starting with '#' are skipped.\n";
 
 namespace {
@@ -251,6 +253,7 @@ public:
     void InjectDataFault(DataFault fault, int count) override { m_camera.InjectDataFault(fault, count); }
     void SetAnnouncing(bool on) override { m_camera.SetAnnouncing(on); }
     void SetAnnouncedState(AnnouncedState state) override { m_camera.SetAnnouncedState(state); }
+    void SetFetchPause(std::chrono::milliseconds pause) override { m_camera.SetFetchPause(pause); }
     void PauseInFrame(std::chrono::milliseconds pause, size_t offset) override {
         m_camera.PauseNextDataFrame(pause, offset);
     }
@@ -282,6 +285,7 @@ ControlOutcome ApplyControlLine(const std::string& text, FaultKnobs& knobs) {
     if (knob == "frame") return FrameLine(line, knobs);
     if (knob == "announce") return Switch(line, [&](bool on) { knobs.SetAnnouncing(on); });
     if (knob == "announce-state") return AnnounceStateLine(line, knobs);
+    if (knob == "slow-fetch") return Delay(line, [&](std::chrono::milliseconds ms) { knobs.SetFetchPause(ms); });
     if (knob == "pause-in-frame") return PauseInFrameLine(line, knobs);
     if (knob == "unframed") return UnframedLine(line, knobs);
     if (knob == "lone-head") return LoneHeadLine(line, knobs);

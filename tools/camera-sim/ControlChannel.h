@@ -34,6 +34,8 @@ public:
     virtual void InjectDataFault(DataFault fault, int count) = 0;
     virtual void SetAnnouncing(bool on) = 0;
     virtual void SetAnnouncedState(AnnouncedState state) = 0;
+    // The camera's fetches of the host's files.
+    virtual void SetFetchPause(std::chrono::milliseconds pause) = 0;
     // Streams put out of step, each once.
     virtual void PauseInFrame(std::chrono::milliseconds pause, size_t offset) = 0;
     virtual void SendUnframed(size_t count) = 0;

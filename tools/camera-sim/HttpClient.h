@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,9 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     Response Get(const std::string& path);
+    // Takes the body in pieces of at most 4 KiB, pausing `piecePause` after each; `stop`
+    // ends the fetch (the response is then unusable).
+    Response Get(const std::string& path, std::chrono::milliseconds piecePause, const std::function<bool()>& stop);
     // `target` is the path with its query.
     Response Post(const std::string& target, const std::string& body);
 

@@ -100,6 +100,11 @@ void TransferAgent::SetRebootPause(std::chrono::milliseconds pause) {
     m_rebootPause = pause;
 }
 
+void TransferAgent::SetFetchPause(std::chrono::milliseconds pause) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fetchPause = pause;
+}
+
 TransferFault TransferAgent::Fault() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_fault;
@@ -179,8 +184,18 @@ void TransferAgent::Run(Job job) {
 void TransferAgent::Fetch() {
     TransferState request;
     m_handler.Update([&](CameraState& s) { request = Transfer(s); });
+    std::chrono::milliseconds pause{0};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        pause = m_fetchPause;
+    }
     HttpClient client(request.hostAddress, m_port, HttpClient::kHostTimeout);
-    const HttpClient::Response response = client.Get("/" + request.fileName);
+    // A slow fetch ends with the camera's stop.
+    const HttpClient::Response response =
+        pause.count() == 0 ? client.Get("/" + request.fileName) : client.Get("/" + request.fileName, pause, [this] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return m_stop;
+        });
     if (response.status != 200) return;
     const bool ready = Fault() != TransferFault::NeverReady;
     bool current = false;

@@ -52,6 +52,8 @@ public:
     void SetFault(TransferFault fault);
     // How long a rebooting camera refuses connections.
     void SetRebootPause(std::chrono::milliseconds pause);
+    // A slow camera: its fetches take the file in 4 KiB pieces this far apart (0 ends it).
+    void SetFetchPause(std::chrono::milliseconds pause);
 
 private:
     enum class Job { Fetch, Post, Reboot };
@@ -80,6 +82,7 @@ private:
     TransferFault m_fault = TransferFault::None;
     // Long enough for a host that merges announcements once a second to hear the leave.
     std::chrono::milliseconds m_rebootPause{1500};
+    std::chrono::milliseconds m_fetchPause{0};
     std::thread m_thread;
 };
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 #include "CommonControl.h"
 
 // The id bit of a command that the camera answers: set for every get, and always answered
@@ -25,6 +27,10 @@ public:
     // out of step (a silence inside a frame, bytes that are no frame's), until the next open:
     // frames cannot come back without a reconnect.
     virtual bool DataLinkLost() const = 0;
+    // Called on the reading thread when a read finds the data connection lost that way (not
+    // when the host shut it down), so that whoever watches the camera hears of it at once.
+    // Set once, before the transport is shared with other threads; it must not block.
+    virtual void SetDataLinkLostHook(std::function<void()> hook) = 0;
     virtual const char* GetHostIp() const = 0;
     virtual const char* GetDeviceSN() const = 0;
     // Shuts both connections down so that blocked readers return at once; the sockets are

@@ -61,8 +61,10 @@ int MakeSocket() {
     return fd;
 }
 
-// A silent camera is noticed after about four seconds.
-void KeepAlive(int fd, const char* tag) {
+// Keep-alive: a silent camera is noticed after about four seconds. No delay: a command that
+// wants no reply must not hold back the next one until the camera acknowledges it (its stack
+// delays acknowledgements by 40 ms or more).
+void CommandOptions(int fd, const char* tag) {
     struct Option {
         int level;
         int name;
@@ -70,10 +72,9 @@ void KeepAlive(int fd, const char* tag) {
         const char* what;
     };
     const Option options[] = {
-        {SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"},
-        {IPPROTO_TCP, TCP_KEEPIDLE, 1, "TCP_KEEPIDLE"},
-        {IPPROTO_TCP, TCP_KEEPINTVL, 1, "TCP_KEEPINTVL"},
-        {IPPROTO_TCP, TCP_KEEPCNT, 3, "TCP_KEEPCNT"},
+        {SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"},    {IPPROTO_TCP, TCP_KEEPIDLE, 1, "TCP_KEEPIDLE"},
+        {IPPROTO_TCP, TCP_KEEPINTVL, 1, "TCP_KEEPINTVL"}, {IPPROTO_TCP, TCP_KEEPCNT, 3, "TCP_KEEPCNT"},
+        {IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"},
     };
     for (const Option& o : options) {
         if (::setsockopt(fd, o.level, o.name, &o.value, sizeof(o.value)) != 0) {
@@ -132,7 +133,7 @@ int SocketCtl::GetPeerIP(char* out) const {
     return 0;
 }
 
-int SocketCtl::Connect(int fd, unsigned short port, const char* what) {
+int SocketCtl::Connect(int fd, unsigned short port, const char* what, uint64_t cuts) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
@@ -146,6 +147,7 @@ int SocketCtl::Connect(int fd, unsigned short port, const char* what) {
         if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
             err = errno;
             if (err == EINPROGRESS) {
+                // A shut-down or a close meanwhile shuts the socket down, which ends the wait.
                 pollfd p{fd, POLLOUT, 0};
                 int rc;
                 do {
@@ -163,6 +165,8 @@ int SocketCtl::Connect(int fd, unsigned short port, const char* what) {
         }
         ::fcntl(fd, F_SETFL, flags);
     }
+    // Cut by the host: no camera to wait for.
+    if (Cut(cuts)) return status::kFailed;
     if (err == 0) return 0;
     LOG_PRINTF("connect(%s:%d) error, errno[%d], info: %s", m_deviceIP, port, err, std::strerror(err));
     LOG_DEVICE(m_deviceSN, " wait the Camera(%s) connect %s", what, m_deviceIP);
@@ -170,13 +174,33 @@ int SocketCtl::Connect(int fd, unsigned short port, const char* what) {
     return status::kFailed;
 }
 
+bool SocketCtl::Cut(uint64_t cuts) {
+    std::lock_guard<std::mutex> state(m_stateMutex);
+    return m_cuts != cuts;
+}
+
 void SocketCtl::CloseSockets(int& dataSocket, int& cmdSocket) {
+    {
+        // No shut-down may meet the descriptors once they are closed (and maybe reused).
+        std::lock_guard<std::mutex> state(m_stateMutex);
+        m_connectingData = -1;
+        m_connectingCmd = -1;
+    }
     CloseFd(dataSocket);
     CloseFd(cmdSocket);
 }
 
+void SocketCtl::ShutDownSockets() {
+    ++m_cuts;
+    for (const int fd : {m_connectingData, m_connectingCmd, m_dataSocket, m_cmdSocket}) {
+        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    }
+}
+
 int SocketCtl::OpenDevice() {
-    std::lock_guard<std::mutex> state(m_stateMutex);
+    // Opens wait for each other; a shut-down or a close does not wait for an open: it cuts
+    // the open's connects short and the open fails.
+    std::lock_guard<std::mutex> open(m_openMutex);
     if (m_isOpened) {
         LOG_DEVICE(m_deviceSN, "warnning m_isOpened:%d", 1);
         return 0;
@@ -184,13 +208,20 @@ int SocketCtl::OpenDevice() {
     // Built in locals and handed over only when both stand, so a failed open leaves nothing.
     int dataSocket = MakeSocket();
     int cmdSocket = MakeSocket();
-    KeepAlive(cmdSocket, m_deviceSN);
+    CommandOptions(cmdSocket, m_deviceSN);
+    uint64_t cuts = 0;
+    {
+        std::lock_guard<std::mutex> state(m_stateMutex);
+        cuts = m_cuts;
+        m_connectingData = dataSocket;
+        m_connectingCmd = cmdSocket;
+    }
     LOG_DEVICE(m_deviceSN, "m_hostIP:%s, m_deviceIP:%s", m_hostIP, m_deviceIP);
     if (!Bind(cmdSocket, m_hostIP, m_deviceSN)) {
         CloseSockets(dataSocket, cmdSocket);
         return status::kInternal;
     }
-    if (Connect(cmdSocket, m_cmdPort, "cmd") != 0) {
+    if (Connect(cmdSocket, m_cmdPort, "cmd", cuts) != 0) {
         CloseSockets(dataSocket, cmdSocket);
         return status::kInternal;
     }
@@ -198,19 +229,28 @@ int SocketCtl::OpenDevice() {
         CloseSockets(dataSocket, cmdSocket);
         return status::kInternal;
     }
-    if (Connect(dataSocket, m_dataPort, "data") != 0) {
+    if (Connect(dataSocket, m_dataPort, "data", cuts) != 0) {
         CloseSockets(dataSocket, cmdSocket);
         return status::kDataConnectionFailed;
     }
     {
+        std::lock_guard<std::mutex> state(m_stateMutex);
+        m_connectingData = -1;
+        m_connectingCmd = -1;
+        if (m_cuts != cuts) {
+            // Closed or shut down while the connections came up.
+            CloseFd(dataSocket);
+            CloseFd(cmdSocket);
+            return status::kInternal;
+        }
         std::lock_guard<std::mutex> data(m_dataMutex);
         std::lock_guard<std::mutex> cmd(m_cmdMutex);
         m_dataSocket = dataSocket;
         m_cmdSocket = cmdSocket;
         m_dataLost = false;
         m_shutDown = false;
+        m_isOpened = true;
     }
-    m_isOpened = true;
     LOG_DEVICE(m_deviceSN, "m_isOpened:%d", 1);
     return 0;
 }
@@ -218,17 +258,15 @@ int SocketCtl::OpenDevice() {
 void SocketCtl::Shutdown() {
     std::lock_guard<std::mutex> state(m_stateMutex);
     m_shutDown = true;
-    if (m_dataSocket >= 0) ::shutdown(m_dataSocket, SHUT_RDWR);
-    if (m_cmdSocket >= 0) ::shutdown(m_cmdSocket, SHUT_RDWR);
+    ShutDownSockets();
 }
 
 int SocketCtl::CloseDevice() {
     std::lock_guard<std::mutex> state(m_stateMutex);
     m_isOpened = false;
     m_shutDown = true;
-    // Wake a reader or a command in flight first, then close under their locks.
-    if (m_dataSocket >= 0) ::shutdown(m_dataSocket, SHUT_RDWR);
-    if (m_cmdSocket >= 0) ::shutdown(m_cmdSocket, SHUT_RDWR);
+    // Wake a reader, a command or an open in flight first, then close under their locks.
+    ShutDownSockets();
     {
         std::lock_guard<std::mutex> data(m_dataMutex);
         CloseFd(m_dataSocket);
@@ -382,6 +420,7 @@ int SocketCtl::DataLinkFailed(Recv r) {
     m_dataLost = true;
     // The host's own shut-down ends a read in flight the same way; that is no news.
     if (m_shutDown) return status::kFailed;
+    if (m_dataLinkLost) m_dataLinkLost();
     if (r == Recv::Closed) {
         LOG_DEVICE(m_deviceSN, "the data connection has been closed by the camera");
     } else if (r == Recv::Failed) {

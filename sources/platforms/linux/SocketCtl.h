@@ -2,6 +2,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
     const char* GetDeviceSN() const override { return m_deviceSN; }
     void Shutdown() override;
 
+    void SetDataLinkLostHook(std::function<void()> hook) override { m_dataLinkLost = std::move(hook); }
+
     // The log tag; set once, before the transport is shared with other threads.
     void SetDeviceSN(const char* sn);
     // Copies the 16 bytes of the camera address; -1 when it holds no dotted text.
@@ -60,8 +63,14 @@ private:
     // Records that the data stream cannot come back without a reconnect: the camera closed or
     // reset the connection, or the stream fell out of step; -1.
     int DataLinkFailed(Recv r);
-    int Connect(int fd, unsigned short port, const char* what);
+    // 0, or -1 (after the pause when the camera did not take it; at once when cut).
+    int Connect(int fd, unsigned short port, const char* what, uint64_t cuts);
+    // Whether a shut-down or a close came since the open that read `cuts` began.
+    bool Cut(uint64_t cuts);
+    // The open's own sockets, which it failed to hand over.
     void CloseSockets(int& dataSocket, int& cmdSocket);
+    // Under m_stateMutex: shuts down every socket, the open's too, and counts the cut.
+    void ShutDownSockets();
 
     std::atomic<bool> m_isOpened{false};
     std::atomic<bool> m_dataLost{false};  // set by the receive thread, cleared by an open
@@ -75,7 +84,14 @@ private:
     std::vector<char> m_replyBuf;  // reused between commands, grown for a longer reply
     std::mutex m_cmdMutex;         // one command and its reply at a time; guards m_cmdSocket
     std::mutex m_dataMutex;        // guards m_dataSocket against a close during a read
-    std::mutex m_stateMutex;       // orders open, close and shut-down
+    std::mutex m_openMutex;        // one open at a time, held across its connects
+    std::mutex m_stateMutex;       // orders the hand-over of an open, close and shut-down
+    // Guarded by m_stateMutex: the sockets an open is connecting, and the shut-downs and
+    // closes so far, which end an open that began before them.
+    int m_connectingData = -1;
+    int m_connectingCmd = -1;
+    uint64_t m_cuts = 0;
+    std::function<void()> m_dataLinkLost;  // set once, before the transport is shared
     char m_deviceSN[64] = {};
     linktiming::SleepFunction m_sleep;
     const linktiming::DataWaits m_dataWaits;

@@ -129,12 +129,13 @@ DeviceManager::~DeviceManager() {
     std::vector<std::shared_ptr<BaseDevice>> devices;
     {
         std::unique_lock<std::mutex> lock(m_listLock);
-        // An open in flight ends within its camera's reply waits and then fails, closing
-        // what it built; no open starts any more.
+        // No open starts any more; one in flight is cut short, fails and closes what it
+        // built. Cut again until it has ended: its device may not have begun to connect yet.
         m_closing = true;
-        if (m_callers > 0) {
-            LOG_PRINTF("waiting for %d opens", m_callers);
-            m_openEnded.wait(lock, [this] { return m_callers == 0; });
+        if (m_callers > 0) LOG_PRINTF("waiting for %d opens", m_callers);
+        while (m_callers > 0) {
+            for (BaseDevice* device : m_openingDevices) device->GetCommonProtocol()->Shutdown();
+            m_openEnded.wait_for(lock, managertiming::kOpenCutRepeat);
         }
         for (auto& record : m_list) record->device = nullptr;
         devices = m_devices.RemoveAll();
@@ -147,19 +148,38 @@ DeviceManager::~DeviceManager() {
 void DeviceManager::Stop() {
     m_stopping = true;
     StoppableThread::Stop();
-    { std::lock_guard<std::mutex> lock(m_sleepLock); }
-    m_wake.notify_all();
+    m_heartbeatWorkers.Stop();
+    {
+        // The devices go next: a heartbeat still waiting for its camera is cut, not waited out.
+        std::lock_guard<std::mutex> lock(m_listLock);
+        for (BaseDevice* device : m_heartbeatsOut) device->GetCommonProtocol()->Shutdown();
+    }
+    { std::lock_guard<std::mutex> lock(m_waker->lock); }
+    m_waker->wake.notify_all();
+}
+
+void DeviceManager::Waker::WantPass() {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        passWanted = true;
+    }
+    wake.notify_all();
 }
 
 void DeviceManager::Run() {
     while (IsRunning()) {
         const std::chrono::milliseconds pause = RunOnce();
-        std::unique_lock<std::mutex> lock(m_sleepLock);
-        m_wake.wait_for(lock, pause, [this] { return !IsRunning(); });
+        std::unique_lock<std::mutex> lock(m_waker->lock);
+        m_waker->wake.wait_for(lock, pause, [this] { return !IsRunning() || m_waker->passWanted; });
     }
 }
 
 std::chrono::milliseconds DeviceManager::RunOnce() {
+    {
+        // A loss found from here on asks for the pass after this one.
+        std::lock_guard<std::mutex> lock(m_waker->lock);
+        m_waker->passWanted = false;
+    }
     PassResult pass;
     {
         std::lock_guard<std::mutex> lock(m_listLock);
@@ -185,15 +205,28 @@ std::chrono::milliseconds DeviceManager::RunOnce() {
 }
 
 void DeviceManager::SendHeartbeats(PassResult& pass) {
-    // One heartbeat waits at most one reply time-out, so a stop is noticed within that.
-    for (Heartbeat& beat : pass.heartbeats) {
-        if (m_stopping) return;
-        beat.result = beat.device->HeartbeatCheck();
-        beat.sent = true;
+    // Each waits at most one reply time-out, all at once, so a stop is noticed within that.
+    std::vector<std::function<void()>> jobs;
+    jobs.reserve(pass.heartbeats.size());
+    {
+        std::lock_guard<std::mutex> lock(m_listLock);
+        for (Heartbeat& beat : pass.heartbeats) {
+            m_heartbeatsOut.push_back(beat.device.get());
+            jobs.push_back([this, &beat] {
+                if (m_stopping) return;
+                beat.result = beat.device->HeartbeatCheck();
+                beat.sent = true;
+            });
+        }
     }
+    m_heartbeatWorkers.RunAll(std::move(jobs));
+    std::lock_guard<std::mutex> lock(m_listLock);
+    m_heartbeatsOut.clear();
 }
 
 void DeviceManager::ApplyHeartbeats(PassResult& pass) {
+    // A heartbeat that the manager's end cut says nothing about its camera.
+    if (m_stopping) return;
     for (const Heartbeat& beat : pass.heartbeats) {
         DeviceInfo& record = *beat.record;
         // Released (and maybe opened anew) meanwhile, or a transfer began: the answer is
@@ -425,7 +458,12 @@ BaseDevice* DeviceManager::OpenRecord(std::unique_lock<std::mutex>& lock, Device
         // Held through the exchanges: a release meanwhile unlinks it but does not delete it.
         std::shared_ptr<BaseDevice> held = m_devices.Acquire(before);
         lock.unlock();
-        if (Reopen(*held, status)) opened = std::move(held);
+        bool reopened = false;
+        OpenCuttable(*held, [&] {
+            reopened = Reopen(*held, status);
+            return status;
+        });
+        if (reopened) opened = std::move(held);
     } else {
         DeviceInfo snapshot = record;  // the merge may change the record meanwhile
         lock.unlock();
@@ -471,10 +509,25 @@ std::shared_ptr<BaseDevice> DeviceManager::CreateAndOpen(DeviceInfo& snapshot, c
         status = status::kPluginFailed;
         return nullptr;
     }
-    status = device->Open();
+    // A lost data link asks for a pass at once; the hook outlives no manager it could wake.
+    device->GetCommonProtocol()->SetDataLinkLostHook([waker = std::weak_ptr<Waker>(m_waker)] {
+        if (const std::shared_ptr<Waker> held = waker.lock()) held->WantPass();
+    });
+    status = OpenCuttable(*device, [&] { return device->Open(); });
     if (status == 0) return device;
     if (key.logsOpenFailure) LOG_DEVICE(snapshot.serialNumber, "open failed");
     return nullptr;
+}
+
+int DeviceManager::OpenCuttable(BaseDevice& device, const std::function<int()>& open) {
+    {
+        std::lock_guard<std::mutex> lock(m_listLock);
+        m_openingDevices.push_back(&device);
+    }
+    const int result = open();
+    std::lock_guard<std::mutex> lock(m_listLock);
+    m_openingDevices.erase(std::find(m_openingDevices.begin(), m_openingDevices.end(), &device));
+    return result;
 }
 
 void DeviceManager::ReleaseDevice(BaseDevice* device) {

@@ -13,6 +13,7 @@
 #include "CreateDevice.h"
 #include "DeviceInfo.h"
 #include "EnumSocketDevice.h"
+#include "HeartbeatWorkers.h"
 #include "HotplugReporter.h"
 #include "LiveDevices.h"
 #include "StoppableThread.h"
@@ -26,9 +27,10 @@ struct RecordKey;
 // threads query the list and open and close devices.
 //
 // Locks: the device-list lock guards the records; it is held only while they are read or
-// changed, never while a camera is waited for. A pass sends its heartbeats, and an open
-// connects and talks to its camera, on devices held through LiveDevices with the lock
-// released, and then applies what they found under the lock again. An open reserves its
+// changed, never while a camera is waited for. A pass sends its heartbeats side by side, and
+// an open connects and talks to its camera, on devices held through LiveDevices with the lock
+// released, and then applies what they found under the lock again. A data connection that a
+// device's receive thread finds lost wakes the loop for a pass at once. An open reserves its
 // record meanwhile, so that a second open of the same camera waits for the first and the
 // pass leaves that record alone. The handle check and the hot-plug callback have short
 // locks of their own. Devices are closed and deleted after the list lock is released, so
@@ -46,11 +48,12 @@ public:
     // moduleDir holds "/Config/" and "/Drivers/", by default the kit's own folder. Starts
     // discovery; the manager's own thread is started by Start.
     explicit DeviceManager(const std::string& moduleDir = std::string(), DeviceFactory factory = CreateDevice);
-    // Stops both threads, lets the opens in flight end (they fail), closes and deletes the
+    // Stops both threads, cuts the opens in flight short (they fail), closes and deletes the
     // devices still held, then waits for the hot-plug reports in flight.
     ~DeviceManager() override;
 
-    // Asks the thread to end and wakes its sleep at once; a pass sends no further heartbeat.
+    // Asks the thread to end and wakes its sleep at once; a pass sends no further heartbeat
+    // and cuts those under way (the devices are closed next).
     void Stop();
     // One pass of the main loop; the pause to take before the next. Not while the thread runs.
     std::chrono::milliseconds RunOnce();
@@ -123,6 +126,8 @@ private:
     // Without the list lock.
     static bool Reopen(BaseDevice& device, int& status);
     std::shared_ptr<BaseDevice> CreateAndOpen(DeviceInfo& snapshot, const RecordKey& key, int& status);
+    // Opens the device, which the manager's end may cut short meanwhile.
+    int OpenCuttable(BaseDevice& device, const std::function<int()>& open);
     bool CheckOpenedBy(const RecordKey& key, const char* text);
     // Under the list lock: waits while an open of a record that the text names is in flight.
     void WaitForOpens(std::unique_lock<std::mutex>& lock, const RecordKey& key, const char* text);
@@ -132,7 +137,7 @@ private:
     void Visit(DeviceInfo& record, PassResult& pass);
     void TellRemoved(DeviceInfo& record, PassResult& pass);
     static bool Listed(const DeviceInfo& record);
-    // Without the list lock; stops early once the thread is asked to end.
+    // Without the list lock, side by side; none begins once the thread is asked to end.
     void SendHeartbeats(PassResult& pass);
     // Under the list lock.
     void ApplyHeartbeats(PassResult& pass);
@@ -152,12 +157,22 @@ private:
     // and opened-checks under way, and whether the manager is going (opens then fail).
     class Caller;
     std::vector<const DeviceInfo*> m_opening;
+    std::vector<BaseDevice*> m_openingDevices;
+    std::vector<BaseDevice*> m_heartbeatsOut;  // the devices a pass waits for, held by the pass
     int m_callers = 0;
     bool m_closing = false;
     std::condition_variable m_openEnded;
     std::atomic<bool> m_stopping{false};
     LiveDevices m_devices;
     HotplugReporter m_reporter;
-    std::mutex m_sleepLock;
-    std::condition_variable m_wake;
+    HeartbeatWorkers m_heartbeatWorkers;
+    // The loop's sleep between passes; a lost data link ends it early. Shared with the
+    // devices' hooks, which may be called while the manager goes.
+    struct Waker {
+        std::mutex lock;
+        std::condition_variable wake;
+        bool passWanted = false;
+        void WantPass();
+    };
+    const std::shared_ptr<Waker> m_waker = std::make_shared<Waker>();
 };

@@ -232,7 +232,7 @@ void ConnectionPool::Take(int sock) {
 
 void ConnectionPool::Stop() {
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         m_stopping = true;
         for (const int sock : m_waiting) {
             close(sock);
@@ -244,8 +244,15 @@ void ConnectionPool::Stop() {
                 shutdown(connection.sock, SHUT_RDWR);
             }
         }
+        m_wake.notify_all();
+        if (!m_ended.wait_for(lock, kStopGrace, [this] { return m_serving.empty(); })) {
+            LOG_PRINTF("stop: %zu replies cut after %lld ms.", m_serving.size(),
+                       static_cast<long long>(kStopGrace.count()));
+            for (const Connection& connection : m_serving) {
+                shutdown(connection.sock, SHUT_RDWR);
+            }
+        }
     }
-    m_wake.notify_all();
     for (std::thread& worker : m_workers) {
         if (worker.joinable()) {
             worker.join();
@@ -284,6 +291,7 @@ void ConnectionPool::Work() {
         lock.lock();
         const int sock = connection.sock;
         m_serving.remove_if([&connection](const Connection& other) { return &other == &connection; });
+        m_ended.notify_all();
         lock.unlock();
         shutdown(sock, SHUT_RDWR);
         close(sock);

@@ -28,6 +28,9 @@ constexpr size_t kMinBytesPerSecond = 64 * 1024;
 constexpr auto kSilenceLimit = std::chrono::seconds(3);
 // The request line and the headers, their blank line included.
 constexpr size_t kMaxHeadBytes = 8 * 1024;
+// How long a stop lets the replies in hand go on before it cuts them: a slow camera's fetch
+// of a large file must not hold up the stop.
+constexpr auto kStopGrace = std::chrono::milliseconds(200);
 // Between the requests of one connection.
 constexpr auto kKeepAliveWait = std::chrono::seconds(1);
 constexpr size_t kRequestsPerConnection = 5;
@@ -48,8 +51,8 @@ public:
     // Takes an accepted socket: queued for a worker, or refused when the pool is full or
     // stopping. Returns at once; the pool closes the socket.
     void Take(int sock);
-    // Cuts every connection that is not sending a reply, lets the replies finish, and
-    // returns once the workers have ended. Later sockets are refused.
+    // Cuts every connection that is not sending a reply at once, and the replies still in
+    // hand after kStopGrace; returns once the workers have ended. Later sockets are refused.
     void Stop();
 
     struct Connection {
@@ -71,6 +74,7 @@ private:
     const ServeRequest m_serve;
     std::mutex m_lock;
     std::condition_variable m_wake;
+    std::condition_variable m_ended;  // a connection has left m_serving
     bool m_stopping = false;
     bool m_refusing = false;
     std::deque<int> m_waiting;

@@ -7,6 +7,8 @@
 #include <httplib.h>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -272,6 +274,12 @@ private:
     // Runs on the accept loop's thread, right after the accept.
     bool process_and_close_socket(socket_t sock) override {
         fcntl(sock, F_SETFD, FD_CLOEXEC);
+        // A reply goes out in two writes, head and body: the body must not wait for the
+        // camera to acknowledge the head (its stack delays that by 40 ms or more).
+        const int on = 1;
+        if (setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on)) != 0) {
+            LOG_PRINTF("setsockopt() TCP_NODELAY error, errno[%d], info: %s", errno, std::strerror(errno));
+        }
         m_connections.Take(sock);
         return true;
     }

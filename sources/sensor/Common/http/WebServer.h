@@ -33,8 +33,8 @@ public:
 
     // 0 on success (or when it runs already), -1 when it could not listen.
     int start();
-    // Cuts the connections still sending a request; returns once the replies in hand are
-    // sent and the server's threads have ended.
+    // Cuts the connections still sending a request at once and the replies in hand after a
+    // short grace; returns once the server's threads have ended.
     void stop();
     // stop, then start; the start's result.
     int reStart();

@@ -420,7 +420,6 @@ int SocketCtl::DataLinkFailed(Recv r) {
     m_dataLost = true;
     // The host's own shut-down ends a read in flight the same way; that is no news.
     if (m_shutDown) return status::kFailed;
-    if (m_dataLinkLost) m_dataLinkLost();
     if (r == Recv::Closed) {
         LOG_DEVICE(m_deviceSN, "the data connection has been closed by the camera");
     } else if (r == Recv::Failed) {
@@ -431,6 +430,8 @@ int SocketCtl::DataLinkFailed(Recv r) {
         LOG_DEVICE(m_deviceSN, "the data stream is out of step: silent for over %lld ms inside a frame",
                    static_cast<long long>(m_dataWaits.insideFrame.count()));
     }
+    // After the line, which reads errno.
+    if (m_dataLinkLost) m_dataLinkLost();
     return status::kFailed;
 }
 

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -600,6 +602,50 @@ TEST_F(SocketCtlTest, AReplyThatCannotBeReadWholeShutsTheCommandConnection) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
         EXPECT_EQ(buf[0], 7);
         EXPECT_FALSE(io->DataLinkLost()) << "the data link is another matter";
+        Reopen();
+        peer.SendCmd(ReplyFrame(0x9B, {5}));
+        EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);
+        EXPECT_EQ(buf[0], 5);
+        peer.Received();
+    }
+}
+
+// A reply that trickles is not waited for without end: its command holds every later one.
+TEST_F(SocketCtlTest, AReplyThatTricklesPastTheReadBoundShutsTheCommandConnection) {
+    const struct {
+        const char* name;
+        uint32_t length;
+    } cases[] = {
+        {"a reply of a usual length", 200},
+        {"a reply over the limit, drained", 5000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Mark();
+        std::mutex lock;
+        std::condition_variable wake;
+        bool answered = false;
+        // One byte every 500 ms, each well inside the wait for the next piece, for at most 8 s.
+        std::thread camera([&] {
+            peer.SendCmd(Cat({U32(0xAA), U32(c.length), Bytes{0xAA, 0x9B}}));
+            std::unique_lock<std::mutex> guard(lock);
+            for (int i = 0; i < 16 && !answered; ++i) {
+                if (wake.wait_for(guard, std::chrono::milliseconds(500), [&] { return answered; })) break;
+                peer.SendCmd(Bytes{1});
+            }
+        });
+        char buf[4] = {7, 7, 7, 7};
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), -104);
+        const auto took = std::chrono::steady_clock::now() - start;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            answered = true;
+        }
+        wake.notify_all();
+        camera.join();
+        EXPECT_LT(took, std::chrono::seconds(6)) << "the read bound is 3 s";
+        EXPECT_TRUE(log.Contains("<SN01> the command connection is out of step, cmdid 155: it is shut down"));
         Reopen();
         peer.SendCmd(ReplyFrame(0x9B, {5}));
         EXPECT_EQ(io->SetCmd(27, buf, sizeof(buf), 1, CMDTYPE_GET), 0);

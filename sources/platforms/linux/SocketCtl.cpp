@@ -276,15 +276,25 @@ int SocketCtl::CloseDevice() {
     return 0;
 }
 
-SocketCtl::Recv SocketCtl::RecvExact(int fd, void* dst, size_t count, milliseconds firstWait, milliseconds wait) {
+SocketCtl::Recv SocketCtl::RecvExact(int fd, void* dst, size_t count, milliseconds firstWait, milliseconds wait,
+                                     Clock::time_point deadline) {
     auto* p = static_cast<uint8_t*>(dst);
     size_t got = 0;
     while (got < count) {
+        milliseconds timeout = got == 0 ? firstWait : wait;
+        bool late = false;
+        if (deadline != Clock::time_point::max()) {
+            // The whole read has its own bound: a camera that trickles must not hold the link.
+            const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+            if (left <= milliseconds(0)) return Recv::Stalled;
+            late = left < timeout;
+            if (late) timeout = left;
+        }
         pollfd pfd{fd, POLLIN, 0};
-        const int rc = ::poll(&pfd, 1, static_cast<int>((got == 0 ? firstWait : wait).count()));
+        const int rc = ::poll(&pfd, 1, static_cast<int>(timeout.count()));
         if (rc == 0) {
             LOG_PRINTF("time is over");
-            return got == 0 ? Recv::TimedOut : Recv::Stalled;
+            return got == 0 && !late ? Recv::TimedOut : Recv::Stalled;
         }
         if (rc < 0) {
             if (errno == EINTR) continue;
@@ -304,9 +314,8 @@ SocketCtl::Recv SocketCtl::RecvExact(int fd, void* dst, size_t count, millisecon
 SocketCtl::Recv SocketCtl::Drain(int fd, uint64_t count, milliseconds wait, Clock::time_point deadline) {
     uint8_t scratch[4096];
     while (count > 0) {
-        if (Clock::now() >= deadline) return Recv::Stalled;
         const size_t piece = static_cast<size_t>(std::min<uint64_t>(count, sizeof(scratch)));
-        const Recv r = RecvExact(fd, scratch, piece, wait, wait);
+        const Recv r = RecvExact(fd, scratch, piece, wait, wait, deadline);
         if (r != Recv::Ok) return r;
         count -= piece;
     }
@@ -337,16 +346,18 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
     if (r != Recv::Ok) return failed(r, true);
     const uint32_t type = byteorder::GetLe32(head);
     const uint32_t length = byteorder::GetLe32(head + 4);
+    const Clock::time_point bodyDeadline = Clock::now() + linktiming::kReplyReadBound;
     if (type != kCommandFrameType || length > kMaxReplyBody) {
         LOG_DEVICE(m_deviceSN, "reply type:0x%x length:%u skipped cmdid %d", type, length, id);
         // Drained whole, so that the next command reads its own reply.
         if (length > kMaxDrainedReply) return CommandOutOfStep(id);
-        r = Drain(m_cmdSocket, length, linktiming::kCmdReadWait, Clock::now() + linktiming::kReplyDrainBound);
+        r = Drain(m_cmdSocket, length, linktiming::kCmdReadWait, bodyDeadline);
         if (r != Recv::Ok) return failed(r, false);
         return type != kCommandFrameType ? Reply::Foreign : Reply::Failed;
     }
     if (m_replyBuf.size() < length) m_replyBuf.resize(length);
-    r = RecvExact(m_cmdSocket, m_replyBuf.data(), length, linktiming::kCmdReadWait, linktiming::kCmdReadWait);
+    r = RecvExact(m_cmdSocket, m_replyBuf.data(), length, linktiming::kCmdReadWait, linktiming::kCmdReadWait,
+                  bodyDeadline);
     if (r != Recv::Ok) return failed(r, false);
 
     const auto* body = reinterpret_cast<const uint8_t*>(m_replyBuf.data());

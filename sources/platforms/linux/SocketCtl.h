@@ -44,13 +44,15 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    // TimedOut: nothing came within the first wait; Stalled: part came, then a silence;
+    // TimedOut: nothing came within the first wait; Stalled: part came, then a silence, or
+    // the read's deadline passed;
     // Unframed: a head that no frame has.
     enum class Recv { Ok, TimedOut, Stalled, Closed, Failed, Unframed };
     enum class Reply { Matched, Mismatched, Foreign, TimedOut, Closed, Failed };
 
+    // `deadline` bounds the whole read; past it the read is Stalled.
     static Recv RecvExact(int fd, void* dst, size_t count, linktiming::milliseconds firstWait,
-                          linktiming::milliseconds wait);
+                          linktiming::milliseconds wait, Clock::time_point deadline = Clock::time_point::max());
     static Recv Drain(int fd, uint64_t count, linktiming::milliseconds wait,
                       Clock::time_point deadline = Clock::time_point::max());
     Reply ReadReply(uint8_t id, char* buf, int bufSize, linktiming::milliseconds firstWait, bool first);

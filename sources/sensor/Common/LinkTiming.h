@@ -19,8 +19,9 @@ constexpr int kRepliesExamined = 5;               // reply bodies looked at for 
 // Once a data frame has begun, its rest may come however slowly, but a silence longer than this
 // inside it means the stream can no longer be kept in step: the data link is lost.
 constexpr milliseconds kInFrameSilence{3000};
-// A reply over the reply limit is drained whole within this, else the command link is lost.
-constexpr milliseconds kReplyDrainBound{3000};
+// A reply whose head has come is read (or, over the reply limit, drained) whole within this,
+// else the command link is lost: a trickling reply must not hold every later command.
+constexpr milliseconds kReplyReadBound{3000};
 
 // The waits of the data connection's reads; tests shorten them.
 struct DataWaits {

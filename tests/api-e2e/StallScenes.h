@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CameraSim.h"
+#include "Eventually.h"
 #include "FirmwareImageFile.h"
 #include "TempDir.h"
 #include "Torvane_api.h"
@@ -97,12 +98,7 @@ private:
 
     template <typename Condition>
     static bool Within(std::chrono::milliseconds bound, Condition condition) {
-        const auto end = std::chrono::steady_clock::now() + bound;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
+        return testsupport::Eventually(condition, bound);
     }
 
     bool Fail(const std::string& why) {

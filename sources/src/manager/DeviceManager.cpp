@@ -151,8 +151,11 @@ void DeviceManager::Stop() {
     m_heartbeatWorkers.Stop();
     {
         // The devices go next: a heartbeat still waiting for its camera is cut, not waited out.
+        // Not while a transfer is recorded: its controller still reboots the camera at the end.
         std::lock_guard<std::mutex> lock(m_listLock);
-        for (BaseDevice* device : m_heartbeatsOut) device->GetCommonProtocol()->Shutdown();
+        if (GetUpgradeState() == 0) {
+            for (BaseDevice* device : m_heartbeatsOut) device->GetCommonProtocol()->Shutdown();
+        }
     }
     { std::lock_guard<std::mutex> lock(m_waker->lock); }
     m_waker->wake.notify_all();

@@ -63,4 +63,12 @@ int FakeDevice::OnMessage(MessageType message) {
     return 0;
 }
 
+int FakeDevice::StartUpgradeFirmWare(const char*) {
+    const HandOver handingOver(*this);
+    m_camera->Record("StartUpgradeFirmWare");
+    if (m_camera->onUpgrade) m_camera->onUpgrade();
+    Close();
+    return -19;
+}
+
 }  // namespace managertest

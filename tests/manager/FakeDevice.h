@@ -22,6 +22,8 @@ struct FakeCamera {
     // Run inside Open and HeartbeatCheck, where a real device waits for its camera.
     std::function<void()> onOpen;
     std::function<void()> onHeartbeat;
+    // Runs inside StartUpgradeFirmWare, while the device hands itself over as the kit's do.
+    std::function<void()> onUpgrade;
     // The device's transport, while the device lives: a test plays its receive thread.
     std::atomic<testsupport::ScriptedIO*> io{nullptr};
 
@@ -44,6 +46,7 @@ public:
     int Close() override;
     int HeartbeatCheck() override;
     int OnMessage(MessageType message) override;
+    int StartUpgradeFirmWare(const char* imgPath) override;
 
 private:
     FakeDevice(const DeviceInfo& info, std::shared_ptr<FakeCamera> camera, std::unique_ptr<testsupport::ScriptedIO> io);

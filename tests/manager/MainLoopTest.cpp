@@ -207,6 +207,40 @@ TEST_F(Loop, TransferRecordedDuringAHeartbeatDropsItsAnswer) {
     EXPECT_TRUE(manager->checkOpenedByURI("Test:SN1"));
 }
 
+// A device closing itself for an upgrade fails the heartbeat that is out. Until the hand-over
+// ends that is no loss and no heartbeat goes out; one that ends without a transfer leaves a
+// closed device, whose camera the heartbeat then finds lost.
+TEST_F(Loop, HeartbeatFailedByAHandOverIsNoLoss) {
+    Appear("SN1", "127.0.0.2");
+    BaseDevice* device = OpenByIP("127.0.0.2");
+    std::promise<void> begun;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    Camera("SN1").heartbeatResult = -104;
+    Camera("SN1").onUpgrade = [&] {
+        begun.set_value();
+        released.wait();
+    };
+    Camera("SN1").onHeartbeat = [&] {
+        ReturnsMeanwhile([&] { device->StartUpgradeFirmWare("dir/fw.img"); });
+        begun.get_future().wait();
+    };
+    EXPECT_EQ(Pass(), managertiming::kBetweenPasses);
+    Camera("SN1").onHeartbeat = nullptr;
+    EXPECT_EQ(Pass(), managertiming::kBetweenPasses);
+    EXPECT_EQ(Camera("SN1").Count("HeartbeatCheck"), 1);
+    EXPECT_FALSE(log.Contains("heartBeatMissCount"));
+    EXPECT_FALSE(log.Contains("<SN1> remove"));
+
+    release.set_value();
+    kitCaller.join();
+    EXPECT_EQ(Pass(), managertiming::kAfterFailedHeartbeat);
+    Pass();
+    EXPECT_TRUE(log.Contains("<SN1> remove"));
+    ASSERT_TRUE(reports.WaitFor(2));
+    EXPECT_EQ(reports.Of(MessageRemoved).size(), 1u);
+}
+
 // A shut-down cuts the heartbeats under way (their devices are closed next), applies none of
 // their answers, and no heartbeat begins after it.
 TEST_F(Loop, StopCutsTheHeartbeatsUnderWay) {

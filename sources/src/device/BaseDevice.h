@@ -108,8 +108,23 @@ public:
     virtual int GetHDRModeEnabled(bool* enable);
 
     DeviceInfo GetDeviceInfo() const { return m_deviceInfo; }
+    // True while the device stops and closes itself to give its camera to a transfer: a
+    // heartbeat that fails meanwhile failed by that close, not by the camera.
+    bool HandingOver() const { return m_handingOver.load(); }
 
 protected:
+    // Marks the device as handing over for as long as it lives.
+    class HandOver {
+    public:
+        explicit HandOver(BaseDevice& device) : m_device(device) { m_device.m_handingOver = true; }
+        ~HandOver() { m_device.m_handingOver = false; }
+        HandOver(const HandOver&) = delete;
+        HandOver& operator=(const HandOver&) = delete;
+
+    private:
+        BaseDevice& m_device;
+    };
+
     // The device class's frame pipeline, flushed after a work-mode change; borrowed.
     void SetImageProc(ImageProc* imageProc) { m_imageProc = imageProc; }
     // The camera's serial number, the tag of every log line about it.
@@ -131,5 +146,6 @@ private:
     std::atomic<int> m_workMode{-1};  // written by the application, read by the receive thread
     ImageProc* m_imageProc = nullptr;
     std::atomic<bool> m_lent{false};
+    std::atomic<bool> m_handingOver{false};
     const linktiming::SleepFunction m_sleep;
 };

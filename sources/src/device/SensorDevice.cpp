@@ -36,6 +36,9 @@ int SensorDevice::StartUpgradeFirmWare(const char* imgPath) {
     DeviceInfo info = GetDeviceInfo();
     const int check = upgrade->CheckFirmwareVersion(version, imgPath, &info);
     if (check != 0) return check;
+    // Until the controller has the transfer recorded, the manager must not take this
+    // device's own close for a lost camera.
+    const HandOver handingOver(*this);
     const int ret = BaseDevice::StartUpgradeFirmWare(imgPath);
     if (ret != 0) {
         LOG_DEVICE(Tag(), "StartUpgradeFirmWare is failed.");

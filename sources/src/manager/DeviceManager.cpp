@@ -232,10 +232,11 @@ void DeviceManager::ApplyHeartbeats(PassResult& pass) {
     if (m_stopping) return;
     for (const Heartbeat& beat : pass.heartbeats) {
         DeviceInfo& record = *beat.record;
-        // Released (and maybe opened anew) meanwhile, or a transfer began: the answer is
-        // about a device that the record no longer watches.
+        // Released (and maybe opened anew) meanwhile, or handed to a transfer: the answer is
+        // about a device that the record no longer watches. The hand-over is read before the
+        // record, which the hand-over writes before it ends.
         if (!beat.sent || record.device != beat.device.get() || record.status != QlDeviceOpened ||
-            m_upgradeState->load() != kNone) {
+            beat.device->HandingOver() || m_upgradeState->load() != kNone) {
             continue;
         }
         if (beat.result != 0) {
@@ -286,7 +287,7 @@ void DeviceManager::Visit(DeviceInfo& record, PassResult& pass) {
             }
             return;
         case QlDeviceOpened:
-            if (transfer != kNone || record.device == nullptr) return;
+            if (transfer != kNone || record.device == nullptr || record.device->HandingOver()) return;
             if (record.heartBeatMissCount > 0 || record.pendingEvent == 1) {
                 LOG_DEVICE(sn, "remove");
                 record.status = QlDeviceGone;

@@ -114,19 +114,23 @@ QL_EXPORT int QL_SetHotPlugStatusCallback(QlHotPlugStatusCallback callback, cons
 /* Open and close. An open starts the plug-ins, connects, starts the stream and stores a new
  * handle; about 0.5 s for a ToF-only camera, 1 to 2 s with colour. Codes: -15 not
  * listed, -1 leaving or gone (also a reopen before the camera announced itself again), -106 not
- * on a host subnet, -109 no plug-in for it, -13 or -104 the camera's connections failed. */
+ * on a host subnet, -109 no plug-in for it, -255 the command connection (TCP 9008) refused or
+ * unanswered, -13 the data connection (TCP 9009) not made, -104 the camera answered none of the
+ * open's commands. */
 /* By the listed uri ("productName:serialNumber"); -103 opened already. */
 QL_EXPORT int QL_OpenDeviceByUri(const char* uri, QlDeviceHandle* handle);
 /* By the listed alias; -103 opened already. */
 QL_EXPORT int QL_OpenDeviceByAlias(const char* alias, QlDeviceHandle* handle);
 /* By the camera's IPv4 text; an opened camera gives a second handle. */
 QL_EXPORT int QL_OpenDeviceByIP(const char* ip, QlDeviceHandle* handle);
-/* Closes the camera, frees the handle and sets *handle to NULL. */
+/* Closes the camera, frees the handle and sets *handle to NULL. Another handle of the camera
+ * then gives -15 from every call but this one, which gives 0. */
 QL_EXPORT int QL_CloseDevice(QlDeviceHandle* handle);
 
 /* Stream and frames. The frame's data stay valid until the next frame-ready query. From the
  * moment the kit notices a loss (its hot-plug report follows within milliseconds) the three
- * give -1 until QL_CloseDevice. */
+ * give -1 until QL_CloseDevice, or until the camera is opened again: the new handle shares the
+ * kept device, so the old one gives frames again. */
 /* Starts the stream (the open already did; 0 when it runs). */
 QL_EXPORT int QL_StartStream(QlDeviceHandle handle);
 /* Stops the stream; frame calls then give -108. */

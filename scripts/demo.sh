@@ -74,6 +74,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 DEMO_INSIDE_NETNS=1 unshare "${unshare_args[@]}" -- bash "$root/scripts/demo.sh" "${args[@]}"
 
+# The run began by removing every output, so what is there now is what it wrote.
 echo
 echo "demo: done. Output in $output:"
 for f in depth.png ir.png colour.png registered.png pointcloud.ply; do
@@ -81,5 +82,11 @@ for f in depth.png ir.png colour.png registered.png pointcloud.ply; do
     echo "  $output/$f"
   fi
 done
-echo "  logs: $output/QueltaSDK.txt (kit), halden_tof.txt (ToF plug-in), rc1720.txt (colour plug-in,"
-echo "        colour cameras only), camera-sim.log (simulator)"
+logs=""
+for log in "QueltaSDK.txt (kit)" "halden_tof.txt (ToF plug-in)" "rc1720.txt (colour plug-in)" \
+  "camera-sim.log (simulator)"; do
+  if [ -e "$output/${log%% *}" ]; then
+    logs="${logs:+$logs, }$log"
+  fi
+done
+echo "  logs: $logs"

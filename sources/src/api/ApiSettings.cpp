@@ -3,24 +3,36 @@
 #include "BaseDevice.h"
 #include "CommandRecords.h"
 #include "FilterRecords.h"
+#include "PropertyKeys.h"
 
 namespace {
 
+using propertykeys::Id;
+
 constexpr uint8_t kInputSignal = 1;
 constexpr uint8_t kOutputSignal = 2;
-constexpr int kMcuSize = static_cast<int>(sizeof(MCUParameters));
+constexpr const propertykeys::Key& kSignalKey = propertykeys::Of(Id::MCUparameters);
+constexpr const propertykeys::Key& kColorGainKey = propertykeys::Of(Id::ColorGain);
 
-int SetSignal(BaseDevice& device, uint8_t signalType, uint8_t polarity, uint16_t width, uint16_t intervalOrDelay) {
-    const MCUParameters record{signalType, polarity, width, intervalOrDelay};
-    return device.SetProperty("Py_MCUparameters", &record, kMcuSize);
+int SetSignal(const char* function, QlDeviceHandle handle, uint8_t signalType, uint8_t polarity, uint16_t width,
+              uint16_t intervalOrDelay) {
+    return api::OnDevice(function, handle, [&](BaseDevice& device) {
+        const MCUParameters record{signalType, polarity, width, intervalOrDelay};
+        return device.SetProperty(kSignalKey.name, &record, kSignalKey.size);
+    });
 }
 
-// The camera's record of one signal; written to `record` only on success.
-int GetSignal(BaseDevice& device, uint8_t signalType, MCUParameters& record) {
-    MCUParameters read{signalType, 0, 0, 0};
-    const int ret = device.GetProperty("Py_MCUparameters", &read, kMcuSize);
-    if (ret == 0) record = read;
-    return ret;
+// The camera's record of one signal in the application's (both have one layout); written
+// only on success.
+template <typename SignalParams>
+int GetSignal(const char* function, QlDeviceHandle handle, uint8_t signalType, SignalParams* params) {
+    if (!params) return api::NullArgument(function);
+    return api::OnDevice(function, handle, [&](BaseDevice& device) {
+        MCUParameters record{signalType, 0, 0, 0};
+        const int ret = device.GetProperty(kSignalKey.name, &record, kSignalKey.size);
+        if (ret == 0) *params = SignalParams{record.width, record.intervalOrDelay, record.polarity};
+        return ret;
+    });
 }
 
 // Reads the filter's record, changes only its enable and writes it back.
@@ -136,46 +148,32 @@ int QL_GetHDRModeEnabled(QlDeviceHandle handle, bool* enable) {
 }
 
 int QL_SetColorGain(QlDeviceHandle handle, float gain) {
-    return api::OnDevice(__func__, handle,
-                         [&](BaseDevice& device) { return device.SetProperty("Py_ColorGain", &gain, sizeof gain); });
+    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
+        return device.SetProperty(kColorGainKey.name, &gain, kColorGainKey.size);
+    });
 }
 
 int QL_GetColorGain(QlDeviceHandle handle, float* gain) {
     if (!gain) return api::NullArgument(__func__);
-    return api::OnDevice(__func__, handle,
-                         [&](BaseDevice& device) { return device.GetProperty("Py_ColorGain", gain, sizeof *gain); });
+    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
+        return device.GetProperty(kColorGainKey.name, gain, kColorGainKey.size);
+    });
 }
 
 int QL_SetInputSignalParamsForHWTrigger(QlDeviceHandle handle, QlInputSignalParamsForHWTrigger params) {
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        return SetSignal(device, kInputSignal, params.polarity, params.width, params.interval);
-    });
+    return SetSignal(__func__, handle, kInputSignal, params.polarity, params.width, params.interval);
 }
 
 int QL_GetInputSignalParamsForHWTrigger(QlDeviceHandle handle, QlInputSignalParamsForHWTrigger* params) {
-    if (!params) return api::NullArgument(__func__);
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        MCUParameters record{};
-        const int ret = GetSignal(device, kInputSignal, record);
-        if (ret == 0) *params = QlInputSignalParamsForHWTrigger{record.width, record.intervalOrDelay, record.polarity};
-        return ret;
-    });
+    return GetSignal(__func__, handle, kInputSignal, params);
 }
 
 int QL_SetOutputSignalParams(QlDeviceHandle handle, QlOutputSignalParams params) {
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        return SetSignal(device, kOutputSignal, params.polarity, params.width, params.delay);
-    });
+    return SetSignal(__func__, handle, kOutputSignal, params.polarity, params.width, params.delay);
 }
 
 int QL_GetOutputSignalParams(QlDeviceHandle handle, QlOutputSignalParams* params) {
-    if (!params) return api::NullArgument(__func__);
-    return api::OnDevice(__func__, handle, [&](BaseDevice& device) {
-        MCUParameters record{};
-        const int ret = GetSignal(device, kOutputSignal, record);
-        if (ret == 0) *params = QlOutputSignalParams{record.width, record.intervalOrDelay, record.polarity};
-        return ret;
-    });
+    return GetSignal(__func__, handle, kOutputSignal, params);
 }
 
 }  // extern "C"

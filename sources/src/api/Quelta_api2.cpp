@@ -1,9 +1,8 @@
 // The exported functions of the camera list, open and close, stream, frames and properties.
-#include <cstring>
-
 #include "ApiCall.h"
 #include "BaseDevice.h"
 #include "FrameConversion.h"
+#include "PropertyKeys.h"
 
 namespace {
 
@@ -29,10 +28,7 @@ int Open(const char* function, DeviceDirectory::Key key, const char* text, QlDev
     });
 }
 
-bool IsManagerKey(const char* key) {
-    return std::strcmp(key, "Py_IPNotMatchByURI") == 0 || std::strcmp(key, "Py_IPNotMatchBySN") == 0 ||
-           std::strcmp(key, "Py_IPNotMatchByIP") == 0;
-}
+bool IsManagerKey(const char* key) { return propertykeys::Find(key, propertykeys::Owner::Manager) != nullptr; }
 
 }  // namespace
 

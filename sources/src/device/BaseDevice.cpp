@@ -1,12 +1,11 @@
 #include "BaseDevice.h"
 
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
 
 #include "DeviceTiming.h"
 #include "JsonCtl.h"
+#include "PropertyKeys.h"
 #include "StatusCodes.h"
 #include "TransferSteps.h"
 #include "Upgrade.h"
@@ -14,26 +13,7 @@
 
 namespace {
 
-enum BaseKey {
-    kIntrinsic = 1,
-    kDistortion,
-    kRotation,
-    kTranslation,
-    kSerialNumber,
-    kMACAddress,
-    kDHCPEnable,
-    kSubnetMask,
-    kIP,
-    kFactoryMode,
-    kMCUParameters,
-};
-
-const std::map<std::string, int> PropertyMap = {
-    {"Py_Intrinsic", kIntrinsic},     {"Py_Distortion", kDistortion},       {"Py_Rotation", kRotation},
-    {"Py_Translation", kTranslation}, {"Py_Serialnumber", kSerialNumber},   {"Py_MACAddress", kMACAddress},
-    {"Py_DHCPEnable", kDHCPEnable},   {"Py_SubnetMask", kSubnetMask},       {"Py_IP", kIP},
-    {"Py_FactoryMode", kFactoryMode}, {"Py_MCUparameters", kMCUParameters},
-};
+using propertykeys::Id;
 
 // Calibration records in a property buffer: a 32-bit sensor type, then the doubles, which
 // need not be aligned there.
@@ -42,9 +22,16 @@ constexpr int kIntrinsicCount = 9;
 constexpr int kDistortionCount = 8;
 constexpr int kRotationCount = 9;
 constexpr int kTranslationCount = 3;
-constexpr int kSerialMinSize = 17;  // a serial number's text and its terminating zero
 
 constexpr int DoublesSize(int count) { return count * static_cast<int>(sizeof(double)); }
+
+static_assert(propertykeys::Of(Id::Intrinsic).size == kSensorHead + DoublesSize(kIntrinsicCount), "intrinsic record");
+static_assert(propertykeys::Of(Id::Distortion).size == kSensorHead + DoublesSize(kDistortionCount),
+              "distortion record");
+static_assert(propertykeys::Of(Id::Rotation).size == DoublesSize(kRotationCount), "rotation record");
+static_assert(propertykeys::Of(Id::Translation).size == DoublesSize(kTranslationCount), "translation record");
+static_assert(propertykeys::Of(Id::FactoryMode).size == sizeof(FactoryMode), "FactoryMode record");
+static_assert(propertykeys::Of(Id::MCUparameters).size == sizeof(MCUParameters), "MCUParameters record");
 
 SensorType SensorAt(const void* data) {
     int32_t type = 0;
@@ -143,70 +130,71 @@ int BaseDevice::GetIRGMMGain(int*) { return status::kNotSupported; }
 int BaseDevice::SetProperty(const char* key, const void* data, int dataSize) {
     if (!key) return status::kNullArgument;
     if (!data) return status::kNullData;
-    const auto found = PropertyMap.find(key);
-    return found == PropertyMap.end() ? status::kNotMine : SetBaseProperty(found->second, data, dataSize);
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::BaseDevice);
+    return entry != nullptr && entry->Sets() ? SetBaseProperty(*entry, data, dataSize) : status::kNotMine;
 }
 
 int BaseDevice::GetProperty(const char* key, void* data, int dataSize) {
     if (!key) return status::kNullArgument;
     if (!data) return status::kNullData;
-    const auto found = PropertyMap.find(key);
-    return found == PropertyMap.end() ? status::kNotMine : GetBaseProperty(found->second, data, dataSize);
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::BaseDevice);
+    return entry != nullptr && entry->Gets() ? GetBaseProperty(*entry, data, dataSize) : status::kNotMine;
 }
 
-int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
+int BaseDevice::GetBaseProperty(const propertykeys::Key& key, void* data, int dataSize) {
     auto* bytes = static_cast<uint8_t*>(data);
-    switch (key) {
-        case kIntrinsic: {
-            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return status::kNotMine;
+    const bool fits = key.Fits(dataSize);
+    switch (key.id) {
+        case Id::Intrinsic: {
+            if (!fits) return status::kNotMine;
             double k[kIntrinsicCount] = {};
             const int ret = m_commonProtocol.GetCameraIntrinsic(SensorAt(data), k);
             if (ret == 0) std::memcpy(bytes + kSensorHead, k, sizeof(k));
             return ret;
         }
-        case kDistortion: {
-            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return status::kNotMine;
+        case Id::Distortion: {
+            if (!fits) return status::kNotMine;
             double d[kDistortionCount] = {};
             const int ret = m_commonProtocol.GetCameraDistortion(SensorAt(data), d);
             if (ret == 0) std::memcpy(bytes + kSensorHead, d, sizeof(d));
             return ret;
         }
-        case kRotation: {
-            if (dataSize != DoublesSize(kRotationCount)) return status::kNotMine;
+        case Id::Rotation: {
+            if (!fits) return status::kNotMine;
             double r[kRotationCount] = {};
             const int ret = m_commonProtocol.GetCameraRotation(r);
             if (ret == 0) std::memcpy(data, r, sizeof(r));
             return ret;
         }
-        case kTranslation: {
-            if (dataSize != DoublesSize(kTranslationCount)) return status::kNotMine;
+        case Id::Translation: {
+            if (!fits) return status::kNotMine;
             double t[kTranslationCount] = {};
             const int ret = m_commonProtocol.GetCameraTranslation(t);
             if (ret == 0) std::memcpy(data, t, sizeof(t));
             return ret;
         }
-        case kSerialNumber:
-            if (dataSize < kSerialMinSize) return status::kSerialBufferTooShort;
+        case Id::Serialnumber:
+            if (!fits) return status::kSerialBufferTooShort;
             return m_commonProtocol.GetSensorSN(static_cast<char*>(data), dataSize);
-        case kMACAddress: return GetMACAddress(static_cast<char*>(data), dataSize);
-        case kDHCPEnable: {
-            if (dataSize != 1) return status::kInvalidParameter;
+        case Id::MACAddress: return GetMACAddress(static_cast<char*>(data), dataSize);
+        case Id::DHCPEnable: {
+            if (!fits) return status::kInvalidParameter;
             unsigned char on = 0;
             const int ret = m_commonProtocol.GetDHCPState(on);
             bytes[0] = on == 1 ? 1 : 0;
             return ret;
         }
-        case kSubnetMask: return m_commonProtocol.GetSubnetMask(static_cast<char*>(data), dataSize);
-        case kIP: return m_commonProtocol.GetDeviceIPAddr(static_cast<char*>(data), dataSize);
-        case kFactoryMode: {
-            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return status::kInvalidParameter;
+        case Id::SubnetMask: return m_commonProtocol.GetSubnetMask(static_cast<char*>(data), dataSize);
+        case Id::IP: return m_commonProtocol.GetDeviceIPAddr(static_cast<char*>(data), dataSize);
+        case Id::FactoryMode: {
+            if (!fits) return status::kInvalidParameter;
             FactoryMode fm{};
             const int ret = m_commonProtocol.GetFactoryMode(&fm);
             if (ret == 0) std::memcpy(data, &fm, sizeof(fm));
             return ret;
         }
-        case kMCUParameters: {
-            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return status::kInvalidParameter;
+        case Id::MCUparameters: {
+            if (!fits) return status::kInvalidParameter;
             // The caller's first byte names the signal asked for.
             MCUParameters p{};
             std::memcpy(&p, data, sizeof(p));
@@ -214,61 +202,64 @@ int BaseDevice::GetBaseProperty(int key, void* data, int dataSize) {
             if (ret == 0) std::memcpy(data, &p, sizeof(p));
             return ret;
         }
+        default: break;  // not a base key
     }
     return status::kNotMine;
 }
 
-int BaseDevice::SetBaseProperty(int key, const void* data, int dataSize) {
+int BaseDevice::SetBaseProperty(const propertykeys::Key& key, const void* data, int dataSize) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    switch (key) {
-        case kIntrinsic: {
-            if (dataSize != kSensorHead + DoublesSize(kIntrinsicCount)) return status::kNotMine;
+    const bool fits = key.Fits(dataSize);
+    switch (key.id) {
+        case Id::Intrinsic: {
+            if (!fits) return status::kNotMine;
             double k[kIntrinsicCount];
             std::memcpy(k, bytes + kSensorHead, sizeof(k));
             return m_commonProtocol.SetCameraIntrinsic(SensorAt(data), k);
         }
-        case kDistortion: {
-            if (dataSize != kSensorHead + DoublesSize(kDistortionCount)) return status::kNotMine;
+        case Id::Distortion: {
+            if (!fits) return status::kNotMine;
             double d[kDistortionCount];
             std::memcpy(d, bytes + kSensorHead, sizeof(d));
             return m_commonProtocol.SetCameraDistortion(SensorAt(data), d);
         }
-        case kRotation: {
-            if (dataSize != DoublesSize(kRotationCount)) return status::kNotMine;
+        case Id::Rotation: {
+            if (!fits) return status::kNotMine;
             double r[kRotationCount];
             std::memcpy(r, data, sizeof(r));
             return m_commonProtocol.SetCameraRotation(r);
         }
-        case kTranslation: {
-            if (dataSize != DoublesSize(kTranslationCount)) return status::kNotMine;
+        case Id::Translation: {
+            if (!fits) return status::kNotMine;
             double t[kTranslationCount];
             std::memcpy(t, data, sizeof(t));
             return m_commonProtocol.SetCameraTransfer(t);
         }
-        case kSerialNumber: {
-            if (dataSize < kSerialMinSize) return status::kNotMine;
+        case Id::Serialnumber: {
+            if (!fits) return status::kNotMine;
             // The command set takes a writable text; the caller's stays untouched.
             std::vector<char> sn(bytes, bytes + dataSize);
             return m_commonProtocol.SetSN(sn.data(), dataSize);
         }
-        case kMACAddress: return m_commonProtocol.SetMACAddress(static_cast<const char*>(data), dataSize);
-        case kDHCPEnable:
-            if (dataSize != 1) return status::kNotMine;
+        case Id::MACAddress: return m_commonProtocol.SetMACAddress(static_cast<const char*>(data), dataSize);
+        case Id::DHCPEnable:
+            if (!fits) return status::kNotMine;
             return m_commonProtocol.SetDHCPState(bytes[0]);
-        case kSubnetMask: return m_commonProtocol.SetSubnetMask(static_cast<const char*>(data), dataSize);
-        case kIP: return m_commonProtocol.SetDeviceIPAddr(static_cast<const char*>(data), dataSize);
-        case kFactoryMode: {
-            if (dataSize != static_cast<int>(sizeof(FactoryMode))) return status::kNotMine;
+        case Id::SubnetMask: return m_commonProtocol.SetSubnetMask(static_cast<const char*>(data), dataSize);
+        case Id::IP: return m_commonProtocol.SetDeviceIPAddr(static_cast<const char*>(data), dataSize);
+        case Id::FactoryMode: {
+            if (!fits) return status::kNotMine;
             FactoryMode fm;
             std::memcpy(&fm, data, sizeof(fm));
             return m_commonProtocol.SetFactoryMode(fm);
         }
-        case kMCUParameters: {
-            if (dataSize != static_cast<int>(sizeof(MCUParameters))) return status::kNotMine;
+        case Id::MCUparameters: {
+            if (!fits) return status::kNotMine;
             MCUParameters p;
             std::memcpy(&p, data, sizeof(p));
             return m_commonProtocol.SetMCUParameters(p);
         }
+        default: break;  // not a base key
     }
     return status::kNotMine;
 }

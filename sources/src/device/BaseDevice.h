@@ -12,6 +12,7 @@
 #include "ImageProc.h"
 #include "LinkTiming.h"
 #include "MessageType.h"
+#include "PropertyKeys.h"
 #include "QlTypes.h"
 #include "TransferController.h"
 
@@ -138,8 +139,8 @@ protected:
     void DetachTransfers();
 
 private:
-    int GetBaseProperty(int key, void* data, int dataSize);
-    int SetBaseProperty(int key, const void* data, int dataSize);
+    int GetBaseProperty(const propertykeys::Key& key, void* data, int dataSize);
+    int SetBaseProperty(const propertykeys::Key& key, const void* data, int dataSize);
 
     const DeviceInfo m_deviceInfo;
     DeviceCommonProtocol m_commonProtocol;

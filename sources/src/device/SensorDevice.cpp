@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "PropertyKeys.h"
 #include "StatusCodes.h"
 #include "TransferSteps.h"
 #include "Upgrade.h"
@@ -12,7 +13,20 @@ namespace {
 constexpr int kIntrinsicCount = 9;           // the 3 x 3 camera matrix
 constexpr uint32_t kDepthBytesPerPixel = 2;  // one 16-bit depth per pixel
 constexpr int kFirmwareVersionBuffer = 64;   // the version text the upgrade controller's image check reads
-constexpr int kJsonPathBuffer = 1024;        // the longest "Py_JsonPath" value, its terminating zero included
+
+using propertykeys::Id;
+
+// The longest JSON path, its terminating zero included.
+constexpr int kJsonPathBuffer = propertykeys::Of(Id::JsonPath).size;
+static_assert(propertykeys::Of(Id::DataMode).size == sizeof(int32_t), "the data mode is an int32");
+
+FrameType FrameOf(Id key) {
+    switch (key) {
+        case Id::IRFrameEnable: return FRAME_IR;
+        case Id::ConfidenceFrameEnable: return FRAME_CONFIDENCE;
+        default: return FRAME_DEPTH;
+    }
+}
 
 }  // namespace
 
@@ -58,7 +72,6 @@ int SensorDevice::StartUpgradeFirmWare(const char* imgPath) {
 }
 
 int SensorDevice::SetJsonPathProperty(const void* data, int dataSize) {
-    if (dataSize < 1 || dataSize > kJsonPathBuffer) return status::kInvalidParameter;
     const size_t length = strnlen(static_cast<const char*>(data), static_cast<size_t>(dataSize));
     // The path and its terminating zero must fit the buffer.
     if (length >= static_cast<size_t>(kJsonPathBuffer)) return status::kInvalidParameter;
@@ -299,8 +312,8 @@ int SensorDevice::SetProperty(const char* key, const void* data, int dataSize) {
     if (!data) return status::kNullData;
     LOG_DEVICE(Tag(), "pKey:%s, pData:%p, dataSize:%d", key, data, dataSize);
     int ret = BaseDevice::SetProperty(key, data, dataSize);
+    if (ret == status::kNotMine) ret = SetSensorProperty(key, data, dataSize);
     if (ret == status::kNotMine) ret = SetOwnProperty(key, data, dataSize);
-    if (ret == status::kNotMine) ret = m_tofApi->SetProperty(key, data, dataSize);
     return PropertyResult(key, dataSize, ret);
 }
 
@@ -309,9 +322,46 @@ int SensorDevice::GetProperty(const char* key, void* data, int dataSize) {
     if (!data) return status::kNullData;
     LOG_DEVICE(Tag(), "pKey:%s, pData:%p, dataSize:%d", key, data, dataSize);
     int ret = BaseDevice::GetProperty(key, data, dataSize);
+    if (ret == status::kNotMine) ret = GetSensorProperty(key, data, dataSize);
     if (ret == status::kNotMine) ret = GetOwnProperty(key, data, dataSize);
-    if (ret == status::kNotMine) ret = m_tofApi->GetProperty(key, data, dataSize);
     return PropertyResult(key, dataSize, ret);
+}
+
+int SensorDevice::SetSensorProperty(const char* key, const void* data, int dataSize) {
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::SensorDevice);
+    if (entry == nullptr || !entry->Sets()) return status::kNotMine;
+    if (!entry->Fits(dataSize)) return status::kInvalidParameter;
+    switch (entry->id) {
+        case Id::JsonPath: return SetJsonPathProperty(data, dataSize);
+        case Id::DataMode: {
+            int32_t mode = 0;
+            std::memcpy(&mode, data, sizeof(mode));
+            return SetDataMode(mode);
+        }
+        case Id::ToFDistortionCorrectionEnabled:
+            return m_tofApi->SetDistortionCorrectionEnabled(*static_cast<const uint8_t*>(data) != 0);
+        default: return m_tofApi->SetFrameEnable(FrameOf(entry->id), *static_cast<const uint8_t*>(data) != 0);
+    }
+}
+
+int SensorDevice::GetSensorProperty(const char* key, void* data, int dataSize) {
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::SensorDevice);
+    // The data mode and the JSON path are read from the plug-ins.
+    if (entry == nullptr || !entry->Gets()) return status::kNotMine;
+    if (!entry->Fits(dataSize)) return status::kInvalidParameter;
+    bool on = false;
+    const int ret = entry->id == Id::ToFDistortionCorrectionEnabled ? m_tofApi->GetDistortionCorrectionEnabled(&on)
+                                                                    : m_tofApi->GetFrameEnable(FrameOf(entry->id), &on);
+    *static_cast<uint8_t*>(data) = on ? 1 : 0;
+    return ret;
+}
+
+int SensorDevice::SetOwnProperty(const char* key, const void* data, int dataSize) {
+    return m_tofApi->SetProperty(key, data, dataSize);
+}
+
+int SensorDevice::GetOwnProperty(const char* key, void* data, int dataSize) {
+    return m_tofApi->GetProperty(key, data, dataSize);
 }
 
 int SensorDevice::PropertyResult(const char* key, int dataSize, int ret) {

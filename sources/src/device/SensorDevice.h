@@ -39,8 +39,8 @@ public:
     int GetCameraDistortion(SensorType type, double* d8) override;
     int SetIRGMMGain(int gain) override;
     int GetIRGMMGain(int* gain) override;
-    // The base's keys, then the device class's, then the plug-in's; -20 for a key nobody
-    // takes, -15 for a wrong size.
+    // The base's keys, then those of every device with a ToF sensor, then the device class's
+    // (by default the ToF plug-in's); -20 for a key nobody takes, -15 for a wrong size.
     int SetProperty(const char* key, const void* data, int dataSize) override;
     int GetProperty(const char* key, void* data, int dataSize) override;
     int ConvertDepthFrameToPointCloudVector(const QlFrame* frame, QlVector3f* points) override;
@@ -84,16 +84,20 @@ protected:
     ToF_API& ToF() { return *m_tofApi; }
     ReceivePath& Pipeline() { return *m_receivePath; }
 
-    // The device class's own keys; -255 for a key that is not one of them.
-    virtual int SetOwnProperty(const char* key, const void* data, int dataSize) = 0;
-    virtual int GetOwnProperty(const char* key, void* data, int dataSize) = 0;
+    // The keys past the shared ones: the device class's own, then its plug-ins'. By default
+    // the ToF plug-in's; -255 for a key nobody here takes.
+    virtual int SetOwnProperty(const char* key, const void* data, int dataSize);
+    virtual int GetOwnProperty(const char* key, void* data, int dataSize);
     // The first-start reads of the camera's calibration, handed to the preprocessing
     // object and the plug-ins.
     virtual void ReadCalibration() = 0;
-    // "Py_JsonPath": the data as a text of fewer than 1024 bytes, handed to SetJsonPath_P.
-    int SetJsonPathProperty(const void* data, int dataSize);
 
 private:
+    // The keys of every device with a ToF sensor; -255 for any other.
+    int SetSensorProperty(const char* key, const void* data, int dataSize);
+    int GetSensorProperty(const char* key, void* data, int dataSize);
+    // The JSON path key's data as a text that ends within it, handed to SetJsonPath_P.
+    int SetJsonPathProperty(const void* data, int dataSize);
     void SetPluginsOpen(bool open);
     // Close under the open lock.
     int CloseOpened();

@@ -1,47 +1,17 @@
 #include "TofAndColorDevice.h"
 
 #include <cstring>
-#include <map>
-#include <string>
 
 #include "ImageProc_ToFAndColor.h"
 #include "JsonCtl.h"
+#include "PropertyKeys.h"
 #include "StatusCodes.h"
 #include "TransferSteps.h"
 #include "log.h"
 
 namespace {
 
-enum OwnKey {
-    kDepthFrameEnable = 1,
-    kIRFrameEnable,
-    kConfidenceFrameEnable,
-    kRGBFrameEnable,
-    kToFDistortionCorrectionEnabled,
-    kRGBDistortionCorrectionEnabled,
-    kDataMode,
-    kJsonPath,
-};
-
-const std::map<std::string, int> PropertyMap = {
-    {"Py_DepthFrameEnable", kDepthFrameEnable},
-    {"Py_IRFrameEnable", kIRFrameEnable},
-    {"Py_ConfidenceFrameEnable", kConfidenceFrameEnable},
-    {"Py_RGBFrameEnable", kRGBFrameEnable},
-    {"Py_ToFDistortionCorrectionEnabled", kToFDistortionCorrectionEnabled},
-    {"Py_RGBDistortionCorrectionEnabled", kRGBDistortionCorrectionEnabled},
-    {"Py_DataMode", kDataMode},
-    {"Py_JsonPath", kJsonPath},
-};
-
-FrameType FrameOf(int key) {
-    switch (key) {
-        case kIRFrameEnable: return FRAME_IR;
-        case kConfidenceFrameEnable: return FRAME_CONFIDENCE;
-        case kRGBFrameEnable: return FRAME_COLOR;
-        default: return FRAME_DEPTH;
-    }
-}
+using propertykeys::Id;
 
 // The layout the preprocessing object takes, in doubles: each part follows the one before
 // (3 x 3 intrinsics, 8 distortion coefficients, 3 x 3 rotation, 3 translations), the rest zero.
@@ -196,52 +166,40 @@ void TofAndColorDevice::ReadCalibration() {
     Color().SetIntrinsicParams(block + kColorIntrinsicAt, block + kColorDistortionAt);
 }
 
+template <typename Call>
+int TofAndColorDevice::PluginProperty(const char* function, const char* key, int refusal, const Call& call) {
+    int ret = call(ToF());
+    if (ret == status::kNotMine) ret = call(Color());
+    if (ret != status::kNotMine) return ret;
+    LOG_DEVICE_AS(function, Tag(), "pKey:%s is not supported.", key);
+    return refusal;
+}
+
 int TofAndColorDevice::SetOwnProperty(const char* key, const void* data, int dataSize) {
-    const auto found = PropertyMap.find(key);
-    if (found == PropertyMap.end()) {
-        int ret = ToF().SetProperty(key, data, dataSize);
-        if (ret == status::kNotMine) ret = Color().SetProperty(key, data, dataSize);
-        if (ret != status::kNotMine) return ret;
-        LOG_DEVICE(Tag(), "pKey:%s is not supported.", key);
-        return status::kSetNotSupported;
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::ColorDevice);
+    if (entry == nullptr || !entry->Sets()) {
+        return PluginProperty(__func__, key, status::kSetNotSupported,
+                              [&](auto& plugin) { return plugin.SetProperty(key, data, dataSize); });
     }
-    const int own = found->second;
-    if (own == kJsonPath) return SetJsonPathProperty(data, dataSize);
-    if (own == kDataMode) {
-        int32_t mode = 0;
-        if (dataSize != static_cast<int>(sizeof(mode))) return status::kInvalidParameter;
-        std::memcpy(&mode, data, sizeof(mode));
-        return SetDataMode(mode);
-    }
-    if (dataSize != 1) return status::kInvalidParameter;
+    if (!entry->Fits(dataSize)) return status::kInvalidParameter;
     const bool on = *static_cast<const uint8_t*>(data) != 0;
-    switch (own) {
-        case kToFDistortionCorrectionEnabled: return ToF().SetDistortionCorrectionEnabled(on);
-        case kRGBDistortionCorrectionEnabled: return Color().SetDistortionCorrectionEnabled(on);
-        case kRGBFrameEnable: return Color().SetFrameEnable(FRAME_COLOR, on);
-        default: return ToF().SetFrameEnable(FrameOf(own), on);
-    }
+    return entry->id == Id::RGBDistortionCorrectionEnabled ? Color().SetDistortionCorrectionEnabled(on)
+                                                           : Color().SetFrameEnable(FRAME_COLOR, on);
 }
 
 int TofAndColorDevice::GetOwnProperty(const char* key, void* data, int dataSize) {
-    const auto found = PropertyMap.find(key);
-    // The data mode is read from the plug-ins.
-    if (found == PropertyMap.end() || found->second == kDataMode || found->second == kJsonPath) {
-        int ret = ToF().GetProperty(key, data, dataSize);
-        if (ret == status::kNotMine) ret = Color().GetProperty(key, data, dataSize);
-        if (ret != status::kNotMine) return ret;
-        LOG_DEVICE(Tag(), "pKey:%s is not supported.", key);
-        return status::kGetNotSupported;
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::ColorDevice);
+    if (entry == nullptr || !entry->Gets()) {
+        return PluginProperty(__func__, key, status::kGetNotSupported,
+                              [&](auto& plugin) { return plugin.GetProperty(key, data, dataSize); });
     }
-    if (dataSize != 1) return status::kInvalidParameter;
-    const int own = found->second;
+    if (!entry->Fits(dataSize)) return status::kInvalidParameter;
     bool on = false;
     int ret = 0;
-    switch (own) {
-        case kToFDistortionCorrectionEnabled: ret = ToF().GetDistortionCorrectionEnabled(&on); break;
-        case kRGBDistortionCorrectionEnabled: on = Color().GetDistortionCorrectionEnabled(); break;
-        case kRGBFrameEnable: ret = Color().GetFrameEnable(FRAME_COLOR, &on); break;
-        default: ret = ToF().GetFrameEnable(FrameOf(own), &on); break;
+    if (entry->id == Id::RGBDistortionCorrectionEnabled) {
+        on = Color().GetDistortionCorrectionEnabled();
+    } else {
+        ret = Color().GetFrameEnable(FRAME_COLOR, &on);
     }
     *static_cast<uint8_t*>(data) = on ? 1 : 0;
     return ret;

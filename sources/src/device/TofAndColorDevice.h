@@ -68,7 +68,7 @@ public:
     int ConvertDepthFrameToPointCloudVector(const QlFrame* frame, QlVector3f* points) override;
 
 protected:
-    // The class's keys; a key it does not know goes to the ToF plug-in, then to the colour
+    // The colour sensor's keys; any other goes to the ToF plug-in, then to the colour
     // plug-in: -7 (set) or -6 (get) when neither takes it.
     int SetOwnProperty(const char* key, const void* data, int dataSize) override;
     int GetOwnProperty(const char* key, void* data, int dataSize) override;
@@ -77,5 +77,9 @@ protected:
 private:
     Color_API& Color() { return *colorApi; }
     ImageProc_ToFAndColor& ColorPipeline();
+    // A key that is not the colour sensor's: `call` on the ToF plug-in, then on the colour
+    // plug-in; `refusal`, logged on behalf of `function`, when neither takes it.
+    template <typename Call>
+    int PluginProperty(const char* function, const char* key, int refusal, const Call& call);
     int DepthInColorPointCloud(const QlFrame& frame, QlVector3f* points);
 };

@@ -1,41 +1,11 @@
 #include "tofDevice.h"
 
-#include <cstring>
-#include <map>
-#include <string>
-
 #include "ImageProc_ToF.h"
 #include "JsonCtl.h"
 #include "StatusCodes.h"
 #include "log.h"
 
 namespace {
-
-enum OwnKey {
-    kDepthFrameEnable = 1,
-    kIRFrameEnable,
-    kConfidenceFrameEnable,
-    kToFDistortionCorrectionEnabled,
-    kDataMode,
-    kJsonPath,
-};
-
-const std::map<std::string, int> PropertyMap = {
-    {"Py_DepthFrameEnable", kDepthFrameEnable},
-    {"Py_IRFrameEnable", kIRFrameEnable},
-    {"Py_ConfidenceFrameEnable", kConfidenceFrameEnable},
-    {"Py_ToFDistortionCorrectionEnabled", kToFDistortionCorrectionEnabled},
-    {"Py_DataMode", kDataMode},
-    {"Py_JsonPath", kJsonPath},
-};
-
-FrameType FrameOf(int key) {
-    switch (key) {
-        case kIRFrameEnable: return FRAME_IR;
-        case kConfidenceFrameEnable: return FRAME_CONFIDENCE;
-        default: return FRAME_DEPTH;
-    }
-}
 
 // The layout the preprocessing object takes: ToF intrinsics at 0, ToF distortion at 9.
 constexpr int kCalibrationBlock = 64;  // doubles; the colour and extrinsic parts stay zero on a ToF-only camera
@@ -88,34 +58,4 @@ void tofDevice::ReadCalibration() {
     CommandSet().GetCameraDistortion(SENSOR_TYPE_TOF, block + kToFDistortionAt);
     if (APIImgPreProcess* preProcess = Pipeline().GetPreProcess()) preProcess->SetCalibrationParams(block, 0);
     ToF().SetIntrinsicParams(block, block + kToFDistortionAt);
-}
-
-int tofDevice::SetOwnProperty(const char* key, const void* data, int dataSize) {
-    const auto found = PropertyMap.find(key);
-    if (found == PropertyMap.end()) return status::kNotMine;
-    const int own = found->second;
-    if (own == kJsonPath) return SetJsonPathProperty(data, dataSize);
-    if (own == kDataMode) {
-        int32_t mode = 0;
-        if (dataSize != static_cast<int>(sizeof(mode))) return status::kInvalidParameter;
-        std::memcpy(&mode, data, sizeof(mode));
-        return SetDataMode(mode);
-    }
-    if (dataSize != 1) return status::kInvalidParameter;
-    const bool on = *static_cast<const uint8_t*>(data) != 0;
-    if (own == kToFDistortionCorrectionEnabled) return ToF().SetDistortionCorrectionEnabled(on);
-    return ToF().SetFrameEnable(FrameOf(own), on);
-}
-
-int tofDevice::GetOwnProperty(const char* key, void* data, int dataSize) {
-    const auto found = PropertyMap.find(key);
-    // The data mode is read from the plug-in.
-    if (found == PropertyMap.end() || found->second == kDataMode || found->second == kJsonPath) return status::kNotMine;
-    if (dataSize != 1) return status::kInvalidParameter;
-    const int own = found->second;
-    bool on = false;
-    const int ret = own == kToFDistortionCorrectionEnabled ? ToF().GetDistortionCorrectionEnabled(&on)
-                                                           : ToF().GetFrameEnable(FrameOf(own), &on);
-    *static_cast<uint8_t*>(data) = on ? 1 : 0;
-    return ret;
 }

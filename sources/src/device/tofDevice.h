@@ -21,7 +21,5 @@ public:
     int SetJsonPath_P(const char* path) override;
 
 protected:
-    int SetOwnProperty(const char* key, const void* data, int dataSize) override;
-    int GetOwnProperty(const char* key, void* data, int dataSize) override;
     void ReadCalibration() override;
 };

@@ -6,6 +6,7 @@
 
 #include "JsonCtl.h"
 #include "ManagerTiming.h"
+#include "PropertyKeys.h"
 #include "PublicDeviceInfo.h"
 #include "StatusCodes.h"
 #include "TransferRecord.h"
@@ -52,11 +53,16 @@ const RecordKey kByURI{"uri", "rui", [](const DeviceInfo& r) { return Field(r.ur
 const RecordKey kByAlias{"alias", "alias", [](const DeviceInfo& r) { return Field(r.alias); }, true};
 const RecordKey kBySerialNumber{"sn", "sn", [](const DeviceInfo& r) { return Field(r.serialNumber); }, false};
 
-const std::map<std::string, const RecordKey*> PropertyMap = {
-    {"Py_IPNotMatchByURI", &kByURI},
-    {"Py_IPNotMatchBySN", &kBySerialNumber},
-    {"Py_IPNotMatchByIP", &kByIP},
+const std::map<propertykeys::Id, const RecordKey*> PropertyMap = {
+    {propertykeys::Id::IPNotMatchByURI, &kByURI},
+    {propertykeys::Id::IPNotMatchBySN, &kBySerialNumber},
+    {propertykeys::Id::IPNotMatchByIP, &kByIP},
 };
+// The camera's and the host's address follow the text.
+static_assert(propertykeys::Of(propertykeys::Id::IPNotMatchByURI).size == 2 * kAddressWidth &&
+                  propertykeys::Of(propertykeys::Id::IPNotMatchBySN).size == 2 * kAddressWidth &&
+                  propertykeys::Of(propertykeys::Id::IPNotMatchByIP).size == 2 * kAddressWidth,
+              "two addresses");
 
 }  // namespace
 
@@ -559,8 +565,8 @@ std::shared_ptr<BaseDevice> DeviceManager::AcquireDevice(const BaseDevice* devic
 }
 
 int DeviceManager::GetProperty(const char* key, void* data, int dataSize) {
-    const auto found = key != nullptr ? PropertyMap.find(key) : PropertyMap.end();
-    if (found == PropertyMap.end()) {
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::Manager);
+    if (entry == nullptr) {
         LOG_PRINTF("pKey:%s is not supported.", key != nullptr ? key : "(null)");
         return status::kInvalidParameter;
     }
@@ -572,7 +578,7 @@ int DeviceManager::GetProperty(const char* key, void* data, int dataSize) {
         LOG_PRINTF("pKey:%s dataSize:%d is invalid.", key, dataSize);
         return status::kInvalidParameter;
     }
-    const RecordKey& field = *found->second;
+    const RecordKey& field = *PropertyMap.at(entry->id);
     std::lock_guard<std::mutex> lock(m_listLock);
     const DeviceInfo* match = nullptr;
     for (const auto& record : m_list) {
@@ -582,7 +588,7 @@ int DeviceManager::GetProperty(const char* key, void* data, int dataSize) {
         LOG_PRINTF("%s:%s is not found in the device list.", field.notFoundName, text);
         return status::kInvalidParameter;
     }
-    if (static_cast<size_t>(dataSize) != length + 2 * kAddressWidth) {
+    if (!entry->Fits(dataSize - static_cast<int>(length))) {
         LOG_DEVICE(match->serialNumber, "dataSize:%d is invalid.", dataSize);
         return status::kInvalidParameter;
     }

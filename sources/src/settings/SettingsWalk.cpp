@@ -3,14 +3,15 @@
 #include <cstring>
 #include <optional>
 
+#include "PropertyKeys.h"
 #include "log.h"
 
 namespace {
 
 constexpr int kManualExposure = 1;
 constexpr int kActiveMode = 0;
-constexpr int kMCUParametersSize = static_cast<int>(sizeof(MCUParameters));
-constexpr int kColorGainSize = static_cast<int>(sizeof(float));
+constexpr const propertykeys::Key& kSignalKey = propertykeys::Of(propertykeys::Id::MCUparameters);
+constexpr const propertykeys::Key& kColorGainKey = propertykeys::Of(propertykeys::Id::ColorGain);
 
 struct NamedValue {
     const char* text;
@@ -115,7 +116,7 @@ int SettingsWalk::ApplyColorExposure(const ExposureSettings& exposure) {
     }
     if (exposure.colorManualGain && ExposureMode(SENSOR_TYPE_COLOR) == kManualExposure) {
         const float gain = *exposure.colorManualGain;
-        if (const int result = m_device.SetProperty("Py_ColorGain", &gain, kColorGainSize)) {
+        if (const int result = m_device.SetProperty(kColorGainKey.name, &gain, kColorGainKey.size)) {
             LOG_DEVICE(tag, "SetColorGain fail : %d ", result);
             return result;
         }
@@ -192,14 +193,14 @@ int SettingsWalk::ApplySignals(const SignalSettings& signal) {
     const char* tag = m_tag.c_str();
     if (signal.input) {
         const MCUParameters record = *signal.input;
-        if (const int result = m_device.SetProperty("Py_MCUparameters", &record, kMCUParametersSize)) {
+        if (const int result = m_device.SetProperty(kSignalKey.name, &record, kSignalKey.size)) {
             LOG_DEVICE(tag, "SetInputSignalParamsForHWTrigger fail : %d ", result);
             return result;
         }
     }
     if (signal.output) {
         const MCUParameters record = *signal.output;
-        if (const int result = m_device.SetProperty("Py_MCUparameters", &record, kMCUParametersSize)) {
+        if (const int result = m_device.SetProperty(kSignalKey.name, &record, kSignalKey.size)) {
             LOG_DEVICE(tag, "SetOutputSignalParamsForHWTrigger fail : %d ", result);
             return result;
         }

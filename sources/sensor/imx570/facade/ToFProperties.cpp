@@ -8,6 +8,8 @@
 
 namespace {
 
+using propertykeys::Id;
+
 // Property data may sit at any address: records are copied in and out.
 template <typename Record>
 Record Load(const void* data) {
@@ -44,26 +46,43 @@ struct TestModeData {
 };
 #pragma pack(pop)
 
-static_assert(sizeof(RegisterData) == 4, "Py_Register data");
-static_assert(sizeof(TestModeData) == 20, "Py_TestMode data");
-static_assert(sizeof(ExposureTimeParams) == 8, "exposure key data");
+// Each key's record is its checked size: a record is read whole from the caller's data.
+template <typename Record>
+constexpr bool Sized(Id key) {
+    return propertykeys::Of(key).size == static_cast<int>(sizeof(Record));
+}
+static_assert(Sized<RegisterData>(Id::Register), "register data");
+static_assert(Sized<DualRangeParams>(Id::DualFreqParams), "dual-frequency data");
+static_assert(Sized<MeasuringRange>(Id::MeasuringRange), "measuring-range data");
+static_assert(Sized<int>(Id::DataMode) && Sized<int>(Id::DepthRange) && Sized<int>(Id::LDState) &&
+                  Sized<int>(Id::CDMAEnable) && Sized<int>(Id::APCState) && Sized<int>(Id::LDDriverChipType) &&
+                  Sized<int>(Id::LDType) && Sized<int>(Id::IRPixelFormat),
+              "int keys");
+static_assert(Sized<DepthRangeList>(Id::DepthRangeList), "depth-range list data");
+static_assert(Sized<DataModeList>(Id::DataModeList), "data-mode list data");
+static_assert(Sized<DSPParameters>(Id::DSP), "DSP data");
+static_assert(Sized<FileTransferParams>(Id::TransferFile), "transfer data");
+static_assert(Sized<TestModeData>(Id::TestMode), "test-mode data");
+static_assert(Sized<ExposureTimeParams>(Id::ToFExposureTimeMax) && Sized<ExposureTimeParams>(Id::HDRExposureTime),
+              "exposure key data");
 
 }  // namespace
 
 ToFProperties::ToFProperties(const Parts& parts) : m_parts(parts) {}
 
-const ToFPropertyKey* ToFProperties::Check(const char* key, const void* data, int size, bool set, int& status) const {
+const propertykeys::Key* ToFProperties::Check(const char* key, const void* data, int size, bool set,
+                                              int& status) const {
     CAMERA_LOG(m_parts.tag, "pKey:%s, pData:%p, dataSize:%d", key != nullptr ? key : "(null)", data, size);
-    const ToFPropertyKey* entry = FindToFPropertyKey(key);
-    if (entry == nullptr || !(set ? entry->settable : entry->gettable)) {
+    const propertykeys::Key* entry = propertykeys::Find(key, propertykeys::Owner::ToFPlugin);
+    if (entry == nullptr || !(set ? entry->Sets() : entry->Gets())) {
         CAMERA_LOG(m_parts.tag, "pKey:%s is not supported.", key != nullptr ? key : "(null)");
         status = status::kNotMine;
         return nullptr;
     }
-    if (entry->size == ToFPropertyKey::kAnySize) {
+    if (entry->rule == propertykeys::SizeRule::Any) {
         return entry;
     }
-    if (size != entry->size) {
+    if (!entry->Fits(size)) {
         CAMERA_LOG(m_parts.tag, "dataSize:%d is invalid.", size);
         status = status::kInvalidParameter;
         return nullptr;
@@ -85,67 +104,65 @@ int ToFProperties::Finish(int status, int size) const {
 
 int ToFProperties::Set(const char* key, const void* data, int size) {
     int status = 0;
-    const ToFPropertyKey* entry = Check(key, data, size, true, status);
+    const propertykeys::Key* entry = Check(key, data, size, true, status);
     if (entry == nullptr) {
         return status;
     }
-    const int ret = RunSet(entry->key, data);
+    const int ret = RunSet(entry->id, data);
     // The HDR exposure answers with the command's result as it is.
-    return entry->key == ToFKey::HDRExposureTime ? ret : Finish(ret, size);
+    return entry->id == Id::HDRExposureTime ? ret : Finish(ret, size);
 }
 
 int ToFProperties::Get(const char* key, void* data, int size) {
     int status = 0;
-    const ToFPropertyKey* entry = Check(key, data, size, false, status);
+    const propertykeys::Key* entry = Check(key, data, size, false, status);
     if (entry == nullptr) {
         return status;
     }
-    return Finish(RunGet(entry->key, data), size);
+    return Finish(RunGet(entry->id, data), size);
 }
 
-int ToFProperties::RunSet(ToFKey key, const void* data) {
+int ToFProperties::RunSet(Id key, const void* data) {
     Protocol& protocol = m_parts.protocol;
     switch (key) {
-        case ToFKey::TemperatureOffsetEnable:
-            m_parts.decode.SetTemperatureOffsetEnable(Load<uint8_t>(data) != 0);
-            return 0;
-        case ToFKey::WDRStyle: m_parts.decode.SetDualFreqFusionEnable(Load<uint8_t>(data) != 0); return 0;
-        case ToFKey::Register: {
+        case Id::TemperatureOffsetEnable: m_parts.decode.SetTemperatureOffsetEnable(Load<uint8_t>(data) != 0); return 0;
+        case Id::WDRStyle: m_parts.decode.SetDualFreqFusionEnable(Load<uint8_t>(data) != 0); return 0;
+        case Id::Register: {
             const RegisterData reg = Load<RegisterData>(data);
             return protocol.SetRegVal(reg.address, reg.value);
         }
-        case ToFKey::DualFreqParams: {
+        case Id::DualFreqParams: {
             DualRangeParams params = Load<DualRangeParams>(data);
             return protocol.SetDualFreqMode(params);
         }
-        case ToFKey::MeasuringRange: return protocol.SetMeasuringRange(Load<MeasuringRange>(data));
-        case ToFKey::DataMode: return m_parts.facade.SetDatamode(Load<int>(data));
-        case ToFKey::DepthRange: return m_parts.facade.SetDepthRange(Load<int>(data));
-        case ToFKey::LDState: return protocol.SetLDState(Load<int>(data));
-        case ToFKey::CDMAEnable: return protocol.SetCDMAState(Load<int>(data));
-        case ToFKey::APCState: return protocol.SetAPCState(Load<int>(data));
-        case ToFKey::LDDriverChipType: return protocol.SetLDDriverChipType(Load<int>(data));
-        case ToFKey::LDType: return protocol.SetLDType(Load<int>(data));
-        case ToFKey::DepthRangeList: {
+        case Id::MeasuringRange: return protocol.SetMeasuringRange(Load<MeasuringRange>(data));
+        case Id::DataMode: return m_parts.facade.SetDatamode(Load<int>(data));
+        case Id::DepthRange: return m_parts.facade.SetDepthRange(Load<int>(data));
+        case Id::LDState: return protocol.SetLDState(Load<int>(data));
+        case Id::CDMAEnable: return protocol.SetCDMAState(Load<int>(data));
+        case Id::APCState: return protocol.SetAPCState(Load<int>(data));
+        case Id::LDDriverChipType: return protocol.SetLDDriverChipType(Load<int>(data));
+        case Id::LDType: return protocol.SetLDType(Load<int>(data));
+        case Id::DepthRangeList: {
             DepthRangeList list = Load<DepthRangeList>(data);
             return protocol.SetDepthRangeList(list);
         }
-        case ToFKey::DataModeList: {
+        case Id::DataModeList: {
             DataModeList list = Load<DataModeList>(data);
             return protocol.SetOutModeList(list);
         }
-        case ToFKey::DSP: return protocol.SetDspStatus(Load<DSPParameters>(data));
-        case ToFKey::TransferFile: return SetTransferFile(data);
-        case ToFKey::IRPixelFormat: m_parts.decode.SetIRPixelFormat(Load<int>(data)); return 0;
-        case ToFKey::SaveRawToFImg: m_parts.intake.ArmDump(); return 0;
-        case ToFKey::TestMode: {
+        case Id::DSP: return protocol.SetDspStatus(Load<DSPParameters>(data));
+        case Id::TransferFile: return SetTransferFile(data);
+        case Id::IRPixelFormat: m_parts.decode.SetIRPixelFormat(Load<int>(data)); return 0;
+        case Id::SaveRawToFImg: m_parts.intake.ArmDump(); return 0;
+        case Id::TestMode: {
             const TestModeData test = Load<TestModeData>(data);
             return protocol.SetTestModeState(test.mode, test.params);
         }
-        case ToFKey::HDRExposureTime:
+        case Id::HDRExposureTime:
             return m_parts.exposure.SetHdrExposureTime(
                 Load<int32_t>(static_cast<const uint8_t*>(data) + kExposureTimeOffset));
-        default: return status::kNotMine;  // the table lets no other key through
+        default: return status::kNotMine;  // the catalogue lets no other key through
     }
 }
 
@@ -160,43 +177,41 @@ int ToFProperties::SetTransferFile(const void* data) {
     return m_parts.transfer.Start(params);
 }
 
-int ToFProperties::RunGet(ToFKey key, void* data) {
+int ToFProperties::RunGet(Id key, void* data) {
     Protocol& protocol = m_parts.protocol;
     switch (key) {
-        case ToFKey::Register:
+        case Id::Register:
             return WithRecord<RegisterData>(
                 data, [&](RegisterData& reg) { return protocol.GetRegVal(reg.address, &reg.value); });
-        case ToFKey::DualFreqParams:
+        case Id::DualFreqParams:
             return WithRecord<DualRangeParams>(
                 data, [&](DualRangeParams& params) { return protocol.GetDualFreqMode(&params); });
-        case ToFKey::MeasuringRange:
+        case Id::MeasuringRange:
             return WithRecord<MeasuringRange>(data,
                                               [&](MeasuringRange& range) { return protocol.GetMeasuringRange(range); });
-        case ToFKey::DataMode:
-            return WithRecord<int>(data, [&](int& mode) { return m_parts.facade.GetDatamode(mode); });
-        case ToFKey::DepthRange:
-            return WithRecord<int>(data, [&](int& range) { return protocol.GetDepthRange(range); });
-        case ToFKey::LDState: return WithRecord<int>(data, [&](int& value) { return protocol.GetLDState(value); });
-        case ToFKey::CDMAEnable: return WithRecord<int>(data, [&](int& value) { return protocol.GetCDMAState(value); });
-        case ToFKey::APCState: return WithRecord<int>(data, [&](int& value) { return protocol.GetAPCState(value); });
-        case ToFKey::LDDriverChipType:
+        case Id::DataMode: return WithRecord<int>(data, [&](int& mode) { return m_parts.facade.GetDatamode(mode); });
+        case Id::DepthRange: return WithRecord<int>(data, [&](int& range) { return protocol.GetDepthRange(range); });
+        case Id::LDState: return WithRecord<int>(data, [&](int& value) { return protocol.GetLDState(value); });
+        case Id::CDMAEnable: return WithRecord<int>(data, [&](int& value) { return protocol.GetCDMAState(value); });
+        case Id::APCState: return WithRecord<int>(data, [&](int& value) { return protocol.GetAPCState(value); });
+        case Id::LDDriverChipType:
             return WithRecord<int>(data, [&](int& value) { return protocol.GetLDDriverChipType(value); });
-        case ToFKey::LDType: return WithRecord<int>(data, [&](int& value) { return protocol.GetLDType(value); });
-        case ToFKey::DepthRangeList:
+        case Id::LDType: return WithRecord<int>(data, [&](int& value) { return protocol.GetLDType(value); });
+        case Id::DepthRangeList:
             return WithRecord<DepthRangeList>(data,
                                               [&](DepthRangeList& list) { return protocol.GetDepthRangeList(list); });
-        case ToFKey::DataModeList:
+        case Id::DataModeList:
             return WithRecord<DataModeList>(data, [&](DataModeList& list) { return protocol.GetOutModeList(list); });
-        case ToFKey::DSP:
+        case Id::DSP:
             return WithRecord<DSPParameters>(data,
                                              [&](DSPParameters& params) { return protocol.GetDspStatus(params); });
-        case ToFKey::TransferFile:
+        case Id::TransferFile:
             return WithRecord<FileTransferParams>(
                 data, [&](FileTransferParams& params) { return m_parts.transfer.Start(params); });
-        case ToFKey::ToFExposureTimeMax:
+        case Id::ToFExposureTimeMax:
             return WithExposureTime(data, [&](int32_t& ms) { return m_parts.exposure.GetMaximumExposureTime(ms); });
-        case ToFKey::HDRExposureTime:
+        case Id::HDRExposureTime:
             return WithExposureTime(data, [&](int32_t& ms) { return m_parts.exposure.GetHdrExposureTime(ms); });
-        default: return status::kNotMine;  // the table lets no other key through
+        default: return status::kNotMine;  // the catalogue lets no other key through
     }
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "ByteOrder.h"
+#include "SocketOption.h"
 #include "StatusCodes.h"
 #include "log.h"
 
@@ -65,22 +66,12 @@ int MakeSocket() {
 // wants no reply must not hold back the next one until the camera acknowledges it (its stack
 // delays acknowledgements by 40 ms or more).
 void CommandOptions(int fd, const char* tag) {
-    struct Option {
-        int level;
-        int name;
-        int value;
-        const char* what;
-    };
-    const Option options[] = {
+    const SocketOption options[] = {
         {SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"},    {IPPROTO_TCP, TCP_KEEPIDLE, 1, "TCP_KEEPIDLE"},
         {IPPROTO_TCP, TCP_KEEPINTVL, 1, "TCP_KEEPINTVL"}, {IPPROTO_TCP, TCP_KEEPCNT, 3, "TCP_KEEPCNT"},
         {IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"},
     };
-    for (const Option& o : options) {
-        if (::setsockopt(fd, o.level, o.name, &o.value, sizeof(o.value)) != 0) {
-            LOG_DEVICE(tag, "setsockopt() %s error, errno[%d], info: %s", o.what, errno, std::strerror(errno));
-        }
-    }
+    for (const SocketOption& option : options) SetSocketOption(fd, option, tag);
 }
 
 bool Bind(int fd, const char* hostIp, const char* tag) {

@@ -1,6 +1,7 @@
 #include "WebServer.h"
 
 #include "HttpConnections.h"
+#include "SocketOption.h"
 #include "StatusCodes.h"
 #include "log.h"
 
@@ -276,10 +277,7 @@ private:
         fcntl(sock, F_SETFD, FD_CLOEXEC);
         // A reply goes out in two writes, head and body: the body must not wait for the
         // camera to acknowledge the head (its stack delays that by 40 ms or more).
-        const int on = 1;
-        if (setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on)) != 0) {
-            LOG_PRINTF("setsockopt() TCP_NODELAY error, errno[%d], info: %s", errno, std::strerror(errno));
-        }
+        SetSocketOption(sock, {IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"});
         m_connections.Take(sock);
         return true;
     }

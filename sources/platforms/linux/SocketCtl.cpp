@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "ByteOrder.h"
+#include "SocketOption.h"
 #include "StatusCodes.h"
 #include "log.h"
 
@@ -65,22 +66,12 @@ int MakeSocket() {
 // wants no reply must not hold back the next one until the camera acknowledges it (its stack
 // delays acknowledgements by 40 ms or more).
 void CommandOptions(int fd, const char* tag) {
-    struct Option {
-        int level;
-        int name;
-        int value;
-        const char* what;
-    };
-    const Option options[] = {
+    const SocketOption options[] = {
         {SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"},    {IPPROTO_TCP, TCP_KEEPIDLE, 1, "TCP_KEEPIDLE"},
         {IPPROTO_TCP, TCP_KEEPINTVL, 1, "TCP_KEEPINTVL"}, {IPPROTO_TCP, TCP_KEEPCNT, 3, "TCP_KEEPCNT"},
         {IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"},
     };
-    for (const Option& o : options) {
-        if (::setsockopt(fd, o.level, o.name, &o.value, sizeof(o.value)) != 0) {
-            LOG_DEVICE(tag, "setsockopt() %s error, errno[%d], info: %s", o.what, errno, std::strerror(errno));
-        }
-    }
+    for (const SocketOption& option : options) SetSocketOption(fd, option, tag);
 }
 
 bool Bind(int fd, const char* hostIp, const char* tag) {
@@ -175,14 +166,14 @@ int SocketCtl::Connect(int fd, unsigned short port, const char* what, uint64_t c
 }
 
 bool SocketCtl::Cut(uint64_t cuts) {
-    std::lock_guard<std::mutex> state(m_stateMutex);
+    LockGuard state(m_stateMutex);
     return m_cuts != cuts;
 }
 
 void SocketCtl::CloseSockets(int& dataSocket, int& cmdSocket) {
     {
         // No shut-down may meet the descriptors once they are closed (and maybe reused).
-        std::lock_guard<std::mutex> state(m_stateMutex);
+        LockGuard state(m_stateMutex);
         m_connectingData = -1;
         m_connectingCmd = -1;
     }
@@ -192,7 +183,8 @@ void SocketCtl::CloseSockets(int& dataSocket, int& cmdSocket) {
 
 void SocketCtl::ShutDownSockets() {
     ++m_cuts;
-    for (const int fd : {m_connectingData, m_connectingCmd, m_dataSocket, m_cmdSocket}) {
+    const OpenSockets open = OpenSocketsForShutDown();
+    for (const int fd : {m_connectingData, m_connectingCmd, open.data, open.cmd}) {
         if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
     }
 }
@@ -200,7 +192,7 @@ void SocketCtl::ShutDownSockets() {
 int SocketCtl::OpenDevice() {
     // Opens wait for each other; a shut-down or a close does not wait for an open: it cuts
     // the open's connects short and the open fails.
-    std::lock_guard<std::mutex> open(m_openMutex);
+    LockGuard open(m_openMutex);
     if (m_isOpened) {
         LOG_DEVICE(m_deviceSN, "warnning m_isOpened:%d", 1);
         return 0;
@@ -211,7 +203,7 @@ int SocketCtl::OpenDevice() {
     CommandOptions(cmdSocket, m_deviceSN);
     uint64_t cuts = 0;
     {
-        std::lock_guard<std::mutex> state(m_stateMutex);
+        LockGuard state(m_stateMutex);
         cuts = m_cuts;
         m_connectingData = dataSocket;
         m_connectingCmd = cmdSocket;
@@ -234,17 +226,17 @@ int SocketCtl::OpenDevice() {
         return status::kDataConnectionFailed;
     }
     {
-        std::lock_guard<std::mutex> state(m_stateMutex);
-        m_connectingData = -1;
-        m_connectingCmd = -1;
+        UniqueLock state(m_stateMutex);
         if (m_cuts != cuts) {
             // Closed or shut down while the connections came up.
-            CloseFd(dataSocket);
-            CloseFd(cmdSocket);
+            state.unlock();
+            CloseSockets(dataSocket, cmdSocket);
             return status::kInternal;
         }
-        std::lock_guard<std::mutex> data(m_dataMutex);
-        std::lock_guard<std::mutex> cmd(m_cmdMutex);
+        m_connectingData = -1;
+        m_connectingCmd = -1;
+        LockGuard data(m_dataMutex);
+        LockGuard cmd(m_cmdMutex);
         m_dataSocket = dataSocket;
         m_cmdSocket = cmdSocket;
         m_dataLost = false;
@@ -256,22 +248,22 @@ int SocketCtl::OpenDevice() {
 }
 
 void SocketCtl::Shutdown() {
-    std::lock_guard<std::mutex> state(m_stateMutex);
+    LockGuard state(m_stateMutex);
     m_shutDown = true;
     ShutDownSockets();
 }
 
 int SocketCtl::CloseDevice() {
-    std::lock_guard<std::mutex> state(m_stateMutex);
+    LockGuard state(m_stateMutex);
     m_isOpened = false;
     m_shutDown = true;
     // Wake a reader, a command or an open in flight first, then close under their locks.
     ShutDownSockets();
     {
-        std::lock_guard<std::mutex> data(m_dataMutex);
+        LockGuard data(m_dataMutex);
         CloseFd(m_dataSocket);
     }
-    std::lock_guard<std::mutex> cmd(m_cmdMutex);
+    LockGuard cmd(m_cmdMutex);
     CloseFd(m_cmdSocket);
     return 0;
 }
@@ -323,7 +315,7 @@ SocketCtl::Recv SocketCtl::Drain(int fd, uint64_t count, milliseconds wait, Cloc
 }
 
 SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, milliseconds firstWait, bool first) {
-    auto failed = [&](Recv r, bool inHead) {
+    auto failed = [&](Recv r, bool inHead) REQUIRES(m_cmdMutex) {
         if (r == Recv::Failed) {
             LOG_DEVICE(m_deviceSN, "RecvData err: %d, %s cmdid %d", errno, std::strerror(errno), id);
             return Reply::Failed;
@@ -342,7 +334,7 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
     };
 
     uint8_t head[kHeadSize];
-    Recv r = RecvExact(m_cmdSocket, head, sizeof(head), firstWait, linktiming::kCmdReadWait);
+    Recv r = RecvExact(CmdSocket(), head, sizeof(head), firstWait, linktiming::kCmdReadWait);
     if (r != Recv::Ok) return failed(r, true);
     const uint32_t type = byteorder::GetLe32(head);
     const uint32_t length = byteorder::GetLe32(head + 4);
@@ -351,12 +343,12 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
         LOG_DEVICE(m_deviceSN, "reply type:0x%x length:%u skipped cmdid %d", type, length, id);
         // Drained whole, so that the next command reads its own reply.
         if (length > kMaxDrainedReply) return CommandOutOfStep(id);
-        r = Drain(m_cmdSocket, length, linktiming::kCmdReadWait, bodyDeadline);
+        r = Drain(CmdSocket(), length, linktiming::kCmdReadWait, bodyDeadline);
         if (r != Recv::Ok) return failed(r, false);
         return type != kCommandFrameType ? Reply::Foreign : Reply::Failed;
     }
     if (m_replyBuf.size() < length) m_replyBuf.resize(length);
-    r = RecvExact(m_cmdSocket, m_replyBuf.data(), length, linktiming::kCmdReadWait, linktiming::kCmdReadWait,
+    r = RecvExact(CmdSocket(), m_replyBuf.data(), length, linktiming::kCmdReadWait, linktiming::kCmdReadWait,
                   bodyDeadline);
     if (r != Recv::Ok) return failed(r, false);
 
@@ -373,13 +365,13 @@ SocketCtl::Reply SocketCtl::ReadReply(uint8_t id, char* buf, int bufSize, millis
 
 SocketCtl::Reply SocketCtl::CommandOutOfStep(uint8_t id) {
     LOG_DEVICE(m_deviceSN, "the command connection is out of step, cmdid %d: it is shut down", id);
-    ::shutdown(m_cmdSocket, SHUT_RDWR);
+    ::shutdown(CmdSocket(), SHUT_RDWR);
     return Reply::Failed;
 }
 
 int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYPE type) {
-    std::lock_guard<std::mutex> lock(m_cmdMutex);
-    if (!m_isOpened || m_cmdSocket < 0) return status::kNoAnswer;
+    LockGuard lock(m_cmdMutex);
+    if (!m_isOpened || CmdSocket() < 0) return status::kNoAnswer;
 
     const uint8_t n = buf ? std::min(len, kMaxPayload) : 0;
     uint8_t id = static_cast<uint8_t>(cmd & 0xFF);  // the id byte is the command's low byte
@@ -394,7 +386,7 @@ int SocketCtl::SetCmd(int cmd, char* buf, int bufSize, unsigned char len, CMDTYP
     if (n > 0) std::memcpy(body + kReplyBodyHead, buf, n);
     const size_t total = kHeadSize + kReplyBodyHead + n;
     for (size_t sent = 0; sent < total;) {
-        const ssize_t rc = ::send(m_cmdSocket, frame + sent, total - sent, MSG_NOSIGNAL);
+        const ssize_t rc = ::send(CmdSocket(), frame + sent, total - sent, MSG_NOSIGNAL);
         if (rc < 0 && errno == EINTR) continue;
         if (rc <= 0) {
             LOG_DEVICE(m_deviceSN, "SendData err: %d, %s", errno, std::strerror(errno));
@@ -450,7 +442,7 @@ SocketCtl::Recv SocketCtl::ReadHead(uint32_t& type, uint32_t& length) {
     uint8_t head[kHeadSize];
     // A camera that sends nothing between frames is quiet, not gone; once a frame has begun,
     // only a short silence keeps it in step.
-    const Recv r = RecvExact(m_dataSocket, head, sizeof(head), m_dataWaits.betweenFrames, m_dataWaits.insideFrame);
+    const Recv r = RecvExact(DataSocket(), head, sizeof(head), m_dataWaits.betweenFrames, m_dataWaits.insideFrame);
     if (r != Recv::Ok) return r;
     type = byteorder::GetLe32(head);
     length = byteorder::GetLe32(head + 4);
@@ -477,12 +469,12 @@ int SocketCtl::ReadFrame(unsigned char* buf, int capacity, int* len) {
         }
         // Skipping the payload keeps the next head in step.
         *len = 0;
-        const Recv d = Drain(m_dataSocket, length, m_dataWaits.insideFrame);
+        const Recv d = Drain(DataSocket(), length, m_dataWaits.insideFrame);
         return d == Recv::Ok ? status::kFailed : DataLinkFailed(d);
     }
     *len = static_cast<int>(length);
     if (length == 0) return 0;
-    const Recv p = RecvExact(m_dataSocket, buf, length, m_dataWaits.insideFrame, m_dataWaits.insideFrame);
+    const Recv p = RecvExact(DataSocket(), buf, length, m_dataWaits.insideFrame, m_dataWaits.insideFrame);
     if (p == Recv::Ok) return 0;
     *len = 0;
     return DataLinkFailed(p);
@@ -491,8 +483,8 @@ int SocketCtl::ReadFrame(unsigned char* buf, int capacity, int* len) {
 int SocketCtl::ReadData(unsigned char* buf, int capacity, int* len) {
     // A lost data connection stays lost until the next open: reading it again would spin.
     if (m_isOpened && len && !m_dataLost) {
-        std::lock_guard<std::mutex> lock(m_dataMutex);
-        if (m_dataSocket >= 0) return ReadFrame(buf, capacity, len);
+        LockGuard lock(m_dataMutex);
+        if (DataSocket() >= 0) return ReadFrame(buf, capacity, len);
     }
     m_sleep(linktiming::kClosedReadPause);
     return status::kFailed;

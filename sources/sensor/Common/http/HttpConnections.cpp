@@ -213,7 +213,7 @@ ConnectionPool::ConnectionPool(ServeRequest serve) : m_serve(std::move(serve)) {
 ConnectionPool::~ConnectionPool() { Stop(); }
 
 void ConnectionPool::Take(int sock) {
-    std::unique_lock<std::mutex> lock(m_lock);
+    UniqueLock lock(m_lock);
     if (m_stopping || m_waiting.size() + m_serving.size() >= kMaxConnections) {
         const bool first = !m_refusing;
         m_refusing = true;
@@ -232,7 +232,7 @@ void ConnectionPool::Take(int sock) {
 
 void ConnectionPool::Stop() {
     {
-        std::unique_lock<std::mutex> lock(m_lock);
+        UniqueLock lock(m_lock);
         m_stopping = true;
         for (const int sock : m_waiting) {
             close(sock);
@@ -240,12 +240,12 @@ void ConnectionPool::Stop() {
         m_waiting.clear();
         // Wakes the workers' waits and reads; the sockets stay theirs to close.
         for (const Connection& connection : m_serving) {
-            if (!connection.replying) {
+            if (!IsReplying(connection)) {
                 shutdown(connection.sock, SHUT_RDWR);
             }
         }
         m_wake.notify_all();
-        if (!m_ended.wait_for(lock, kStopGrace, [this] { return m_serving.empty(); })) {
+        if (!m_ended.wait_for(lock.Native(), kStopGrace, [this]() REQUIRES(m_lock) { return m_serving.empty(); })) {
             LOG_PRINTF("stop: %zu replies cut after %lld ms.", m_serving.size(),
                        static_cast<long long>(kStopGrace.count()));
             for (const Connection& connection : m_serving) {
@@ -261,14 +261,14 @@ void ConnectionPool::Stop() {
 }
 
 bool ConnectionPool::MayRead(Connection& connection) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    connection.replying = false;
+    LockGuard lock(m_lock);
+    SetReplying(connection, false);
     return !m_stopping;
 }
 
 void ConnectionPool::Replying(Connection& connection) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    connection.replying = true;
+    LockGuard lock(m_lock);
+    SetReplying(connection, true);
 }
 
 void ConnectionPool::Refuse(int sock) {
@@ -279,8 +279,8 @@ void ConnectionPool::Refuse(int sock) {
 
 void ConnectionPool::Work() {
     for (;;) {
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_wake.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+        UniqueLock lock(m_lock);
+        m_wake.wait(lock.Native(), [this]() REQUIRES(m_lock) { return m_stopping || !m_waiting.empty(); });
         if (m_stopping) {
             return;
         }

@@ -7,9 +7,10 @@
 #include <deque>
 #include <functional>
 #include <list>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include "Mutex.h"
 
 // The file server's connections: a small fixed pool of workers, each serving one connection
 // at a time, so that a few slow or idle clients never keep a camera's fetch waiting. Every
@@ -50,36 +51,45 @@ public:
 
     // Takes an accepted socket: queued for a worker, or refused when the pool is full or
     // stopping. Returns at once; the pool closes the socket.
-    void Take(int sock);
+    void Take(int sock) EXCLUDES(m_lock);
     // Cuts every connection that is not sending a reply at once, and the replies still in
     // hand after kStopGrace; returns once the workers have ended. Later sockets are refused.
-    void Stop();
+    void Stop() EXCLUDES(m_lock);
 
-    struct Connection {
-        int sock;
+    class Connection {
+    public:
+        explicit Connection(int sock) : sock(sock) {}
+        const int sock;  // read without the lock: it never changes
+
+    private:
+        friend class ConnectionPool;
+        // Guarded by the pool's m_lock, which GUARDED_BY cannot name from a nested class: only
+        // SetReplying and IsReplying, which require it, touch it.
         bool replying = false;
     };
 
     // A worker's connection asks whether it may wait for or read another request; false
     // once the pool stops.
-    bool MayRead(Connection& connection);
+    bool MayRead(Connection& connection) EXCLUDES(m_lock);
     // The connection has begun its reply: a stop lets it finish.
-    void Replying(Connection& connection);
+    void Replying(Connection& connection) EXCLUDES(m_lock);
 
 private:
-    void Work();
-    void Serve(Connection& connection);
+    void Work() EXCLUDES(m_lock);
+    void Serve(Connection& connection) EXCLUDES(m_lock);
     void Refuse(int sock);
+    void SetReplying(Connection& connection, bool replying) REQUIRES(m_lock) { connection.replying = replying; }
+    bool IsReplying(const Connection& connection) const REQUIRES(m_lock) { return connection.replying; }
 
     const ServeRequest m_serve;
-    std::mutex m_lock;
+    Mutex m_lock;
     std::condition_variable m_wake;
     std::condition_variable m_ended;  // a connection has left m_serving
-    bool m_stopping = false;
-    bool m_refusing = false;
-    std::deque<int> m_waiting;
-    std::list<Connection> m_serving;
-    std::vector<std::thread> m_workers;
+    bool m_stopping GUARDED_BY(m_lock) = false;
+    bool m_refusing GUARDED_BY(m_lock) = false;
+    std::deque<int> m_waiting GUARDED_BY(m_lock);
+    std::list<Connection> m_serving GUARDED_BY(m_lock);
+    std::vector<std::thread> m_workers;  // started by the constructor, joined by Stop
 };
 
 }  // namespace httpconn

@@ -1,6 +1,7 @@
 #include "WebServer.h"
 
 #include "HttpConnections.h"
+#include "SocketOption.h"
 #include "StatusCodes.h"
 #include "log.h"
 
@@ -276,10 +277,7 @@ private:
         fcntl(sock, F_SETFD, FD_CLOEXEC);
         // A reply goes out in two writes, head and body: the body must not wait for the
         // camera to acknowledge the head (its stack delays that by 40 ms or more).
-        const int on = 1;
-        if (setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on)) != 0) {
-            LOG_PRINTF("setsockopt() TCP_NODELAY error, errno[%d], info: %s", errno, std::strerror(errno));
-        }
+        SetSocketOption(sock, {IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"});
         m_connections.Take(sock);
         return true;
     }
@@ -289,12 +287,12 @@ private:
 
 // Requests are served side by side; the uploads are not, so that each chunk is checked
 // against the file as the one before it left it.
-void Configure(Listener& server, const Settings& settings, std::mutex& uploadLock) {
+void Configure(Listener& server, const Settings& settings, Mutex& uploadLock) {
     server.set_socket_options(ListenerOptions);
     server.set_payload_max_length(kMaxPayloadBytes);
     const httplib::Server::Handler upload = [&settings, &uploadLock](const httplib::Request& request,
                                                                      httplib::Response& response) {
-        std::lock_guard<std::mutex> lock(uploadLock);
+        LockGuard lock(uploadLock);
         const Reply reply = SaveUploadFile(settings, request);
         response.status = reply.status;
         response.set_content(reply.body, "text/plain");
@@ -316,7 +314,7 @@ void Configure(Listener& server, const Settings& settings, std::mutex& uploadLoc
 
 struct WebServer::Run {
     Settings settings;
-    std::mutex uploadLock;
+    Mutex uploadLock;  // held by each upload; it guards the files, no member
     Listener server;
     std::thread thread;
     std::future<void> finished;
@@ -346,17 +344,17 @@ unsigned short WebServer::getPort() const { return m_port; }
 bool WebServer::isRunning() const { return m_running; }
 
 int WebServer::start() {
-    std::lock_guard<std::mutex> lock(m_control);
+    LockGuard lock(m_control);
     return startLocked();
 }
 
 void WebServer::stop() {
-    std::lock_guard<std::mutex> lock(m_control);
+    LockGuard lock(m_control);
     stopLocked();
 }
 
 int WebServer::reStart() {
-    std::lock_guard<std::mutex> lock(m_control);
+    LockGuard lock(m_control);
     stopLocked();
     const int result = startLocked();
     if (result != status::kOk) {

@@ -2,8 +2,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
+
+#include "Mutex.h"
 
 // The host-side HTTP file server that cameras fetch files from (GET) and post files to
 // ("/upload"). Each library that carries it has its own instance; all of them listen on
@@ -32,12 +33,12 @@ public:
     bool isRunning() const;
 
     // 0 on success (or when it runs already), -1 when it could not listen.
-    int start();
+    int start() EXCLUDES(m_control);
     // Cuts the connections still sending a request at once and the replies in hand after a
     // short grace; returns once the server's threads have ended.
-    void stop();
+    void stop() EXCLUDES(m_control);
     // stop, then start; the start's result.
-    int reStart();
+    int reStart() EXCLUDES(m_control);
 
     std::string m_host;
     std::string m_uploadDir = ".";
@@ -50,14 +51,14 @@ public:
 private:
     struct Run;
 
-    int startLocked();
-    void stopLocked();
+    int startLocked() REQUIRES(m_control);
+    void stopLocked() REQUIRES(m_control);
 
     unsigned short m_port = 8080;
     std::string m_documentRoot = ".";
     // Set after a successful start, cleared by stop.
     std::atomic<bool> m_running{false};
     // Serialises start, stop and reStart.
-    std::mutex m_control;
-    std::unique_ptr<Run> m_run;
+    Mutex m_control;
+    std::unique_ptr<Run> m_run GUARDED_BY(m_control);
 };

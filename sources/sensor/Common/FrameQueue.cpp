@@ -25,7 +25,7 @@ int FrameQueue::Push(Frame* frame) {
         return kPushResult;
     }
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        LockGuard guard(m_lock);
         while (m_frames.size() >= m_capacity) {
             m_pool.RecycleFrame(m_frames.front());
             m_frames.pop_front();
@@ -37,10 +37,11 @@ int FrameQueue::Push(Frame* frame) {
 }
 
 Frame* FrameQueue::Pop(FrameType /*type*/) {
-    std::unique_lock<std::mutex> guard(m_lock);
+    UniqueLock guard(m_lock);
     // A steady clock, so that setting the system time cannot stretch the wait.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_waitTimeMs.load());
-    const bool ready = m_frameQueued.wait_until(guard, deadline, [this] { return m_woken || !m_frames.empty(); });
+    const bool ready = m_frameQueued.wait_until(guard.Native(), deadline,
+                                                [this]() REQUIRES(m_lock) { return m_woken || !m_frames.empty(); });
     if (!ready || m_woken) {
         return nullptr;
     }
@@ -50,7 +51,7 @@ Frame* FrameQueue::Pop(FrameType /*type*/) {
 }
 
 uint32_t FrameQueue::Size() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     return static_cast<uint32_t>(m_frames.size());
 }
 
@@ -59,13 +60,13 @@ void FrameQueue::SetWaitTime(uint16_t milliseconds) { m_waitTimeMs = millisecond
 void FrameQueue::Wake() {
     {
         // Set under the lock so that a Pop between its check and its wait cannot miss it.
-        std::lock_guard<std::mutex> guard(m_lock);
+        LockGuard guard(m_lock);
         m_woken = true;
     }
     m_frameQueued.notify_all();
 }
 
 void FrameQueue::Rearm() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     m_woken = false;
 }

@@ -3,10 +3,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 
 #include "Frame.h"
 #include "FramePool.h"
+#include "Mutex.h"
 
 // A bounded queue of ready frames over its own pool. When full, the oldest queued frame
 // goes back to the pool, so a slow consumer always gets the newest images.
@@ -27,17 +27,17 @@ public:
     // Always 0.
     int RecycleFrame(Frame* frame);
     // Always kPushResult.
-    int Push(Frame* frame);
+    int Push(Frame* frame) EXCLUDES(m_lock);
     // The oldest queued frame, waiting up to the wait time; null when none arrived or the
     // queue is woken.
-    Frame* Pop(FrameType type);
-    uint32_t Size();
+    Frame* Pop(FrameType type) EXCLUDES(m_lock);
+    uint32_t Size() EXCLUDES(m_lock);
     void SetWaitTime(uint16_t milliseconds);
 
     // Makes every waiting and later Pop return null at once, so a stopping worker is not
     // held for the wait time; Rearm lets Pop wait again.
-    void Wake();
-    void Rearm();
+    void Wake() EXCLUDES(m_lock);
+    void Rearm() EXCLUDES(m_lock);
 
     uint32_t Capacity() const { return m_capacity; }
     const FramePool& Pool() const { return m_pool; }
@@ -47,8 +47,8 @@ private:
     static constexpr uint16_t kDefaultWaitMs = 200;
 
     FramePool m_pool;
-    std::deque<Frame*> m_frames;  // oldest first
-    std::mutex m_lock;
+    std::deque<Frame*> m_frames GUARDED_BY(m_lock);  // oldest first
+    Mutex m_lock;
     std::condition_variable m_frameQueued;
     const uint32_t m_capacity;
     std::atomic<uint16_t> m_waitTimeMs;

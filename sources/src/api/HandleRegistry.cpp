@@ -19,7 +19,7 @@ QlDeviceHandle HandleOf(uint64_t id) { return reinterpret_cast<QlDeviceHandle>(s
 }  // namespace
 
 QlDeviceHandle HandleRegistry::Add(BaseDevice* device) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    LockGuard lock(m_mutex);
     std::shared_ptr<Lease>& lease = m_live[device];
     if (!lease) lease = std::make_shared<Lease>(device);
     const uint64_t id = m_nextId++;
@@ -32,7 +32,7 @@ int HandleRegistry::Acquire(QlDeviceHandle handle, Use& use) {
         LOG_PRINTF("handle is null");
         return status::kNullHandle;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
+    LockGuard lock(m_mutex);
     const auto cell = m_cells.find(IdOf(handle));
     if (cell == m_cells.end() || !cell->second->live) {
         LOG_PRINTF("handle:%p is not in the device list", static_cast<void*>(handle));
@@ -52,7 +52,7 @@ HandleRegistry::Use::~Use() {
 void HandleRegistry::Leave(const std::shared_ptr<Lease>& lease) {
     std::shared_ptr<BaseDevice> orphan;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        LockGuard lock(m_mutex);
         --lease->inFlight;
         t_uses.pop_back();
         if (lease->inFlight == 0) orphan = std::move(lease->orphan);
@@ -67,7 +67,7 @@ int HandleRegistry::OwnUses(const Lease* lease) {
 }
 
 int HandleRegistry::Close(QlDeviceHandle handle, const Unlink& unlink) {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    UniqueLock lock(m_mutex);
     const auto cell = m_cells.find(IdOf(handle));
     if (cell == m_cells.end()) {
         LOG_PRINTF("handle:%p is not in the device list", static_cast<void*>(handle));
@@ -81,7 +81,7 @@ int HandleRegistry::Close(QlDeviceHandle handle, const Unlink& unlink) {
 }
 
 void HandleRegistry::CloseAll(const Unlink& unlink) {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    UniqueLock lock(m_mutex);
     m_cells.clear();
     while (!m_live.empty()) {
         const std::shared_ptr<Lease> lease = m_live.begin()->second;  // Retire erases the entry
@@ -89,8 +89,9 @@ void HandleRegistry::CloseAll(const Unlink& unlink) {
     }
 }
 
-void HandleRegistry::Retire(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Lease>& lease,
-                            const Unlink& unlink) {
+// Not analysed: it lets go of and retakes the caller's lock, which the analysis cannot follow.
+void HandleRegistry::Retire(UniqueLock& lock, const std::shared_ptr<Lease>& lease,
+                            const Unlink& unlink) NO_THREAD_SAFETY_ANALYSIS {
     lease->live = false;  // no new call enters
     m_live.erase(lease->device);
     lock.unlock();
@@ -99,7 +100,7 @@ void HandleRegistry::Retire(std::unique_lock<std::mutex>& lock, const std::share
     if (device) device->Close();
     lock.lock();
     const int own = OwnUses(lease.get());
-    m_left.wait(lock, [&] { return lease->inFlight == own; });
+    m_left.wait(lock.Native(), [&] { return lease->inFlight == own; });
     if (own > 0) {
         lease->orphan = std::move(device);
         return;

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 
+#include "Mutex.h"
 #include "Torvane_api.h"
 
 class BaseDevice;
@@ -32,17 +32,19 @@ public:
     HandleRegistry& operator=(const HandleRegistry&) = delete;
 
     // A new handle for a device that the camera list holds.
-    QlDeviceHandle Add(BaseDevice* device);
+    QlDeviceHandle Add(BaseDevice* device) EXCLUDES(m_mutex);
     // 0 with the device held for the call; -3 for a null handle, -15 for one that names no live
     // device.
-    int Acquire(QlDeviceHandle handle, Use& use);
+    int Acquire(QlDeviceHandle handle, Use& use) EXCLUDES(m_mutex);
     // Forgets the handle; the last close of a device unlinks, closes and destroys it. -15 when
     // the handle names no cell, else 0.
-    int Close(QlDeviceHandle handle, const Unlink& unlink);
+    int Close(QlDeviceHandle handle, const Unlink& unlink) EXCLUDES(m_mutex);
     // Closes every device and forgets every handle.
-    void CloseAll(const Unlink& unlink);
+    void CloseAll(const Unlink& unlink) EXCLUDES(m_mutex);
 
 private:
+    // Its fields but the device are guarded by the registry's lock, which the analysis cannot
+    // name from a nested type.
     struct Lease {
         explicit Lease(BaseDevice* d) : device(d) {}
         BaseDevice* const device;
@@ -51,15 +53,15 @@ private:
         std::shared_ptr<BaseDevice> orphan;  // closed from inside a call on this thread
     };
 
-    void Retire(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Lease>& lease, const Unlink& unlink);
-    void Leave(const std::shared_ptr<Lease>& lease);
+    void Retire(UniqueLock& lock, const std::shared_ptr<Lease>& lease, const Unlink& unlink) REQUIRES(m_mutex);
+    void Leave(const std::shared_ptr<Lease>& lease) EXCLUDES(m_mutex);
     static int OwnUses(const Lease* lease);
 
-    std::mutex m_mutex;
+    Mutex m_mutex;
     std::condition_variable m_left;
-    uint64_t m_nextId = 1;
-    std::unordered_map<uint64_t, std::shared_ptr<Lease>> m_cells;
-    std::unordered_map<BaseDevice*, std::shared_ptr<Lease>> m_live;
+    uint64_t m_nextId GUARDED_BY(m_mutex) = 1;
+    std::unordered_map<uint64_t, std::shared_ptr<Lease>> m_cells GUARDED_BY(m_mutex);
+    std::unordered_map<BaseDevice*, std::shared_ptr<Lease>> m_live GUARDED_BY(m_mutex);
 };
 
 // A device held for one call; released when it goes.

@@ -70,11 +70,12 @@ static_assert(propertykeys::Of(propertykeys::Id::IPNotMatchByURI).size == 2 * kA
 // leave; its end takes the list lock again when the call returned without it.
 class DeviceManager::Caller {
 public:
-    Caller(DeviceManager& manager, std::unique_lock<std::mutex>& lock) : m_manager(manager), m_lock(lock) {
+    Caller(DeviceManager& manager, UniqueLock& lock) REQUIRES(manager.m_listLock) : m_manager(manager), m_lock(lock) {
         ++m_manager.m_callers;
     }
-    ~Caller() {
-        if (!m_lock.owns_lock()) m_lock.lock();
+    // Not analysed: whether the caller's lock is still held is known only at run time.
+    ~Caller() NO_THREAD_SAFETY_ANALYSIS {
+        if (!m_lock.Native().owns_lock()) m_lock.lock();
         --m_manager.m_callers;
         m_manager.m_openEnded.notify_all();
     }
@@ -83,17 +84,17 @@ public:
 
 private:
     DeviceManager& m_manager;
-    std::unique_lock<std::mutex>& m_lock;
+    UniqueLock& m_lock;
 };
 
 std::atomic<DeviceManager*> DeviceManager::g_PtrDeviceManager{nullptr};
 std::unique_ptr<DeviceManager> DeviceManager::s_instance;
-std::mutex DeviceManager::s_instanceLock;
+Mutex DeviceManager::s_instanceLock;
 
 DeviceManager* DeviceManager::GetInstance(bool* profileEmpty) {
     DeviceManager* manager = g_PtrDeviceManager.load();
     if (manager != nullptr) return manager;
-    std::lock_guard<std::mutex> lock(s_instanceLock);
+    LockGuard lock(s_instanceLock);
     if (!s_instance) {
         s_instance = std::make_unique<DeviceManager>();
         if (profileEmpty != nullptr) *profileEmpty = s_instance->IsProductProfileEmpty();
@@ -103,7 +104,7 @@ DeviceManager* DeviceManager::GetInstance(bool* profileEmpty) {
 }
 
 void DeviceManager::Release() {
-    std::lock_guard<std::mutex> lock(s_instanceLock);
+    LockGuard lock(s_instanceLock);
     // The instance stays reachable while it goes: a hot-plug report that its destructor
     // waits for may still call into it.
     s_instance.reset();
@@ -134,14 +135,14 @@ DeviceManager::~DeviceManager() {
     m_discovery.Join();
     std::vector<std::shared_ptr<BaseDevice>> devices;
     {
-        std::unique_lock<std::mutex> lock(m_listLock);
+        UniqueLock lock(m_listLock);
         // No open starts any more; one in flight is cut short, fails and closes what it
         // built. Cut again until it has ended: its device may not have begun to connect yet.
         m_closing = true;
         if (m_callers > 0) LOG_PRINTF("waiting for %d opens", m_callers);
         while (m_callers > 0) {
             for (BaseDevice* device : m_openingDevices) device->GetCommonProtocol()->Shutdown();
-            m_openEnded.wait_for(lock, managertiming::kOpenCutRepeat);
+            m_openEnded.wait_for(lock.Native(), managertiming::kOpenCutRepeat);
         }
         for (auto& record : m_list) record->device = nullptr;
         devices = m_devices.RemoveAll();
@@ -158,18 +159,18 @@ void DeviceManager::Stop() {
     {
         // The devices go next: a heartbeat still waiting for its camera is cut, not waited out.
         // Not while a transfer is recorded: its controller still reboots the camera at the end.
-        std::lock_guard<std::mutex> lock(m_listLock);
+        LockGuard lock(m_listLock);
         if (GetUpgradeState() == 0) {
             for (BaseDevice* device : m_heartbeatsOut) device->GetCommonProtocol()->Shutdown();
         }
     }
-    { std::lock_guard<std::mutex> lock(m_waker->lock); }
+    { LockGuard lock(m_waker->lock); }
     m_waker->wake.notify_all();
 }
 
 void DeviceManager::Waker::WantPass() {
     {
-        std::lock_guard<std::mutex> guard(lock);
+        LockGuard guard(lock);
         passWanted = true;
     }
     wake.notify_all();
@@ -178,20 +179,21 @@ void DeviceManager::Waker::WantPass() {
 void DeviceManager::Run() {
     while (IsRunning()) {
         const std::chrono::milliseconds pause = RunOnce();
-        std::unique_lock<std::mutex> lock(m_waker->lock);
-        m_waker->wake.wait_for(lock, pause, [this] { return !IsRunning() || m_waker->passWanted; });
+        UniqueLock lock(m_waker->lock);
+        m_waker->wake.wait_for(lock.Native(), pause,
+                               [this]() REQUIRES(m_waker->lock) { return !IsRunning() || m_waker->passWanted; });
     }
 }
 
 std::chrono::milliseconds DeviceManager::RunOnce() {
     {
         // A loss found from here on asks for the pass after this one.
-        std::lock_guard<std::mutex> lock(m_waker->lock);
+        LockGuard lock(m_waker->lock);
         m_waker->passWanted = false;
     }
     PassResult pass;
     {
-        std::lock_guard<std::mutex> lock(m_listLock);
+        LockGuard lock(m_listLock);
         m_discovery.UpdateDeviceListInfo(m_list);
         // A record that an open is talking to the camera for is left to that open.
         for (auto& record : m_list) {
@@ -205,7 +207,7 @@ std::chrono::milliseconds DeviceManager::RunOnce() {
     for (const Report& report : pass.reports) m_reporter.Report(report.info, report.message);
     SendHeartbeats(pass);
     {
-        std::lock_guard<std::mutex> lock(m_listLock);
+        LockGuard lock(m_listLock);
         ApplyHeartbeats(pass);
     }
     // A device released while its heartbeat was out goes here, outside the list lock.
@@ -218,7 +220,7 @@ void DeviceManager::SendHeartbeats(PassResult& pass) {
     std::vector<std::function<void()>> jobs;
     jobs.reserve(pass.heartbeats.size());
     {
-        std::lock_guard<std::mutex> lock(m_listLock);
+        LockGuard lock(m_listLock);
         for (Heartbeat& beat : pass.heartbeats) {
             m_heartbeatsOut.push_back(beat.device.get());
             jobs.push_back([this, &beat] {
@@ -229,7 +231,7 @@ void DeviceManager::SendHeartbeats(PassResult& pass) {
         }
     }
     m_heartbeatWorkers.RunAll(std::move(jobs));
-    std::lock_guard<std::mutex> lock(m_listLock);
+    LockGuard lock(m_listLock);
     m_heartbeatsOut.clear();
 }
 
@@ -328,7 +330,7 @@ void DeviceManager::SetHotPlugStatusCallback(QlHotPlugStatusCallback callback, c
 }
 
 uint32_t DeviceManager::GetCameraCount() {
-    std::lock_guard<std::mutex> lock(m_listLock);
+    LockGuard lock(m_listLock);
     uint32_t count = 0;
     for (const auto& record : m_list) {
         if (Listed(*record)) ++count;
@@ -338,7 +340,7 @@ uint32_t DeviceManager::GetCameraCount() {
 
 int DeviceManager::GetDeviceInfoList(QlDeviceInfo* list, uint32_t count) {
     if (list == nullptr) return status::kNullArgument;
-    std::lock_guard<std::mutex> lock(m_listLock);
+    LockGuard lock(m_listLock);
     uint32_t written = 0;
     for (const auto& record : m_list) {
         if (written == count) break;
@@ -349,7 +351,7 @@ int DeviceManager::GetDeviceInfoList(QlDeviceInfo* list, uint32_t count) {
 
 int DeviceManager::GetDeviceInfo(QlDeviceInfo* info, uint32_t index) {
     if (info == nullptr) return status::kNullArgument;
-    std::lock_guard<std::mutex> lock(m_listLock);
+    LockGuard lock(m_listLock);
     if (index >= m_list.size()) {
         LOG_PRINTF("Index %u >= count %zu", index, m_list.size());
         return status::kInvalidParameter;
@@ -372,7 +374,7 @@ bool DeviceManager::CheckOpenedBy(const RecordKey& key, const char* text) {
         LOG_PRINTF("%s:%s is invalid.", key.name, "(null)");
         return false;
     }
-    std::unique_lock<std::mutex> lock(m_listLock);
+    UniqueLock lock(m_listLock);
     const Caller caller(*this, lock);
     // An open in flight decides first, as if it had held the list.
     WaitForOpens(lock, key, text);
@@ -403,9 +405,9 @@ void DeviceManager::Unreserve(const DeviceInfo& record) {
     m_openEnded.notify_all();
 }
 
-void DeviceManager::WaitForOpens(std::unique_lock<std::mutex>& lock, const RecordKey& key, const char* text) {
+void DeviceManager::WaitForOpens(UniqueLock& lock, const RecordKey& key, const char* text) {
     // Bounded by the other open's connection and reply waits.
-    m_openEnded.wait(lock, [&] {
+    m_openEnded.wait(lock.Native(), [&]() REQUIRES(m_listLock) {
         return std::none_of(m_opening.begin(), m_opening.end(),
                             [&](const DeviceInfo* record) { return key.Matches(*record, text); });
     });
@@ -417,7 +419,7 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
         status = status::kNullArgument;
         return nullptr;
     }
-    std::unique_lock<std::mutex> lock(m_listLock);
+    UniqueLock lock(m_listLock);
     const Caller caller(*this, lock);
     WaitForOpens(lock, key, text);
     if (m_closing) {
@@ -456,8 +458,9 @@ BaseDevice* DeviceManager::OpenDevice(const RecordKey& key, const char* text, in
     return nullptr;
 }
 
-BaseDevice* DeviceManager::OpenRecord(std::unique_lock<std::mutex>& lock, DeviceInfo& record, const RecordKey& key,
-                                      int& status) {
+// Not analysed: it lets go of and retakes the caller's lock, which the analysis cannot follow.
+BaseDevice* DeviceManager::OpenRecord(UniqueLock& lock, DeviceInfo& record, const RecordKey& key,
+                                      int& status) NO_THREAD_SAFETY_ANALYSIS {
     // Reserved, the record is left to this open while the camera is talked to without the
     // list lock.
     m_opening.push_back(&record);
@@ -531,11 +534,11 @@ std::shared_ptr<BaseDevice> DeviceManager::CreateAndOpen(DeviceInfo& snapshot, c
 
 int DeviceManager::OpenCuttable(BaseDevice& device, const std::function<int()>& open) {
     {
-        std::lock_guard<std::mutex> lock(m_listLock);
+        LockGuard lock(m_listLock);
         m_openingDevices.push_back(&device);
     }
     const int result = open();
-    std::lock_guard<std::mutex> lock(m_listLock);
+    LockGuard lock(m_listLock);
     m_openingDevices.erase(std::find(m_openingDevices.begin(), m_openingDevices.end(), &device));
     return result;
 }
@@ -544,7 +547,7 @@ void DeviceManager::ReleaseDevice(BaseDevice* device) {
     if (device == nullptr) return;
     std::shared_ptr<BaseDevice> released;
     {
-        std::lock_guard<std::mutex> lock(m_listLock);
+        LockGuard lock(m_listLock);
         for (auto& record : m_list) {
             if (record->device != device) continue;
             record->device = nullptr;
@@ -579,7 +582,7 @@ int DeviceManager::GetProperty(const char* key, void* data, int dataSize) {
         return status::kInvalidParameter;
     }
     const RecordKey& field = *PropertyMap.at(entry->id);
-    std::lock_guard<std::mutex> lock(m_listLock);
+    LockGuard lock(m_listLock);
     const DeviceInfo* match = nullptr;
     for (const auto& record : m_list) {
         if (field.Matches(*record, text)) match = record.get();

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "HeartbeatWorkers.h"
 #include "HotplugReporter.h"
 #include "LiveDevices.h"
+#include "Mutex.h"
 #include "StoppableThread.h"
 #include "Torvane_api.h"
 
@@ -41,9 +41,9 @@ public:
 
     // The first call creates the manager and, given a flag, stores whether no product
     // profile was found; later calls return it and leave the flag alone.
-    static DeviceManager* GetInstance(bool* profileEmpty = nullptr);
+    static DeviceManager* GetInstance(bool* profileEmpty = nullptr) EXCLUDES(s_instanceLock);
     // Destroys the instance: not from the manager's own thread.
-    static void Release();
+    static void Release() EXCLUDES(s_instanceLock);
 
     // moduleDir holds "/Config/" and "/Drivers/", by default the kit's own folder. Starts
     // discovery; the manager's own thread is started by Start.
@@ -54,9 +54,9 @@ public:
 
     // Asks the thread to end and wakes its sleep at once; a pass sends no further heartbeat
     // and cuts those under way (the devices are closed next).
-    void Stop();
+    void Stop() EXCLUDES(m_listLock);
     // One pass of the main loop; the pause to take before the next. Not while the thread runs.
-    std::chrono::milliseconds RunOnce();
+    std::chrono::milliseconds RunOnce() EXCLUDES(m_listLock);
 
     void SetHotPlugStatusCallback(QlHotPlugStatusCallback callback, const void* userData);
     // The transfer record: 0 none, 1 firmware upgrade, 2 JSON transfer. While it is set,
@@ -64,17 +64,17 @@ public:
     // to 0 when the controller's transfer ends.
     void SetUpgradeState(int state) { m_upgradeState->store(state); }
     int GetUpgradeState() const { return m_upgradeState->load(); }
-    uint32_t GetCameraCount();
-    int GetDeviceInfoList(QlDeviceInfo* list, uint32_t count);
-    int GetDeviceInfo(QlDeviceInfo* info, uint32_t index);
-    bool checkOpenedByURI(const char* uri);
-    bool checkOpenedByAlias(const char* alias);
+    uint32_t GetCameraCount() EXCLUDES(m_listLock);
+    int GetDeviceInfoList(QlDeviceInfo* list, uint32_t count) EXCLUDES(m_listLock);
+    int GetDeviceInfo(QlDeviceInfo* info, uint32_t index) EXCLUDES(m_listLock);
+    bool checkOpenedByURI(const char* uri) EXCLUDES(m_listLock);
+    bool checkOpenedByAlias(const char* alias) EXCLUDES(m_listLock);
     // The device, with status 0, or null with the failure; the caller presets status to 0.
-    BaseDevice* OpenDeviceByIP(const char* ip, int& status);
-    BaseDevice* OpenDeviceByURI(const char* uri, int& status);
-    BaseDevice* OpenDeviceByAlias(const char* alias, int& status);
+    BaseDevice* OpenDeviceByIP(const char* ip, int& status) EXCLUDES(m_listLock);
+    BaseDevice* OpenDeviceByURI(const char* uri, int& status) EXCLUDES(m_listLock);
+    BaseDevice* OpenDeviceByAlias(const char* alias, int& status) EXCLUDES(m_listLock);
     // Unlinks the device from its record, then closes and deletes it.
-    void ReleaseDevice(BaseDevice* device);
+    void ReleaseDevice(BaseDevice* device) EXCLUDES(m_listLock);
     // Whether a record holds the device.
     bool CheckDevicePtrVaild(const BaseDevice* device) const;
     // The device while a record holds it; holding the result keeps it alive through a call
@@ -82,7 +82,7 @@ public:
     std::shared_ptr<BaseDevice> AcquireDevice(const BaseDevice* device) const;
     // The keys "Py_IPNotMatchByURI", "Py_IPNotMatchBySN" and "Py_IPNotMatchByIP": data holds
     // the text to look for and room for the camera's and the host's address after it.
-    int GetProperty(const char* key, void* data, int dataSize);
+    int GetProperty(const char* key, void* data, int dataSize) EXCLUDES(m_listLock);
 
     bool IsProductProfileEmpty() const { return m_discovery.IsProductProfileEmpty(); }
     EnumSocketDevice& Discovery() { return m_discovery; }
@@ -115,52 +115,52 @@ private:
         bool jsonCameraSeen = false;
     };
 
-    BaseDevice* OpenDevice(const RecordKey& key, const char* text, int& status);
+    BaseDevice* OpenDevice(const RecordKey& key, const char* text, int& status) EXCLUDES(m_listLock);
     // Enters with the list lock held, leaves with it released: opens the record's device (or
     // builds one) with the record reserved and the lock released meanwhile.
-    BaseDevice* OpenRecord(std::unique_lock<std::mutex>& lock, DeviceInfo& record, const RecordKey& key, int& status);
+    BaseDevice* OpenRecord(UniqueLock& lock, DeviceInfo& record, const RecordKey& key, int& status) RELEASE(m_listLock);
     // Under the list lock, once the device is open: the record takes it unless the camera
     // left, the device `before` was released or the manager is going (status -1, null).
     BaseDevice* KeepOpen(DeviceInfo& record, const BaseDevice* before, const std::shared_ptr<BaseDevice>& opened,
-                         int& status);
+                         int& status) REQUIRES(m_listLock);
     // Without the list lock.
     static bool Reopen(BaseDevice& device, int& status);
-    std::shared_ptr<BaseDevice> CreateAndOpen(DeviceInfo& snapshot, const RecordKey& key, int& status);
+    std::shared_ptr<BaseDevice> CreateAndOpen(DeviceInfo& snapshot, const RecordKey& key, int& status)
+        EXCLUDES(m_listLock);
     // Opens the device, which the manager's end may cut short meanwhile.
-    int OpenCuttable(BaseDevice& device, const std::function<int()>& open);
-    bool CheckOpenedBy(const RecordKey& key, const char* text);
+    int OpenCuttable(BaseDevice& device, const std::function<int()>& open) EXCLUDES(m_listLock);
+    bool CheckOpenedBy(const RecordKey& key, const char* text) EXCLUDES(m_listLock);
     // Under the list lock: waits while an open of a record that the text names is in flight.
-    void WaitForOpens(std::unique_lock<std::mutex>& lock, const RecordKey& key, const char* text);
-    bool Reserved(const DeviceInfo& record) const;
-    void Unreserve(const DeviceInfo& record);
-    // Under the list lock.
-    void Visit(DeviceInfo& record, PassResult& pass);
-    void TellRemoved(DeviceInfo& record, PassResult& pass);
+    void WaitForOpens(UniqueLock& lock, const RecordKey& key, const char* text) REQUIRES(m_listLock);
+    bool Reserved(const DeviceInfo& record) const REQUIRES(m_listLock);
+    void Unreserve(const DeviceInfo& record) REQUIRES(m_listLock);
+    void Visit(DeviceInfo& record, PassResult& pass) REQUIRES(m_listLock);
+    void TellRemoved(DeviceInfo& record, PassResult& pass) REQUIRES(m_listLock);
     static bool Listed(const DeviceInfo& record);
-    // Without the list lock, side by side; none begins once the thread is asked to end.
-    void SendHeartbeats(PassResult& pass);
-    // Under the list lock.
-    void ApplyHeartbeats(PassResult& pass);
+    // Side by side; none begins once the thread is asked to end.
+    void SendHeartbeats(PassResult& pass) EXCLUDES(m_listLock);
+    void ApplyHeartbeats(PassResult& pass) REQUIRES(m_listLock);
 
     // Read without a lock; set until the instance's destruction has ended.
     static std::atomic<DeviceManager*> g_PtrDeviceManager;
-    static std::unique_ptr<DeviceManager> s_instance;  // guarded by s_instanceLock
-    static std::mutex s_instanceLock;
+    static std::unique_ptr<DeviceManager> s_instance GUARDED_BY(s_instanceLock);
+    static Mutex s_instanceLock;
 
     const DeviceFactory m_factory;
     // Shared with the controllers' end-of-transfer hooks, which may outlive the manager.
     const std::shared_ptr<std::atomic<int>> m_upgradeState = std::make_shared<std::atomic<int>>(0);
-    std::vector<std::unique_ptr<DeviceInfo>> m_list;  // in creation order; never shrinks
+    // The records are the list lock's too; the analysis sees only the vector.
+    std::vector<std::unique_ptr<DeviceInfo>> m_list GUARDED_BY(m_listLock);  // in creation order; never shrinks
     EnumSocketDevice m_discovery;
-    std::mutex m_listLock;
-    // Guarded by the list lock: the records an open is talking to the camera for, the opens
-    // and opened-checks under way, and whether the manager is going (opens then fail).
+    Mutex m_listLock;
+    // The records an open is talking to the camera for, the opens and opened-checks under
+    // way, and whether the manager is going (opens then fail).
     class Caller;
-    std::vector<const DeviceInfo*> m_opening;
-    std::vector<BaseDevice*> m_openingDevices;
-    std::vector<BaseDevice*> m_heartbeatsOut;  // the devices a pass waits for, held by the pass
-    int m_callers = 0;
-    bool m_closing = false;
+    std::vector<const DeviceInfo*> m_opening GUARDED_BY(m_listLock);
+    std::vector<BaseDevice*> m_openingDevices GUARDED_BY(m_listLock);
+    std::vector<BaseDevice*> m_heartbeatsOut GUARDED_BY(m_listLock);  // the devices a pass waits for, held by the pass
+    int m_callers GUARDED_BY(m_listLock) = 0;
+    bool m_closing GUARDED_BY(m_listLock) = false;
     std::condition_variable m_openEnded;
     std::atomic<bool> m_stopping{false};
     LiveDevices m_devices;
@@ -169,10 +169,10 @@ private:
     // The loop's sleep between passes; a lost data link ends it early. Shared with the
     // devices' hooks, which may be called while the manager goes.
     struct Waker {
-        std::mutex lock;
+        Mutex lock;
         std::condition_variable wake;
-        bool passWanted = false;
-        void WantPass();
+        bool passWanted GUARDED_BY(lock) = false;
+        void WantPass() EXCLUDES(lock);
     };
     const std::shared_ptr<Waker> m_waker = std::make_shared<Waker>();
 };

@@ -4,7 +4,7 @@
 
 BaseDevice* LiveDevices::Add(std::shared_ptr<BaseDevice> device) {
     BaseDevice* held = device.get();
-    std::lock_guard<std::mutex> lock(m_lock);
+    LockGuard lock(m_lock);
     m_devices.push_back(std::move(device));
     return held;
 }
@@ -13,7 +13,7 @@ bool LiveDevices::Contains(const BaseDevice* device) const { return Acquire(devi
 
 std::shared_ptr<BaseDevice> LiveDevices::Acquire(const BaseDevice* device) const {
     if (device == nullptr) return nullptr;
-    std::lock_guard<std::mutex> lock(m_lock);
+    LockGuard lock(m_lock);
     for (const auto& held : m_devices) {
         if (held.get() == device) return held;
     }
@@ -21,7 +21,7 @@ std::shared_ptr<BaseDevice> LiveDevices::Acquire(const BaseDevice* device) const
 }
 
 std::shared_ptr<BaseDevice> LiveDevices::Remove(const BaseDevice* device) {
-    std::lock_guard<std::mutex> lock(m_lock);
+    LockGuard lock(m_lock);
     const auto found = std::find_if(m_devices.begin(), m_devices.end(),
                                     [device](const std::shared_ptr<BaseDevice>& held) { return held.get() == device; });
     if (found == m_devices.end()) return nullptr;
@@ -32,7 +32,7 @@ std::shared_ptr<BaseDevice> LiveDevices::Remove(const BaseDevice* device) {
 
 std::vector<std::shared_ptr<BaseDevice>> LiveDevices::RemoveAll() {
     std::vector<std::shared_ptr<BaseDevice>> all;
-    std::lock_guard<std::mutex> lock(m_lock);
+    LockGuard lock(m_lock);
     all.swap(m_devices);
     return all;
 }

@@ -106,7 +106,7 @@ Sync::~Sync() {
 
 int Sync::SetSingleFrameReady(HasFrameType bits) {
     {
-        std::lock_guard<std::mutex> lock(m_frameReadyMutex);
+        LockGuard lock(m_frameReadyMutex);
         m_pendingBits |= static_cast<uint8_t>(bits & kAllKinds);
     }
     m_frameReadyCond.notify_all();
@@ -122,11 +122,11 @@ void Sync::Stop() {
     StoppableThread::Stop();
     // Set under each lock so that no waiter can miss it between its check and its wait.
     {
-        std::lock_guard<std::mutex> lock(m_frameReadyMutex);
+        LockGuard lock(m_frameReadyMutex);
         m_stopping = true;
     }
     m_frameReadyCond.notify_all();
-    { std::lock_guard<std::mutex> lock(m_outputMutex); }
+    { LockGuard lock(m_outputMutex); }
     m_outputCond.notify_all();
 }
 
@@ -142,14 +142,16 @@ void Sync::SetStream(bool enable) { m_stream = enable; }
 
 void Sync::RecycleCache() {
     {
-        std::lock_guard<std::mutex> lock(m_frameReadyMutex);
+        LockGuard lock(m_frameReadyMutex);
         m_recycleRequest = true;
     }
     m_frameReadyCond.notify_all();
 }
 
 void Sync::RecycleFrame() {
-    std::lock_guard<std::mutex> lock(m_outputMutex);
+    // The thread's pass flushes, or a caller while the thread does not run.
+    m_pass.Assume();
+    LockGuard lock(m_outputMutex);
     RecycleSyncFrame(m_output);
     for (SyncFrame& slot : m_queue) {
         RecycleSyncFrame(slot);
@@ -165,10 +167,11 @@ void Sync::SetWaitTime(unsigned short waitMs) { m_waitTime = waitMs; }
 HasFrameType Sync::GetSingleFrameReady() {
     HasFrameType bits;
     {
-        std::unique_lock<std::mutex> lock(m_frameReadyMutex);
+        UniqueLock lock(m_frameReadyMutex);
         // A flush request or a stop ends the wait too, so the pass can act on it at once.
-        m_frameReadyCond.wait_for(lock, std::chrono::milliseconds(m_waitTime.load()),
-                                  [this] { return m_pendingBits != 0 || m_recycleRequest || m_stopping; });
+        m_frameReadyCond.wait_for(
+            lock.Native(), std::chrono::milliseconds(m_waitTime.load()),
+            [this]() REQUIRES(m_frameReadyMutex) { return m_pendingBits != 0 || m_recycleRequest || m_stopping; });
         bits = m_pendingBits;
         m_pendingBits = 0;
     }
@@ -184,8 +187,9 @@ HasFrameType Sync::GetSingleFrameReady() {
 }
 
 int Sync::GetSyncFrame(unsigned short waitMs, SyncFrame& out) {
-    std::unique_lock<std::mutex> lock(m_outputMutex);
-    m_outputCond.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return m_output.mask != 0 || m_stopping; });
+    UniqueLock lock(m_outputMutex);
+    m_outputCond.wait_for(lock.Native(), std::chrono::milliseconds(waitMs),
+                          [this]() REQUIRES(m_outputMutex) { return m_output.mask != 0 || m_stopping; });
     if (m_output.mask == 0) {
         return 0;
     }
@@ -215,9 +219,12 @@ void Sync::Run() {
 }
 
 void Sync::RunOnce() {
+    // Run by the thread, or by hand while it does not run.
+    m_pass.Assume();
     if (!m_syncEnable) {
-        std::unique_lock<std::mutex> lock(m_frameReadyMutex);
-        m_frameReadyCond.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs), [this] { return m_stopping.load(); });
+        UniqueLock lock(m_frameReadyMutex);
+        m_frameReadyCond.wait_for(lock.Native(), std::chrono::milliseconds(kIdleWaitMs),
+                                  [this] { return m_stopping.load(); });
         return;
     }
     if (m_recycleRequest.exchange(false)) {
@@ -317,7 +324,7 @@ void Sync::SetSyncFrame(int slot) {
 
 void Sync::Publish(SyncFrame& slot) {
     {
-        std::lock_guard<std::mutex> lock(m_outputMutex);
+        LockGuard lock(m_outputMutex);
         // An unread older publication: the newest complete group wins.
         RecycleSyncFrame(m_output);
         m_output = slot;

@@ -3,13 +3,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 
 #include "Color_API.h"
 #include "Consumer.h"
 #include "Frame.h"
+#include "Mutex.h"
 #include "StoppableThread.h"
 #include "SyncFrame.h"
+#include "ThreadRole.h"
 #include "ToF_API.h"
 
 // Groups the frames that the plug-ins decode by the frame index of their data frame and
@@ -38,34 +39,34 @@ public:
     Sync& operator=(const Sync&) = delete;
 
     // Consumer: called on the plug-ins' decode threads.
-    int SetSingleFrameReady(HasFrameType bits) override;
+    int SetSingleFrameReady(HasFrameType bits) override EXCLUDES(m_frameReadyMutex);
 
     // Called before the thread is started; lets waits block again after a Stop (the
     // thread's start does the same).
     int Init();
     // Asks the thread to end and wakes every wait of this object at once. It hides the
     // base's Stop, which cannot wake these waits: stop a Sync through its own type.
-    void Stop();
+    void Stop() EXCLUDES(m_frameReadyMutex, m_outputMutex);
 
     // Switching on also flushes; only while the thread does not run.
     int SetSyncEnable(bool enable);
     // With the stream off every pass flushes.
     void SetStream(bool enable);
     // Asks the thread to flush on its next pass.
-    void RecycleCache();
+    void RecycleCache() EXCLUDES(m_frameReadyMutex);
     // Gives back every frame held; never beside a running thread.
-    void RecycleFrame();
+    void RecycleFrame() EXCLUDES(m_outputMutex);
 
     // Waits up to the wait time for announced bits and takes them; 0 when none came.
-    HasFrameType GetSingleFrameReady();
+    HasFrameType GetSingleFrameReady() EXCLUDES(m_frameReadyMutex);
     // Copies the published group into the frames that `out` points to (each bounded by the
     // destination's capacity) and gives the group back. 1 fresh group, 0 nothing published
     // within waitMs, 2 a group published more than kStaleMs earlier.
-    int GetSyncFrame(unsigned short waitMs, SyncFrame& out);
+    int GetSyncFrame(unsigned short waitMs, SyncFrame& out) EXCLUDES(m_outputMutex);
     void SetWaitTime(unsigned short waitMs);
 
     // One pass of the thread body; the thread is a loop over it.
-    void RunOnce();
+    void RunOnce() EXCLUDES(m_frameReadyMutex, m_outputMutex);
 
     // Bytes per pixel of a format; 0 (with a log line) for one that carries no pixels.
     static uint32_t getElementSize(PixelFormat format);
@@ -80,37 +81,40 @@ private:
 
     // Takes the frames of one kind while the plug-in has them ready.
     template <typename Api>
-    void TakeFrames(Api& api, FrameType type);
-    void StoreFrame(FrameType type, Frame* frame);
+    void TakeFrames(Api& api, FrameType type) REQUIRES(m_pass);
+    void StoreFrame(FrameType type, Frame* frame) REQUIRES(m_pass);
     // The slot of the group with this index, a fresh slot for a newer one, or kNoSlot.
-    int FindSyncQueueIndex(unsigned index);
-    void SetSyncFrame(int slot);
-    void Publish(SyncFrame& slot);
-    void AbandonOlderThan(int slot, uint32_t index);
+    int FindSyncQueueIndex(unsigned index) REQUIRES(m_pass);
+    void SetSyncFrame(int slot) REQUIRES(m_pass);
+    void Publish(SyncFrame& slot) REQUIRES(m_pass) EXCLUDES(m_outputMutex);
+    void AbandonOlderThan(int slot, uint32_t index) REQUIRES(m_pass);
     void RecycleSyncFrame(SyncFrame& group);
     // Back to the plug-in that hands out frames of this kind; null is ignored.
     void GiveBack(FrameType kind, Frame* frame);
-    Frame*& CurrentFrame(FrameType type);
+    Frame*& CurrentFrame(FrameType type) REQUIRES(m_pass);
 
     std::atomic<bool> m_syncEnable{false};
-    int32_t m_head = 0;
-    int32_t m_tail = 0;
+    // The groups being gathered and the frames in hand are the pass's alone: the thread's,
+    // or a caller's while the thread does not run. No lock guards them.
+    ThreadRole m_pass;
+    int32_t m_head GUARDED_BY(m_pass) = 0;
+    int32_t m_tail GUARDED_BY(m_pass) = 0;
     // Index of the last publication since the last flush; older frames would hand the
     // application a group older than one it may have seen.
-    uint32_t m_lastPublished = 0;
-    uint8_t m_pendingBits = 0;  // guarded by m_frameReadyMutex
+    uint32_t m_lastPublished GUARDED_BY(m_pass) = 0;
+    uint8_t m_pendingBits GUARDED_BY(m_frameReadyMutex) = 0;
     std::condition_variable m_frameReadyCond;
     std::condition_variable m_outputCond;
-    std::mutex m_frameReadyMutex;
-    std::mutex m_outputMutex;
-    SyncFrame m_queue[kQueueSize] = {};
-    SyncFrame m_output = {};  // guarded by m_outputMutex
+    Mutex m_frameReadyMutex;
+    Mutex m_outputMutex;
+    SyncFrame m_queue[kQueueSize] GUARDED_BY(m_pass) = {};
+    SyncFrame m_output GUARDED_BY(m_outputMutex) = {};
     ToF_API* const m_tofApi;
     Color_API* const m_colorApi;
-    Frame* m_curDepth = nullptr;
-    Frame* m_curIR = nullptr;
-    Frame* m_curConfidence = nullptr;
-    Frame* m_curColor = nullptr;
+    Frame* m_curDepth GUARDED_BY(m_pass) = nullptr;
+    Frame* m_curIR GUARDED_BY(m_pass) = nullptr;
+    Frame* m_curConfidence GUARDED_BY(m_pass) = nullptr;
+    Frame* m_curColor GUARDED_BY(m_pass) = nullptr;
     std::atomic<bool> m_stream{true};
     std::atomic<bool> m_recycleRequest{false};
     std::atomic<uint16_t> m_waitTime{kDefaultWaitMs};

@@ -1,6 +1,4 @@
 #pragma once
-#include <mutex>
-
 #include "TransferController.h"
 
 // The JSON parameter-file exchange: the camera posts its file to the host, waits in JSON

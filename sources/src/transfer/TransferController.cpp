@@ -27,7 +27,7 @@ void TransferController::StopAndJoin() {
 
 void TransferController::StopWorker() {
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        LockGuard guard(m_lock);
         m_stop = true;
     }
     m_wake.notify_all();
@@ -43,8 +43,8 @@ void TransferController::StartWorker() {
 bool TransferController::OnWorkerThread() const { return m_workerId.load() == std::this_thread::get_id(); }
 
 bool TransferController::Sleep() {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return !m_wake.wait_for(lock, m_timing.poll, [this] { return m_stop.load(); });
+    UniqueLock lock(m_lock);
+    return !m_wake.wait_for(lock.Native(), m_timing.poll, [this] { return m_stop.load(); });
 }
 
 void TransferController::SetStatus(int status) {
@@ -71,27 +71,27 @@ void TransferController::SetStatus(int status) {
     }
     // The status turns 1 only once the last worker is gone, so that a detection in between
     // cannot start a worker that this stop would then end.
-    std::lock_guard<std::mutex> guard(m_startLock);
+    LockGuard guard(m_startLock);
     StopAndJoin();
     begin();
     if (m_detectPending.exchange(false)) StartWorker();
 }
 
 bool TransferController::Serves(const DeviceCommonProtocol* protocol) const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     return !m_active.load() || m_pProtocol == nullptr || m_pProtocol == protocol;
 }
 
 void TransferController::StopForHandOver() {
     if (OnWorkerThread()) return;
-    std::lock_guard<std::mutex> guard(m_startLock);
+    LockGuard guard(m_startLock);
     StopAndJoin();
 }
 
 int TransferController::SetDetectParams_P() {
     LOG_PRINTF("%s", m_detectedText);
     m_detectPending = true;
-    std::lock_guard<std::mutex> guard(m_startLock);
+    LockGuard guard(m_startLock);
     if (Status() == kSetUp && !IsRunning()) {
         StartWorker();
         m_detectPending = false;
@@ -119,7 +119,7 @@ void TransferController::Detach(DeviceCommonProtocol* protocol) {
     int status = 0;
     {
         // Decided under the start lock, so that a transfer begun meanwhile is not ended.
-        std::lock_guard<std::mutex> guard(m_startLock);
+        LockGuard guard(m_startLock);
         StopAndJoin();
         if (Protocol() != protocol) return;
         const std::string tag = Tag();
@@ -142,7 +142,7 @@ void TransferController::Shutdown() {
         EndForShutdown();
         return;
     }
-    std::lock_guard<std::mutex> guard(m_startLock);
+    LockGuard guard(m_startLock);
     EndForShutdown();
 }
 
@@ -155,13 +155,13 @@ void TransferController::EndForShutdown() {
 }
 
 void TransferController::SetTransferHooks(std::function<void()> begun, std::function<void()> ended) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     m_begunHook = std::move(begun);
     m_endedHook = std::move(ended);
 }
 
 std::function<void()> TransferController::Hook(std::function<void()> TransferController::*which) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     return this->*which;
 }
 
@@ -189,33 +189,33 @@ void TransferController::EndDetached() {
 }
 
 void TransferController::StoreImgPath(const std::string& path) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     m_imgPath = path;
 }
 
 std::string TransferController::ImgPath() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     return m_imgPath;
 }
 
 void TransferController::SetCallback(Callback callback, const void* userData) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     m_pCallback = callback;
     m_pUserData = const_cast<void*>(userData);
 }
 
 TransferController::Callback TransferController::GetCallback() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     return m_pCallback;
 }
 
 void TransferController::SetProtocol(DeviceCommonProtocol* protocol) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     m_pProtocol = protocol;
 }
 
 DeviceCommonProtocol* TransferController::Protocol() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     return m_pProtocol;
 }
 
@@ -235,7 +235,7 @@ int TransferController::Deliver(int status, int params) {
     Callback callback;
     void* userData;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        LockGuard guard(m_lock);
         callback = m_pCallback;
         userData = m_pUserData;
     }

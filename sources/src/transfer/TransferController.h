@@ -4,10 +4,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "Mutex.h"
 #include "StoppableThread.h"
 #include "UsbStorageList.h"
 
@@ -43,7 +43,7 @@ public:
     void SetStatus(int status);
     int Status() const { return m_Status.load(std::memory_order_acquire); }
     // The camera has been seen; starts the worker in status 1. Always 0.
-    int SetDetectParams_P();
+    int SetDetectParams_P() EXCLUDES(m_startLock);
     // Ends a transfer: stops the HTTP server, empties the storage-device list, reboots and
     // disconnects the camera, status 0.
     void RebootAndrm();
@@ -61,14 +61,14 @@ public:
     // The device that owns `protocol` is going: the worker is stopped and joined first, and
     // a transfer still running ends with the report (status, -1). Any other command set
     // leaves the controller alone.
-    void Detach(DeviceCommonProtocol* protocol);
+    void Detach(DeviceCommonProtocol* protocol) EXCLUDES(m_startLock);
     // Shut-down: the worker is stopped and joined; a camera whose transfer is still running
     // is rebooted. The command set is dropped: nothing of the kit is used afterwards.
-    void Shutdown();
+    void Shutdown() EXCLUDES(m_startLock);
     // `begun` runs when a transfer starts (status 1), `ended` once when it ends, whatever the
     // outcome, before the application hears a final report that the controller makes itself.
     // Neither may call into the controller.
-    void SetTransferHooks(std::function<void()> begun, std::function<void()> ended);
+    void SetTransferHooks(std::function<void()> begun, std::function<void()> ended) EXCLUDES(m_lock);
     // Frees the controller: at once, or at its worker's end when called from its own worker
     // (a callback that shuts the kit down).
     void Dispose();
@@ -85,11 +85,11 @@ protected:
     // `detectedText`: the log line of each detection the main loop reports.
     TransferController(const char* threadName, const char* detectedText, Timing timing, Following following);
 
-    void SetCallback(Callback callback, const void* userData);
-    Callback GetCallback() const;
-    void SetProtocol(DeviceCommonProtocol* protocol);
+    void SetCallback(Callback callback, const void* userData) EXCLUDES(m_lock);
+    Callback GetCallback() const EXCLUDES(m_lock);
+    void SetProtocol(DeviceCommonProtocol* protocol) EXCLUDES(m_lock);
     // Null once detached.
-    DeviceCommonProtocol* Protocol() const;
+    DeviceCommonProtocol* Protocol() const EXCLUDES(m_lock);
     // Camera tag for log lines.
     std::string Tag() const;
     // Calls the callback outside the lock; -1 (and NoCallback) when none is set. Nothing
@@ -143,18 +143,18 @@ protected:
     bool SendFileSums(DeviceCommonProtocol& protocol);
     void ResetWaitCount() { m_waitCount = 0; }
     // False when a stop request ended the wait.
-    bool Sleep();
+    bool Sleep() EXCLUDES(m_lock);
     bool StopRequested() const { return m_stop.load(); }
     // For the subclasses' destructors: no pass may run once their members are gone.
     void StopAndJoin();
     // Before the application hands over a new transfer: the worker of the last one goes
     // first, so that it never acts with the new command set, callback or file.
-    void StopForHandOver();
+    void StopForHandOver() EXCLUDES(m_startLock);
     // True when `protocol` may take part: no transfer runs, or it runs with this command set.
-    bool Serves(const DeviceCommonProtocol* protocol) const;
+    bool Serves(const DeviceCommonProtocol* protocol) const EXCLUDES(m_lock);
 
-    void StoreImgPath(const std::string& path);
-    std::string ImgPath() const;
+    void StoreImgPath(const std::string& path) EXCLUDES(m_lock);
+    std::string ImgPath() const EXCLUDES(m_lock);
     std::vector<std::string> UsbStorageDevices() const { return m_usbStorage.Entries(); }
 
     std::atomic<uint32_t> m_imgFileLen{0};
@@ -163,7 +163,7 @@ protected:
 private:
     void Run() final;
     Pass TimeOut();
-    void StopWorker();
+    void StopWorker() EXCLUDES(m_lock);
     void StartWorker();
     bool OnWorkerThread() const;
     // Marks the transfer ended and runs the hook; false when none was running.
@@ -172,8 +172,8 @@ private:
     void EndDetached();
     void EndForShutdown();
     // Report without the stop rule.
-    int Deliver(int status, int params);
-    std::function<void()> Hook(std::function<void()> TransferController::*which);
+    int Deliver(int status, int params) EXCLUDES(m_lock);
+    std::function<void()> Hook(std::function<void()> TransferController::*which) EXCLUDES(m_lock);
 
     // The camera's last state: reboot, then the final report.
     int Finish(int params);
@@ -191,16 +191,17 @@ private:
     int m_waitCount = 0;  // worker only
     CameraState m_last;   // worker only
 
-    // Serialises the start and stop decisions of other threads.
-    std::mutex m_startLock;
-    mutable std::mutex m_lock;  // guards the members below
+    // Serialises the start and stop decisions of other threads; it guards a sequence of steps,
+    // no member.
+    Mutex m_startLock;
+    mutable Mutex m_lock;
     std::condition_variable m_wake;
-    DeviceCommonProtocol* m_pProtocol = nullptr;  // borrowed from its device
-    Callback m_pCallback = nullptr;
-    void* m_pUserData = nullptr;
-    std::function<void()> m_begunHook;
-    std::function<void()> m_endedHook;
-    std::string m_imgPath;
+    DeviceCommonProtocol* m_pProtocol GUARDED_BY(m_lock) = nullptr;  // borrowed from its device
+    Callback m_pCallback GUARDED_BY(m_lock) = nullptr;
+    void* m_pUserData GUARDED_BY(m_lock) = nullptr;
+    std::function<void()> m_begunHook GUARDED_BY(m_lock);
+    std::function<void()> m_endedHook GUARDED_BY(m_lock);
+    std::string m_imgPath GUARDED_BY(m_lock);
 
     UsbStorageList m_usbStorage;
 };
@@ -209,29 +210,29 @@ private:
 template <typename Controller>
 class TransferInstance {
 public:
-    static Controller* Get() {
-        std::lock_guard<std::mutex> guard(s_lock);
+    static Controller* Get() EXCLUDES(s_lock) {
+        LockGuard guard(s_lock);
         if (s_instance == nullptr) s_instance = new Controller();
         return s_instance;
     }
     // Null when none was made or it was released.
-    static Controller* Existing() {
-        std::lock_guard<std::mutex> guard(s_lock);
+    static Controller* Existing() EXCLUDES(s_lock) {
+        LockGuard guard(s_lock);
         return s_instance;
     }
-    static void Release() {
+    static void Release() EXCLUDES(s_lock) {
         Controller* going = Existing();
         if (going == nullptr) return;
         // Still reachable while its worker stops: a callback into the kit may look it up.
         going->Shutdown();
         {
-            std::lock_guard<std::mutex> guard(s_lock);
+            LockGuard guard(s_lock);
             s_instance = nullptr;
         }
         going->Dispose();
     }
 
 private:
-    static inline std::mutex s_lock;
-    static inline Controller* s_instance = nullptr;
+    static inline Mutex s_lock;
+    static inline Controller* s_instance GUARDED_BY(s_lock) = nullptr;
 };

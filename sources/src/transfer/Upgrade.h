@@ -1,6 +1,4 @@
 #pragma once
-#include <mutex>
-
 #include "TransferController.h"
 
 struct DeviceInfo;

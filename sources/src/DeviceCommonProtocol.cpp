@@ -1,8 +1,8 @@
 #include "DeviceCommonProtocol.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "ByteOrder.h"
 #include "KitCommands.h"
 #include "StatusCodes.h"
 #include "log.h"
@@ -162,7 +162,7 @@ int DeviceCommonProtocol::SetFrameRate(int fps) {
     return set.result;
 }
 
-// Calibration values follow the sub-id as little-endian doubles, the host's own layout.
+// Calibration values follow the sub-id as little-endian doubles.
 int DeviceCommonProtocol::QueryDoubles(uint8_t firstSub, double* out, DoubleParts parts) {
     const int counts[2] = {parts.first, parts.second};
     for (int part = 0; part < 2 && counts[part] > 0; ++part) {
@@ -171,7 +171,8 @@ int DeviceCommonProtocol::QueryDoubles(uint8_t firstSub, double* out, DoublePart
         buf[0] = static_cast<uint8_t>(firstSub + part);
         const int ret = Exchange(kCalibration, buf, size, 1, CMDTYPE_GET);
         if (ret != 0) return ret;
-        std::memcpy(out + (part == 0 ? 0 : parts.first), buf + 1, counts[part] * sizeof(double));
+        double* values = out + (part == 0 ? 0 : parts.first);
+        for (int i = 0; i < counts[part]; ++i) values[i] = byteorder::GetLeDouble(buf + 1 + i * sizeof(double));
     }
     return 0;
 }
@@ -182,7 +183,8 @@ int DeviceCommonProtocol::SendDoubles(uint8_t firstSub, const double* values, Do
         uint8_t buf[1 + kMostDoubles * sizeof(double)] = {};
         const int size = 1 + counts[part] * static_cast<int>(sizeof(double));
         buf[0] = static_cast<uint8_t>(firstSub + part);
-        std::memcpy(buf + 1, values + (part == 0 ? 0 : parts.first), counts[part] * sizeof(double));
+        const double* sent = values + (part == 0 ? 0 : parts.first);
+        for (int i = 0; i < counts[part]; ++i) byteorder::PutLeDouble(buf + 1 + i * sizeof(double), sent[i]);
         const int ret = Command(kCalibration, buf, size, size, CMDTYPE_SET);
         if (ret != 0) return ret;
     }

@@ -39,6 +39,19 @@ MCUParameters GetMCU(const uint8_t* p) {
                          static_cast<uint16_t>(byteorder::GetLe16(p + 4))};
 }
 
+void PutFactoryRecord(uint8_t* p, const FactoryMode& fm) {
+    const int32_t fields[] = {fm.mode, fm.bImuSwitch, fm.bAudioSwitch, fm.bDepthSwitch, fm.bRGBSwitch};
+    for (int32_t field : fields) {
+        byteorder::PutLe32(p, static_cast<uint32_t>(field));
+        p += sizeof(field);
+    }
+}
+
+FactoryMode GetFactoryRecord(const uint8_t* p) {
+    const auto field = [p](int index) { return static_cast<int32_t>(byteorder::GetLe32(p + index * sizeof(int32_t))); };
+    return FactoryMode{field(0), field(1), field(2), field(3), field(4)};
+}
+
 bool SameMCU(const MCUParameters& a, const MCUParameters& b) {
     return a.signalType == b.signalType && a.polarity == b.polarity && a.width == b.width &&
            a.intervalOrDelay == b.intervalOrDelay;
@@ -211,11 +224,12 @@ int DeviceCommonProtocol::Reboot() {
     return Command(kFactory, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
 }
 
+// The get carries the record as it stands and the reply replaces it: five little-endian int32.
 int DeviceCommonProtocol::QueryFactoryMode(FactoryMode& fm) {
     uint8_t buf[sizeof(FactoryMode)];
-    std::memcpy(buf, &fm, sizeof(buf));
+    PutFactoryRecord(buf, fm);
     const int ret = Exchange(kFactory, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0) std::memcpy(&fm, buf, sizeof(buf));
+    if (ret == 0) fm = GetFactoryRecord(buf);
     return ret;
 }
 

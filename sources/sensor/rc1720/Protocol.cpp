@@ -176,16 +176,12 @@ int Protocol::GetRGBMaxExposureTime(uint8_t& value) {
 }
 
 int Protocol::GetRGBGain(float& gain) {
-    return GetValue(kGain, __func__, gain, [](const uint8_t* at) {
-        float value;
-        std::memcpy(&value, at, sizeof(value));
-        return value;
-    });
+    return GetValue(kGain, __func__, gain, [](const uint8_t* at) { return byteorder::GetLeFloat(at); });
 }
 
 int Protocol::SetRGBGain(float gain) {
     uint8_t buf[kValueBuffer] = {};
-    std::memcpy(buf + 1, &gain, sizeof(gain));
+    byteorder::PutLeFloat(buf + 1, gain);
     return SetValue(kGain, buf, __func__, gain, &Protocol::GetRGBGain);
 }
 

@@ -393,9 +393,7 @@ bool RC1720::DecodeRGB(const Frame& raw, Frame& rgb) {
     if (raw.length < static_cast<uint32_t>(kHeaderBytes + kExposureBytes + kJpegMarkerBytes)) return false;
     const uint8_t* payload = raw.data + kHeaderBytes;
     const uint32_t length = raw.length - kHeaderBytes;
-    float exposure = 0;
-    std::memcpy(&exposure, payload + length - kExposureBytes, sizeof(exposure));
-    rgb.exposureTime = exposure * kExposureScale;
+    rgb.exposureTime = byteorder::GetLeFloat(payload + length - kExposureBytes) * kExposureScale;
     if (payload[0] != 0xFF || payload[1] != 0xD8) return false;
     const RecordSize size = SizeOfType(raw.data[0]);
     rgb.width = static_cast<uint16_t>(size.width);

@@ -24,6 +24,20 @@ constexpr int kTestModeWithRegisters = 1;  // the mode whose param1 1 also sends
 // Every confirmed set: the read-back line also when a read fails.
 const ConfirmRule kConfirm{linktiming::kReadBackReads, linktiming::kReadBackPause, true};
 
+// The record as it travels: range, then effectDepthMax, effectDepthMin and depthMax little-endian.
+void PutMeasuringRecord(uint8_t* p, const MeasuringRange& r) {
+    p[0] = r.range;
+    byteorder::PutLe16(p + 1, r.effectDepthMax);
+    byteorder::PutLe16(p + 3, r.effectDepthMin);
+    byteorder::PutLe16(p + 5, r.depthMax);
+}
+
+MeasuringRange GetMeasuringRecord(const uint8_t* p) {
+    return MeasuringRange{p[0], static_cast<uint16_t>(byteorder::GetLe16(p + 1)),
+                          static_cast<uint16_t>(byteorder::GetLe16(p + 3)),
+                          static_cast<uint16_t>(byteorder::GetLe16(p + 5))};
+}
+
 bool FitsByte(int value) { return value >= 0 && value <= UINT8_MAX; }
 bool FitsSignedByte(int value) { return value >= INT8_MIN && value <= INT8_MAX; }
 
@@ -247,7 +261,7 @@ int Protocol::SetDualFreqMode(DualRangeParams& params) {
 int Protocol::QueryMeasuringRange(MeasuringRange& range) {
     uint8_t buf[sizeof(MeasuringRange)] = {range.range};
     const int ret = Exchange(kMeasuringRange, buf, sizeof(buf), 1, CMDTYPE_GET);
-    if (ret == 0) std::memcpy(&range, buf, sizeof(range));
+    if (ret == 0) range = GetMeasuringRecord(buf);
     return ret;
 }
 
@@ -259,7 +273,7 @@ int Protocol::GetMeasuringRange(MeasuringRange& range) {
 
 int Protocol::SetMeasuringRange(const MeasuringRange& range) {
     uint8_t buf[sizeof(MeasuringRange)];
-    std::memcpy(buf, &range, sizeof(buf));
+    PutMeasuringRecord(buf, range);
     MeasuringRange last{};
     const auto query = [&] {
         last = MeasuringRange{};

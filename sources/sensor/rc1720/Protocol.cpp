@@ -30,14 +30,8 @@ const ConfirmRule kConfirm{5, std::chrono::milliseconds(10), false};
 
 bool KnownDsp(int32_t config) { return config == kDspConfigSwitch || config == kDspConfigDistortion; }
 
-// Where a DSP item sits in the 0x19 payload.
-void FillDsp(uint8_t* buf, const DSPParameters& params, bool get) {
-    const bool item = params.DSPConfig == kDspConfigDistortion;
-    buf[0] = params.option;
-    buf[1] = static_cast<uint8_t>((item ? kDspClassItem : kDspClassSwitch) | (get ? kDspGetBit : 0));
-    buf[2] = kDspTargetColour;
-    if (item) buf[3] = kDspItemDistortion;
-    if (!get) buf[item ? 4 : 3] = params.enable;
+const dspcmd::DspItem& DspItemOf(int32_t config) {
+    return config == kDspConfigDistortion ? kDspDistortion : kDspSwitch;
 }
 
 }  // namespace
@@ -218,10 +212,11 @@ int Protocol::SetColorResolution(int width, int height) {
 
 int Protocol::QueryDsp(DSPParameters& params, const char* operation) {
     uint8_t buf[kDspBuffer] = {};
-    FillDsp(buf, params, true);
-    const int ret = Send(kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET, operation);
+    const dspcmd::DspItem& item = DspItemOf(params.DSPConfig);
+    dspcmd::FillDsp(buf, item, params, true);
+    const int ret = Send(dspcmd::kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET, operation);
     if (ret != 0) return ret;
-    params.enable = params.DSPConfig == kDspConfigDistortion ? buf[4] : buf[3];
+    dspcmd::ReadDsp(buf, item, params);
     LOG_DEVICE(m_commonControl->GetDeviceSN(), "option:%d  DSPConfig:%d  enable:%d threshold:%d", params.option,
                params.DSPConfig, params.enable, params.threshold);
     return 0;
@@ -246,10 +241,10 @@ int Protocol::SetDspStatus(const DSPParameters& params) {
         return status::kNotMine;
     }
     uint8_t buf[kDspBuffer] = {};
-    FillDsp(buf, params, false);
+    dspcmd::FillDsp(buf, DspItemOf(params.DSPConfig), params, false);
     DSPParameters got = params;
     const Confirmation set = SetConfirmed(
-        kDsp, buf, sizeof(buf), __func__, [&] { return QueryDsp(got, "GetDspStatus"); },
+        dspcmd::kDsp, buf, sizeof(buf), __func__, [&] { return QueryDsp(got, "GetDspStatus"); },
         [&] { return got.enable == params.enable; });
     if (set.writeLine) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(),

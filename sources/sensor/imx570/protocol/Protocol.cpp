@@ -11,6 +11,7 @@
 namespace {
 
 using namespace tofcmd;
+using namespace dspcmd;
 
 constexpr int kPayload = 64;         // the most a command payload carries
 constexpr int kRegisterPayload = 8;  // address, value, and four bytes the camera does not read
@@ -44,33 +45,15 @@ bool FitsSignedByte(int value) { return value >= INT8_MIN && value <= INT8_MAX; 
 }  // namespace
 
 // A DSP item of the 0x19 payload with the bytes that carry it.
-struct Protocol::DspLayout : DspItem {
+struct Protocol::DspLayout : tofcmd::DspItem {
     static DspLayout For(int config) { return {DspItemOf(config)}; }
 
     void Fill(uint8_t* buf, const DSPParameters& p, bool get) const {
-        buf[0] = p.option;
-        if (cls == 0) return;
-        buf[1] = static_cast<uint8_t>(cls | (get ? kDspGetBit : 0));
-        buf[2] = target;
-        if (cls == kDspClassSwitch) {
-            if (!get) buf[3] = p.enable;
-            return;
-        }
-        buf[3] = item;
-        if (get) return;
-        buf[4] = p.enable;
-        if (setThreshold == 1) buf[5] = static_cast<uint8_t>(p.threshold);
-        if (setThreshold == 2) byteorder::PutLe16(buf + 5, p.threshold);
-        if (extra) byteorder::PutLe16(buf + 7, kConfidenceExtra);
+        FillDsp(buf, *this, p, get);
+        if (cls == kDspClassItem && !get && extra) byteorder::PutLe16(buf + 7, kConfidenceExtra);
     }
 
-    void Read(const uint8_t* buf, DSPParameters& p) const {
-        if (cls == kDspClassSwitch) p.enable = buf[3];
-        if (cls != kDspClassItem) return;
-        p.enable = buf[4];
-        if (getThreshold == 1) p.threshold = buf[5];
-        if (getThreshold == 2) p.threshold = static_cast<uint16_t>(byteorder::GetLe16(buf + 5));
-    }
+    void Read(const uint8_t* buf, DSPParameters& p) const { ReadDsp(buf, *this, p); }
 };
 
 Protocol::Protocol(linktiming::SleepFunction sleep) : m_sleep(std::move(sleep)) {}

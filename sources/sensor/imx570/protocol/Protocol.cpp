@@ -22,9 +22,6 @@ constexpr uint16_t kConfidenceExtra = 4600;
 constexpr int kTestModeBytes = 5;          // mode, param1, and param2..4 for the registers
 constexpr int kTestModeWithRegisters = 1;  // the mode whose param1 1 also sends param2..4
 
-// Every confirmed set: the read-back line also when a read fails.
-const ConfirmRule kConfirm{linktiming::kReadBackReads, linktiming::kReadBackPause, true};
-
 // The record as it travels: range, then effectDepthMax, effectDepthMin and depthMax little-endian.
 void PutMeasuringRecord(uint8_t* p, const MeasuringRange& r) {
     p[0] = r.range;
@@ -77,12 +74,6 @@ int Protocol::Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
     return ret;
 }
 
-template <typename Query, typename Same>
-Confirmation Protocol::SetConfirmed(int cmd, uint8_t* buf, int size, Query&& query, Same&& same) {
-    return SetAndConfirm(
-        kConfirm, m_sleep, [&] { return Command(cmd, buf, size, size, CMDTYPE_SET); }, query, same);
-}
-
 int Protocol::SendCameraInitParamsEnable(bool enable) {
     uint8_t buf[kPayload] = {static_cast<uint8_t>(enable ? 1 : 0)};
     return Command(kInitParams, buf, sizeof(buf), sizeof(buf), CMDTYPE_SET);
@@ -111,7 +102,7 @@ int Protocol::SetToFExposureTime(const ExposureTime& exposure) {
     uint8_t buf[sizeof(ExposureTime)] = {exposure.range};
     byteorder::PutLe32(buf + 1, exposure.exposureTime);
     uint32_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kExposure, buf, sizeof(buf), [&] { return QueryExposure(exposure.range, last); },
         [&] { return last == exposure.exposureTime; });
     if (set.writeLine)
@@ -140,7 +131,7 @@ int Protocol::SetRegVal(uint16_t address, uint16_t value) {
     byteorder::PutLe16(buf, address);
     byteorder::PutLe16(buf + 2, value);
     uint16_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kRegister, buf, sizeof(buf), [&] { return QueryRegister(address, last); }, [&] { return last == value; });
     if (set.writeLine) LOG_DEVICE(Tag(), "Set RegVal val:%d; Get val:%d .", value, last);
     return set.result;
@@ -164,7 +155,7 @@ int Protocol::SetDataMode(const uint8_t& mode) {
     const uint8_t want = mode;
     uint8_t buf[1] = {want};
     uint8_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDataMode, buf, sizeof(buf), [&] { return QueryByte(kDataMode, 0, last); }, [&] { return last == want; });
     if (set.writeLine) LOG_DEVICE(Tag(), "Set DataMode:%d; Get DataMode:%d.", want, last);
     return set.result;
@@ -190,7 +181,7 @@ int Protocol::SetDepthRange(const DepthRange& range) {
     }
     uint8_t buf[1] = {static_cast<uint8_t>(want)};
     uint8_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDepthRange, buf, sizeof(buf), [&] { return QueryByte(kDepthRange, 0, last); },
         [&] { return static_cast<int8_t>(last) == want; });
     if (set.writeLine) LOG_DEVICE(Tag(), "Set DepthRange:%d; GetDepthRange:%d", want, static_cast<int8_t>(last));
@@ -226,7 +217,7 @@ int Protocol::SetDualFreqMode(DualRangeParams& params) {
     uint8_t buf[4] = {kDualRanges, static_cast<uint8_t>(params.range1), static_cast<uint8_t>(params.range2),
                       static_cast<uint8_t>(params.range3)};
     DualRangeParams last{};
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDualFreq, buf, sizeof(buf), [&] { return QueryDualFreq(last); },
         [&] {
             return last.totalRange == params.totalRange && last.range1 == params.range1 &&
@@ -263,7 +254,7 @@ int Protocol::SetMeasuringRange(const MeasuringRange& range) {
         last.range = range.range;
         return QueryMeasuringRange(last);
     };
-    const Confirmation set = SetConfirmed(kMeasuringRange, buf, sizeof(buf), query, [&] {
+    const Confirmation set = m_sets.Set(kMeasuringRange, buf, sizeof(buf), query, [&] {
         return last.depthMax == range.depthMax && last.effectDepthMax == range.effectDepthMax &&
                last.effectDepthMin == range.effectDepthMin;
     });
@@ -290,7 +281,7 @@ Confirmation Protocol::SetSubByte(int cmd, uint8_t sub, int value, int& last) {
         return {status::kInvalidParameter, false};
     }
     uint8_t buf[2] = {sub, static_cast<uint8_t>(value)};
-    return SetConfirmed(
+    return m_sets.Set(
         cmd, buf, sizeof(buf), [&] { return QuerySubByte(cmd, sub, last); }, [&] { return last == value; });
 }
 
@@ -405,7 +396,7 @@ int Protocol::SetList(uint8_t sub, uint8_t count, const uint8_t* entries, int ro
         }
         return true;
     };
-    const Confirmation set = SetConfirmed(kSensorInfo, buf, sizeof(buf), query, same);
+    const Confirmation set = m_sets.Set(kSensorInfo, buf, sizeof(buf), query, same);
     if (set.writeLine)
         LOG_DEVICE(Tag(), "Set %s list.count: %d; Get %s list_.count:%d.", names.list, count, names.list, lastCount);
     return set.result;
@@ -454,7 +445,7 @@ int Protocol::SetDspStatus(const DSPParameters& params) {
         last = DSPParameters{params.DSPConfig, params.option, 0, 0};
         return QueryDsp(last, last);
     };
-    const Confirmation set = SetConfirmed(kDsp, buf, sizeof(buf), query, [&] {
+    const Confirmation set = m_sets.Set(kDsp, buf, sizeof(buf), query, [&] {
         return last.enable == params.enable &&
                (params.enable == 0 || !layout.comparesThreshold || last.threshold == params.threshold);
     });
@@ -501,7 +492,7 @@ int Protocol::SetConfidenceFilterParams(const ConfidenceFilterParams& params) {
     DspLayout::For(kDspConfigConfidence).Fill(buf, dsp, false);
     const bool on = params.enable != 0;
     ConfidenceFilterParams last{};
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDsp, buf, sizeof(buf), [&] { return QueryConfidence(last); },
         [&] { return (last.enable != 0) == on && (!on || last.threshold == threshold); });
     if (set.writeLine) {

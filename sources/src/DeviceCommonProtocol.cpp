@@ -1,8 +1,10 @@
 #include "DeviceCommonProtocol.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
+#include <string>
 
+#include "ByteOrder.h"
 #include "KitCommands.h"
 #include "StatusCodes.h"
 #include "log.h"
@@ -20,6 +22,18 @@ bool SameDoubles(const double* a, const double* b, int count) {
         if (!(a[i] == b[i])) return false;
     }
     return true;
+}
+
+// Calibration values as the lines show them: "%08.6f" each, rows of three apart by a tab.
+std::string ValueList(const double* values, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) text += i % 3 == 0 ? '\t' : ' ';
+        char value[512];  // room for the widest double "%f" writes
+        std::snprintf(value, sizeof(value), "%08.6f", values[i]);
+        text += value;
+    }
+    return text;
 }
 
 }  // namespace
@@ -90,8 +104,8 @@ int DeviceCommonProtocol::GetStreamState(bool& state) {
 int DeviceCommonProtocol::SetStreamState(bool on) {
     uint8_t value = on ? 1 : 0;
     bool last = false;
-    const Confirmation set = SetConfirmed(
-        kStream, &value, sizeof(value), kConfirm, [&] { return QueryStreamState(last); }, [&] { return last == on; });
+    const Confirmation set = m_sets.Set(
+        kStream, &value, sizeof(value), [&] { return QueryStreamState(last); }, [&] { return last == on; });
     if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set StreamState:%d; Get StreamState:%d", on, last);
     return set.result;
 }
@@ -124,8 +138,8 @@ int DeviceCommonProtocol::SetWorkMode(int mode) {
     }
     uint8_t value = static_cast<uint8_t>(mode);
     int last = 0;
-    const Confirmation set = SetConfirmed(
-        kWorkMode, &value, sizeof(value), kWorkModeConfirm, [&] { return QueryInt8(kWorkMode, &last); },
+    const Confirmation set = m_sets.SetUnder(
+        kWorkModeConfirm, kWorkMode, &value, sizeof(value), [&] { return QueryInt8(kWorkMode, &last); },
         [&] { return last == mode; });
     if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set workMode:%d ,Get workMode_:%d", mode, last);
     return set.result;
@@ -155,14 +169,13 @@ int DeviceCommonProtocol::SetFrameRate(int fps) {
     m_sleep(linktiming::kFrameRatePause);
     uint8_t value = static_cast<uint8_t>(fps);
     int last = 0;
-    const Confirmation set = SetConfirmed(
-        kFrameRate, &value, sizeof(value), kConfirm, [&] { return QueryInt8(kFrameRate, &last); },
-        [&] { return last == fps; });
+    const Confirmation set = m_sets.Set(
+        kFrameRate, &value, sizeof(value), [&] { return QueryInt8(kFrameRate, &last); }, [&] { return last == fps; });
     if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set FrameRate:%d; Get FrameRate fps_:%d.", fps, last);
     return set.result;
 }
 
-// Calibration values follow the sub-id as little-endian doubles, the host's own layout.
+// Calibration values follow the sub-id as little-endian doubles.
 int DeviceCommonProtocol::QueryDoubles(uint8_t firstSub, double* out, DoubleParts parts) {
     const int counts[2] = {parts.first, parts.second};
     for (int part = 0; part < 2 && counts[part] > 0; ++part) {
@@ -171,7 +184,8 @@ int DeviceCommonProtocol::QueryDoubles(uint8_t firstSub, double* out, DoublePart
         buf[0] = static_cast<uint8_t>(firstSub + part);
         const int ret = Exchange(kCalibration, buf, size, 1, CMDTYPE_GET);
         if (ret != 0) return ret;
-        std::memcpy(out + (part == 0 ? 0 : parts.first), buf + 1, counts[part] * sizeof(double));
+        double* values = out + (part == 0 ? 0 : parts.first);
+        for (int i = 0; i < counts[part]; ++i) values[i] = byteorder::GetLeDouble(buf + 1 + i * sizeof(double));
     }
     return 0;
 }
@@ -182,20 +196,18 @@ int DeviceCommonProtocol::SendDoubles(uint8_t firstSub, const double* values, Do
         uint8_t buf[1 + kMostDoubles * sizeof(double)] = {};
         const int size = 1 + counts[part] * static_cast<int>(sizeof(double));
         buf[0] = static_cast<uint8_t>(firstSub + part);
-        std::memcpy(buf + 1, values + (part == 0 ? 0 : parts.first), counts[part] * sizeof(double));
+        const double* sent = values + (part == 0 ? 0 : parts.first);
+        for (int i = 0; i < counts[part]; ++i) byteorder::PutLeDouble(buf + 1 + i * sizeof(double), sent[i]);
         const int ret = Command(kCalibration, buf, size, size, CMDTYPE_SET);
         if (ret != 0) return ret;
     }
     return 0;
 }
 
-int DeviceCommonProtocol::ConfirmDoubles(uint8_t firstSub, const double* values, DoubleParts parts, double* got) {
-    const int total = parts.Total();
-    return ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
-        const int r = QueryDoubles(firstSub, got, parts);
-        matched = r == 0 && SameDoubles(values, got, total);
-        return r;
-    });
+Confirmation DeviceCommonProtocol::SetDoubles(uint8_t firstSub, const double* values, DoubleParts parts, double* got) {
+    return m_sets.Confirm([&] { return SendDoubles(firstSub, values, parts); },
+                          [&] { return QueryDoubles(firstSub, got, parts); },
+                          [&] { return SameDoubles(values, got, parts.Total()); });
 }
 
 bool DeviceCommonProtocol::ValidSensor(SensorType type) {
@@ -205,63 +217,53 @@ bool DeviceCommonProtocol::ValidSensor(SensorType type) {
     return false;
 }
 
-#define NINE_FORMAT  "%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f"
-#define EIGHT_FORMAT "%08.6f %08.6f %08.6f\t%08.6f %08.6f %08.6f\t%08.6f %08.6f"
-#define NINE(a)      a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]
-#define EIGHT(a)     a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]
+const DeviceCommonProtocol::SensorDoubles DeviceCommonProtocol::kIntrinsic{
+    calibration::kTofIntrinsic, calibration::kColorIntrinsic, kMatrixParts, "Intrinsic"};
+const DeviceCommonProtocol::SensorDoubles DeviceCommonProtocol::kDistortion{
+    calibration::kTofDistortion, calibration::kColorDistortion, kDistortionParts, "Distortion"};
 
-int DeviceCommonProtocol::GetCameraIntrinsic(SensorType type, double* K) {
+int DeviceCommonProtocol::GetSensorDoubles(const SensorDoubles& item, SensorType type, double* out,
+                                           const char* operation) {
     if (!ValidSensor(type)) return status::kFailed;
-    if (!K) return status::kInvalidParameter;
-    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofIntrinsic : calibration::kColorIntrinsic;
-    const int ret = QueryDoubles(sub, K, kMatrixParts);
+    if (!out) return status::kInvalidParameter;
+    const int ret = QueryDoubles(type == SENSOR_TYPE_TOF ? item.tofSub : item.colorSub, out, item.parts);
     if (ret != 0) {
-        LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
+        LOG_DEVICE_AS(operation, GetDeviceSN(), "ret:%d is failed.", ret);
         return ret;
     }
-    LOG_DEVICE(GetDeviceSN(), "type:%d Intrinsic:" NINE_FORMAT, static_cast<int>(type), NINE(K));
+    LOG_DEVICE_AS(operation, GetDeviceSN(), "type:%d %s:%s", static_cast<int>(type), item.name,
+                  ValueList(out, item.parts.Total()).c_str());
     return 0;
+}
+
+int DeviceCommonProtocol::SetSensorDoubles(const SensorDoubles& item, SensorType type, const double* values,
+                                           const char* operation) {
+    if (!ValidSensor(type)) return status::kFailed;
+    if (!values) return status::kInvalidParameter;
+    const int total = item.parts.Total();
+    double got[kMostValues] = {};
+    const Confirmation set = SetDoubles(type == SENSOR_TYPE_TOF ? item.tofSub : item.colorSub, values, item.parts, got);
+    if (!set.writeLine) return set.result;
+    LOG_DEVICE_AS(operation, GetDeviceSN(), "Set type:%d p%s:%s ;\tGet Camera%s type:%d p%s_:%s",
+                  static_cast<int>(type), item.name, ValueList(values, total).c_str(), item.name,
+                  static_cast<int>(type), item.name, ValueList(got, total).c_str());
+    return status::kFailed;
+}
+
+int DeviceCommonProtocol::GetCameraIntrinsic(SensorType type, double* K) {
+    return GetSensorDoubles(kIntrinsic, type, K, __func__);
 }
 
 int DeviceCommonProtocol::SetCameraIntrinsic(SensorType type, const double* K) {
-    if (!ValidSensor(type)) return status::kFailed;
-    if (!K) return status::kInvalidParameter;
-    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofIntrinsic : calibration::kColorIntrinsic;
-    const int sent = SendDoubles(sub, K, kMatrixParts);
-    if (sent != 0) return sent;
-    double got[kMatrixParts.Total()] = {};
-    if (ConfirmDoubles(sub, K, kMatrixParts, got) == 0) return 0;
-    LOG_DEVICE(GetDeviceSN(),
-               "Set type:%d pIntrinsic:" NINE_FORMAT " ;\tGet CameraIntrinsic type:%d pIntrinsic_:" NINE_FORMAT,
-               static_cast<int>(type), NINE(K), static_cast<int>(type), NINE(got));
-    return status::kFailed;
+    return SetSensorDoubles(kIntrinsic, type, K, __func__);
 }
 
 int DeviceCommonProtocol::GetCameraDistortion(SensorType type, double* D) {
-    if (!ValidSensor(type)) return status::kFailed;
-    if (!D) return status::kInvalidParameter;
-    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofDistortion : calibration::kColorDistortion;
-    const int ret = QueryDoubles(sub, D, kDistortionParts);
-    if (ret != 0) {
-        LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
-        return ret;
-    }
-    LOG_DEVICE(GetDeviceSN(), "type:%d Distortion:" EIGHT_FORMAT, static_cast<int>(type), EIGHT(D));
-    return 0;
+    return GetSensorDoubles(kDistortion, type, D, __func__);
 }
 
 int DeviceCommonProtocol::SetCameraDistortion(SensorType type, const double* D) {
-    if (!ValidSensor(type)) return status::kFailed;
-    if (!D) return status::kInvalidParameter;
-    const uint8_t sub = type == SENSOR_TYPE_TOF ? calibration::kTofDistortion : calibration::kColorDistortion;
-    const int sent = SendDoubles(sub, D, kDistortionParts);
-    if (sent != 0) return sent;
-    double got[kDistortionParts.Total()] = {};
-    if (ConfirmDoubles(sub, D, kDistortionParts, got) == 0) return 0;
-    LOG_DEVICE(GetDeviceSN(),
-               "Set type:%d pDistortion:" EIGHT_FORMAT " ;\tGet CameraDistortion type:%d pDistortion_:" EIGHT_FORMAT,
-               static_cast<int>(type), EIGHT(D), static_cast<int>(type), EIGHT(got));
-    return status::kFailed;
+    return SetSensorDoubles(kDistortion, type, D, __func__);
 }
 
 int DeviceCommonProtocol::GetCameraRotation(double* R) {
@@ -271,18 +273,17 @@ int DeviceCommonProtocol::GetCameraRotation(double* R) {
         LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
         return ret;
     }
-    LOG_DEVICE(GetDeviceSN(), "Lens:%d Rotation:" NINE_FORMAT, kRotationLens, NINE(R));
+    LOG_DEVICE(GetDeviceSN(), "Lens:%d Rotation:%s", kRotationLens, ValueList(R, kMatrixParts.Total()).c_str());
     return 0;
 }
 
 int DeviceCommonProtocol::SetCameraRotation(const double* R) {
     if (!R) return status::kInvalidParameter;
-    const int sent = SendDoubles(calibration::kRotation, R, kMatrixParts);
-    if (sent != 0) return sent;
     double got[kMatrixParts.Total()] = {};
-    if (ConfirmDoubles(calibration::kRotation, R, kMatrixParts, got) == 0) return 0;
-    LOG_DEVICE(GetDeviceSN(), "Set Lens:%d Rotation:" NINE_FORMAT " ;\tGet Rotation_:" NINE_FORMAT, kRotationLens,
-               NINE(R), NINE(got));
+    const Confirmation set = SetDoubles(calibration::kRotation, R, kMatrixParts, got);
+    if (!set.writeLine) return set.result;
+    LOG_DEVICE(GetDeviceSN(), "Set Lens:%d Rotation:%s ;\tGet Rotation_:%s", kRotationLens,
+               ValueList(R, kMatrixParts.Total()).c_str(), ValueList(got, kMatrixParts.Total()).c_str());
     return status::kFailed;
 }
 
@@ -293,19 +294,17 @@ int DeviceCommonProtocol::GetCameraTranslation(double* T) {
         LOG_DEVICE(GetDeviceSN(), "ret:%d is failed.", ret);
         return ret;
     }
-    LOG_DEVICE(GetDeviceSN(), "Transfer:%08.6f %08.6f %08.6f", T[0], T[1], T[2]);
+    LOG_DEVICE(GetDeviceSN(), "Transfer:%s", ValueList(T, kTranslationParts.Total()).c_str());
     return 0;
 }
 
 int DeviceCommonProtocol::SetCameraTransfer(const double* T) {
     if (!T) return status::kInvalidParameter;
-    const int sent = SendDoubles(calibration::kTranslation, T, kTranslationParts);
-    if (sent != 0) return sent;
     double got[kTranslationParts.Total()] = {};
-    const int ret = ConfirmDoubles(calibration::kTranslation, T, kTranslationParts, got);
-    if (ret != 0) {
-        LOG_DEVICE(GetDeviceSN(), "Set Transfer:%08.6f %08.6f %08.6f ;\tGet Transfer_:%08.6f %08.6f %08.6f", T[0], T[1],
-                   T[2], got[0], got[1], got[2]);
+    const Confirmation set = SetDoubles(calibration::kTranslation, T, kTranslationParts, got);
+    if (set.writeLine) {
+        LOG_DEVICE(GetDeviceSN(), "Set Transfer:%s ;\tGet Transfer_:%s",
+                   ValueList(T, kTranslationParts.Total()).c_str(), ValueList(got, kTranslationParts.Total()).c_str());
     }
-    return ret;
+    return set.result;
 }

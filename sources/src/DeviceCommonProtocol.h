@@ -7,9 +7,9 @@
 
 #include "CommandRecords.h"
 #include "CommonControl.h"
+#include "ConfirmedSets.h"
 #include "IO.h"
 #include "LinkTiming.h"
-#include "ReadBack.h"
 
 // The host's command set of one camera, and the command interface its plug-ins borrow.
 // It owns the camera's transport. It takes no lock of its own: the transport lets one
@@ -98,19 +98,8 @@ private:
     // The exchange alone, for read-backs that log their own failure line. Every command,
     // the plug-ins' included, goes through it.
     int Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
-    template <typename Read>
-    int ReadBack(int reads, linktiming::milliseconds pause, Read read) {
-        return ::ReadBack(reads, pause, m_sleep, read);
-    }
-    // Every failed confirmation, a failed read included, gets the caller's mismatch line.
-    static constexpr ConfirmRule kConfirm{linktiming::kReadBackReads, linktiming::kReadBackPause, true};
+    // The work mode takes longer to settle; a failed read also gets the mismatch line.
     static constexpr ConfirmRule kWorkModeConfirm{linktiming::kWorkModeReads, linktiming::kWorkModePause, true};
-    // Sends a setting of `size` bytes and reads it back as `rule` says.
-    template <typename Query, typename Same>
-    Confirmation SetConfirmed(int cmd, void* buf, int size, const ConfirmRule& rule, Query&& query, Same&& same) {
-        return SetAndConfirm(
-            rule, m_sleep, [&] { return Command(cmd, buf, size, size, CMDTYPE_SET); }, query, same);
-    }
 
     int QueryStreamState(bool& state);
     int QueryInt8(int cmd, int* value);
@@ -124,15 +113,38 @@ private:
     static constexpr DoubleParts kDistortionParts{4, 4};   // 8 coefficients
     static constexpr DoubleParts kTranslationParts{3, 0};  // 3 doubles, one part
     static constexpr int kMostDoubles = 5;                 // in one part: 41 bytes with the sub-id
+    static constexpr int kMostValues = 2 * kMostDoubles;   // in a whole value set
     int QueryDoubles(uint8_t firstSub, double* out, DoubleParts parts);
     int SendDoubles(uint8_t firstSub, const double* values, DoubleParts parts);
-    int ConfirmDoubles(uint8_t firstSub, const double* values, DoubleParts parts, double* got);
+    // Sends a value set and reads it back into `got` until it matches.
+    Confirmation SetDoubles(uint8_t firstSub, const double* values, DoubleParts parts, double* got);
+    // A value set each sensor has, behind a sub-id of its own, and the word its lines name it by.
+    struct SensorDoubles {
+        uint8_t tofSub;
+        uint8_t colorSub;
+        DoubleParts parts;
+        const char* name;
+    };
+    static const SensorDoubles kIntrinsic;
+    static const SensorDoubles kDistortion;
+    // The lines are written under `operation`. A set that went out and was not confirmed gives -1.
+    int GetSensorDoubles(const SensorDoubles& item, SensorType type, double* out, const char* operation);
+    int SetSensorDoubles(const SensorDoubles& item, SensorType type, const double* values, const char* operation);
     bool ValidSensor(SensorType type);
     int FetchText(int cmd, uint8_t sub, int count, std::vector<char>& reply);
     int QueryText(int cmd, uint8_t sub, char* out, int capacity, int count);
     int GetText(int cmd, uint8_t sub, char* out, int len);
     int SendText(int cmd, uint8_t sub, const char* text, int len);
-    int ConfirmText(int cmd, uint8_t getSub, const std::string& want, char* got, int capacity, int count);
+    // A text set: the `len` bytes of `text` behind `sub`, read back behind `getSub` (`count`
+    // bytes asked for) into `got` until it reads `want`.
+    struct TextSet {
+        int cmd;
+        uint8_t sub;
+        uint8_t getSub;
+        int count;
+    };
+    Confirmation SetText(const TextSet& set, const char* text, int len, const std::string& want, char* got,
+                         int capacity);
     int QueryFactoryMode(FactoryMode& fm);
     int QueryMCUParameters(MCUParameters& p);
     int SendTransferFile(uint8_t kind, uint8_t step, const std::string& name);
@@ -147,5 +159,7 @@ private:
 
     std::unique_ptr<IO> m_pIO;
     linktiming::SleepFunction m_sleep;
+    // Every failed confirmation, a failed read included, gets the caller's mismatch line.
+    const ConfirmedSets<DeviceCommonProtocol> m_sets{*this, &DeviceCommonProtocol::Command, kReadBackRule, m_sleep};
     std::atomic<bool> m_answered{false};
 };

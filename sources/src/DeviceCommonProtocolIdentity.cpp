@@ -39,6 +39,19 @@ MCUParameters GetMCU(const uint8_t* p) {
                          static_cast<uint16_t>(byteorder::GetLe16(p + 4))};
 }
 
+void PutFactoryRecord(uint8_t* p, const FactoryMode& fm) {
+    const int32_t fields[] = {fm.mode, fm.bImuSwitch, fm.bAudioSwitch, fm.bDepthSwitch, fm.bRGBSwitch};
+    for (int32_t field : fields) {
+        byteorder::PutLe32(p, static_cast<uint32_t>(field));
+        p += sizeof(field);
+    }
+}
+
+FactoryMode GetFactoryRecord(const uint8_t* p) {
+    const auto field = [p](int index) { return static_cast<int32_t>(byteorder::GetLe32(p + index * sizeof(int32_t))); };
+    return FactoryMode{field(0), field(1), field(2), field(3), field(4)};
+}
+
 bool SameMCU(const MCUParameters& a, const MCUParameters& b) {
     return a.signalType == b.signalType && a.polarity == b.polarity && a.width == b.width &&
            a.intervalOrDelay == b.intervalOrDelay;
@@ -91,14 +104,14 @@ int DeviceCommonProtocol::SendText(int cmd, uint8_t sub, const char* text, int l
     return Command(cmd, buf, len + 1, len + 1, CMDTYPE_SET);
 }
 
-int DeviceCommonProtocol::ConfirmText(int cmd, uint8_t getSub, const std::string& want, char* got, int capacity,
-                                      int count) {
-    return ReadBack(linktiming::kReadBackReads, linktiming::kReadBackPause, [&](bool& matched) {
-        std::memset(got, 0, static_cast<size_t>(capacity));
-        const int r = QueryText(cmd, getSub, got, capacity, count);
-        matched = r == 0 && want == got;
-        return r;
-    });
+Confirmation DeviceCommonProtocol::SetText(const TextSet& set, const char* text, int len, const std::string& want,
+                                           char* got, int capacity) {
+    return m_sets.Confirm([&] { return SendText(set.cmd, set.sub, text, len); },
+                          [&] {
+                              std::memset(got, 0, static_cast<size_t>(capacity));
+                              return QueryText(set.cmd, set.getSub, got, capacity, set.count);
+                          },
+                          [&] { return want == got; });
 }
 
 int DeviceCommonProtocol::GetFirmwareVersion(char* ver, int len) {
@@ -127,13 +140,12 @@ int DeviceCommonProtocol::GetHWVer(char* ver, int len) {
 int DeviceCommonProtocol::GetSensorSN(char* sn, int len) { return GetText(kVersion, version::kSensorSN, sn, len); }
 
 int DeviceCommonProtocol::SetSN(char* sn, int len) {
-    int ret = SendText(kVersion, version::kSensorSN, sn, len);
-    if (ret != 0) return ret;
     const std::string want = BoundedText(sn, len);
     char got[kSNReadBack] = {};
-    ret = ConfirmText(kVersion, version::kSensorSN, want, got, sizeof(got), len);
-    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set SensorSN:%s; Get SensorSN:%s", want.c_str(), got);
-    return ret;
+    const Confirmation set =
+        SetText({kVersion, version::kSensorSN, version::kSensorSN, len}, sn, len, want, got, sizeof(got));
+    if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set SensorSN:%s; Get SensorSN:%s", want.c_str(), got);
+    return set.result;
 }
 
 int DeviceCommonProtocol::GetDeviceSN(char* sn, int len) {
@@ -141,13 +153,12 @@ int DeviceCommonProtocol::GetDeviceSN(char* sn, int len) {
 }
 
 int DeviceCommonProtocol::SetDeviceSN(char* sn, int len) {
-    int ret = SendText(kNetwork, network::kDeviceSN, sn, len);
-    if (ret != 0) return ret;
     const std::string want = BoundedText(sn, len);
     char got[kSNReadBack] = {};
-    ret = ConfirmText(kNetwork, network::kDeviceSN + network::kGet, want, got, sizeof(got), len);
-    if (ret != 0) LOG_DEVICE(GetDeviceSN(), "Set deviceSn:%s; Get DeviceSN:%s.", want.c_str(), got);
-    return ret;
+    const Confirmation set = SetText({kNetwork, network::kDeviceSN, network::kDeviceSN + network::kGet, len}, sn, len,
+                                     want, got, sizeof(got));
+    if (set.writeLine) LOG_DEVICE(GetDeviceSN(), "Set deviceSn:%s; Get DeviceSN:%s.", want.c_str(), got);
+    return set.result;
 }
 
 int DeviceCommonProtocol::GetMACAddress(char* mac, int len) {
@@ -165,15 +176,14 @@ int DeviceCommonProtocol::SetMACAddress(const char* mac, int length) {
         return status::kInvalidParameter;
     }
     // The 17 characters, and their terminating zero when the caller's buffer holds it.
-    int ret = SendText(kNetwork, network::kMAC, mac, std::min(length, kMACLength + 1));
-    if (ret != 0) return ret;
     char got[kMACReadBack] = {};
-    ret = ConfirmText(kNetwork, network::kMAC + network::kGet, text, got, sizeof(got),
-                      std::min(length, kMACReadBack - 1));
-    if (ret != 0) {
+    const Confirmation set =
+        SetText({kNetwork, network::kMAC, network::kMAC + network::kGet, std::min(length, kMACReadBack - 1)}, mac,
+                std::min(length, kMACLength + 1), text, got, sizeof(got));
+    if (set.writeLine) {
         LOG_DEVICE(GetDeviceSN(), "Set macAddr:%s, length:%d; Get macAddr:%s.", text.c_str(), length, got);
     }
-    return ret;
+    return set.result;
 }
 
 int DeviceCommonProtocol::GetDeviceIPAddr(char* ip, int len) {
@@ -211,11 +221,12 @@ int DeviceCommonProtocol::Reboot() {
     return Command(kFactory, &value, sizeof(value), sizeof(value), CMDTYPE_SET);
 }
 
+// The get carries the record as it stands and the reply replaces it: five little-endian int32.
 int DeviceCommonProtocol::QueryFactoryMode(FactoryMode& fm) {
     uint8_t buf[sizeof(FactoryMode)];
-    std::memcpy(buf, &fm, sizeof(buf));
+    PutFactoryRecord(buf, fm);
     const int ret = Exchange(kFactory, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET);
-    if (ret == 0) std::memcpy(&fm, buf, sizeof(buf));
+    if (ret == 0) fm = GetFactoryRecord(buf);
     return ret;
 }
 
@@ -238,8 +249,7 @@ int DeviceCommonProtocol::SetFactoryMode(const FactoryMode& fm) {
         got = FactoryMode{};
         return QueryFactoryMode(got);
     };
-    const Confirmation set =
-        SetConfirmed(kFactory, buf, sizeof(buf), kConfirm, query, [&] { return SameFactoryMode(got, fm); });
+    const Confirmation set = m_sets.Set(kFactory, buf, sizeof(buf), query, [&] { return SameFactoryMode(got, fm); });
     if (set.writeLine) {
         LOG_DEVICE(GetDeviceSN(),
                    "Set FactoryMode bAudioSwitch:%d bDepthSwitch:%d bImuSwitch:%d bRGBSwitch:%d mode:%d ;\tGet "
@@ -273,8 +283,7 @@ int DeviceCommonProtocol::SetMCUParameters(const MCUParameters& p) {
         got = MCUParameters{p.signalType, 0, 0, 0};
         return QueryMCUParameters(got);
     };
-    const Confirmation set =
-        SetConfirmed(kTriggerSignal, buf, sizeof(buf), kConfirm, query, [&] { return SameMCU(got, p); });
+    const Confirmation set = m_sets.Set(kTriggerSignal, buf, sizeof(buf), query, [&] { return SameMCU(got, p); });
     if (set.writeLine) {
         LOG_DEVICE(GetDeviceSN(), "Set MCUParameters param:%d %d %d %d; Get :%d %d %d %d.", p.signalType, p.polarity,
                    p.width, p.intervalOrDelay, got.signalType, got.polarity, got.width, got.intervalOrDelay);

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
+#include <limits>
 
 // The camera's wire and records are little-endian; fields sit at unaligned positions.
 namespace byteorder {
@@ -27,6 +29,36 @@ inline void PutLe32(uint8_t* at, uint32_t value) {
 inline void PutLe64(uint8_t* at, uint64_t value) {
     PutLe32(at, static_cast<uint32_t>(value));
     PutLe32(at + 4, static_cast<uint32_t>(value >> 32));
+}
+
+// Floats and doubles travel as the bits of the unsigned integer of their width.
+static_assert(std::numeric_limits<float>::is_iec559 && sizeof(float) == sizeof(uint32_t), "float is IEEE binary32");
+static_assert(std::numeric_limits<double>::is_iec559 && sizeof(double) == sizeof(uint64_t), "double is IEEE binary64");
+
+inline float GetLeFloat(const uint8_t* at) {
+    const uint32_t bits = GetLe32(at);
+    float value;
+    std::memcpy(&value, &bits, sizeof(value));
+    return value;
+}
+
+inline double GetLeDouble(const uint8_t* at) {
+    const uint64_t bits = GetLe64(at);
+    double value;
+    std::memcpy(&value, &bits, sizeof(value));
+    return value;
+}
+
+inline void PutLeFloat(uint8_t* at, float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    PutLe32(at, bits);
+}
+
+inline void PutLeDouble(uint8_t* at, double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    PutLe64(at, bits);
 }
 
 }  // namespace byteorder

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <type_traits>
 
 #include "ByteOrder.h"
@@ -24,26 +23,16 @@ constexpr uint8_t kResolutionApply = 1;  // byte 1 of every resolution set
 // The camera knows 1 (manual) and 3 (automatic) as manual-exposure states.
 constexpr uint8_t kManual = 1;
 constexpr uint8_t kAutomatic = 3;
-// Five reads, 10 ms apart; a read that fails has written its own lines, so only -105 asks
-// for the read-back line.
-const ConfirmRule kConfirm{5, std::chrono::milliseconds(10), false};
 
 bool KnownDsp(int32_t config) { return config == kDspConfigSwitch || config == kDspConfigDistortion; }
 
-// Where a DSP item sits in the 0x19 payload.
-void FillDsp(uint8_t* buf, const DSPParameters& params, bool get) {
-    const bool item = params.DSPConfig == kDspConfigDistortion;
-    buf[0] = params.option;
-    buf[1] = static_cast<uint8_t>((item ? kDspClassItem : kDspClassSwitch) | (get ? kDspGetBit : 0));
-    buf[2] = kDspTargetColour;
-    if (item) buf[3] = kDspItemDistortion;
-    if (!get) buf[item ? 4 : 3] = params.enable;
+const dspcmd::DspItem& DspItemOf(int32_t config) {
+    return config == kDspConfigDistortion ? kDspDistortion : kDspSwitch;
 }
 
 }  // namespace
 
-Protocol::Protocol(SleepFunction sleep)
-    : m_sleep(sleep ? std::move(sleep) : [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }) {}
+Protocol::Protocol(SleepFunction sleep) : m_sleep(sleep ? std::move(sleep) : linktiming::SleepFor) {}
 
 void Protocol::LogFailure(const char* operation, int ret) {
     LOG_DEVICE_AS(operation, m_commonControl->GetDeviceSN(), "ret:%d is failed.", ret);
@@ -56,17 +45,10 @@ int Protocol::SetCmd(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type) 
     return ret;
 }
 
-int Protocol::Send(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type, const char* operation) {
-    const int ret = SetCmd(cmd, buf, bufSize, len, type);
+int Protocol::Send(int cmd, void* buf, int bufSize, int len, CMDTYPE type, const char* operation) {
+    const int ret = SetCmd(cmd, static_cast<uint8_t*>(buf), bufSize, len, type);
     if (ret != 0) LogFailure(operation, ret);
     return ret;
-}
-
-template <typename Query, typename Same>
-Confirmation Protocol::SetConfirmed(int cmd, uint8_t* buf, int size, const char* operation, Query&& query,
-                                    Same&& same) {
-    return SetAndConfirm(
-        kConfirm, m_sleep, [&] { return Send(cmd, buf, size, size, CMDTYPE_SET, operation); }, query, same);
 }
 
 // The colour values of command 0x22: the sub-id, the bytes both ways, and the words of the
@@ -104,7 +86,7 @@ int Protocol::SetValue(const ColourValue& item, uint8_t* buf, const char* operat
     if (!m_commonControl) return status::kFailed;
     buf[0] = item.sub;
     Value got{};
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kColour, buf, item.size, operation, [&] { return (this->*get)(got); }, [&] { return got == want; });
     if (!set.writeLine) return set.result;
     const char* tag = m_commonControl->GetDeviceSN();
@@ -176,16 +158,12 @@ int Protocol::GetRGBMaxExposureTime(uint8_t& value) {
 }
 
 int Protocol::GetRGBGain(float& gain) {
-    return GetValue(kGain, __func__, gain, [](const uint8_t* at) {
-        float value;
-        std::memcpy(&value, at, sizeof(value));
-        return value;
-    });
+    return GetValue(kGain, __func__, gain, [](const uint8_t* at) { return byteorder::GetLeFloat(at); });
 }
 
 int Protocol::SetRGBGain(float gain) {
     uint8_t buf[kValueBuffer] = {};
-    std::memcpy(buf + 1, &gain, sizeof(gain));
+    byteorder::PutLeFloat(buf + 1, gain);
     return SetValue(kGain, buf, __func__, gain, &Protocol::GetRGBGain);
 }
 
@@ -210,7 +188,7 @@ int Protocol::SetColorResolution(int width, int height) {
     byteorder::PutLe16(buf + 4, static_cast<uint32_t>(height));
     int gotWidth = 0;
     int gotHeight = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kResolution, buf, sizeof(buf), __func__, [&] { return GetColorResolution(gotWidth, gotHeight); },
         [&] { return gotWidth == width && gotHeight == height; });
     if (set.writeLine) {
@@ -222,10 +200,11 @@ int Protocol::SetColorResolution(int width, int height) {
 
 int Protocol::QueryDsp(DSPParameters& params, const char* operation) {
     uint8_t buf[kDspBuffer] = {};
-    FillDsp(buf, params, true);
-    const int ret = Send(kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET, operation);
+    const dspcmd::DspItem& item = DspItemOf(params.DSPConfig);
+    dspcmd::FillDsp(buf, item, params, true);
+    const int ret = Send(dspcmd::kDsp, buf, sizeof(buf), sizeof(buf), CMDTYPE_GET, operation);
     if (ret != 0) return ret;
-    params.enable = params.DSPConfig == kDspConfigDistortion ? buf[4] : buf[3];
+    dspcmd::ReadDsp(buf, item, params);
     LOG_DEVICE(m_commonControl->GetDeviceSN(), "option:%d  DSPConfig:%d  enable:%d threshold:%d", params.option,
                params.DSPConfig, params.enable, params.threshold);
     return 0;
@@ -250,10 +229,10 @@ int Protocol::SetDspStatus(const DSPParameters& params) {
         return status::kNotMine;
     }
     uint8_t buf[kDspBuffer] = {};
-    FillDsp(buf, params, false);
+    dspcmd::FillDsp(buf, DspItemOf(params.DSPConfig), params, false);
     DSPParameters got = params;
-    const Confirmation set = SetConfirmed(
-        kDsp, buf, sizeof(buf), __func__, [&] { return QueryDsp(got, "GetDspStatus"); },
+    const Confirmation set = m_sets.Set(
+        dspcmd::kDsp, buf, sizeof(buf), __func__, [&] { return QueryDsp(got, "GetDspStatus"); },
         [&] { return got.enable == params.enable; });
     if (set.writeLine) {
         LOG_DEVICE(m_commonControl->GetDeviceSN(),

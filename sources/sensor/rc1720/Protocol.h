@@ -1,11 +1,9 @@
 #pragma once
-#include <chrono>
 #include <cstdint>
-#include <functional>
 
 #include "CommonControl.h"
+#include "ConfirmedSets.h"
 #include "DSPParameters.h"
-#include "ReadBack.h"
 
 namespace rc1720 {
 
@@ -15,10 +13,12 @@ struct ColourValue;
 // confirmed by reading it back. Without a command interface every operation gives -1.
 class Protocol {
 public:
-    using SleepFunction = std::function<void(std::chrono::milliseconds)>;
+    using SleepFunction = linktiming::SleepFunction;
 
     // The sleep between read-backs is injectable so tests stay fast.
     explicit Protocol(SleepFunction sleep = nullptr);
+    Protocol(const Protocol&) = delete;
+    Protocol& operator=(const Protocol&) = delete;
 
     void SetCommonControl(CommonControl* control) { m_commonControl = control; }
 
@@ -47,10 +47,7 @@ private:
     // The second failure line, under the operation's own name.
     void LogFailure(const char* operation, int ret);
     // SetCmd, and on failure the second line under `operation`.
-    int Send(int cmd, uint8_t* buf, int bufSize, int len, CMDTYPE type, const char* operation);
-    // Sends a set of `size` bytes and reads it back with `query` until `same` holds.
-    template <typename Query, typename Same>
-    Confirmation SetConfirmed(int cmd, uint8_t* buf, int size, const char* operation, Query&& query, Same&& same);
+    int Send(int cmd, void* buf, int bufSize, int len, CMDTYPE type, const char* operation);
     // A colour value of command 0x22; `decode` reads it from byte 1 of the reply.
     template <typename Value, typename Decode>
     int GetValue(const ColourValue& item, const char* operation, Value& value, Decode&& decode);
@@ -63,6 +60,10 @@ private:
 
     CommonControl* m_commonControl = nullptr;
     SleepFunction m_sleep;
+    // Five reads, 10 ms apart; a read that fails has written its own lines, so only -105 asks
+    // for the read-back line. A failed set's second line names the operation.
+    const ConfirmedSets<Protocol, const char*> m_sets{
+        *this, &Protocol::Send, {linktiming::kReadBackReads, linktiming::kReadBackPause, false}, m_sleep};
 };
 
 }  // namespace rc1720

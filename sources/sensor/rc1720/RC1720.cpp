@@ -53,17 +53,11 @@ RecordSize SizeOfType(uint8_t type) {
 
 uint32_t RecordLength(const uint8_t* record) { return byteorder::GetLe24(record + 1); }
 
-// Empties a frame for reuse; its buffer stays.
-void ClearFrame(Frame& frame) {
-    std::memset(frame.data, 0, frame.length);
-    frame.frameIndex = 0;
-    frame.exposureTime = 0;
-    frame.width = 0;
-    frame.height = 0;
-    frame.length = 0;
-    frame.depthRange = 0;
-    frame.hasFrameType = 0;
-    frame.timestamp = 0;
+// A frame's holder starts afresh: the pool empties the frame as it takes it back, and the
+// holder takes a free one in its place (its thread is the pool's only taker, so one is free).
+Frame* Renew(FrameQueue& queue, Frame* frame, FrameType type) {
+    queue.RecycleFrame(frame);
+    return queue.AllocFrame(type);
 }
 
 }  // namespace
@@ -355,7 +349,7 @@ int RC1720::ProcessData(uint8_t* record, int size, FrameSyncInfo info) {
     }
     if (mPtrRaw->length == 0) return status::kFailed;
     if (!mStreamOn) {
-        ClearFrame(*mPtrRaw);
+        mPtrRaw = Renew(mRgbRawFrameQ, mPtrRaw, FRAME_RAW_COLOR);
         return status::kFailed;
     }
     mPtrRaw->frameIndex = info.frameIndex;
@@ -393,9 +387,7 @@ bool RC1720::DecodeRGB(const Frame& raw, Frame& rgb) {
     if (raw.length < static_cast<uint32_t>(kHeaderBytes + kExposureBytes + kJpegMarkerBytes)) return false;
     const uint8_t* payload = raw.data + kHeaderBytes;
     const uint32_t length = raw.length - kHeaderBytes;
-    float exposure = 0;
-    std::memcpy(&exposure, payload + length - kExposureBytes, sizeof(exposure));
-    rgb.exposureTime = exposure * kExposureScale;
+    rgb.exposureTime = byteorder::GetLeFloat(payload + length - kExposureBytes) * kExposureScale;
     if (payload[0] != 0xFF || payload[1] != 0xD8) return false;
     const RecordSize size = SizeOfType(raw.data[0]);
     rgb.width = static_cast<uint16_t>(size.width);
@@ -437,7 +429,7 @@ bool RC1720::DecodeStep() {
         return false;
     }
     if (!DecodeRGB(*mPtrRawDecoding, *mPtrRgb) || mPtrRgb->length == 0) {
-        ClearFrame(*mPtrRgb);
+        mPtrRgb = Renew(mRgbDecodedFrameQ, mPtrRgb, FRAME_COLOR);
         giveRawBack();
         return true;
     }
@@ -454,8 +446,7 @@ bool RC1720::DecodeStep() {
     }
     mPtrRgb->pixelFormat = format;
     if (mRecycle) {
-        mRgbDecodedFrameQ.RecycleFrame(mPtrRgb);
-        mPtrRgb = mRgbDecodedFrameQ.AllocFrame(FRAME_COLOR);
+        mPtrRgb = Renew(mRgbDecodedFrameQ, mPtrRgb, FRAME_COLOR);
         giveRawBack();
         return true;
     }

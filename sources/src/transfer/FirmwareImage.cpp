@@ -1,11 +1,13 @@
 #include "FirmwareImage.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <limits>
 
+#include "ByteOrder.h"
 #include "DeviceCommonProtocol.h"
 #include "FileSum.h"
 #include "ImgHead.h"
@@ -65,6 +67,18 @@ bool ReadCameraFirmware(const std::string& text, Date& date, int& version) {
     return true;
 }
 
+// The fields the check reads; the multi-byte ones are little-endian.
+IMG_HEAD ReadHead(const uint8_t* bytes) {
+    IMG_HEAD head{};
+    head.product_type = bytes[offsetof(IMG_HEAD, product_type)];
+    head.flash_type = bytes[offsetof(IMG_HEAD, flash_type)];
+    std::memcpy(head.build_date, bytes + offsetof(IMG_HEAD, build_date), sizeof(head.build_date));
+    head.version = bytes[offsetof(IMG_HEAD, version)];
+    head.file_length = byteorder::GetLe64(bytes + offsetof(IMG_HEAD, file_length));
+    head.data_checksum = byteorder::GetLe32(bytes + offsetof(IMG_HEAD, data_checksum));
+    return head;
+}
+
 UniqueFile Open(const std::string& path) { return UniqueFile(std::fopen(path.c_str(), "rbe")); }
 
 }  // namespace
@@ -120,12 +134,13 @@ FirmwareImage::Result FirmwareImage::Check(const char* oldFW, const char* imgPat
         return result;
     }
 
-    IMG_HEAD head{};
+    uint8_t headBytes[sizeof(IMG_HEAD)];
     std::rewind(file.get());
-    if (std::fread(&head, sizeof(head), 1, file.get()) != 1) {
+    if (std::fread(headBytes, sizeof(headBytes), 1, file.get()) != 1) {
         LOG_DEVICE(tag, "read IMG_HEAD failed:%d", errno);
         return result;
     }
+    const IMG_HEAD head = ReadHead(headBytes);
     Date imageDate;
     if (strnlen(head.build_date, sizeof(head.build_date)) < kDateDigits || !ReadDate(head.build_date, imageDate)) {
         LOG_DEVICE(tag, "build_date of %s is invalid.", path.c_str());
@@ -167,7 +182,7 @@ FirmwareImage::Result FirmwareImage::Check(const char* oldFW, const char* imgPat
     }
     result.status = status::kOk;
     result.fileLen = static_cast<uint32_t>(fileSize);
-    result.checksum = payload.sum + FileSum::Unsigned(&head, sizeof(head));
+    result.checksum = payload.sum + FileSum::Unsigned(headBytes, sizeof(headBytes));
     LOG_DEVICE(tag, "m_imgChecksum:0x%0x", result.checksum);
     return result;
 }

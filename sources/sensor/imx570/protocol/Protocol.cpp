@@ -11,6 +11,7 @@
 namespace {
 
 using namespace tofcmd;
+using namespace dspcmd;
 
 constexpr int kPayload = 64;         // the most a command payload carries
 constexpr int kRegisterPayload = 8;  // address, value, and four bytes the camera does not read
@@ -21,8 +22,19 @@ constexpr uint16_t kConfidenceExtra = 4600;
 constexpr int kTestModeBytes = 5;          // mode, param1, and param2..4 for the registers
 constexpr int kTestModeWithRegisters = 1;  // the mode whose param1 1 also sends param2..4
 
-// Every confirmed set: the read-back line also when a read fails.
-const ConfirmRule kConfirm{linktiming::kReadBackReads, linktiming::kReadBackPause, true};
+// The record as it travels: range, then effectDepthMax, effectDepthMin and depthMax little-endian.
+void PutMeasuringRecord(uint8_t* p, const MeasuringRange& r) {
+    p[0] = r.range;
+    byteorder::PutLe16(p + 1, r.effectDepthMax);
+    byteorder::PutLe16(p + 3, r.effectDepthMin);
+    byteorder::PutLe16(p + 5, r.depthMax);
+}
+
+MeasuringRange GetMeasuringRecord(const uint8_t* p) {
+    return MeasuringRange{p[0], static_cast<uint16_t>(byteorder::GetLe16(p + 1)),
+                          static_cast<uint16_t>(byteorder::GetLe16(p + 3)),
+                          static_cast<uint16_t>(byteorder::GetLe16(p + 5))};
+}
 
 bool FitsByte(int value) { return value >= 0 && value <= UINT8_MAX; }
 bool FitsSignedByte(int value) { return value >= INT8_MIN && value <= INT8_MAX; }
@@ -30,33 +42,15 @@ bool FitsSignedByte(int value) { return value >= INT8_MIN && value <= INT8_MAX; 
 }  // namespace
 
 // A DSP item of the 0x19 payload with the bytes that carry it.
-struct Protocol::DspLayout : DspItem {
+struct Protocol::DspLayout : tofcmd::DspItem {
     static DspLayout For(int config) { return {DspItemOf(config)}; }
 
     void Fill(uint8_t* buf, const DSPParameters& p, bool get) const {
-        buf[0] = p.option;
-        if (cls == 0) return;
-        buf[1] = static_cast<uint8_t>(cls | (get ? kDspGetBit : 0));
-        buf[2] = target;
-        if (cls == kDspClassSwitch) {
-            if (!get) buf[3] = p.enable;
-            return;
-        }
-        buf[3] = item;
-        if (get) return;
-        buf[4] = p.enable;
-        if (setThreshold == 1) buf[5] = static_cast<uint8_t>(p.threshold);
-        if (setThreshold == 2) byteorder::PutLe16(buf + 5, p.threshold);
-        if (extra) byteorder::PutLe16(buf + 7, kConfidenceExtra);
+        FillDsp(buf, *this, p, get);
+        if (cls == kDspClassItem && !get && extra) byteorder::PutLe16(buf + 7, kConfidenceExtra);
     }
 
-    void Read(const uint8_t* buf, DSPParameters& p) const {
-        if (cls == kDspClassSwitch) p.enable = buf[3];
-        if (cls != kDspClassItem) return;
-        p.enable = buf[4];
-        if (getThreshold == 1) p.threshold = buf[5];
-        if (getThreshold == 2) p.threshold = static_cast<uint16_t>(byteorder::GetLe16(buf + 5));
-    }
+    void Read(const uint8_t* buf, DSPParameters& p) const { ReadDsp(buf, *this, p); }
 };
 
 Protocol::Protocol(linktiming::SleepFunction sleep) : m_sleep(std::move(sleep)) {}
@@ -78,12 +72,6 @@ int Protocol::Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type) {
     const int ret = Exchange(cmd, buf, bufSize, len, type);
     if (ret != 0) LOG_DEVICE(Tag(), "ret:%d is failed.", ret);
     return ret;
-}
-
-template <typename Query, typename Same>
-Confirmation Protocol::SetConfirmed(int cmd, uint8_t* buf, int size, Query&& query, Same&& same) {
-    return SetAndConfirm(
-        kConfirm, m_sleep, [&] { return Command(cmd, buf, size, size, CMDTYPE_SET); }, query, same);
 }
 
 int Protocol::SendCameraInitParamsEnable(bool enable) {
@@ -114,7 +102,7 @@ int Protocol::SetToFExposureTime(const ExposureTime& exposure) {
     uint8_t buf[sizeof(ExposureTime)] = {exposure.range};
     byteorder::PutLe32(buf + 1, exposure.exposureTime);
     uint32_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kExposure, buf, sizeof(buf), [&] { return QueryExposure(exposure.range, last); },
         [&] { return last == exposure.exposureTime; });
     if (set.writeLine)
@@ -143,7 +131,7 @@ int Protocol::SetRegVal(uint16_t address, uint16_t value) {
     byteorder::PutLe16(buf, address);
     byteorder::PutLe16(buf + 2, value);
     uint16_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kRegister, buf, sizeof(buf), [&] { return QueryRegister(address, last); }, [&] { return last == value; });
     if (set.writeLine) LOG_DEVICE(Tag(), "Set RegVal val:%d; Get val:%d .", value, last);
     return set.result;
@@ -167,7 +155,7 @@ int Protocol::SetDataMode(const uint8_t& mode) {
     const uint8_t want = mode;
     uint8_t buf[1] = {want};
     uint8_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDataMode, buf, sizeof(buf), [&] { return QueryByte(kDataMode, 0, last); }, [&] { return last == want; });
     if (set.writeLine) LOG_DEVICE(Tag(), "Set DataMode:%d; Get DataMode:%d.", want, last);
     return set.result;
@@ -193,7 +181,7 @@ int Protocol::SetDepthRange(const DepthRange& range) {
     }
     uint8_t buf[1] = {static_cast<uint8_t>(want)};
     uint8_t last = 0;
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDepthRange, buf, sizeof(buf), [&] { return QueryByte(kDepthRange, 0, last); },
         [&] { return static_cast<int8_t>(last) == want; });
     if (set.writeLine) LOG_DEVICE(Tag(), "Set DepthRange:%d; GetDepthRange:%d", want, static_cast<int8_t>(last));
@@ -229,7 +217,7 @@ int Protocol::SetDualFreqMode(DualRangeParams& params) {
     uint8_t buf[4] = {kDualRanges, static_cast<uint8_t>(params.range1), static_cast<uint8_t>(params.range2),
                       static_cast<uint8_t>(params.range3)};
     DualRangeParams last{};
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDualFreq, buf, sizeof(buf), [&] { return QueryDualFreq(last); },
         [&] {
             return last.totalRange == params.totalRange && last.range1 == params.range1 &&
@@ -247,7 +235,7 @@ int Protocol::SetDualFreqMode(DualRangeParams& params) {
 int Protocol::QueryMeasuringRange(MeasuringRange& range) {
     uint8_t buf[sizeof(MeasuringRange)] = {range.range};
     const int ret = Exchange(kMeasuringRange, buf, sizeof(buf), 1, CMDTYPE_GET);
-    if (ret == 0) std::memcpy(&range, buf, sizeof(range));
+    if (ret == 0) range = GetMeasuringRecord(buf);
     return ret;
 }
 
@@ -259,14 +247,14 @@ int Protocol::GetMeasuringRange(MeasuringRange& range) {
 
 int Protocol::SetMeasuringRange(const MeasuringRange& range) {
     uint8_t buf[sizeof(MeasuringRange)];
-    std::memcpy(buf, &range, sizeof(buf));
+    PutMeasuringRecord(buf, range);
     MeasuringRange last{};
     const auto query = [&] {
         last = MeasuringRange{};
         last.range = range.range;
         return QueryMeasuringRange(last);
     };
-    const Confirmation set = SetConfirmed(kMeasuringRange, buf, sizeof(buf), query, [&] {
+    const Confirmation set = m_sets.Set(kMeasuringRange, buf, sizeof(buf), query, [&] {
         return last.depthMax == range.depthMax && last.effectDepthMax == range.effectDepthMax &&
                last.effectDepthMin == range.effectDepthMin;
     });
@@ -293,7 +281,7 @@ Confirmation Protocol::SetSubByte(int cmd, uint8_t sub, int value, int& last) {
         return {status::kInvalidParameter, false};
     }
     uint8_t buf[2] = {sub, static_cast<uint8_t>(value)};
-    return SetConfirmed(
+    return m_sets.Set(
         cmd, buf, sizeof(buf), [&] { return QuerySubByte(cmd, sub, last); }, [&] { return last == value; });
 }
 
@@ -408,7 +396,7 @@ int Protocol::SetList(uint8_t sub, uint8_t count, const uint8_t* entries, int ro
         }
         return true;
     };
-    const Confirmation set = SetConfirmed(kSensorInfo, buf, sizeof(buf), query, same);
+    const Confirmation set = m_sets.Set(kSensorInfo, buf, sizeof(buf), query, same);
     if (set.writeLine)
         LOG_DEVICE(Tag(), "Set %s list.count: %d; Get %s list_.count:%d.", names.list, count, names.list, lastCount);
     return set.result;
@@ -457,7 +445,7 @@ int Protocol::SetDspStatus(const DSPParameters& params) {
         last = DSPParameters{params.DSPConfig, params.option, 0, 0};
         return QueryDsp(last, last);
     };
-    const Confirmation set = SetConfirmed(kDsp, buf, sizeof(buf), query, [&] {
+    const Confirmation set = m_sets.Set(kDsp, buf, sizeof(buf), query, [&] {
         return last.enable == params.enable &&
                (params.enable == 0 || !layout.comparesThreshold || last.threshold == params.threshold);
     });
@@ -504,7 +492,7 @@ int Protocol::SetConfidenceFilterParams(const ConfidenceFilterParams& params) {
     DspLayout::For(kDspConfigConfidence).Fill(buf, dsp, false);
     const bool on = params.enable != 0;
     ConfidenceFilterParams last{};
-    const Confirmation set = SetConfirmed(
+    const Confirmation set = m_sets.Set(
         kDsp, buf, sizeof(buf), [&] { return QueryConfidence(last); },
         [&] { return (last.enable != 0) == on && (!on || last.threshold == threshold); });
     if (set.writeLine) {

@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "CommonControl.h"
+#include "ConfirmedSets.h"
 #include "FileTransferParams.h"
 #include "LinkTiming.h"
 #include "ProtocolRecords.h"
-#include "ReadBack.h"
 
 // The ToF plug-in's command set: each sensor setting becomes one camera command on the
 // device's command channel, and most sets are read back until the camera confirms them.
@@ -99,10 +99,6 @@ private:
     int Command(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
     // The exchange alone, for read-backs and polls that log their own lines.
     int Exchange(int cmd, void* buf, int bufSize, int len, CMDTYPE type);
-    // Sends a set of `size` bytes and reads it back with `query` until `same` holds: five
-    // reads at the most, a pause after each one that differs.
-    template <typename Query, typename Same>
-    Confirmation SetConfirmed(int cmd, uint8_t* buf, int size, Query&& query, Same&& same);
     const char* Tag() const;
 
     int QueryExposure(uint8_t range, uint32_t& exposure);
@@ -131,4 +127,6 @@ private:
     // Written by the facade, read by the transfer worker.
     std::atomic<bool> m_isOpen{false};
     linktiming::SleepFunction m_sleep;
+    // Every confirmed set: the read-back line also when a read fails.
+    const ConfirmedSets<Protocol> m_sets{*this, &Protocol::Command, kReadBackRule, m_sleep};
 };

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "DspCommand.h"
+
 // The ToF plug-in's commands on the camera's command channel: each id with the sub-ids it
 // carries in payload byte 0, and the plug-in keys answered by the command set itself.
 //
@@ -33,45 +35,36 @@ constexpr uint8_t kSubLDType = 0x0a;
 constexpr int kGain = 0x15;
 constexpr uint8_t kSubIRGMMGain = 0x04;
 
-// [0] option, [1] class (a get adds kDspGetBit), [2] target, [3] item or, in the switch
-// class, the enable byte.
-constexpr int kDsp = 0x19;
-constexpr uint8_t kDspGetBit = 0x80;
-constexpr uint8_t kDspClassSwitch = 0x01;
-constexpr uint8_t kDspClassItem = 0x02;
-constexpr int32_t kDspConfigConfidence = 10;  // the confidence filter's DSPConfig
+// The DSP command (dspcmd::kDsp): the confidence filter's DSPConfig and item.
+constexpr int32_t kDspConfigConfidence = 10;
 constexpr uint8_t kDspItemConfidence = 0x06;
 
-// The DSP items by DSPParameters::DSPConfig: class, target and item, and the width of the
-// threshold in a set and in a get (0 none). Class 0: nothing on this side (2 and 8 are the
+// The DSP items by DSPParameters::DSPConfig. Class 0: nothing on this side (2 and 8 are the
 // colour camera's).
-struct DspItem {
-    uint8_t cls;
-    uint8_t target;
-    uint8_t item;
-    int setThreshold;
-    int getThreshold;
+struct DspItem : dspcmd::DspItem {
     bool extra;  // the confidence filter's fixed value in bytes 7-8 of a set
     bool comparesThreshold;
 };
 
 constexpr DspItem DspItemOf(int32_t config) {
+    using dspcmd::kDspClassItem;
+    using dspcmd::kDspClassSwitch;
     switch (config) {
-        case 0: return {kDspClassSwitch, 0x01, 0x00, 0, 0, false, false};
-        case 1: return {kDspClassSwitch, 0x02, 0x00, 0, 0, false, false};
-        case 3: return {kDspClassItem, 0x01, 0x02, 0, 0, false, false};
-        case 4: return {kDspClassItem, 0x01, 0x03, 0, 0, false, false};
-        case 5: return {kDspClassItem, 0x01, 0x04, 1, 1, false, true};   // time filter
-        case 6: return {kDspClassItem, 0x01, 0x01, 0, 0, false, false};  // distortion correction
-        case 7: return {kDspClassItem, 0x01, 0x05, 0, 0, false, false};
-        case 9: return {kDspClassItem, 0x02, 0x01, 0, 0, false, false};
-        case kDspConfigConfidence: return {kDspClassItem, 0x01, kDspItemConfidence, 2, 2, true, true};
-        case 11: return {kDspClassItem, 0x01, 0x07, 2, 2, false, true};
-        case 12: return {kDspClassItem, 0x01, 0x08, 1, 1, false, true};
-        case 13: return {kDspClassItem, 0x01, 0x09, 0, 0, false, false};
-        case 14: return {kDspClassItem, 0x01, 0x0a, 2, 2, false, true};   // exposure control mode
-        case 15: return {kDspClassItem, 0x01, 0x0b, 0, 2, false, false};  // HDR
-        default: return {0, 0, 0, 0, 0, false, false};
+        case 0: return {{kDspClassSwitch, 0x01, 0x00, 0, 0}, false, false};
+        case 1: return {{kDspClassSwitch, 0x02, 0x00, 0, 0}, false, false};
+        case 3: return {{kDspClassItem, 0x01, 0x02, 0, 0}, false, false};
+        case 4: return {{kDspClassItem, 0x01, 0x03, 0, 0}, false, false};
+        case 5: return {{kDspClassItem, 0x01, 0x04, 1, 1}, false, true};   // time filter
+        case 6: return {{kDspClassItem, 0x01, 0x01, 0, 0}, false, false};  // distortion correction
+        case 7: return {{kDspClassItem, 0x01, 0x05, 0, 0}, false, false};
+        case 9: return {{kDspClassItem, 0x02, 0x01, 0, 0}, false, false};
+        case kDspConfigConfidence: return {{kDspClassItem, 0x01, kDspItemConfidence, 2, 2}, true, true};
+        case 11: return {{kDspClassItem, 0x01, 0x07, 2, 2}, false, true};
+        case 12: return {{kDspClassItem, 0x01, 0x08, 1, 1}, false, true};
+        case 13: return {{kDspClassItem, 0x01, 0x09, 0, 0}, false, false};
+        case 14: return {{kDspClassItem, 0x01, 0x0a, 2, 2}, false, true};   // exposure control mode
+        case 15: return {{kDspClassItem, 0x01, 0x0b, 0, 2}, false, false};  // HDR
+        default: return {{0, 0, 0, 0, 0}, false, false};
     }
 }
 

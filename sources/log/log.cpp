@@ -7,33 +7,33 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 
+#include "Mutex.h"
 #include "pathtools.h"
 
 namespace {
 
 // The log of this library; a LogCustom object only marks that it is initialised.
-std::string m_LogDirectory;
-std::string m_LogFileName;
-std::string m_LogPreFix;
-bool m_LogToConsole = false;
-FILE* m_PLogFile = nullptr;
-std::mutex gmutex;
-LogCustom* g_LogCustom = nullptr;
-bool showDataTime = true;
+Mutex gmutex;
+std::string m_LogDirectory GUARDED_BY(gmutex);
+std::string m_LogFileName GUARDED_BY(gmutex);
+std::string m_LogPreFix GUARDED_BY(gmutex);
+bool m_LogToConsole GUARDED_BY(gmutex) = false;
+FILE* m_PLogFile GUARDED_BY(gmutex) = nullptr;
+bool showDataTime GUARDED_BY(gmutex) = true;
 const std::string SUFFIX = ".txt";
 
 // Serialises Initance and Release with each other; taken before gmutex, never inside it.
-std::mutex lifecycleMutex;
+Mutex lifecycleMutex ACQUIRED_BEFORE(gmutex);
+LogCustom* g_LogCustom GUARDED_BY(lifecycleMutex) = nullptr;
 
 constexpr size_t kMessageCapacity = 1024;    // fixed, so that a message needs no allocation; longer ones are cut
 constexpr long kLargestLogBytes = 10485759;  // 10 MiB less one: a file that reaches 10 MiB moves to its "/bak" name
 
-std::string LogFilePath() { return m_LogDirectory + "/" + m_LogFileName + SUFFIX; }
-std::string BackupFilePath() { return m_LogDirectory + "/bak" + m_LogFileName + SUFFIX; }
+std::string LogFilePath() REQUIRES(gmutex) { return m_LogDirectory + "/" + m_LogFileName + SUFFIX; }
+std::string BackupFilePath() REQUIRES(gmutex) { return m_LogDirectory + "/bak" + m_LogFileName + SUFFIX; }
 
-void CloseLogFile() {
+void CloseLogFile() REQUIRES(gmutex) {
     if (m_PLogFile != nullptr) {
         fclose(m_PLogFile);
         m_PLogFile = nullptr;
@@ -42,7 +42,7 @@ void CloseLogFile() {
 
 // Moves a full log file aside and starts a new one. False when this message must not
 // be written: the full file could not be moved, or no new file could be opened.
-bool RotateWhenFull() {
+bool RotateWhenFull() REQUIRES(gmutex) {
     if (fseek(m_PLogFile, 0, SEEK_END) != 0 || ftell(m_PLogFile) <= kLargestLogBytes) {
         return true;
     }
@@ -77,12 +77,12 @@ LocalClock ReadLocalClock() {
 
 int LogCustom::Initance(const std::string& logDirectory, const std::string& logFileName, const std::string& logPrefix,
                         bool logToConsole) {
-    std::lock_guard<std::mutex> lifecycle(lifecycleMutex);
+    LockGuard lifecycle(lifecycleMutex);
     if (g_LogCustom != nullptr) {
         return 0;
     }
     {
-        std::lock_guard<std::mutex> lock(gmutex);
+        LockGuard lock(gmutex);
         m_LogDirectory = logDirectory;
         m_LogFileName = logFileName;
         m_LogPreFix = logPrefix;
@@ -92,7 +92,7 @@ int LogCustom::Initance(const std::string& logDirectory, const std::string& logF
     const int result = g_LogCustom->Init();
     if (result != 0) {
         {
-            std::lock_guard<std::mutex> lock(gmutex);
+            LockGuard lock(gmutex);
             CloseLogFile();
         }
         delete g_LogCustom;
@@ -106,12 +106,12 @@ int LogCustom::Init() {
     // the default may itself log, so that happens outside it.
     std::string directory;
     {
-        std::lock_guard<std::mutex> lock(gmutex);
+        LockGuard lock(gmutex);
         directory = m_LogDirectory;
     }
     if (directory.empty()) {
         directory = GetAppDataDirectory() + "/Log";
-        std::lock_guard<std::mutex> lock(gmutex);
+        LockGuard lock(gmutex);
         m_LogDirectory = directory;
     }
     if (!IsDirectoryExist(directory.c_str()) && !CreateDirectory_(directory.c_str())) {
@@ -121,7 +121,7 @@ int LogCustom::Init() {
     std::string path;
     int openError = 0;
     {
-        std::lock_guard<std::mutex> lock(gmutex);
+        LockGuard lock(gmutex);
         path = LogFilePath();
         m_PLogFile = fopen(path.c_str(), "ae");
         if (m_PLogFile != nullptr) {
@@ -134,12 +134,12 @@ int LogCustom::Init() {
 }
 
 void LogCustom::Release() {
-    std::lock_guard<std::mutex> lifecycle(lifecycleMutex);
+    LockGuard lifecycle(lifecycleMutex);
     if (g_LogCustom == nullptr) {
         return;
     }
     {
-        std::lock_guard<std::mutex> lock(gmutex);
+        LockGuard lock(gmutex);
         CloseLogFile();
     }
     delete g_LogCustom;
@@ -150,7 +150,7 @@ void LogCustom::Printf(const char* format, ...) {
     if (format == nullptr) {
         return;
     }
-    std::lock_guard<std::mutex> lock(gmutex);
+    LockGuard lock(gmutex);
     if (!m_LogToConsole && m_PLogFile == nullptr) {
         return;
     }

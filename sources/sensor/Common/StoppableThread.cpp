@@ -11,7 +11,7 @@ StoppableThread::StoppableThread(const char* name) : mThreadName(name != nullptr
 StoppableThread::~StoppableThread() {
     bool hasThread;
     {
-        std::lock_guard<std::mutex> guard(mHandleLock);
+        LockGuard guard(mHandleLock);
         hasThread = mPtrThreadHandle != nullptr;
     }
     if (hasThread) {
@@ -21,7 +21,7 @@ StoppableThread::~StoppableThread() {
 }
 
 int StoppableThread::Start() {
-    std::lock_guard<std::mutex> guard(mHandleLock);
+    LockGuard guard(mHandleLock);
     if (mPtrThreadHandle != nullptr) {
         LOG_PRINTF("Do not repeat invoke Start:%s, if not Stop previous.", mThreadName.c_str());
         return 0;
@@ -41,7 +41,7 @@ int StoppableThread::Start() {
 
 void StoppableThread::Stop() {
     {
-        std::lock_guard<std::mutex> guard(mHandleLock);
+        LockGuard guard(mHandleLock);
         LOG_PRINTF("%s mPtrThreadHandle:%d", mThreadName.c_str(), HandleValue());
     }
     mThreadState = kStopRequested;
@@ -50,7 +50,7 @@ void StoppableThread::Stop() {
 void StoppableThread::Join() {
     XN_THREAD_HANDLE handle;
     {
-        std::lock_guard<std::mutex> guard(mHandleLock);
+        LockGuard guard(mHandleLock);
         LOG_PRINTF("%s mPtrThreadHandle:%d begin", mThreadName.c_str(), HandleValue());
         if (mPtrThreadHandle != nullptr && mWorkerId.load() == std::this_thread::get_id()) {
             // Waiting here would wait for our own end: let the thread release itself.

@@ -1,10 +1,10 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "Mutex.h"
 #include "XnOS.h"
 
 // Base of every named worker thread. A subclass supplies Run, a loop that polls IsRunning
@@ -22,11 +22,11 @@ public:
 
     // Starts the thread unless one exists (still not joined); always 0. Callers that need to
     // know whether it started read IsRunning.
-    int Start();
-    void Stop();
+    int Start() EXCLUDES(mHandleLock);
+    void Stop() EXCLUDES(mHandleLock);
     // Waits for the thread and releases its handle. Called from the worker itself it does not
     // wait: the thread is detached instead.
-    void Join();
+    void Join() EXCLUDES(mHandleLock);
     bool IsRunning() const { return mThreadState == kRunning; }
 
     static void* ThreadFunc(void* pThreadParam);
@@ -41,12 +41,12 @@ private:
     // How long Join waits before it reports the thread late.
     static constexpr uint32_t kJoinLateMs = 300;
 
-    int HandleValue() const;
+    int HandleValue() const REQUIRES(mHandleLock);
 
-    XN_THREAD_HANDLE mPtrThreadHandle = nullptr;  // guarded by mHandleLock
+    // The worker may join itself while the controlling thread starts or joins it.
+    Mutex mHandleLock;
+    XN_THREAD_HANDLE mPtrThreadHandle GUARDED_BY(mHandleLock) = nullptr;
     std::atomic<int32_t> mThreadState{kNeverStarted};
     const std::string mThreadName;
-    // The worker may join itself while the controlling thread starts or joins it.
-    std::mutex mHandleLock;
     std::atomic<std::thread::id> mWorkerId{};
 };

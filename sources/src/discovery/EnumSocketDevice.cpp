@@ -154,7 +154,7 @@ void EnumSocketDevice::AcceptDatagram(const DiscoveryDatagram& datagram, int ifI
         return;
     }
     const int deviceType = datagram.deviceType == kAnnouncedLegacyType ? kLegacyTypeRecordedAs : datagram.deviceType;
-    std::lock_guard<std::mutex> lock(m_lock);
+    LockGuard lock(m_lock);
     for (auto& entry : m_devices) {
         if (std::strncmp(entry->sn, datagram.sn, DiscoveryDatagram::kSnWidth) != 0) continue;
         if (entry->camerastate != datagram.camerastate) {
@@ -291,7 +291,7 @@ void EnumSocketDevice::FollowEntry(SocKetDevice& entry, DeviceInfo& record) {
 }
 
 void EnumSocketDevice::UpdateDeviceListInfo(std::vector<std::unique_ptr<DeviceInfo>>& list) {
-    std::lock_guard<std::mutex> lock(m_lock);
+    LockGuard lock(m_lock);
     for (auto& entry : m_devices) {
         DeviceInfo* record = nullptr;
         for (auto& candidate : list) {

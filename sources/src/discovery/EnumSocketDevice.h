@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "DeviceInfo.h"
 #include "DiscoveryDatagram.h"
+#include "Mutex.h"
 #include "StoppableThread.h"
 
 // What discovery last heard from one camera, keyed by its serial number.
@@ -44,7 +44,7 @@ public:
     void Stop();
 
     // Merges the entries into the manager's records; called with the manager's list lock held.
-    void UpdateDeviceListInfo(std::vector<std::unique_ptr<DeviceInfo>>& list);
+    void UpdateDeviceListInfo(std::vector<std::unique_ptr<DeviceInfo>>& list) EXCLUDES(m_lock);
 
     bool IsProductProfileEmpty() const;
     bool IsValidDeviceType(uint8_t type) const;
@@ -54,7 +54,7 @@ public:
     const std::vector<uint8_t>& DeviceTypes() const { return m_deviceTypes; }
 
     // One received datagram, as the receive loop hands it on (tests call it directly).
-    void AcceptDatagram(const DiscoveryDatagram& datagram, int ifIndex, const std::string& hostIP);
+    void AcceptDatagram(const DiscoveryDatagram& datagram, int ifIndex, const std::string& hostIP) EXCLUDES(m_lock);
     // Replaces the subnet check of the merge (tests); by default GetReceivedIP.
     void SetSubnetMatcher(SubnetMatcher matcher) { m_subnetMatcher = std::move(matcher); }
 
@@ -68,18 +68,20 @@ private:
     void InitDeviceTypeVec(const std::vector<std::string>& profiles);
     bool OpenSocket();
     void ReceiveOne();
-    void CreateRecord(SocKetDevice& entry, std::vector<std::unique_ptr<DeviceInfo>>& list);
-    void FollowEntry(SocKetDevice& entry, DeviceInfo& record);
-    void UpdateSubnet(const SocKetDevice& entry, DeviceInfo& record);
+    // Under the lock, which the entry belongs to.
+    void CreateRecord(SocKetDevice& entry, std::vector<std::unique_ptr<DeviceInfo>>& list) REQUIRES(m_lock);
+    void FollowEntry(SocKetDevice& entry, DeviceInfo& record) REQUIRES(m_lock);
+    void UpdateSubnet(const SocKetDevice& entry, DeviceInfo& record) REQUIRES(m_lock);
 
     int m_socket = -1;
     int m_wakeFd = -1;  // an event fd written by Stop
-    std::vector<std::unique_ptr<SocKetDevice>> m_devices;
-    std::mutex m_lock;  // m_devices and the entries
+    Mutex m_lock;
+    // The entries too are the lock's, which the analysis cannot see through the pointers.
+    std::vector<std::unique_ptr<SocKetDevice>> m_devices GUARDED_BY(m_lock);
     std::vector<uint8_t> m_deviceTypes;
     std::vector<std::string> m_profiles;
     SubnetMatcher m_subnetMatcher;
-    bool m_capLogged = false;
+    bool m_capLogged GUARDED_BY(m_lock) = false;
 };
 
 // The files of a folder, sorted by name, whose names end in the suffix, as full paths.

@@ -34,14 +34,14 @@ HeartbeatWorkers::~HeartbeatWorkers() {
     // Joined outside the lock: a worker ends its job, and that takes the lock.
     std::vector<std::unique_ptr<Worker>> workers;
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        LockGuard lock(m_lock);
         workers.swap(m_workers);
     }
     workers.clear();
 }
 
 void HeartbeatWorkers::RunAll(std::vector<std::function<void()>> jobs) {
-    std::unique_lock<std::mutex> lock(m_lock);
+    UniqueLock lock(m_lock);
     if (m_stopping) return;
     const size_t wanted = std::min(kMaxWorkers, jobs.size());
     while (m_workers.size() < wanted) {
@@ -50,11 +50,11 @@ void HeartbeatWorkers::RunAll(std::vector<std::function<void()>> jobs) {
     }
     for (auto& job : jobs) m_jobs.push_back(std::move(job));
     m_work.notify_all();
-    m_done.wait(lock, [this] { return m_jobs.empty() && m_running == 0; });
+    m_done.wait(lock.Native(), [this]() REQUIRES(m_lock) { return m_jobs.empty() && m_running == 0; });
 }
 
 void HeartbeatWorkers::Stop() {
-    std::lock_guard<std::mutex> lock(m_lock);
+    LockGuard lock(m_lock);
     m_stopping = true;
     m_jobs.clear();
     for (const auto& worker : m_workers) worker->Stop();
@@ -63,10 +63,10 @@ void HeartbeatWorkers::Stop() {
 }
 
 void HeartbeatWorkers::Work(const Worker& worker) {
-    std::unique_lock<std::mutex> lock(m_lock);
+    UniqueLock lock(m_lock);
     while (worker.IsRunning()) {
         if (m_jobs.empty()) {
-            m_work.wait_for(lock, kIdleCheck);
+            m_work.wait_for(lock.Native(), kIdleCheck);
             continue;
         }
         std::function<void()> job = std::move(m_jobs.front());

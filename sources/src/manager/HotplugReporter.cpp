@@ -20,21 +20,21 @@ HotplugReporter::HotplugReporter() : m_state(std::make_shared<State>()) {}
 
 void HotplugReporter::SetCallback(QlHotPlugStatusCallback callback, const void* userData) {
     LOG_PRINTF("pCallback:%p pContex:%p", reinterpret_cast<void*>(callback), userData);
-    std::lock_guard<std::mutex> lock(m_state->lock);
+    LockGuard lock(m_state->lock);
     m_state->callback = callback;
     m_state->userData = const_cast<void*>(userData);
 }
 
 void HotplugReporter::Report(const QlDeviceInfo& info, MessageType message) {
     {
-        std::lock_guard<std::mutex> lock(m_state->lock);
+        LockGuard lock(m_state->lock);
         ++m_state->inFlight;
     }
     try {
         std::thread(Deliver, m_state, info, message).detach();
     } catch (const std::system_error& error) {
         LOG_DEVICE(info.serialNumber, "report %d not started: %s", message, error.what());
-        std::lock_guard<std::mutex> lock(m_state->lock);
+        LockGuard lock(m_state->lock);
         --m_state->inFlight;
         m_state->idle.notify_all();
     }
@@ -45,7 +45,7 @@ void HotplugReporter::Deliver(const std::shared_ptr<State>& state, const QlDevic
     QlHotPlugStatusCallback callback = nullptr;
     void* userData = nullptr;
     {
-        std::lock_guard<std::mutex> lock(state->lock);
+        LockGuard lock(state->lock);
         callback = state->callback;
         userData = state->userData;
     }
@@ -53,16 +53,16 @@ void HotplugReporter::Deliver(const std::shared_ptr<State>& state, const QlDevic
         LOG_DEVICE(info.serialNumber, "%d %ld ", message, static_cast<long>(syscall(SYS_gettid)));
         callback(&info, message, userData);
     }
-    std::lock_guard<std::mutex> lock(state->lock);
+    LockGuard lock(state->lock);
     --state->inFlight;
     state->idle.notify_all();
 }
 
 void HotplugReporter::WaitIdle() {
     const int own = t_reporting == m_state.get() ? 1 : 0;
-    std::unique_lock<std::mutex> lock(m_state->lock);
-    const auto idle = [this, own] { return m_state->inFlight <= own; };
-    if (m_state->idle.wait_for(lock, managertiming::kReportsLate, idle)) return;
+    UniqueLock lock(m_state->lock);
+    const auto idle = [this, own]() REQUIRES(m_state->lock) { return m_state->inFlight <= own; };
+    if (m_state->idle.wait_for(lock.Native(), managertiming::kReportsLate, idle)) return;
     LOG_PRINTF("waiting for %d hot-plug reports", m_state->inFlight - own);
-    m_state->idle.wait(lock, idle);
+    m_state->idle.wait(lock.Native(), idle);
 }

@@ -1,9 +1,9 @@
 #pragma once
 #include <condition_variable>
 #include <memory>
-#include <mutex>
 
 #include "MessageType.h"
+#include "Mutex.h"
 #include "Torvane_api.h"
 
 // Tells the application's hot-plug callback that a camera appeared or was removed, each
@@ -16,25 +16,26 @@ public:
     HotplugReporter(const HotplugReporter&) = delete;
     HotplugReporter& operator=(const HotplugReporter&) = delete;
 
-    void SetCallback(QlHotPlugStatusCallback callback, const void* userData);
+    void SetCallback(QlHotPlugStatusCallback callback, const void* userData) EXCLUDES(m_state->lock);
     // The report carries its own copy of the camera's record.
-    void Report(const QlDeviceInfo& info, MessageType message);
+    void Report(const QlDeviceInfo& info, MessageType message) EXCLUDES(m_state->lock);
     // Returns once every report has returned from the callback. From inside a report it
     // waits for the others only.
-    void WaitIdle();
+    void WaitIdle() EXCLUDES(m_state->lock);
 
 private:
     // Shared with the report threads: one may still be finishing after its manager is gone,
     // when the callback itself released the manager.
     struct State {
-        std::mutex lock;
+        Mutex lock;
         std::condition_variable idle;
-        QlHotPlugStatusCallback callback = nullptr;
-        void* userData = nullptr;
-        int inFlight = 0;
+        QlHotPlugStatusCallback callback GUARDED_BY(lock) = nullptr;
+        void* userData GUARDED_BY(lock) = nullptr;
+        int inFlight GUARDED_BY(lock) = 0;
     };
 
-    static void Deliver(const std::shared_ptr<State>& state, const QlDeviceInfo& info, MessageType message);
+    static void Deliver(const std::shared_ptr<State>& state, const QlDeviceInfo& info, MessageType message)
+        EXCLUDES(state->lock);
 
     std::shared_ptr<State> m_state;
 };

@@ -2,20 +2,20 @@
 
 #include <dlfcn.h>
 
-#include <mutex>
-
 #include "KitLogPath.h"
+#include "Mutex.h"
 #include "log.h"
 
 namespace {
 
 // Opens of different cameras run side by side: a plug-in's first load runs its initialisers
 // and its factory sets the plug-in's process-wide log, so one load and factory call at a time.
-std::mutex g_loadLock;
+// It guards no data of the kit's: it orders those calls.
+Mutex g_loadLock;
 
 template <typename Api, typename Factory>
-std::unique_ptr<Api> LoadPlugin(const std::string& path, const char* factoryName) {
-    std::lock_guard<std::mutex> lock(g_loadLock);
+std::unique_ptr<Api> LoadPlugin(const std::string& path, const char* factoryName) EXCLUDES(g_loadLock) {
+    LockGuard lock(g_loadLock);
     // Bound at once, so that a plug-in with an unresolved symbol fails here with a log line
     // instead of ending the process at its first call.
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

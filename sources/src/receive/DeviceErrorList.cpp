@@ -48,7 +48,7 @@ bool DeviceErrorList::Parse(const uint8_t* payload, uint32_t length) {
 }
 
 void DeviceErrorList::Store(uint32_t count, const Texts& texts) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    LockGuard lock(m_mutex);
     m_iDeviceErrorInfoCount = count;
     std::memcpy(m_errMsg, texts, sizeof(m_errMsg));
 }
@@ -56,7 +56,7 @@ void DeviceErrorList::Store(uint32_t count, const Texts& texts) {
 int DeviceErrorList::GetErrMsg(QlDeviceErrorInfo* out) const {
     if (out == nullptr) return 0;
     std::memset(out, 0, sizeof(*out));
-    std::lock_guard<std::mutex> lock(m_mutex);
+    LockGuard lock(m_mutex);
     out->count = static_cast<int32_t>(m_iDeviceErrorInfoCount);
     for (uint32_t i = 0; i < m_iDeviceErrorInfoCount; ++i) {
         CopyTerminatedText(out->errMsg[i], m_errMsg[i]);

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
-#include <mutex>
 
+#include "Mutex.h"
 #include "QlTypes.h"
 
 // The camera's last device error list (record type 49): u32 count, then count entries of
@@ -18,14 +18,14 @@ public:
     // does not fit are kept; false then, and the walk of the data frame stops.
     bool Parse(const uint8_t* payload, uint32_t length);
     // Zero-fills `out`, copies the stored texts into it and returns their number.
-    int GetErrMsg(QlDeviceErrorInfo* out) const;
+    int GetErrMsg(QlDeviceErrorInfo* out) const EXCLUDES(m_mutex);
 
 private:
     using Texts = char[kMaxMessages][kTextSize];
-    void Store(uint32_t count, const Texts& texts);
+    void Store(uint32_t count, const Texts& texts) EXCLUDES(m_mutex);
 
     const char* m_tag;
-    mutable std::mutex m_mutex;  // the application reads while the receive thread writes
-    uint32_t m_iDeviceErrorInfoCount = 0;
-    Texts m_errMsg = {};
+    mutable Mutex m_mutex;  // the application reads while the receive thread writes
+    uint32_t m_iDeviceErrorInfoCount GUARDED_BY(m_mutex) = 0;
+    Texts m_errMsg GUARDED_BY(m_mutex) = {};
 };

@@ -83,15 +83,15 @@ void ReceivePath::Close() {
     m_streamEnabled = false;
     m_sync->Stop();
     Stop();
-    { std::lock_guard<std::mutex> lock(m_pauseMutex); }
+    { LockGuard lock(m_pauseMutex); }
     m_pauseCond.notify_all();
     m_sync->Join();
     Join();
 }
 
 void ReceivePath::Pause() {
-    std::unique_lock<std::mutex> lock(m_pauseMutex);
-    m_pauseCond.wait_for(lock, kReadPause, [this] { return !IsRunning(); });
+    UniqueLock lock(m_pauseMutex);
+    m_pauseCond.wait_for(lock.Native(), kReadPause, [this] { return !IsRunning(); });
 }
 
 void ReceivePath::Run() {

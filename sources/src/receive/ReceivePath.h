@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
-#include <mutex>
 
 #include "APIImgPreProcess.h"
 #include "DeviceErrorList.h"
 #include "Frame.h"
 #include "FrameHandout.h"
 #include "ImageProc.h"
+#include "Mutex.h"
 #include "QlTypes.h"
 #include "ReceiveClock.h"
 #include "RecordDispatch.h"
@@ -56,7 +56,7 @@ public:
     // with -1. Always 0.
     int SetConnectStatus(bool connected);
     // Switches the stream off and stops and joins Sync's thread and the receive thread.
-    void Close();
+    void Close() EXCLUDES(m_pauseMutex);
 
     // Waits up to waitMs for a fresh group and copies it into the device's frames. 0 with the
     // ready bits; -1 camera gone, -108 stream off, -11 nothing within the wait, -23 the group
@@ -94,7 +94,7 @@ private:
     // on a stream stop or a leave.
     int WaitForGroup(unsigned short waitMs, SyncFrame& group);
     // Pauses the receive thread; Close ends the pause at once.
-    void Pause();
+    void Pause() EXCLUDES(m_pauseMutex);
 
     DeviceCommonProtocol& m_control;
     const char* m_tag;
@@ -110,6 +110,8 @@ private:
     std::atomic<bool> m_streamEnabled{true};
     std::atomic<bool> m_connectStatus{true};
     std::atomic<uint32_t> m_timeoutsInARow{0};
-    std::mutex m_pauseMutex;
+    // Guards no data: Close takes it between the stop and the wake, so that a pause which
+    // saw the thread running is already waiting when woken.
+    Mutex m_pauseMutex;
     std::condition_variable m_pauseCond;
 };

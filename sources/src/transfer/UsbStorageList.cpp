@@ -158,13 +158,13 @@ bool CopyMatches(const std::string& destPath, const usbstorage::CopyJob& job, co
 void UsbStorageList::GetUSBStorageDeviceList(bool snapshot) {
     std::vector<std::string> found;
     if (!ReadMountPoints(found)) return;
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     if (snapshot) {
         tempVec.insert(tempVec.end(), found.begin(), found.end());
         return;
     }
     m_usbStorageList.insert(m_usbStorageList.end(), found.begin(), found.end());
-    const auto seenBefore = [this](const std::string& entry) {
+    const auto seenBefore = [this](const std::string& entry) REQUIRES(m_lock) {
         return std::find(tempVec.begin(), tempVec.end(), entry) != tempVec.end();
     };
     m_usbStorageList.erase(std::remove_if(m_usbStorageList.begin(), m_usbStorageList.end(), seenBefore),
@@ -179,12 +179,12 @@ bool UsbStorageList::IsDirectoryVecExist(std::vector<std::string>& list) {
 }
 
 std::vector<std::string> UsbStorageList::Entries() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     return m_usbStorageList;
 }
 
 void UsbStorageList::Clear() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    LockGuard guard(m_lock);
     m_usbStorageList.clear();
 }
 

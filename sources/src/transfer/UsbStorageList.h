@@ -2,11 +2,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "FileSum.h"
+#include "Mutex.h"
 #include "UniqueFile.h"
 
 // Mount points of USB storage devices as lsblk shows them. A snapshot taken before the
@@ -17,18 +17,18 @@ public:
     // Appends the mount points shown now: to the snapshot when `snapshot`, else to the
     // list, which then drops every entry of the snapshot and empties the snapshot. When
     // lsblk cannot be run, both stay as they are.
-    void GetUSBStorageDeviceList(bool snapshot);
+    void GetUSBStorageDeviceList(bool snapshot) EXCLUDES(m_lock);
     // Removes the entries whose folder does not exist; true when entries remain.
     static bool IsDirectoryVecExist(std::vector<std::string>& list);
 
-    std::vector<std::string> Entries() const;
+    std::vector<std::string> Entries() const EXCLUDES(m_lock);
     // Empties the list; the snapshot stays.
-    void Clear();
+    void Clear() EXCLUDES(m_lock);
 
 private:
-    mutable std::mutex m_lock;  // the application's thread lists, the worker clears
-    std::vector<std::string> m_usbStorageList;
-    std::vector<std::string> tempVec;  // the snapshot
+    mutable Mutex m_lock;  // the application's thread lists, the worker clears
+    std::vector<std::string> m_usbStorageList GUARDED_BY(m_lock);
+    std::vector<std::string> tempVec GUARDED_BY(m_lock);  // the snapshot
 };
 
 // Copying a file onto the storage devices and from them.

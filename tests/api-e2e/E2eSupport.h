@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "CameraSim.h"
 #include "TempDir.h"
@@ -69,6 +70,26 @@ inline bool WaitForListed(const std::string& serial, QlDeviceStatus status, QlDe
     }
     return false;
 }
+
+// Frames reach the application within a few one-second waits (sanitizer builds decode slowly).
+inline bool FramesCome(QlDeviceHandle handle) {
+    for (int i = 0; i < 10; ++i) {
+        FrameReady ready = 0;
+        if (QL_GetFrameReady(handle, 1000, &ready) == 0) return true;
+    }
+    return false;
+}
+
+// What QL_GetFrameReady and QL_GetFrame give on `handle`, in that order.
+inline std::pair<int, int> FrameCalls(QlDeviceHandle handle) {
+    FrameReady ready = 0;
+    QlFrame frame{};
+    const int readyStatus = QL_GetFrameReady(handle, 100, &ready);
+    return {readyStatus, QL_GetFrame(handle, FRAME_DEPTH, &frame)};
+}
+// What they give on a lost camera's handle, and on one whose camera was closed through another.
+const std::pair<int, int> kGone{-1, -1};
+const std::pair<int, int> kClosed{-15, -15};
 
 // A started simulator and an initialised kit that lists it.
 class KitWithCamera : public ::testing::Test {

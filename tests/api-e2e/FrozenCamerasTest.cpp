@@ -35,15 +35,6 @@ constexpr int kCameras = 6;
 
 std::string CameraIP(int index) { return "127.0.0." + std::to_string(index + 2); }
 
-// Frames reach the application within a few one-second waits (sanitizer builds decode slowly).
-bool FramesCome(QlDeviceHandle handle) {
-    for (int i = 0; i < 10; ++i) {
-        FrameReady ready = 0;
-        if (QL_GetFrameReady(handle, 1000, &ready) == 0) return true;
-    }
-    return false;
-}
-
 Clock::duration Took(const std::function<void()>& call) {
     const auto start = Clock::now();
     call();

@@ -139,9 +139,11 @@ TEST_P(MainRoad, TwoHandlesByIpNameOneCamera) {
     ASSERT_EQ(QL_OpenDeviceByIP("127.0.0.2", &second), 0);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(second, handle);
+    ASSERT_TRUE(FramesCome(second)) << "the second handle streams before the close";
     ASSERT_EQ(QL_CloseDevice(&handle), 0);
     int32_t fps = 0;
     EXPECT_EQ(QL_GetFrameRate(second, &fps), -15);
+    EXPECT_EQ(FrameCalls(second), kClosed);
     EXPECT_EQ(QL_StartStream(second), -15);
     EXPECT_EQ(QL_CloseDevice(&second), 0);
     EXPECT_EQ(second, nullptr);

@@ -1,12 +1,16 @@
 // Each camera fault as the application sees it: the status it gets, how soon, and that frames
-// flow again once the fault ends (after a close and reopen where the camera was reported lost).
+// flow again once the fault ends (after a close and reopen where the camera was reported lost,
+// or after a reopen that leaves the lost camera's handle open).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <mutex>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "E2eSupport.h"
@@ -49,11 +53,12 @@ protected:
     }
 
     // True when a frame group arrives within `bound`.
-    bool FrameWithin(Clock::duration bound) {
+    bool FrameWithin(Clock::duration bound) { return FrameWithin(handle, bound); }
+    static bool FrameWithin(QlDeviceHandle of, Clock::duration bound) {
         const auto end = Clock::now() + bound;
         while (Clock::now() < end) {
             FrameReady ready = 0;
-            if (QL_GetFrameReady(handle, 200, &ready) == 0 && (ready & 0x01)) return true;
+            if (QL_GetFrameReady(of, 200, &ready) == 0 && (ready & 0x01)) return true;
         }
         return false;
     }
@@ -99,14 +104,19 @@ protected:
 
     // What a lost camera's handle gives, streaming or stopped, until it is closed.
     void ExpectGoneCalls() {
-        FrameReady ready = 0;
-        QlFrame frame{};
-        EXPECT_EQ(QL_GetFrameReady(handle, 100, &ready), -1);
-        EXPECT_EQ(QL_GetFrame(handle, FRAME_DEPTH, &frame), -1);
+        EXPECT_EQ(FrameCalls(handle), kGone);
         QL_StopStream(handle);
-        EXPECT_EQ(QL_GetFrameReady(handle, 100, &ready), -1) << "gone wins over a stopped stream";
-        EXPECT_EQ(QL_GetFrame(handle, FRAME_DEPTH, &frame), -1);
+        EXPECT_EQ(FrameCalls(handle), kGone) << "gone wins over a stopped stream";
         EXPECT_EQ(QL_StartStream(handle), -1);
+    }
+
+    // Opens the camera that is listed again; the simulator may still be reopening its ports.
+    static int OpenAgain(const camsim::CameraOptions& options, QlDeviceHandle* out) {
+        int ret = -1;
+        for (int i = 0; i < 30 && (ret = QL_OpenDeviceByIP(options.ip.c_str(), out)) != 0; ++i) {
+            std::this_thread::sleep_for(100ms);
+        }
+        return ret;
     }
 
     // Closes the lost camera's handle, waits until the camera is listed again and reopens it;
@@ -122,11 +132,7 @@ protected:
         }
         endFault();
         ASSERT_TRUE(WaitForListed(options.serialNumber, QlDeviceAvailable)) << "camera not listed again";
-        int ret = -1;
-        for (int i = 0; i < 30 && (ret = QL_OpenDeviceByIP(options.ip.c_str(), &handle)) != 0; ++i) {
-            std::this_thread::sleep_for(100ms);  // the simulator may still be reopening its ports
-        }
-        ASSERT_EQ(ret, 0);
+        ASSERT_EQ(OpenAgain(options, &handle), 0);
         const auto opened = Clock::now();
         ASSERT_TRUE(FrameWithin(kFrameBound)) << "no frames after the reopen";
         std::printf("reopen to first frame: %.3f s (goal 1 s)\n", Seconds(Clock::now() - opened));
@@ -215,6 +221,68 @@ const LossRow kLossRows[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, LostCamera, ::testing::ValuesIn(kLossRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const LossRow* FindLossRow(const std::string& name) {
+    const auto* found =
+        std::find_if(std::begin(kLossRows), std::end(kLossRows), [&](const LossRow& row) { return name == row.name; });
+    return found == std::end(kLossRows) ? nullptr : found;
+}
+
+// A lost camera opened again while its old handle is still open.
+struct KeptDeviceRow {
+    const char* name;
+    const char* loss;  // the name of a row of kLossRows
+    bool oldHandleClosedFirst;
+};
+
+void PrintTo(const KeptDeviceRow& row, std::ostream* out) { *out << row.name; }
+
+class LostCameraOpenedAgain : public Faults, public ::testing::WithParamInterface<KeptDeviceRow> {};
+
+TEST_P(LostCameraOpenedAgain, ReopensTheKeptDeviceForTheOldHandleTooAndEitherCloseClosesIt) {
+    const LossRow* loss = FindLossRow(GetParam().loss);
+    ASSERT_NE(loss, nullptr) << GetParam().loss;
+    const camsim::CameraOptions options = ToFOnlyCamera();
+    OpenAndStream(options);
+    const auto faulted = Clock::now();
+    loss->fault(sim);
+    Clock::duration took{};
+    ASSERT_TRUE(LossReportedWithin(faulted, loss->knowable + kLossBound, &took)) << "no loss report";
+    EXPECT_EQ(FrameCalls(handle), kGone);
+    loss->endFault(sim, options);
+    ASSERT_TRUE(WaitForListed(options.serialNumber, QlDeviceAvailable)) << "camera not listed again";
+    EXPECT_EQ(FrameCalls(handle), kGone) << "listed again is not opened again";
+
+    QlDeviceHandle again = nullptr;
+    ASSERT_EQ(OpenAgain(options, &again), 0);
+    ASSERT_NE(again, nullptr);
+    ASSERT_NE(again, handle);
+    ASSERT_TRUE(FrameWithin(handle, kFrameBound)) << "the old handle gives frames again";
+    QlFrame depth{};
+    EXPECT_EQ(QL_GetFrame(handle, FRAME_DEPTH, &depth), 0);
+    EXPECT_EQ(Val(depth.width), kDepthWidth);
+    EXPECT_NE(Val(depth.pFrameData), nullptr);
+    EXPECT_TRUE(FrameWithin(again, kFrameBound)) << "the new handle gives frames";
+
+    QlDeviceHandle& closed = GetParam().oldHandleClosedFirst ? handle : again;
+    QlDeviceHandle& other = GetParam().oldHandleClosedFirst ? again : handle;
+    ASSERT_EQ(QL_CloseDevice(&closed), 0);
+    EXPECT_EQ(FrameCalls(other), kClosed);
+    EXPECT_EQ(QL_StartStream(other), -15);
+    EXPECT_EQ(QL_CloseDevice(&other), 0);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_TRUE(WaitForListed(options.serialNumber, QlDeviceAvailable)) << "closed, no longer listed as opened";
+}
+
+const KeptDeviceRow kKeptDeviceRows[] = {
+    {"HeartbeatStalledOldHandleClosed", "HeartbeatStalled", true},
+    {"HeartbeatStalledNewHandleClosed", "HeartbeatStalled", false},
+    {"CameraKilledOldHandleClosed", "CameraKilled", true},
+    {"CameraKilledNewHandleClosed", "CameraKilled", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, LostCameraOpenedAgain, ::testing::ValuesIn(kKeptDeviceRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Faults that the camera survives: the application's calls go on, no loss is reported.

@@ -12,16 +12,12 @@
 #define CAPABILITY(x)             THREAD_ANNOTATION(capability(x))
 #define SCOPED_CAPABILITY         THREAD_ANNOTATION(scoped_lockable)
 #define GUARDED_BY(x)             THREAD_ANNOTATION(guarded_by(x))
-#define PT_GUARDED_BY(x)          THREAD_ANNOTATION(pt_guarded_by(x))
 #define ACQUIRED_BEFORE(...)      THREAD_ANNOTATION(acquired_before(__VA_ARGS__))
-#define ACQUIRED_AFTER(...)       THREAD_ANNOTATION(acquired_after(__VA_ARGS__))
 #define REQUIRES(...)             THREAD_ANNOTATION(requires_capability(__VA_ARGS__))
 #define ACQUIRE(...)              THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define RELEASE(...)              THREAD_ANNOTATION(release_capability(__VA_ARGS__))
-#define TRY_ACQUIRE(...)          THREAD_ANNOTATION(try_acquire_capability(__VA_ARGS__))
 #define EXCLUDES(...)             THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 #define ASSERT_CAPABILITY(x)      THREAD_ANNOTATION(assert_capability(x))
-#define RETURN_CAPABILITY(x)      THREAD_ANNOTATION(lock_returned(x))
 #define NO_THREAD_SAFETY_ANALYSIS THREAD_ANNOTATION(no_thread_safety_analysis)
 
 class CAPABILITY("mutex") Mutex {
@@ -32,9 +28,6 @@ public:
 
     void lock() ACQUIRE() { m_mutex.lock(); }
     void unlock() RELEASE() { m_mutex.unlock(); }
-    bool try_lock() TRY_ACQUIRE(true) { return m_mutex.try_lock(); }
-    // For code the analysis cannot see into that runs with the mutex held.
-    void AssertHeld() const ASSERT_CAPABILITY(this) {}
 
 private:
     friend class UniqueLock;

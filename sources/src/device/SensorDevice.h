@@ -96,7 +96,8 @@ private:
     // The keys of every device with a ToF sensor; -255 for any other.
     int SetSensorProperty(const char* key, const void* data, int dataSize);
     int GetSensorProperty(const char* key, void* data, int dataSize);
-    // The JSON path key's data as a text that ends within it, handed to SetJsonPath_P.
+    // The JSON path key's data as a text shorter than its 1024-byte buffer, with or without its
+    // terminating zero, handed to SetJsonPath_P.
     int SetJsonPathProperty(const void* data, int dataSize);
     void SetPluginsOpen(bool open);
     // Close under the open lock.

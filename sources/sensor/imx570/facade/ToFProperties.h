@@ -29,7 +29,7 @@ public:
     int Get(const char* key, void* data, int size);
 
 private:
-    // The table entry when the key may run in that direction with that data; else the
+    // The catalogue's row when the key may run in that direction with that data; else the
     // status to return.
     const propertykeys::Key* Check(const char* key, const void* data, int size, bool set, int& status) const;
     int Finish(int status, int size) const;

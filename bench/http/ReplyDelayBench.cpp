@@ -4,8 +4,6 @@
 // sends them one after another. A reply sent in two pieces (head, then body) whose second piece
 // waits for the acknowledgement of the first costs the camera's delayed acknowledgement (40 ms
 // on Linux). Listens on 127.0.0.1: run it through tests/support/netns-run.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -20,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "SlowClients.h"
 #include "TempDir.h"
 #include "WebServer.h"
 
@@ -36,17 +35,14 @@ constexpr int kReplyWaitMs = 5000;
 // A camera's connection: each request goes out in one piece, without delay on its side.
 class Camera {
 public:
-    Camera() {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(kPort);
-        inet_pton(AF_INET, kLoopback, &addr.sin_addr);
+    Camera() : m_fd(testsupport::ConnectTcp(kLoopback, kPort)) {
+        m_ok = m_fd >= 0;
         const int on = 1;
-        setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
-        m_ok = connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+        if (m_ok) setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
     }
-    ~Camera() { close(m_fd); }
+    ~Camera() {
+        if (m_ok) close(m_fd);
+    }
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
 
